@@ -1,0 +1,25 @@
+# kx_add_qtest(name SOURCES ... LIBS ...): one QtTest program registered with CTest.
+# Tests run headless (offscreen platform) from the program folder so that relative
+# files (bpl/, rmf/, ...) resolve as in the installed client.
+function(kx_add_qtest name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES
+    TIMEOUT ${T_TIMEOUT}
+    LABELS "${T_LABELS}"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KX_SOURCE_DIR=${CMAKE_SOURCE_DIR};KX_BIN_DIR=${KX_BIN_DIR}")
+endfunction()
+
+# kx_add_bench(name SOURCES ... LIBS ...): a benchmark program run by `./kx bench`.
+function(kx_add_bench name)
+  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${B_SOURCES})
+  target_link_libraries(${name} PRIVATE ${B_LIBS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+endfunction()

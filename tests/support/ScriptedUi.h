@@ -1,0 +1,63 @@
+#pragma once
+// A scripted stand-in for the UI facade: records every message box, URL and dialog, and
+// answers from a queue the test fills. Installed for the lifetime of the object.
+#include "uUiHooks.h"
+
+#include <QList>
+#include <QQueue>
+#include <QString>
+#include <QStringList>
+
+struct TShownMessage {
+    QString caption;
+    QString text;
+    TMsgIcon icon;
+    int buttons;
+};
+
+class TScriptedUi : public IKxUi {
+public:
+    TScriptedUi() { KxSetUi(this); }
+    ~TScriptedUi() override { KxSetUi(nullptr); }
+
+    QList<TShownMessage> messages;
+    QStringList openedUrls;
+    QList<QWidget*> modalWindows;
+    QQueue<int> answers;          // message box answers; default: OK / Yes
+    QQueue<QString> fileAnswers;  // file dialog answers; default: cancel
+    QQueue<int> modalResults;     // ShowModal results; default: mrCancel
+
+    int MessageBox(const QString& caption, const QString& text, TMsgIcon icon, int buttons) override
+    {
+        messages.append({caption, text, icon, buttons});
+        if (!answers.isEmpty())
+            return answers.dequeue();
+        return (buttons & mbOK) ? mrOk : (buttons & mbYes) ? mrYes : mrNone;
+    }
+    bool OpenUrl(const QString& url) override
+    {
+        openedUrls.append(url);
+        return true;
+    }
+    QString GetOpenFileName(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+    }
+    QString GetSaveFileName(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        return fileAnswers.isEmpty() ? QString() : fileAnswers.dequeue();
+    }
+    int ShowModal(QWidget* window) override
+    {
+        modalWindows.append(window);
+        return modalResults.isEmpty() ? mrCancel : modalResults.dequeue();
+    }
+
+    QString lastText() const { return messages.isEmpty() ? QString() : messages.last().text; }
+    void clear()
+    {
+        messages.clear();
+        openedUrls.clear();
+        modalWindows.clear();
+    }
+};
