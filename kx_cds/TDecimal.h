@@ -36,7 +36,8 @@ public:
     static std::optional<TDecimal> Parse(QStringView text);
     // Parses straight into the given scale, rounding surplus digits.
     static std::optional<TDecimal> Parse(std::string_view text, int scale);
-    // The shortest decimal text that reads back as the same double, rounded to `scale`.
+    // The shortest decimal text that reads back as the same double, rounded to `scale`
+    // (scale < 0: as many digits as that text has, at most MaxScale).
     static std::optional<TDecimal> FromDouble(double value, int scale);
 
     constexpr qint64 Mantissa() const { return m_mantissa; }
