@@ -206,9 +206,10 @@ struct TPClientDataSet::Impl
         QHash<QString, TField*> old;
         std::vector<std::unique_ptr<TField>> extras;
         for (auto& f : fields) {
-            if (f->m_kind == fkData)
-                old.insert(f->m_def.Name.toLower(), f.release());
-            else
+            if (f->m_kind == fkData) {
+                const QString key = f->m_def.Name.toLower();
+                old.insert(key, f.release());
+            } else
                 extras.push_back(std::move(f));
         }
         fields.clear();
