@@ -1,0 +1,90 @@
+#include "KxService.h"
+
+#include "ServiceLog.h"
+#include "dispatch/Dispatcher.h"
+#include "handlers/Handlers.h"
+#include "http/HttpFront.h"
+#include "store/Database.h"
+#include "store/Seeder.h"
+
+#include <QDir>
+#include <QStandardPaths>
+#include <chrono>
+#include <stdexcept>
+
+TKxService::TKxService(TServiceOptions options) : m_options(std::move(options)) {}
+
+TKxService::~TKxService()
+{
+    stop();
+    m_http.reset();
+    m_dispatcher.reset();
+    if (m_store)
+        m_store->releaseThreadConnection();
+}
+
+QString TKxService::defaultDatabasePath()
+{
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (dir.isEmpty())
+        dir = QDir::homePath() + QStringLiteral("/.local/share");
+    return dir + QStringLiteral("/kxservice/kxservice.db");
+}
+
+QString TKxService::url() const
+{
+    return QStringLiteral("http://%1:%2/Service.aspx").arg(m_options.host).arg(m_port);
+}
+
+void TKxService::prepare()
+{
+    m_log = std::make_unique<TServiceLog>(m_options.logFile);
+    TDbUrl url;
+    QString error;
+    const QString dbText = m_options.db.isEmpty() ? QStringLiteral("sqlite:") + defaultDatabasePath() : m_options.db;
+    if (!TDbUrl::parse(dbText, url, error))
+        throw std::runtime_error("--db: " + error.toStdString());
+    m_store = std::make_unique<TDatabase>(url);
+    try {
+        m_store->migrate();
+        if (m_options.seed == QLatin1String("demo")) {
+            if (KxSeedSeller(*m_store, KxSeedFile(QStringLiteral("demo.json"))))
+                m_log->info(QStringLiteral("demo seller created"));
+        } else if (m_options.seed != QLatin1String("none")) {
+            throw std::runtime_error("--seed must be demo or none");
+        }
+    } catch (const TDbError& e) {
+        throw std::runtime_error(std::string("database: ") + e.what());
+    }
+    // The preparing thread's connection is not a worker's: close it now.
+    m_store->releaseThreadConnection();
+
+    m_dispatcher = std::make_unique<TDispatcher>(*m_store, m_options, *m_log);
+    KxRegisterHandlers(*m_dispatcher);
+    TDatabase* store = m_store.get();
+    m_http = std::make_unique<THttpFront>(m_options, *m_dispatcher, [store] { store->releaseThreadConnection(); });
+    m_port = m_http->bind();
+    if (m_port <= 0)
+        throw std::runtime_error(QStringLiteral("cannot listen on %1:%2").arg(m_options.host).arg(m_options.port).toStdString());
+    m_log->info(QStringLiteral("kxservice listening on %1, database %2").arg(this->url(), url.display()));
+}
+
+void TKxService::serve()
+{
+    m_http->listen();
+}
+
+void TKxService::start()
+{
+    m_thread = std::thread([this] { m_http->listen(); });
+    while (!m_http->isRunning())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+void TKxService::stop()
+{
+    if (m_http)
+        m_http->stop();
+    if (m_thread.joinable())
+        m_thread.join();
+}

@@ -1,0 +1,154 @@
+#include "Dispatcher.h"
+
+#include "Session.h"
+#include "ServiceLog.h"
+#include "handlers/Modules.h"
+#include "uConfig.h"
+#include "uRequest.h"
+
+#include <QElapsedTimer>
+
+namespace {
+const char* const kRightNames[] = {"isupdate", "isaudit", "issearch", "isprint", "isoutput", "iscolumn"};
+
+QString rightCaption(const QString& right)
+{
+    if (right == QLatin1String("isupdate")) return QStringLiteral("录入");
+    if (right == QLatin1String("isaudit")) return QStringLiteral("审核");
+    if (right == QLatin1String("issearch")) return QStringLiteral("查询");
+    if (right == QLatin1String("isprint")) return QStringLiteral("打印");
+    if (right == QLatin1String("isoutput")) return QStringLiteral("导出");
+    if (right == QLatin1String("iscolumn")) return QStringLiteral("显示列");
+    return right;
+}
+}
+
+TDispatcher::TDispatcher(TDatabase& store, const TServiceOptions& options, TServiceLog& log)
+    : m_store(store), m_options(options), m_log(log), m_secret(options.secret.isEmpty() ? Secret : options.secret)
+{
+}
+
+void TDispatcher::add(const std::vector<TMethodDef>& methods)
+{
+    for (const TMethodDef& m : methods)
+        m_methods.insert(QString::fromLatin1(m.name), m);
+}
+
+QByteArray TDispatcher::refuse(int code, const QString& msg, const QString& addr)
+{
+    m_log.access(QString(), QString(), QString(), addr, 0, code);
+    return TAnswer::errorXml(code, msg);
+}
+
+void TDispatcher::checkRight(TContext& ctx, const QString& method)
+{
+    // A method is reachable through the modules that name it; the operator needs, in one of
+    // them, the module itself and the right that module asks for the method.
+    QSqlQuery q = KxExec(ctx.db, QStringLiteral(
+        "SELECT p.needright, m.ispublic, m.defpower, m.moduletitle, w.operid,"
+        " w.isupdate, w.isaudit, w.issearch, w.isprint, w.isoutput, w.iscolumn"
+        " FROM kx_module_param p JOIN kx_module m ON m.nickid = p.nickid AND m.mod_id = p.mod_id"
+        " LEFT JOIN kx_power w ON w.nickid = p.nickid AND w.mod_id = p.mod_id AND w.operid = ?"
+        " WHERE p.nickid = ? AND p.value = ? AND p.ismethod = 1"), {ctx.operid, ctx.nickid, method});
+    QString missingRight, title;
+    bool named = false;
+    while (q.next()) {
+        named = true;
+        const QString need = q.value(0).toString();
+        const bool hasRow = !q.value(4).isNull();
+        bool ok = false;
+        if (hasRow) {
+            ok = need.isEmpty();
+            for (int i = 0; i < 6 && !ok; ++i)
+                ok = need == QLatin1String(kRightNames[i]) && q.value(5 + i).toInt() != 0;
+        } else if (q.value(1).toInt() != 0) {
+            const QString def = q.value(2).toString();
+            ok = need.isEmpty() || def.split(QLatin1Char(',')).contains(need);
+        }
+        if (ok)
+            return;
+        missingRight = need;
+        title = q.value(3).toString();
+    }
+    if (!named)
+        throw TServiceError(kxNoRight, QStringLiteral("没有权限调用 %1：它不属于您可以使用的任何模块").arg(method));
+    if (missingRight.isEmpty())
+        throw TServiceError(kxNoRight, QStringLiteral("您没有使用【%1】模块的权限").arg(title));
+    throw TServiceError(kxNoRight, QStringLiteral("您没有【%1】的%2权限").arg(title, rightCaption(missingRight)));
+}
+
+void TDispatcher::run(TContext& ctx, const TMethodDef* def, const QString& method)
+{
+    const TCall& call = ctx.call;
+    if (!def || def->access != EAccess::Directory) {
+        const QString nick = call.param(QStringLiteral("nickid"));
+        if (KxTrimLow(nick).isEmpty())
+            throw TServiceError(kxUnknownNick, QStringLiteral("缺少商家编号（nickid），请重新启动程序"));
+        if (!KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM kx_nick WHERE nickid = ?"), {nick}).isValid())
+            throw TServiceError(kxUnknownNick, QStringLiteral("商家帐号【%1】不存在").arg(nick.left(64)));
+        ctx.nickid = nick;
+    }
+    if (!def || def->access == EAccess::Operator || def->access == EAccess::Module) {
+        const QString oper = call.param(QStringLiteral("operid"));
+        if (KxTrimLow(oper).isEmpty())
+            throw TServiceError(kxLoginAgain, QStringLiteral("请先登录"));
+        ctx.shopcode = KxCheckSession(ctx.db, ctx.nickid, oper, call.remoteAddr(), m_options.sessionIdleSec);
+        const QString shop = call.param(QStringLiteral("shopid"));
+        if (!shop.isEmpty() && shop != ctx.shopcode)
+            throw TServiceError(kxLoginAgain, QStringLiteral("门店【%1】与登录的门店不同，请重新登录").arg(shop.left(64)));
+        ctx.operid = oper;
+    }
+    if (def && def->access == EAccess::Module)
+        checkRight(ctx, method);
+
+    if (def && def->tx == ETx::Own) {
+        def->handler(ctx);
+        return;
+    }
+    TTransaction t(m_store, ctx.db, def && def->tx == ETx::Write);
+    if (def)
+        def->handler(ctx);
+    else
+        KxDescribeModule(ctx, method);
+    t.commit();
+}
+
+QByteArray TDispatcher::handle(const TCall& call)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const QString method = call.method();
+    int code = 0;
+    QByteArray xml;
+    try {
+        if (!call.signatureValid(m_secret))
+            throw TServiceError(kxBadSignature, QStringLiteral("请求签名错误，服务拒绝了这次调用"));
+        if (KxTrimLow(method).isEmpty())
+            throw TServiceError(kxMissingParam, QStringLiteral("缺少参数：module（服务方法名）"));
+        QSqlDatabase db = m_store.connection();
+        TContext ctx(call, m_store, db, m_options, m_log);
+        const auto it = m_methods.constFind(method);
+        run(ctx, it == m_methods.constEnd() ? nullptr : &it.value(), method);
+        xml = ctx.answer.xml();
+    } catch (const TServiceError& e) {
+        code = e.Code;
+        xml = TAnswer::errorXml(e.Code, e.Msg, e.CallUrl);
+    } catch (const TDbError& e) {
+        const QString what = QString::fromStdString(e.what());
+        m_log.error(QStringLiteral("%1: %2").arg(method, what));
+        if (what.contains(QLatin1String("locked")) || what.contains(QLatin1String("busy"))) {
+            code = kxBusy;
+            xml = TAnswer::errorXml(code, QStringLiteral("数据库忙，请稍后重试"));
+        } else {
+            code = kxInternal;
+            xml = TAnswer::errorXml(code, QStringLiteral("服务内部错误，请稍后重试或联系管理员"));
+        }
+    } catch (const std::exception& e) {
+        m_log.error(QStringLiteral("%1: %2").arg(method, QString::fromLocal8Bit(e.what())));
+        code = kxInternal;
+        xml = TAnswer::errorXml(code, QStringLiteral("服务内部错误，请稍后重试或联系管理员"));
+    }
+    m_log.access(method, call.param(QStringLiteral("nickid")), call.param(QStringLiteral("operid")),
+                 call.remoteAddr(), timer.elapsed(), code);
+    return xml;
+}

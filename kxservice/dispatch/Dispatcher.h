@@ -1,0 +1,49 @@
+#pragma once
+// Method name -> handler, and who may call it. Every call runs in one transaction; what a
+// handler throws becomes an error_response here and nowhere else.
+#include "Context.h"
+
+#include <QHash>
+#include <vector>
+
+enum class EAccess {
+    Directory,  // before the seller is known: the handler checks the master nick it is given
+    Seller,     // a known seller (nickid); the lists before login and the login itself
+    Operator,   // an operator with a live session from this address
+    Module,     // as Operator, plus the right its module requires for the method
+};
+
+using THandler = void (*)(TContext&);
+
+enum class ETx {
+    Read,   // one read transaction around the handler
+    Write,  // one write transaction, the write lock taken at BEGIN
+    Own,    // the handler opens its own (slow checks such as password hashing stay outside the lock)
+};
+
+struct TMethodDef {
+    const char* name;
+    EAccess access;
+    ETx tx;
+    THandler handler;
+};
+
+class TDispatcher {
+public:
+    TDispatcher(TDatabase& store, const TServiceOptions& options, TServiceLog& log);
+    void add(const std::vector<TMethodDef>& methods);
+    // Runs one call and returns the answer's XML (success or error_response).
+    QByteArray handle(const TCall& call);
+    // An answer for a body that never became a call (limits, malformed multipart).
+    QByteArray refuse(int code, const QString& msg, const QString& addr);
+
+private:
+    void run(TContext& ctx, const TMethodDef* def, const QString& method);
+    void checkRight(TContext& ctx, const QString& method);
+
+    TDatabase& m_store;
+    const TServiceOptions& m_options;
+    TServiceLog& m_log;
+    QString m_secret;
+    QHash<QString, TMethodDef> m_methods;
+};

@@ -1,0 +1,4 @@
+#pragma once
+// Every area's methods, registered with the dispatcher in one place.
+class TDispatcher;
+void KxRegisterHandlers(TDispatcher& dispatcher);

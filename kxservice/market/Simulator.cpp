@@ -1,0 +1,268 @@
+#include "Simulator.h"
+
+#include "protocol/ServiceError.h"
+#include "store/Database.h"
+
+#include <QDateTime>
+#include <QStringList>
+#include <vector>
+
+namespace {
+// splitmix64: small, fast and the same on every platform (unlike the distributions of <random>).
+class TRng {
+public:
+    explicit TRng(quint64 seed) : m_state(seed) {}
+    quint64 next()
+    {
+        quint64 z = (m_state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    int below(int n) { return int(next() % quint64(n)); }
+
+private:
+    quint64 m_state;
+};
+
+const char* const kSurnames[] = {"张", "王", "李", "赵", "刘", "陈", "杨", "黄", "周", "吴", "徐", "孙"};
+const char* const kGiven[] = {"伟", "芳", "娜", "敏", "静", "磊", "洋", "勇", "艳", "杰", "涛", "明"};
+const char* const kPlaces[][3] = {{"浙江省", "杭州市", "西湖区"}, {"上海", "上海市", "浦东新区"}, {"广东省", "深圳市", "南山区"},
+                                  {"北京", "北京市", "朝阳区"}, {"江苏省", "南京市", "鼓楼区"}, {"四川省", "成都市", "武侯区"}};
+const char* const kReasons[] = {"尺码不合适", "颜色与描述不符", "质量问题", "七天无理由退换货", "发错货"};
+const char* const kMessages[] = {"", "", "请尽快发货", "麻烦包装好一点", "送人的，不要放价格单", "周末不在家，请工作日送达"};
+
+QString money(qint64 cents)
+{
+    return QStringLiteral("%1.%2").arg(cents / 100).arg(cents % 100, 2, 10, QLatin1Char('0'));
+}
+
+struct TSku {
+    QString skuId, numIid, outerId, title, props;
+    qint64 cents;
+};
+}
+
+QString TMarketSimulator::now() const
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+void TMarketSimulator::populate(quint64 seed, int trades, const QDate& from, const QString& sellerNick)
+{
+    TRng rng(seed);
+    const QString stamp = from.startOfDay().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+
+    // Items: one per goods item, numbered in goods order; SKUs: one per product.
+    QSqlQuery g = KxExec(m_db, QStringLiteral("SELECT goodscode, goodsname, saleprice, catid FROM kx_goods WHERE nickid = ? ORDER BY goodscode"), {m_nick});
+    int item = 0;
+    std::vector<std::pair<QString, QString>> goods;
+    while (g.next())
+        goods.emplace_back(g.value(0).toString(), g.value(1).toString());
+    g.finish();
+    std::vector<TSku> skus;
+    for (const auto& [code, name] : goods) {
+        const QString numIid = QString::number(520000000000ll + ++item);
+        const bool onSale = item % 7 != 0;
+        QSqlQuery c = KxExec(m_db, QStringLiteral("SELECT commoditycode, propcolor, propsize, saleprice FROM kx_commodity"
+                                                  " WHERE nickid = ? AND goodscode = ? ORDER BY commoditycode"), {m_nick, code});
+        int total = 0, n = 0;
+        QString price;
+        while (c.next()) {
+            const QString skuId = QString::number(4200000000000ll + item * 100 + ++n);
+            const int qty = rng.below(80);
+            total += qty;
+            price = c.value(3).toString();
+            const qint64 cents = qint64(c.value(3).toDouble() * 100 + 0.5);
+            const QString props = QStringLiteral("颜色分类:%1;尺码:%2").arg(c.value(1).toString(), c.value(2).toString());
+            KxExec(m_db, QStringLiteral("INSERT INTO kx_mk_sku (nickid, sku_id, num_iid, outer_id, properties_name, price, quantity)"
+                                        " VALUES (?, ?, ?, ?, ?, ?, ?)"),
+                   {m_nick, skuId, numIid, c.value(0).toString(), props, money(cents), qty});
+            KxExec(m_db, QStringLiteral("UPDATE kx_commodity SET num_iid = ?, sku_id = ? WHERE nickid = ? AND commoditycode = ?"),
+                   {numIid, skuId, m_nick, c.value(0).toString()});
+            skus.push_back({skuId, numIid, c.value(0).toString(), name, props, cents});
+        }
+        KxExec(m_db, QStringLiteral("INSERT INTO kx_mk_item (nickid, num_iid, title, outer_id, price, num, approve_status, cid, modified)"
+                                    " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+               {m_nick, numIid, name, code, price.isEmpty() ? QStringLiteral("0") : price, total,
+                onSale ? QStringLiteral("onsale") : QStringLiteral("instock"), QStringLiteral("50000671"), stamp});
+        KxExec(m_db, QStringLiteral("UPDATE kx_goods SET num_iid = ?, approve_status = ? WHERE nickid = ? AND goodscode = ?"),
+               {numIid, onSale ? QStringLiteral("onsale") : QStringLiteral("instock"), m_nick, code});
+    }
+    if (skus.empty())
+        return;
+
+    // Orders: statuses in a fixed rotation so every one is present, times spread over days.
+    static const char* const kStatus[] = {"WAIT_BUYER_PAY", "WAIT_SELLER_SEND_GOODS", "WAIT_SELLER_SEND_GOODS",
+                                          "WAIT_BUYER_CONFIRM_GOODS", "TRADE_FINISHED", "TRADE_FINISHED", "TRADE_CLOSED"};
+    int refunds = 0;
+    for (int t = 0; t < trades; ++t) {
+        const QString status = QString::fromLatin1(kStatus[t % 7]);
+        const QString tid = QString::number(3100000000000ll + seed % 100000 * 10000 + t + 1);
+        const QDateTime created = from.startOfDay().addSecs(qint64(t) * 5400 + rng.below(3600));
+        const QString createdText = created.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        const bool paid = status != QLatin1String("WAIT_BUYER_PAY") && status != QLatin1String("TRADE_CLOSED");
+        const bool sent = status == QLatin1String("WAIT_BUYER_CONFIRM_GOODS") || status == QLatin1String("TRADE_FINISHED");
+        const auto& place = kPlaces[rng.below(6)];
+        const QString buyer = QStringLiteral("buyer_%1").arg(rng.below(500) + 1, 3, 10, QLatin1Char('0'));
+        const QString receiver = QString::fromUtf8(kSurnames[rng.below(12)]) + QString::fromUtf8(kGiven[rng.below(12)]);
+        const int lines = 1 + rng.below(3);
+        qint64 total = 0;
+        std::vector<QString> oids;
+        for (int l = 0; l < lines; ++l) {
+            const TSku& s = skus[size_t(rng.below(int(skus.size())))];
+            const int num = 1 + rng.below(2);
+            const QString oid = tid + QString::number(l + 1);
+            oids.push_back(oid);
+            total += s.cents * num;
+            KxExec(m_db, QStringLiteral("INSERT INTO kx_mk_order (nickid, oid, tid, num_iid, sku_id, outer_sku_id, title,"
+                                        " sku_properties_name, num, price, total_fee, status) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                   {m_nick, oid, tid, s.numIid, s.skuId, s.outerId, s.title, s.props, num, money(s.cents),
+                    money(s.cents * num), status});
+        }
+        const qint64 post = total >= 9900 ? 0 : 800;
+        const QString company = sent ? QStringLiteral("YTO") : QString();
+        KxExec(m_db, QStringLiteral(
+            "INSERT INTO kx_mk_trade (nickid, tid, seller_nick, buyer_nick, status, created, modified, pay_time, consign_time,"
+            " end_time, receiver_name, receiver_state, receiver_city, receiver_district, receiver_address, receiver_zip,"
+            " receiver_mobile, post_fee, total_fee, payment, buyer_message, buyer_rate, seller_rate, company_code, out_sid)"
+            " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, ?)"),
+               {m_nick, tid, sellerNick, buyer, status, createdText, createdText,
+                paid ? created.addSecs(600).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString(),
+                sent ? created.addDays(1).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString(),
+                status == QLatin1String("TRADE_FINISHED") ? created.addDays(6).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString(),
+                receiver, QString::fromUtf8(place[0]), QString::fromUtf8(place[1]), QString::fromUtf8(place[2]),
+                QStringLiteral("幸福路%1号%2室").arg(rng.below(300) + 1).arg(rng.below(20) * 100 + 101),
+                QStringLiteral("310000"), QStringLiteral("1370000%1").arg(rng.below(10000), 4, 10, QLatin1Char('0')),
+                money(post), money(total), money(total + post), QString::fromUtf8(kMessages[rng.below(6)]),
+                status == QLatin1String("TRADE_FINISHED") ? 1 : 0, company,
+                sent ? QStringLiteral("YT%1").arg(8800000000ll + t) : QString()});
+
+        // Refund requests on some paid orders, cycling through the refund statuses.
+        if (paid && t % 5 == 1) {
+            static const char* const kRefund[][2] = {{"WAIT_SELLER_AGREE", "BUYER_NOT_RECEIVED"},
+                                                     {"WAIT_BUYER_RETURN_GOODS", "BUYER_RECEIVED"},
+                                                     {"WAIT_SELLER_CONFIRM_GOODS", "BUYER_RETURNED_GOODS"},
+                                                     {"SELLER_REFUSE_BUYER", "BUYER_RECEIVED"},
+                                                     {"SUCCESS", "BUYER_RETURNED_GOODS"},
+                                                     {"CLOSED", "BUYER_RECEIVED"}};
+            const auto& r = kRefund[refunds % 6];
+            const QString refundId = QString::number(7700000000000ll + seed % 100000 * 10000 + ++refunds);
+            const bool goodsBack = QString::fromLatin1(r[1]) == QLatin1String("BUYER_RETURNED_GOODS");
+            KxExec(m_db, QStringLiteral(
+                "INSERT INTO kx_mk_refund (nickid, refund_id, tid, oid, buyer_nick, status, good_status, has_good_return,"
+                " refund_fee, reason, created, modified, sid, company_name) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                   {m_nick, refundId, tid, oids.front(), buyer, QString::fromLatin1(r[0]), QString::fromLatin1(r[1]),
+                    sent ? 1 : 0, money(total / lines), QString::fromUtf8(kReasons[rng.below(5)]),
+                    created.addDays(2).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                    created.addDays(3).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                    goodsBack ? QStringLiteral("ZT%1").arg(9900000000ll + t) : QString(),
+                    goodsBack ? QStringLiteral("中通快运") : QString()});
+            KxExec(m_db, QStringLiteral("UPDATE kx_mk_order SET refund_status = ? WHERE nickid = ? AND oid = ?"),
+                   {QString::fromLatin1(r[0]), m_nick, oids.front()});
+        }
+    }
+}
+
+qint64 TMarketSimulator::record(const QString& kind, const QString& target, const QString& detail)
+{
+    const qint64 seq = KxScalar(m_db, QStringLiteral("SELECT COALESCE(MAX(seq), 0) + 1 FROM kx_mk_event WHERE nickid = ?"), {m_nick}).toLongLong();
+    KxExec(m_db, QStringLiteral("INSERT INTO kx_mk_event (nickid, seq, kind, target, detail, created) VALUES (?, ?, ?, ?, ?, ?)"),
+           {m_nick, seq, kind, target, detail, now()});
+    return seq;
+}
+
+void TMarketSimulator::ship(const QString& tid, const QString& companyCode, const QString& outSid)
+{
+    if (companyCode.trimmed().isEmpty() || outSid.trimmed().isEmpty())
+        throw TServiceError(kxRefused, QStringLiteral("订单 %1 没有物流公司或运单号，不能发货").arg(tid));
+    const QVariant status = KxScalar(m_db, QStringLiteral("SELECT status FROM kx_mk_trade WHERE nickid = ? AND tid = ?"), {m_nick, tid});
+    if (!status.isValid())
+        throw TServiceError(kxRefused, QStringLiteral("网店没有订单 %1").arg(tid));
+    if (status.toString() != QLatin1String("WAIT_SELLER_SEND_GOODS"))
+        throw TServiceError(kxRefused, QStringLiteral("订单 %1 当前状态不能发货").arg(tid));
+    KxExec(m_db, QStringLiteral("UPDATE kx_mk_trade SET status = 'WAIT_BUYER_CONFIRM_GOODS', consign_time = ?, modified = ?,"
+                                " company_code = ?, out_sid = ? WHERE nickid = ? AND tid = ?"),
+           {now(), now(), companyCode, outSid, m_nick, tid});
+    KxExec(m_db, QStringLiteral("UPDATE kx_mk_order SET status = 'WAIT_BUYER_CONFIRM_GOODS' WHERE nickid = ? AND tid = ?"), {m_nick, tid});
+    record(QStringLiteral("ship"), tid, companyCode + QLatin1Char(':') + outSid);
+}
+
+void TMarketSimulator::rate(const QString& tid, const QString& result, const QString& content)
+{
+    QSqlQuery q = KxExec(m_db, QStringLiteral("SELECT status, seller_rate FROM kx_mk_trade WHERE nickid = ? AND tid = ?"), {m_nick, tid});
+    if (!q.next())
+        throw TServiceError(kxRefused, QStringLiteral("网店没有订单 %1").arg(tid));
+    if (q.value(0).toString() != QLatin1String("TRADE_FINISHED") || q.value(1).toInt())
+        throw TServiceError(kxRefused, QStringLiteral("订单 %1 不能评价（未完成或已评价）").arg(tid));
+    q.finish();
+    KxExec(m_db, QStringLiteral("UPDATE kx_mk_trade SET seller_rate = 1, modified = ? WHERE nickid = ? AND tid = ?"), {now(), m_nick, tid});
+    record(QStringLiteral("rate"), tid, result + QLatin1Char(':') + content);
+}
+
+void TMarketSimulator::setListing(const QString& numIid, bool onSale)
+{
+    QSqlQuery u = KxExec(m_db, QStringLiteral("UPDATE kx_mk_item SET approve_status = ?, modified = ? WHERE nickid = ? AND num_iid = ?"),
+                         {onSale ? QStringLiteral("onsale") : QStringLiteral("instock"), now(), m_nick, numIid});
+    if (u.numRowsAffected() != 1)
+        throw TServiceError(kxRefused, QStringLiteral("网店没有宝贝 %1").arg(numIid));
+    record(onSale ? QStringLiteral("listing") : QStringLiteral("delisting"), numIid, QString());
+}
+
+void TMarketSimulator::pushStock(const QString& skuId, int quantity)
+{
+    if (quantity < 0)
+        throw TServiceError(kxRefused, QStringLiteral("库存数量不能小于零"));
+    QSqlQuery u = KxExec(m_db, QStringLiteral("UPDATE kx_mk_sku SET quantity = ? WHERE nickid = ? AND sku_id = ?"), {quantity, m_nick, skuId});
+    if (u.numRowsAffected() != 1)
+        throw TServiceError(kxRefused, QStringLiteral("网店没有 SKU %1").arg(skuId));
+    KxExec(m_db, QStringLiteral("UPDATE kx_mk_item SET num = (SELECT COALESCE(SUM(s.quantity), 0) FROM kx_mk_sku s"
+                                " WHERE s.nickid = kx_mk_item.nickid AND s.num_iid = kx_mk_item.num_iid), modified = ?"
+                                " WHERE nickid = ? AND num_iid = (SELECT num_iid FROM kx_mk_sku WHERE nickid = ? AND sku_id = ?)"),
+           {now(), m_nick, m_nick, skuId});
+    record(QStringLiteral("stock"), skuId, QString::number(quantity));
+}
+
+void TMarketSimulator::pushPrice(const QString& skuId, const QString& price)
+{
+    bool ok = false;
+    const double p = price.toDouble(&ok);
+    if (!ok || p <= 0)
+        throw TServiceError(kxRefused, QStringLiteral("售价必须大于零：%1").arg(price.left(30)));
+    QSqlQuery u = KxExec(m_db, QStringLiteral("UPDATE kx_mk_sku SET price = ? WHERE nickid = ? AND sku_id = ?"), {price, m_nick, skuId});
+    if (u.numRowsAffected() != 1)
+        throw TServiceError(kxRefused, QStringLiteral("网店没有 SKU %1").arg(skuId));
+    record(QStringLiteral("price"), skuId, price);
+}
+
+void TMarketSimulator::agreeRefund(const QString& refundId)
+{
+    const QVariant status = KxScalar(m_db, QStringLiteral("SELECT status FROM kx_mk_refund WHERE nickid = ? AND refund_id = ?"), {m_nick, refundId});
+    const QString s = status.toString();
+    if (!status.isValid())
+        throw TServiceError(kxRefused, QStringLiteral("网店没有退款 %1").arg(refundId));
+    QString next;
+    if (s == QLatin1String("WAIT_SELLER_AGREE"))
+        next = QStringLiteral("WAIT_BUYER_RETURN_GOODS");
+    else if (s == QLatin1String("WAIT_SELLER_CONFIRM_GOODS"))
+        next = QStringLiteral("SUCCESS");
+    else
+        throw TServiceError(kxRefused, QStringLiteral("退款 %1 当前状态不能同意").arg(refundId));
+    KxExec(m_db, QStringLiteral("UPDATE kx_mk_refund SET status = ?, modified = ? WHERE nickid = ? AND refund_id = ?"), {next, now(), m_nick, refundId});
+    record(QStringLiteral("refund_agree"), refundId, next);
+}
+
+void TMarketSimulator::refuseRefund(const QString& refundId, const QString& reason)
+{
+    if (reason.trimmed().isEmpty())
+        throw TServiceError(kxRefused, QStringLiteral("拒绝退款必须填写理由"));
+    const QVariant status = KxScalar(m_db, QStringLiteral("SELECT status FROM kx_mk_refund WHERE nickid = ? AND refund_id = ?"), {m_nick, refundId});
+    if (!status.isValid())
+        throw TServiceError(kxRefused, QStringLiteral("网店没有退款 %1").arg(refundId));
+    const QString s = status.toString();
+    if (s != QLatin1String("WAIT_SELLER_AGREE") && s != QLatin1String("WAIT_SELLER_CONFIRM_GOODS"))
+        throw TServiceError(kxRefused, QStringLiteral("退款 %1 当前状态不能拒绝").arg(refundId));
+    KxExec(m_db, QStringLiteral("UPDATE kx_mk_refund SET status = 'SELLER_REFUSE_BUYER', modified = ? WHERE nickid = ? AND refund_id = ?"),
+           {now(), m_nick, refundId});
+    record(QStringLiteral("refund_refuse"), refundId, reason);
+}

@@ -1,0 +1,43 @@
+#pragma once
+// One incoming call: the form fields and text attachments of the multipart body, in body
+// order, checked and decoded.
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+struct TRawPart {
+    std::string name, filename;
+    std::string content;
+};
+
+struct TCallField {
+    QString name;
+    QString value;
+};
+
+class TCall {
+public:
+    // Takes the parts in body order. The client ends its body with an empty line before the
+    // closing delimiter, so the last part carries one CRLF that is not content: exactly one is
+    // removed. Throws TServiceError for a body the service cannot accept.
+    static TCall fromParts(std::vector<TRawPart>&& parts, const QString& remoteAddr);
+
+    QString param(const QString& name) const;   // empty when absent
+    bool hasParam(const QString& name) const;
+    const QByteArray* file(const QString& name) const; // null when absent
+    QString method() const { return param(QStringLiteral("module")); }
+    const std::vector<TCallField>& fields() const { return m_fields; }
+    const QString& remoteAddr() const { return m_remote; }
+
+    // True when "sign" is the signature of the other fields under the secret; the comparison
+    // takes the same time wherever the texts differ.
+    bool signatureValid(const QString& secret) const;
+
+    // For tests and tools: a call made directly from fields.
+    void setField(const QString& name, const QString& value);
+
+private:
+    std::vector<TCallField> m_fields;
+    std::vector<std::pair<QString, QByteArray>> m_files;
+    QString m_remote;
+};

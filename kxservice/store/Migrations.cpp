@@ -1,0 +1,134 @@
+#include "Migrations.h"
+
+// Every table but kx_schema_version belongs to one seller and leads with nickid; every key
+// includes it. Flags are INTEGER 0/1, money NUMERIC(18,4), time stamps text
+// "yyyy-MM-dd HH:mm:ss" except the session clock (seconds since the epoch).
+const std::vector<TMigration>& KxMigrations()
+{
+    static const std::vector<TMigration> all = {
+        {1, QStringLiteral("shell: sellers, shops, operators, modules, rights, navigation, sessions"), {
+            "CREATE TABLE kx_nick (nickid TEXT NOT NULL PRIMARY KEY, masternick TEXT NOT NULL UNIQUE,"
+            " nickname TEXT NOT NULL, title TEXT NOT NULL, helpurl TEXT NOT NULL, qqurl TEXT NOT NULL,"
+            " created_at TEXT NOT NULL)",
+            "CREATE TABLE kx_subnick (nickid TEXT NOT NULL, nick TEXT NOT NULL, seq INTEGER NOT NULL,"
+            " PRIMARY KEY (nickid, nick))",
+            "CREATE TABLE kx_package (nickid TEXT NOT NULL, libname TEXT NOT NULL, seq INTEGER NOT NULL,"
+            " PRIMARY KEY (nickid, libname))",
+            "CREATE TABLE kx_shop (nickid TEXT NOT NULL, shopcode TEXT NOT NULL, shopname TEXT NOT NULL,"
+            " isuse INTEGER NOT NULL DEFAULT 1, md5_key TEXT, PRIMARY KEY (nickid, shopcode))",
+            "CREATE TABLE kx_operator (nickid TEXT NOT NULL, operid TEXT NOT NULL, opername TEXT NOT NULL,"
+            " pwhash TEXT NOT NULL, isuse INTEGER NOT NULL DEFAULT 1, md5_key TEXT,"
+            " PRIMARY KEY (nickid, operid))",
+            "CREATE TABLE kx_module (nickid TEXT NOT NULL, mod_id INTEGER NOT NULL, mod_name TEXT NOT NULL,"
+            " moduleclass TEXT NOT NULL, moduletitle TEXT NOT NULL, modal INTEGER NOT NULL DEFAULT 0,"
+            " ispublic INTEGER NOT NULL DEFAULT 0, defpower TEXT NOT NULL DEFAULT '', PRIMARY KEY (nickid, mod_id), UNIQUE (nickid, mod_name))",
+            // Method names and settings a module is given, in answer order. needright names the
+            // right an operator must hold in the module to call the method a value names.
+            "CREATE TABLE kx_module_param (nickid TEXT NOT NULL, mod_id INTEGER NOT NULL, seq INTEGER NOT NULL,"
+            " name TEXT NOT NULL, value TEXT NOT NULL, ismethod INTEGER NOT NULL DEFAULT 0, needright TEXT NOT NULL DEFAULT '',"
+            " PRIMARY KEY (nickid, mod_id, seq))",
+            "CREATE INDEX kx_module_param_method ON kx_module_param (nickid, value, ismethod)",
+            "CREATE TABLE kx_power (nickid TEXT NOT NULL, operid TEXT NOT NULL, mod_id INTEGER NOT NULL,"
+            " isupdate INTEGER NOT NULL DEFAULT 0, isaudit INTEGER NOT NULL DEFAULT 0,"
+            " issearch INTEGER NOT NULL DEFAULT 0, isprint INTEGER NOT NULL DEFAULT 0,"
+            " isoutput INTEGER NOT NULL DEFAULT 0, iscolumn INTEGER NOT NULL DEFAULT 0,"
+            " PRIMARY KEY (nickid, operid, mod_id))",
+            "CREATE TABLE kx_menu (nickid TEXT NOT NULL, menu_id INTEGER NOT NULL, parent_id INTEGER NOT NULL,"
+            " menu_title TEXT NOT NULL, mod_id INTEGER NOT NULL, seq INTEGER NOT NULL, PRIMARY KEY (nickid, menu_id))",
+            "CREATE TABLE kx_nav (nickid TEXT NOT NULL, nav_id INTEGER NOT NULL, nav_name TEXT NOT NULL,"
+            " seq INTEGER NOT NULL, PRIMARY KEY (nickid, nav_id))",
+            "CREATE TABLE kx_nav_bar (nickid TEXT NOT NULL, bar_id INTEGER NOT NULL, nav_id INTEGER NOT NULL,"
+            " bar_name TEXT NOT NULL, seq INTEGER NOT NULL, PRIMARY KEY (nickid, bar_id))",
+            "CREATE TABLE kx_nav_but (nickid TEXT NOT NULL, but_id INTEGER NOT NULL, bar_id INTEGER NOT NULL,"
+            " mod_id INTEGER NOT NULL, but_name TEXT NOT NULL, but_image TEXT NOT NULL, seq INTEGER NOT NULL,"
+            " PRIMARY KEY (nickid, but_id))",
+            "CREATE TABLE kx_start_but (nickid TEXT NOT NULL, seq INTEGER NOT NULL, but_name TEXT NOT NULL,"
+            " mod_id INTEGER NOT NULL, but_image TEXT NOT NULL, PRIMARY KEY (nickid, seq))",
+            "CREATE TABLE kx_session (nickid TEXT NOT NULL, operid TEXT NOT NULL, client_addr TEXT NOT NULL,"
+            " shopcode TEXT NOT NULL, opened_at BIGINT NOT NULL, last_seen BIGINT NOT NULL,"
+            " PRIMARY KEY (nickid, operid, client_addr))",
+            // Document and code numbering, one row per seller and series.
+            "CREATE TABLE kx_counter (nickid TEXT NOT NULL, name TEXT NOT NULL, value BIGINT NOT NULL,"
+            " PRIMARY KEY (nickid, name))",
+        }},
+        {2, QStringLiteral("master data: storages, carriers, senders, brands, properties, categories, goods, products, stock, suppliers, member cards"), {
+            "CREATE TABLE kx_storagetype (nickid TEXT NOT NULL, storagetype INTEGER NOT NULL, typename TEXT NOT NULL,"
+            " PRIMARY KEY (nickid, storagetype))",
+            "CREATE TABLE kx_storage (nickid TEXT NOT NULL, storageid TEXT NOT NULL, storagename TEXT NOT NULL,"
+            " storagetype INTEGER NOT NULL, md5_key TEXT, PRIMARY KEY (nickid, storageid))",
+            // Carrier companies the marketplace offers, and the ones the seller uses with its fee.
+            "CREATE TABLE kx_logistics_company (nickid TEXT NOT NULL, logistics_code TEXT NOT NULL,"
+            " logistics_name TEXT NOT NULL, PRIMARY KEY (nickid, logistics_code))",
+            "CREATE TABLE kx_logistics (nickid TEXT NOT NULL, logistics_code TEXT NOT NULL, logistics_name TEXT NOT NULL,"
+            " logistics_fee NUMERIC(18,4) NOT NULL DEFAULT 0, md5_key TEXT, PRIMARY KEY (nickid, logistics_code))",
+            "CREATE TABLE kx_sendren (nickid TEXT NOT NULL, renid TEXT NOT NULL, sender_name TEXT NOT NULL,"
+            " sender_address TEXT NOT NULL DEFAULT '', sender_zip TEXT NOT NULL DEFAULT '',"
+            " sender_mobile TEXT NOT NULL DEFAULT '', sender_phone TEXT NOT NULL DEFAULT '',"
+            " memo1 TEXT NOT NULL DEFAULT '', memo2 TEXT NOT NULL DEFAULT '', memo3 TEXT NOT NULL DEFAULT '',"
+            " md5_key TEXT, PRIMARY KEY (nickid, renid))",
+            "CREATE TABLE kx_brand (nickid TEXT NOT NULL, brand_id TEXT NOT NULL, brand_name TEXT NOT NULL,"
+            " md5_key TEXT, PRIMARY KEY (nickid, brand_id))",
+            // Property values; proptype 'color' or 'size'.
+            "CREATE TABLE kx_prop (nickid TEXT NOT NULL, propid TEXT NOT NULL, proptype TEXT NOT NULL,"
+            " propname TEXT NOT NULL, isuse INTEGER NOT NULL DEFAULT 1, md5_key TEXT, PRIMARY KEY (nickid, propid))",
+            // Category trees; cattype 'goods', 'supplier' or 'vipcard'.
+            "CREATE TABLE kx_category (nickid TEXT NOT NULL, catid INTEGER NOT NULL, parentid INTEGER NOT NULL,"
+            " catname TEXT NOT NULL, cattype TEXT NOT NULL, seq INTEGER NOT NULL, PRIMARY KEY (nickid, catid))",
+            "CREATE TABLE kx_goods (nickid TEXT NOT NULL, goodscode TEXT NOT NULL, goodsname TEXT NOT NULL,"
+            " catid INTEGER NOT NULL, brand_id TEXT NOT NULL, propstyle TEXT NOT NULL DEFAULT '', unit TEXT NOT NULL DEFAULT '',"
+            " costprice NUMERIC(18,4) NOT NULL DEFAULT 0, saleprice NUMERIC(18,4) NOT NULL DEFAULT 0,"
+            " wholesale NUMERIC(18,4) NOT NULL DEFAULT 0, num_iid TEXT NOT NULL DEFAULT '', approve_status TEXT NOT NULL DEFAULT '',"
+            " md5_key TEXT, PRIMARY KEY (nickid, goodscode))",
+            "CREATE TABLE kx_commodity (nickid TEXT NOT NULL, commoditycode TEXT NOT NULL, goodscode TEXT NOT NULL,"
+            " barcode TEXT NOT NULL, commodityname TEXT NOT NULL, propstyle TEXT NOT NULL DEFAULT '',"
+            " propcolor TEXT NOT NULL DEFAULT '', propsize TEXT NOT NULL DEFAULT '',"
+            " costprice NUMERIC(18,4) NOT NULL DEFAULT 0, saleprice NUMERIC(18,4) NOT NULL DEFAULT 0,"
+            " wholesale NUMERIC(18,4) NOT NULL DEFAULT 0, minnum INTEGER NOT NULL DEFAULT 0, maxnum INTEGER NOT NULL DEFAULT 0,"
+            " num_iid TEXT NOT NULL DEFAULT '', sku_id TEXT NOT NULL DEFAULT '',"
+            " is_pack INTEGER NOT NULL DEFAULT 0, is_del INTEGER NOT NULL DEFAULT 0, md5_key TEXT,"
+            " PRIMARY KEY (nickid, commoditycode))",
+            "CREATE INDEX kx_commodity_goods ON kx_commodity (nickid, goodscode)",
+            "CREATE TABLE kx_stock (nickid TEXT NOT NULL, storageid TEXT NOT NULL, commoditycode TEXT NOT NULL,"
+            " stocknum INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (nickid, storageid, commoditycode))",
+            "CREATE TABLE kx_supplier (nickid TEXT NOT NULL, suppliercode TEXT NOT NULL, suppliername TEXT NOT NULL,"
+            " catid INTEGER NOT NULL DEFAULT 0, linkman TEXT NOT NULL DEFAULT '', phone TEXT NOT NULL DEFAULT '',"
+            " address TEXT NOT NULL DEFAULT '', status INTEGER NOT NULL DEFAULT 1, md5_key TEXT,"
+            " PRIMARY KEY (nickid, suppliercode))",
+            "CREATE TABLE kx_vipcard (nickid TEXT NOT NULL, vipid TEXT NOT NULL, vipname TEXT NOT NULL,"
+            " catid INTEGER NOT NULL DEFAULT 0, mobile TEXT NOT NULL DEFAULT '', discount NUMERIC(18,4) NOT NULL DEFAULT 1,"
+            " is_use INTEGER NOT NULL DEFAULT 1, md5_key TEXT, PRIMARY KEY (nickid, vipid))",
+        }},
+        {3, QStringLiteral("marketplace simulator: items, SKUs, orders, refunds, events"), {
+            "CREATE TABLE kx_mk_item (nickid TEXT NOT NULL, num_iid TEXT NOT NULL, title TEXT NOT NULL,"
+            " outer_id TEXT NOT NULL, price NUMERIC(18,4) NOT NULL, num INTEGER NOT NULL,"
+            " approve_status TEXT NOT NULL, cid TEXT NOT NULL, modified TEXT NOT NULL, PRIMARY KEY (nickid, num_iid))",
+            "CREATE TABLE kx_mk_sku (nickid TEXT NOT NULL, sku_id TEXT NOT NULL, num_iid TEXT NOT NULL,"
+            " outer_id TEXT NOT NULL, properties_name TEXT NOT NULL, price NUMERIC(18,4) NOT NULL,"
+            " quantity INTEGER NOT NULL, PRIMARY KEY (nickid, sku_id))",
+            "CREATE TABLE kx_mk_trade (nickid TEXT NOT NULL, tid TEXT NOT NULL, seller_nick TEXT NOT NULL,"
+            " buyer_nick TEXT NOT NULL, status TEXT NOT NULL, created TEXT NOT NULL, modified TEXT NOT NULL,"
+            " pay_time TEXT NOT NULL DEFAULT '', consign_time TEXT NOT NULL DEFAULT '', end_time TEXT NOT NULL DEFAULT '',"
+            " receiver_name TEXT NOT NULL, receiver_state TEXT NOT NULL, receiver_city TEXT NOT NULL,"
+            " receiver_district TEXT NOT NULL, receiver_address TEXT NOT NULL, receiver_zip TEXT NOT NULL,"
+            " receiver_mobile TEXT NOT NULL, post_fee NUMERIC(18,4) NOT NULL, total_fee NUMERIC(18,4) NOT NULL,"
+            " payment NUMERIC(18,4) NOT NULL, buyer_message TEXT NOT NULL DEFAULT '', seller_memo TEXT NOT NULL DEFAULT '',"
+            " buyer_rate INTEGER NOT NULL DEFAULT 0, seller_rate INTEGER NOT NULL DEFAULT 0,"
+            " company_code TEXT NOT NULL DEFAULT '', out_sid TEXT NOT NULL DEFAULT '', PRIMARY KEY (nickid, tid))",
+            "CREATE INDEX kx_mk_trade_modified ON kx_mk_trade (nickid, modified)",
+            "CREATE TABLE kx_mk_order (nickid TEXT NOT NULL, oid TEXT NOT NULL, tid TEXT NOT NULL, num_iid TEXT NOT NULL,"
+            " sku_id TEXT NOT NULL, outer_sku_id TEXT NOT NULL, title TEXT NOT NULL, sku_properties_name TEXT NOT NULL,"
+            " num INTEGER NOT NULL, price NUMERIC(18,4) NOT NULL, total_fee NUMERIC(18,4) NOT NULL,"
+            " status TEXT NOT NULL, refund_status TEXT NOT NULL DEFAULT 'NO_REFUND', PRIMARY KEY (nickid, oid))",
+            "CREATE INDEX kx_mk_order_tid ON kx_mk_order (nickid, tid)",
+            "CREATE TABLE kx_mk_refund (nickid TEXT NOT NULL, refund_id TEXT NOT NULL, tid TEXT NOT NULL, oid TEXT NOT NULL,"
+            " buyer_nick TEXT NOT NULL, status TEXT NOT NULL, good_status TEXT NOT NULL, has_good_return INTEGER NOT NULL,"
+            " refund_fee NUMERIC(18,4) NOT NULL, reason TEXT NOT NULL, created TEXT NOT NULL, modified TEXT NOT NULL,"
+            " sid TEXT NOT NULL DEFAULT '', company_name TEXT NOT NULL DEFAULT '', PRIMARY KEY (nickid, refund_id))",
+            // What the seller did on the marketplace: shipments, ratings, listing changes, stock
+            // and price pushes, refund decisions; kept in order for the seller and for tests.
+            "CREATE TABLE kx_mk_event (nickid TEXT NOT NULL, seq BIGINT NOT NULL, kind TEXT NOT NULL,"
+            " target TEXT NOT NULL, detail TEXT NOT NULL, created TEXT NOT NULL, PRIMARY KEY (nickid, seq))",
+        }},
+    };
+    return all;
+}
