@@ -1,8 +1,10 @@
 #include "Handlers.h"
 
+#include "MasterData.h"
 #include "PowerMger.h"
 
 void KxRegisterHandlers(TDispatcher& dispatcher)
 {
     dispatcher.add(KxPowerMgerMethods());
+    dispatcher.add(KxMasterDataMethods());
 }

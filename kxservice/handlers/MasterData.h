@@ -1,0 +1,22 @@
+#pragma once
+// The simple master tables kept in one editable grid each (shops, brands, senders,
+// storages): a page of rows, and saving the grid's change log as a whole. Plus the storage
+// lookups other modules open with.
+#include "dispatch/Dispatcher.h"
+
+const std::vector<TMethodDef>& KxMasterDataMethods();
+
+// Paging rules shared by list methods: "curpage" 0 gives every row (lookups, trees), a
+// positive page that page, -1 (a list opening) the first page; "pagesize" 1..5000, default 100.
+struct TPage {
+    qint64 page = 1;     // 0: all rows
+    qint64 size = 100;
+};
+TPage KxPageOf(const TContext& ctx);
+// Adds "xmldata", "recordcount" and "pagecount" for one page of a query.
+void KxAnswerPage(TContext& ctx, const QString& selectFrom, const QString& where, const QVariantList& args,
+                  const QString& orderBy, const QList<struct TPacketColumn>& columns);
+// The next free code of a series ("B" -> "B001", "B002", ...), unique per seller under
+// concurrent saves (the counter row is updated inside the call's write transaction).
+QString KxNextCode(TContext& ctx, const QString& series, const QString& prefix, const QString& table,
+                   const QString& keyColumn);

@@ -1,0 +1,176 @@
+#pragma once
+// A real kxservice for one test program: started in-process on a free loopback port with its
+// own database (a temporary SQLite file, or a fresh schema of the PostgreSQL database named
+// by KX_PG_URL), the demo seller and a second seller; called through the client's THttpWeb.
+#include "KxService.h"
+#include "store/Database.h"
+#include "store/Seeder.h"
+#include "uConfig.h"
+#include "uHttpWeb.h"
+#include "uPClientDataSet.h"
+#include "uUiHooks.h"
+
+#include <QJsonArray>
+#include <QTemporaryDir>
+#include <QUuid>
+#include <QtTest>
+
+#include <memory>
+#include <mutex>
+
+// Records message boxes from any thread (the concurrency test calls from many).
+class TRecordingUi : public IKxUi {
+public:
+    TRecordingUi() { KxSetUi(this); }
+    ~TRecordingUi() override { KxSetUi(nullptr); }
+    int MessageBox(const QString&, const QString& text, TMsgIcon, int) override
+    {
+        std::lock_guard lock(m);
+        texts << text;
+        return mrOk;
+    }
+    bool OpenUrl(const QString&) override { return true; }
+    QString GetOpenFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString GetSaveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    int ShowModal(QWidget*) override { return mrCancel; }
+    QString last()
+    {
+        std::lock_guard lock(m);
+        return texts.isEmpty() ? QString() : texts.last();
+    }
+    void clear()
+    {
+        std::lock_guard lock(m);
+        texts.clear();
+    }
+    std::mutex m;
+    QStringList texts;
+};
+
+// The outcome of one call through THttpWeb.
+struct TCallResult {
+    bool ok = false;
+    QString error;                // what the operator was shown
+    QMap<QString, QString> values;
+    QString value(const QString& n) const { return values.value(n); }
+};
+
+struct TCaller {
+    QString nick, oper, shop;
+};
+
+class TServiceFixture {
+public:
+    // kind: "sqlite" or "postgresql" (needs KX_PG_URL).
+    explicit TServiceFixture(const QString& kind, qint64 maxBodyBytes = qint64(4) << 20)
+    {
+        QString db = QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("svc.db"));
+        if (kind == QLatin1String("postgresql")) {
+            schema = QStringLiteral("kxt_") + QUuid::createUuid().toString(QUuid::Id128).left(12);
+            db = qEnvironmentVariable("KX_PG_URL") + QStringLiteral("?schema=") + schema;
+        }
+        TServiceOptions o;
+        o.port = 0;
+        o.db = db;
+        o.seed = QStringLiteral("demo");
+        o.logFile = dir.filePath(QStringLiteral("service.log"));
+        o.maxBodyBytes = maxBodyBytes;
+        o.workers = 40;
+        service = std::make_unique<TKxService>(o);
+        service->prepare();
+        // A second seller with its own accounts, for isolation.
+        QJsonObject other = KxSeedFile(QStringLiteral("demo.json"));
+        QJsonObject seller = other.value(QLatin1String("seller")).toObject();
+        seller[QLatin1String("nickid")] = QStringLiteral("2002");
+        seller[QLatin1String("masternick")] = QStringLiteral("other_seller");
+        other[QLatin1String("seller")] = seller;
+        QJsonArray ops;
+        ops.append(QJsonObject{{"operid", "bossb"}, {"opername", "乙老板"}, {"password", "bossb888"}, {"rights", "all"}});
+        other[QLatin1String("operators")] = ops;
+        other.remove(QLatin1String("market"));
+        KxSeedSeller(service->store(), other);
+        service->store().releaseThreadConnection();
+        service->start();
+    }
+    ~TServiceFixture()
+    {
+        KxResetTransport();
+        service.reset();
+        if (!schema.isEmpty()) {
+            TDbUrl u;
+            QString err;
+            TDbUrl::parse(qEnvironmentVariable("KX_PG_URL"), u, err);
+            TDatabase plain(u);
+            QSqlDatabase db = plain.connection();
+            KxExec(db, QStringLiteral("DROP SCHEMA IF EXISTS \"%1\" CASCADE").arg(schema));
+            plain.releaseThreadConnection();
+        }
+    }
+    QString url() const { return service->url(); }
+
+    // One call as the client makes it: session parameters first, then the others in order.
+    TCallResult call(const TCaller& who, const QString& method, const QList<QPair<QString, QString>>& params = {},
+                     const QList<QPair<QString, QString>>& files = {})
+    {
+        THttpWeb web;
+        web.setNickid(who.nick);
+        web.setOperid(who.oper);
+        web.setShopid(who.shop);
+        web.setModule(method);
+        for (const auto& p : params)
+            web.Request()->AddParams(p.first, p.second);
+        for (const auto& f : files)
+            web.Request()->AddFiles(f.first, f.second);
+        const qsizetype before = ui.texts.size();
+        TCallResult r;
+        r.ok = web.SendData();
+        if (!r.ok) {
+            std::lock_guard lock(ui.m);
+            r.error = ui.texts.size() > before ? ui.texts.last() : QStringLiteral("<no message>");
+        }
+        for (int i = 0; i < web.Response()->ParamCount(); ++i) {
+            const QString n = web.Response()->ParamName(i);
+            if (!r.values.contains(n))
+                r.values.insert(n, web.Response()->GetParam(n));
+        }
+        return r;
+    }
+
+    // A direct connection to the service's database for checks and for arranging state.
+    QSqlDatabase db() { return service->store().connection(); }
+    QVariant scalar(const QString& sql, const QVariantList& args = {})
+    {
+        QSqlDatabase d = db();
+        return KxScalar(d, sql, args);
+    }
+    void exec(const QString& sql, const QVariantList& args = {})
+    {
+        QSqlDatabase d = db();
+        KxExec(d, sql, args);
+    }
+
+    QTemporaryDir dir;
+    QString schema;
+    std::unique_ptr<TKxService> service;
+    TRecordingUi ui;
+};
+
+// Reads an answer's data set.
+inline std::unique_ptr<TPClientDataSet> KxDataSet(const QString& xml)
+{
+    auto ds = std::make_unique<TPClientDataSet>();
+    if (!ds->SetKXXMLData(xml))
+        return nullptr;
+    return ds;
+}
+
+inline QStringList KxColumn(const QString& xml, const QString& field)
+{
+    QStringList out;
+    auto ds = KxDataSet(xml);
+    if (!ds)
+        return {QStringLiteral("<not a data packet>")};
+    for (ds->First(); !ds->Eof(); ds->Next())
+        out << ds->FieldByName(field)->AsString();
+    return out;
+}
