@@ -100,6 +100,7 @@ private Q_SLOTS:
         if (m_kind == QLatin1String("postgresql") && qEnvironmentVariableIsEmpty("KX_PG_URL"))
             QSKIP("KX_PG_URL is not set: no PostgreSQL database to run against");
         KxSetServiceUrl(fx().url());
+        KxSetUi(&fx().ui); // each database's fixture records what its calls show
         fx().ui.clear();
     }
     void cleanupTestCase()
