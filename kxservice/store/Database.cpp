@@ -111,8 +111,8 @@ void TDatabase::openTuned(QSqlDatabase& db)
         KxExec(db, QStringLiteral("PRAGMA synchronous=NORMAL"));
         KxExec(db, QStringLiteral("PRAGMA foreign_keys=ON"));
     } else if (!m_url.schema.isEmpty()) {
-        // The name was checked to be a plain identifier when the URL was parsed.
-        KxExec(db, QStringLiteral("CREATE SCHEMA IF NOT EXISTS \"%1\"").arg(m_url.schema));
+        // The name was checked to be a plain identifier when the URL was parsed; migrate()
+        // creates the schema.
         KxExec(db, QStringLiteral("SET search_path TO \"%1\"").arg(m_url.schema));
     }
 }
@@ -158,7 +158,10 @@ void TDatabase::releaseThreadConnection()
 QSqlQuery KxExec(QSqlDatabase& db, const QString& sql, const QVariantList& args)
 {
     QSqlQuery q(db);
-    q.setForwardOnly(true);
+    // Forward-only saves a copy of the rows on SQLite. On PostgreSQL it switches to
+    // single-row mode, where a second statement on the connection would discard the rows
+    // still unread; there the whole result is fetched at once instead.
+    q.setForwardOnly(db.driverName() == QLatin1String("QSQLITE"));
     q.setNumericalPrecisionPolicy(QSql::HighPrecision);
     if (args.isEmpty()) {
         if (!q.exec(sql))
@@ -218,6 +221,11 @@ int TDatabase::schemaVersion()
 void TDatabase::migrate()
 {
     QSqlDatabase db = connection();
+    if (!isSqlite() && !m_url.schema.isEmpty()) {
+        QSqlQuery q(db);
+        q.exec(QStringLiteral("SET client_min_messages TO warning")); // no notice for an existing schema
+        KxExec(db, QStringLiteral("CREATE SCHEMA IF NOT EXISTS \"%1\"").arg(m_url.schema));
+    }
     KxExec(db, QStringLiteral("CREATE TABLE IF NOT EXISTS kx_schema_version (version INTEGER NOT NULL PRIMARY KEY,"
                               " name TEXT NOT NULL, applied_at TEXT NOT NULL)"));
     for (const TMigration& m : KxMigrations()) {

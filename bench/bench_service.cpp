@@ -1,0 +1,168 @@
+// Service throughput and latency, each beside a same-run baseline: a bare cpp-httplib
+// handler that returns a fixed answer. Prints BENCH lines; asserts nothing.
+#include "KxService.h"
+#include "store/Database.h"
+#include "uAnswerCodec.h"
+#include "uConfig.h"
+#include "uHttpWeb.h"
+
+#include <httplib.h>
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+struct TBody {
+    std::string body, contentType;
+};
+
+TBody body(const QString& nick, const QString& oper, const QString& shop, const QString& method,
+           const QList<QPair<QString, QString>>& params = {})
+{
+    THttpWeb web;
+    web.setNickid(nick);
+    web.setOperid(oper);
+    web.setShopid(shop);
+    web.setModule(method);
+    for (const auto& p : params)
+        web.Request()->AddParams(p.first, p.second);
+    QString ct;
+    const QByteArray b = web.BuildBody(&ct);
+    return {b.toStdString(), ct.toStdString()};
+}
+
+struct TRate {
+    double callsPerSec = 0, p99ms = 0;
+    int errors = 0;
+};
+
+// `clients` threads, each on one kept-alive connection, posting the same body for `seconds`.
+TRate hammer(int port, const TBody& b, int clients, double seconds)
+{
+    std::atomic<bool> stop{false};
+    std::atomic<int> errors{0};
+    std::vector<std::vector<double>> lat{size_t(clients)};
+    std::vector<std::thread> threads;
+    for (int c = 0; c < clients; ++c)
+        threads.emplace_back([&, c] {
+            httplib::Client cli("127.0.0.1", port);
+            cli.set_tcp_nodelay(true);
+            cli.set_keep_alive(true);
+            while (!stop.load(std::memory_order_relaxed)) {
+                const auto t0 = Clock::now();
+                auto res = cli.Post("/Service.aspx", b.body, b.contentType.c_str());
+                const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+                if (!res || res->status != 200 || res->body.size() < 5)
+                    ++errors;
+                lat[size_t(c)].push_back(ms);
+            }
+        });
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    stop = true;
+    for (auto& t : threads)
+        t.join();
+    std::vector<double> all;
+    for (auto& l : lat)
+        all.insert(all.end(), l.begin(), l.end());
+    std::sort(all.begin(), all.end());
+    TRate r;
+    r.callsPerSec = double(all.size()) / seconds;
+    r.p99ms = all.empty() ? 0 : all[size_t(double(all.size() - 1) * 0.99)];
+    r.errors = errors;
+    return r;
+}
+
+double pageMs(int port, const TBody& b, int rounds)
+{
+    httplib::Client cli("127.0.0.1", port);
+    cli.set_tcp_nodelay(true);
+    cli.set_keep_alive(true);
+    std::vector<double> ms;
+    for (int i = 0; i < rounds; ++i) {
+        const auto t0 = Clock::now();
+        auto res = cli.Post("/Service.aspx", b.body, b.contentType.c_str());
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+        if (!res || res->status != 200)
+            std::fprintf(stderr, "page call failed\n");
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+void runService(const QString& db, const char* tag, double seconds, double bareRate)
+{
+    QTemporaryDir dir;
+    TServiceOptions o;
+    o.port = 0;
+    o.db = db.isEmpty() ? QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("bench.db")) : db;
+    o.logFile = dir.filePath(QStringLiteral("service.log"));
+    TKxService svc(o);
+    svc.prepare();
+    {
+        // 1,000 more brands, and a logged-in operator for the page.
+        QSqlDatabase c = svc.store().connection();
+        TTransaction t(svc.store(), c, true);
+        for (int i = 0; i < 1000; ++i)
+            KxExec(c, QStringLiteral("INSERT INTO kx_brand (nickid, brand_id, brand_name, md5_key) VALUES ('1001', ?, ?, ?)"),
+                   {QStringLiteral("P%1").arg(i, 5, 10, QLatin1Char('0')), QStringLiteral("测试品牌 %1").arg(i),
+                    QStringLiteral("%1").arg(i, 32, 16, QLatin1Char('0'))});
+        t.commit();
+    }
+    svc.store().releaseThreadConnection();
+    svc.start();
+    const TRate small = hammer(svc.port(), body(QStringLiteral("1001"), QString(), QString(), QStringLiteral("PowerMger.Shop")), 8, seconds);
+    {
+        httplib::Client cli("127.0.0.1", svc.port());
+        const TBody login = body(QStringLiteral("1001"), QString(), QString(), QStringLiteral("PowerMger.Login"),
+                                 {{QStringLiteral("shopcode"), QStringLiteral("S01")}, {QStringLiteral("usercode"), QStringLiteral("admin")},
+                                  {QStringLiteral("password"), QStringLiteral("admin888")}});
+        cli.Post("/Service.aspx", login.body, login.contentType.c_str());
+    }
+    const TBody page = body(QStringLiteral("1001"), QStringLiteral("admin"), QStringLiteral("S01"), QStringLiteral("Brand.Search"),
+                            {{QStringLiteral("curpage"), QStringLiteral("1")}, {QStringLiteral("pagesize"), QStringLiteral("1000")}});
+    const double ms = pageMs(svc.port(), page, 40);
+    svc.stop();
+    std::printf("BENCH service_small_calls clients=8%s calls_s=%.0f ratio_to_bare=%.2f p99_ms=%.2f errors=%d\n", tag,
+                small.callsPerSec, small.callsPerSec / bareRate, small.p99ms, small.errors);
+    std::printf("BENCH service_page rows=1000%s ms=%.2f\n", tag, ms);
+    std::fflush(stdout);
+}
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const double seconds = qEnvironmentVariableIntValue("KX_BENCH_SECONDS") > 0 ? qEnvironmentVariableIntValue("KX_BENCH_SECONDS") : 10;
+
+    // The baseline: the same transport settings, a fixed answer, no work.
+    httplib::Server bare;
+    bare.set_tcp_nodelay(true);
+    bare.set_keep_alive_max_count(100000);
+    const QByteArray fixed = KxEncodeAnswer("<?xml version=\"1.0\" encoding=\"UTF-8\"?><response><xmldata>x</xmldata></response>");
+    bare.Post("/Service.aspx", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(fixed.constData(), size_t(fixed.size()), "application/octet-stream");
+    });
+    const int barePort = bare.bind_to_any_port("127.0.0.1");
+    std::thread bt([&] { bare.listen_after_bind(); });
+    while (!bare.is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const TRate b = hammer(barePort, body(QStringLiteral("1001"), QString(), QString(), QStringLiteral("PowerMger.Shop")), 8, seconds);
+    bare.stop();
+    bt.join();
+    std::printf("BENCH bare_httplib clients=8 calls_s=%.0f p99_ms=%.2f\n", b.callsPerSec, b.p99ms);
+
+    runService(QString(), "", seconds, b.callsPerSec);
+    const QString pg = qEnvironmentVariable("KX_PG_URL");
+    if (!pg.isEmpty())
+        runService(pg + QStringLiteral("?schema=kxbench_") + QString::number(QCoreApplication::applicationPid()), " db=postgresql", seconds, b.callsPerSec);
+    return 0;
+}

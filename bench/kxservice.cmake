@@ -1,0 +1,5 @@
+# The service: small calls per second beside a bare cpp-httplib handler, and a 1,000-row page.
+if(TARGET kxservice_core)
+  kx_add_bench(bench_service SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_service.cpp
+               LIBS kxservice_core kx_utils PkgConfig::HTTPLIB)
+endif()
