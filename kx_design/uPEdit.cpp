@@ -1,0 +1,5 @@
+#include "uPEdit.h"
+
+#include "uTPanelStage.h"
+
+KX_REGISTER_DESIGN_CONTROL(TPEdit)

@@ -1,0 +1,5 @@
+#include "uPGroupBox.h"
+
+#include "uTPanelStage.h"
+
+KX_REGISTER_DESIGN_CONTROL(TPGroupBox)

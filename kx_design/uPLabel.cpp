@@ -1,0 +1,5 @@
+#include "uPLabel.h"
+
+#include "uTPanelStage.h"
+
+KX_REGISTER_DESIGN_CONTROL(TPLabel)
