@@ -4,9 +4,7 @@
 #include "ufrmBase.h"
 #include "wire/uConfig.h"
 
-#if __has_include("uPClientDataSet.h")
 #include "uPClientDataSet.h"
-#endif
 
 TKxClassRegistry& TKxClassRegistry::Instance()
 {
@@ -124,11 +122,9 @@ TmedBase* CallMethod(QObject* owner, const QString& moduleName, const QStringLis
     addLines(web, lines);
     web.Request()->AddParams(QStringLiteral("curpage"), QStringLiteral("0"));
     if (web.SendData()) {
-#if __has_include("uPClientDataSet.h")
         TPClientDataSet rows;
         rows.KXAppendData(web.Response()->GetParam(QStringLiteral("xmldata")), false);
         rows.SaveToStream(med->ResultStream());
-#endif
     }
     return med;
 }

@@ -1,0 +1,74 @@
+#pragma once
+// The main window: menu tree, ribbon, module tabs, status bar. Performs the login for the
+// login dialog and opens modules by id.
+#include "uNavMager.h"
+
+#include <QMainWindow>
+#include <memory>
+
+class QLabel;
+class QSplitter;
+class QTabWidget;
+class QTimer;
+class QToolBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TKxRibbon;
+class TPClientDataSet;
+class TResponse;
+
+class TFrmClient : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TFrmClient(QWidget* parent = nullptr);
+    ~TFrmClient() override;
+
+    // The one main window while it exists.
+    static TFrmClient* Instance();
+
+    bool Login(const QString& shopCode, const QString& operCode, const QString& password);
+    void OpenModule(int modId);
+    bool ChangePassword(const QString& oldPassword, const QString& newPassword);
+
+    // Builds the navigation from the six tables of a login answer.
+    void BuildNavigation(const TResponse& answer);
+
+    QTreeWidget* cxTreeView1;
+    QSplitter* cxSplitter1;
+    QTabWidget* cxPageControl1;
+    QWidget* TabSheetHome;
+    TKxRibbon* dxRibbon1;
+    QLabel* StatusPanels[4];
+    QToolBar* StartToolBar = nullptr; // the start menu, when the service gives one
+    QTimer* Timer1;
+    QTimer* TimerMax;
+    TPClientDataSet* cds_menu;
+    TPClientDataSet* cds_module;
+    TNavMager& NavMager() { return *m_nav; }
+    QString BaseCaption() const { return m_baseCaption; }
+
+    // Closes a module tab (not the home tab); false when refused.
+    bool CloseTab(int index);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void ClearNavigation();
+    void BuildStartMenu(const QString& xml);
+    void PruneMenu(const QString& xml);
+    void BuildTree();
+    void BuildRibbon();
+    void Timer1Timer();
+    void TabChanged(int index);
+    void TreeDblClick(QTreeWidgetItem* item);
+    QWidget* CreateHomeTab();
+    bool HasModule(int modId) const;
+
+    std::unique_ptr<TNavMager> m_nav;
+    QString m_baseCaption;
+    bool m_shownOnce = false;
+};
+
+// Pictures named by the service, from image/ beside the program; null when absent.
+QIcon KxNavPicture(const QString& fileName);

@@ -1,0 +1,212 @@
+// The main window with modules from a scripted service: tabs, modal modules, self-closing
+// modules, the home tab, captions, re-login, password change and the home links.
+#include "FakeService.h"
+#include "ScriptedUi.h"
+#include "ShellTestUtil.h"
+#include "uCallModule.h"
+#include "uFrmClient.h"
+#include "uFrmModifyPsw.h"
+#include "uRibbon.h"
+#include "uShell.h"
+#include "ufrmBase.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QtTest>
+
+class TfrmTabProbe : public TfrmBase {
+    Q_OBJECT
+public:
+    using TfrmBase::TfrmBase;
+};
+KX_REGISTER_CLASS(TfrmTabProbe)
+
+namespace {
+
+QString module(const QString& cls, const QString& title, const QString& modal = {})
+{
+    return QString::fromUtf8(Answer({{"moduleclass", cls}, {"moduletitle", title}, {"modal", modal}}));
+}
+
+void answerSession(TFakeService& svc)
+{
+    svc.answer("PowerMger.Module", Answer({{"nickid", "N100"}, {"moduletitle", "VarnoqERP"}, {"loginsys", "Power.Login"},
+                                           {"modifypsw", "Power.ModifyPsw"}, {"help", "https://help.example.com/"},
+                                           {"qq", "file:///etc/passwd"}}));
+    svc.answer("Power.Login",
+               Answer({{"shopname", "旗舰店"}, {"username", "张三"},
+                       {"kx_module", Packet({"mod_id:int", "mod_name"},
+                                            {{"1", "Mod.Tab"}, {"2", "Mod.Modal"}, {"3", "Mod.Psw"}, {"4", "Mod.Gone"}})},
+                       {"kx_menu", Packet({"menu_id:int", "parent_id:int", "menu_title", "mod_id:int"},
+                                          {{"1", "0", "订单", "1"}})}}));
+    svc.answer("Mod.Tab", module("TfrmTabProbe", "订单管理").toUtf8());
+    svc.answer("Mod.Modal", module("TfrmTabProbe", "选择商品", "true").toUtf8());
+    svc.answer("Mod.Psw", module("TFrmModifyPsw", "修改密码", "true").toUtf8());
+    svc.answer("Mod.Gone", module("TfrmNotInAnyPackage", "x").toUtf8());
+    svc.answer("Power.ModifyPsw", "<response><result>ok</result></response>");
+}
+
+} // namespace
+
+class TestClient : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TFakeService> svc;
+    std::unique_ptr<TScriptedUi> ui;
+    std::unique_ptr<TFrmClient> client;
+
+private Q_SLOTS:
+    void init()
+    {
+        KxSetTerminateHandler([] {});
+        gOperId.clear();
+        ui = std::make_unique<TScriptedUi>();
+        svc = std::make_unique<TFakeService>();
+        answerSession(*svc);
+        QVERIFY(KxDirectoryCall(KxProgramDir(), {"korvadex://shopA/"}));
+        client = std::make_unique<TFrmClient>();
+        QVERIFY(client->Login("S01", "zhang", "pw"));
+        svc->clearCalls();
+    }
+    void cleanup()
+    {
+        client.reset();
+        svc.reset();
+        ui.reset();
+    }
+
+    void sameEntryTwiceMakesOneCall()
+    {
+        QTabWidget* tabs = client->cxPageControl1;
+        client->OpenModule(1);
+        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->tabText(1), QString(" 订单管理 "));
+        QCOMPARE(tabs->widget(1)->property("tag").toInt(), 1);
+        QCOMPARE(client->windowTitle(), QString("VarnoqERP --- 订单管理"));
+        tabs->setCurrentIndex(0);
+        QCOMPARE(client->windowTitle(), QString("VarnoqERP --- 主页"));
+        client->OpenModule(1);
+        QCOMPARE(tabs->currentIndex(), 1);
+        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(svc->modules(), QStringList({"Mod.Tab"}));
+        QCOMPARE(svc->calls()[0].value("operid"), QString("zhang"));
+    }
+
+    void unknownIdsAndUnregisteredClasses()
+    {
+        client->OpenModule(77); // not in the module table: nothing at all
+        QVERIFY(svc->calls().isEmpty());
+        QVERIFY(ui->messages.isEmpty());
+        client->OpenModule(4);
+        QCOMPARE(ui->lastText(), QString("【TfrmNotInAnyPackage】此模块视图没有注册!"));
+        QCOMPARE(client->cxPageControl1->count(), 1);
+    }
+
+    void modalModuleGetsNoTab()
+    {
+        ui->modalResults.enqueue(mrOk);
+        client->OpenModule(2);
+        QCOMPARE(ui->modalWindows.size(), 1);
+        QCOMPARE(client->cxPageControl1->count(), 1);
+        auto* frm = qobject_cast<TfrmTabProbe*>(ui->modalWindows[0]);
+        QVERIFY(frm);
+        QCOMPARE(frm->parent(), client.get()); // stays owned by the main window
+        QVERIFY(!frm->isVisible());
+    }
+
+    void selfClosingModuleLosesItsTab()
+    {
+        client->OpenModule(1);
+        QTabWidget* tabs = client->cxPageControl1;
+        auto* frm = tabs->widget(1)->findChild<TfrmBase*>();
+        QVERIFY(frm);
+        QPointer<TfrmBase> guard(frm);
+        frm->close();
+        QTRY_VERIFY(guard.isNull());
+        QTRY_COMPARE_WITH_TIMEOUT(tabs->count(), 1, 1000);
+    }
+
+    void homeTabCannotBeClosed()
+    {
+        QTabWidget* tabs = client->cxPageControl1;
+        client->OpenModule(1);
+        tabs->setCurrentIndex(0);
+        QVERIFY(!client->CloseTab(0));
+        emit tabs->tabBar()->tabBarDoubleClicked(0);
+        QCOMPARE(tabs->count(), 2);
+        QVERIFY(!tabs->tabBar()->tabButton(0, QTabBar::RightSide));
+        tabs->setCurrentIndex(1);
+        emit tabs->tabBar()->tabBarDoubleClicked(1);
+        QCOMPARE(tabs->count(), 1);
+        QCOMPARE(tabs->widget(0), client->TabSheetHome);
+    }
+
+    void reloginRebuildsAndClosesModuleTabs()
+    {
+        client->OpenModule(1);
+        QCOMPARE(client->cxPageControl1->count(), 2);
+        QVERIFY(client->Login("S02", "li", "pw2"));
+        QCOMPARE(client->cxPageControl1->count(), 1);
+        const auto call = svc->calls().last();
+        QCOMPARE(call.value("operid"), QString("zhang")); // the operator still logged in
+        QCOMPARE(call.value("usercode"), QString("li"));
+        QCOMPARE(gOperId, QString("li"));
+        QCOMPARE(client->dxRibbon1->TabCount(), 0);
+    }
+
+    void passwordChange()
+    {
+        gOperName = "张三";
+        QPointer<TFrmModifyPsw> dlg = new TFrmModifyPsw(client.get());
+        dlg->show();
+        QCOMPARE(dlg->LabelOperName->text(), QString("张三"));
+        dlg->cxTextEdit1->setText("old");
+        dlg->cxTextEdit2->setText("new1");
+        dlg->cxTextEdit3->setText("new2");
+        dlg->cxButton1->click();
+        QCOMPARE(ui->lastText(), QString("新密码与确认密码必须相同！"));
+        QCOMPARE(ui->messages.last().caption, QString("错误提示"));
+        QVERIFY(svc->calls().isEmpty());
+
+        svc->fail("Power.ModifyPsw", 31, "旧密码错误");
+        dlg->cxTextEdit3->setText("new1");
+        dlg->cxButton1->click();
+        QVERIFY(dlg && dlg->isVisible()); // the service's word was shown; try again
+
+        svc->answer("Power.ModifyPsw", "<response/>");
+        ui->clear();
+        dlg->cxButton1->click();
+        QCOMPARE(ui->messages.size(), 1);
+        QCOMPARE(ui->messages[0].text, QString("密码修改成功！"));
+        QCOMPARE(ui->messages[0].icon, TMsgIcon::Information);
+        const auto call = svc->calls().last();
+        QCOMPARE(call.names(), QStringList({"nickid", "operid", "shopid", "module", "oldpassword", "newpassword"}));
+        QCOMPARE(call.value("operid"), QString("zhang"));
+        QCOMPARE(call.value("oldpassword"), QString("old"));
+        QCOMPARE(call.value("newpassword"), QString("new1"));
+        QTRY_VERIFY(dlg.isNull()); // closing frees it
+    }
+
+    void passwordModuleOpensFromTheMenu()
+    {
+        client->OpenModule(3);
+        QCOMPARE(ui->modalWindows.size(), 1);
+        QVERIFY(qobject_cast<TFrmModifyPsw*>(ui->modalWindows[0]));
+    }
+
+    void homeLinksOpenOnlyWebLinks()
+    {
+        const auto pictures = client->TabSheetHome->findChildren<QLabel*>();
+        QCOMPARE(pictures.size(), 2);
+        QCOMPARE(pictures[0]->toolTip(), QString("查看帮助！！"));
+        QTest::mouseClick(pictures[0], Qt::LeftButton);
+        QTest::mouseClick(pictures[1], Qt::LeftButton); // a file: link from the service is refused
+        QCOMPARE(ui->openedUrls, QStringList({"https://help.example.com/"}));
+    }
+};
+
+QTEST_MAIN(TestClient)
+#include "tst_client.moc"
