@@ -381,6 +381,39 @@ bool parsePacket(char* buf, size_t len, RootKind rootKind, const std::vector<TFi
 // ---------------------------------------------------------------------------------------
 // Writing
 
+QByteArray utf8ForParse(QStringView text)
+{
+    const char16_t* p = text.utf16();
+    const char16_t* end = p + text.size();
+    qsizetype n = 0;
+    for (const char16_t* q = p; q < end; ++q)
+        n += *q < 0x80 ? 1 : (*q < 0x800 ? 2 : 3);   // a surrogate pair: 3 + 3 >= 4
+    QByteArray out(n, Qt::Uninitialized);
+    auto* o = reinterpret_cast<unsigned char*>(out.data());
+    while (p < end) {
+        const char32_t c = *p++;
+        if (c < 0x80) {
+            *o++ = static_cast<unsigned char>(c);
+        } else if (c < 0x800) {
+            *o++ = static_cast<unsigned char>(0xC0 | (c >> 6));
+            *o++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+        } else if (c >= 0xD800 && c < 0xDC00 && p < end && *p >= 0xDC00 && *p < 0xE000) {
+            const char32_t cp = 0x10000 + ((c - 0xD800) << 10) + (*p++ - 0xDC00);
+            *o++ = static_cast<unsigned char>(0xF0 | (cp >> 18));
+            *o++ = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
+            *o++ = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+            *o++ = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+        } else {
+            const char32_t cp = (c >= 0xD800 && c < 0xE000) ? 0xFFFD : c;
+            *o++ = static_cast<unsigned char>(0xE0 | (cp >> 12));
+            *o++ = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+            *o++ = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+        }
+    }
+    out.truncate(reinterpret_cast<char*>(o) - out.data());
+    return out;
+}
+
 void appendEscaped(std::string& out, std::string_view s)
 {
     // '>' is escaped too, so that a packet can travel inside a CDATA section.

@@ -165,7 +165,13 @@ bool TDataPacketWriter::SetUtf8(int field, std::string_view value)
         d->out += '"';
         return true;
     }
-    return SetText(field, QString::fromUtf8(value.data(), qsizetype(value.size())));
+    // Typed fields take the wire form ("12.50", "2026-11-09 08:30:00") straight, no QString.
+    return d->typed(field, [&](Column& c, QString& why) {
+        if (parseWire(c, 0, value.data(), value.size()))
+            return true;
+        why = QStringLiteral("'%1' is not a valid %2").arg(QString::fromUtf8(value.data(), qsizetype(value.size())), FieldTypeName(c.type));
+        return false;
+    });
 }
 
 bool TDataPacketWriter::SetText(int field, QStringView value)
@@ -247,7 +253,7 @@ TDeltaReader::~TDeltaReader() = default;
 
 bool TDeltaReader::Load(const QString& xml)
 {
-    return Load(xml.toUtf8());
+    return Load(utf8ForParse(xml));
 }
 
 bool TDeltaReader::Load(const QByteArray& utf8)

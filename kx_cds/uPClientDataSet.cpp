@@ -951,7 +951,7 @@ TPClientDataSet::~TPClientDataSet() = default;
 
 bool TPClientDataSet::SetKXXMLData(const QString& xml)
 {
-    QByteArray u = xml.toUtf8();
+    QByteArray u = utf8ForParse(xml);
     return d->loadPacket(u.data(), size_t(u.size()), false);
 }
 
@@ -968,7 +968,7 @@ bool TPClientDataSet::SetKXXMLDataInPlace(char* utf8, size_t size)
 
 bool TPClientDataSet::KXAppendData(const QString& xml, bool)
 {
-    QByteArray u = xml.toUtf8();
+    QByteArray u = utf8ForParse(xml);
     return d->appendPacket(u.data(), size_t(u.size()));
 }
 
@@ -1011,7 +1011,7 @@ QByteArray TPClientDataSet::XMLDataUtf8() const
 
 bool TPClientDataSet::SetXMLData(const QString& xml)
 {
-    QByteArray u = xml.toUtf8();
+    QByteArray u = utf8ForParse(xml);
     return d->loadPacket(u.data(), size_t(u.size()), true);
 }
 
