@@ -194,11 +194,11 @@ TFrmClient::TFrmClient(QWidget* parent) : QMainWindow(parent), m_nav(std::make_u
     connect(cxPageControl1, &QTabWidget::currentChanged, this, &TFrmClient::TabChanged);
     connect(cxTreeView1, &QTreeWidget::itemDoubleClicked, this, &TFrmClient::TreeDblClick);
     connect(cxTreeView1, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
-        if (item != cxTreeView1->topLevelItem(0))
+        if (item != cxTreeView1->topLevelItem(0) && item->childCount() > 0)
             item->setIcon(0, KxTreeIcon(2));
     });
     connect(cxTreeView1, &QTreeWidget::itemCollapsed, this, [this](QTreeWidgetItem* item) {
-        if (item != cxTreeView1->topLevelItem(0))
+        if (item != cxTreeView1->topLevelItem(0) && item->childCount() > 0)
             item->setIcon(0, KxTreeIcon(1));
     });
 
