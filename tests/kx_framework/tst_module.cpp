@@ -4,6 +4,8 @@
 #include "ScriptedUi.h"
 #include "uCallModule.h"
 #include "ufrmBase.h"
+#include "DataPacket.h"
+#include "uPClientDataSet.h"
 
 #include <QPointer>
 #include <QtTest>
@@ -271,6 +273,40 @@ private Q_SLOTS:
         QCOMPARE(CallModule(nullptr, "M"), nullptr);
         QCOMPARE(ui.messages.size(), 1); // the service client's box only
         QVERIFY(ui.lastText().contains("模块不存在"));
+    }
+
+    void callMethodReturnsTheSearchRowsInItsResultStream()
+    {
+        TScriptedUi ui;
+        TFakeService svc;
+        gOperId = "op7";
+        TDataPacketWriter w;
+        w.AddField("code", ftString, 20);
+        w.BeginRow();
+        w.SetText(0, u"A01");
+        w.EndRow();
+        svc.answer("Select.Commodity", answerOf("<moduleclass>TfrmWhatever</moduleclass><search>Commodity.Search</search>").toUtf8());
+        svc.answer("Commodity.Search", "<response><xmldata><![CDATA[" + w.Finish() + "]]></xmldata></response>");
+        std::unique_ptr<TmedBase> med(CallMethod(nullptr, "Select.Commodity", {"code=A01"}));
+        QVERIFY(med);
+        QVERIFY(ui.messages.isEmpty());
+        const auto calls = svc.calls();
+        QCOMPARE(svc.modules(), QStringList({"Select.Commodity", "Commodity.Search"}));
+        QCOMPARE(calls[1].names(), QStringList({"nickid", "operid", "shopid", "module", "code", "curpage"}));
+        QCOMPARE(calls[1].value("operid"), QString("op7"));
+        QCOMPARE(calls[1].value("curpage"), QString("0"));
+        med->ResultStream()->seek(0);
+        TPClientDataSet rows;
+        QVERIFY(rows.LoadFromStream(med->ResultStream()));
+        QCOMPARE(rows.RecordCount(), 1);
+        QCOMPARE(rows.FieldByName("code")->AsString(), QString("A01"));
+
+        // The search failing leaves the stream empty; the module still comes back.
+        svc.fail("Commodity.Search", 8, "查询失败");
+        std::unique_ptr<TmedBase> failed(CallMethod(nullptr, "Select.Commodity"));
+        QVERIFY(failed);
+        QCOMPARE(failed->ResultStream()->size(), 0);
+        QCOMPARE(ui.messages.size(), 1);
     }
 };
 
