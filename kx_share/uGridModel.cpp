@@ -1,0 +1,230 @@
+#include "uGridModel.h"
+
+#include "DataSetModel.h"
+#include "TDecimal.h"
+#include "uPClientDataSet.h"
+
+TGridColumn::TGridColumn(const QString& fieldName, QObject* parent)
+    : QObject(parent), FieldName(fieldName), Caption(fieldName)
+{
+}
+
+TGridModel::TGridModel(QObject* parent) : QAbstractTableModel(parent), m_source(new DataSetModel(this))
+{
+    // Rows come from the data set model; columns are ours.
+    connect(m_source, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
+    connect(m_source, &QAbstractItemModel::modelReset, this, [this] { endResetModel(); });
+    connect(m_source, &QAbstractItemModel::rowsAboutToBeInserted, this,
+            [this](const QModelIndex&, int f, int l) { beginInsertRows(QModelIndex(), f, l); });
+    connect(m_source, &QAbstractItemModel::rowsInserted, this, [this] { endInsertRows(); });
+    connect(m_source, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex&, int f, int l) { beginRemoveRows(QModelIndex(), f, l); });
+    connect(m_source, &QAbstractItemModel::rowsRemoved, this, [this] { endRemoveRows(); });
+    connect(m_source, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& tl, const QModelIndex& br, const QList<int>& roles) {
+                if (!m_columns.isEmpty())
+                    emit dataChanged(index(tl.row(), 0), index(br.row(), columnCount() - 1), roles);
+            });
+}
+
+void TGridModel::SetDataSet(TPClientDataSet* dataSet)
+{
+    m_source->SetDataSet(dataSet);
+}
+
+TPClientDataSet* TGridModel::DataSet() const
+{
+    return m_source->DataSet();
+}
+
+void TGridModel::reset(const std::function<void()>& change)
+{
+    beginResetModel();
+    change();
+    endResetModel();
+    emit columnsChanged();
+}
+
+TGridColumn* TGridModel::AddColumn(const QString& fieldName)
+{
+    auto* c = new TGridColumn(fieldName, this);
+    reset([&] { m_columns.append(c); });
+    return c;
+}
+
+void TGridModel::RemoveColumn(int index)
+{
+    if (index < 0 || index >= m_columns.size())
+        return;
+    TGridColumn* c = m_columns[index];
+    reset([&] { m_columns.removeAt(index); });
+    delete c;
+}
+
+void TGridModel::ClearColumns()
+{
+    const QList<TGridColumn*> old = m_columns;
+    reset([&] { m_columns.clear(); });
+    qDeleteAll(old);
+}
+
+void TGridModel::MoveColumn(int from, int to)
+{
+    if (from < 0 || from >= m_columns.size() || to < 0 || to >= m_columns.size() || from == to)
+        return;
+    reset([&] { m_columns.move(from, to); });
+}
+
+void TGridModel::ColumnsChanged()
+{
+    if (!m_columns.isEmpty())
+        emit headerDataChanged(Qt::Horizontal, 0, int(m_columns.size()) - 1);
+    emit columnsChanged();
+}
+
+TGridColumn* TGridModel::ColumnByField(const QString& fieldName) const
+{
+    for (TGridColumn* c : m_columns)
+        if (c->FieldName.compare(fieldName, Qt::CaseInsensitive) == 0)
+            return c;
+    return nullptr;
+}
+
+TField* TGridModel::FieldOf(const TGridColumn* column) const
+{
+    TPClientDataSet* ds = DataSet();
+    return ds && column ? ds->FindField(column->FieldName) : nullptr;
+}
+
+QString TGridModel::CellText(int row, const TGridColumn* c) const
+{
+    TPClientDataSet* ds = DataSet();
+    const TField* f = FieldOf(c);
+    if (!f || row < 0 || row >= rowCount())
+        return {};
+    switch (c->Editor) {
+    case TGridEditor::Password:
+        return ds->IsNullAt(row, f) ? QString() : QStringLiteral("******");
+    case TGridEditor::Amount: {
+        const QString text = ds->DisplayTextAt(row, f);
+        if (text.isEmpty())
+            return text;
+        const QByteArray latin = text.toLatin1();
+        const auto d = TDecimal::Parse(std::string_view(latin.constData(), size_t(latin.size())), 2);
+        return d ? d->ToString() : text;
+    }
+    case TGridEditor::Lookup: {
+        if (!c->LookupDataSet || ds->IsNullAt(row, f))
+            return {};
+        return c->LookupDataSet->Lookup(c->LookupKeyField, ds->ValueAt(row, f), c->LookupListField).toString();
+    }
+    case TGridEditor::Check:
+        return {};
+    default:
+        return f->DataType() == ftBoolean ? QString() : ds->DisplayTextAt(row, f);
+    }
+}
+
+int TGridModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_source->rowCount();
+}
+
+int TGridModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_columns.size());
+}
+
+static bool isChecked(const QVariant& v)
+{
+    if (v.typeId() == QMetaType::Bool)
+        return v.toBool();
+    const QString s = v.toString().trimmed();
+    return s == u"1" || s.compare(u"true", Qt::CaseInsensitive) == 0;
+}
+
+QVariant TGridModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.column() >= m_columns.size() || index.row() >= rowCount())
+        return {};
+    const TGridColumn* c = m_columns[index.column()];
+    const TField* f = FieldOf(c);
+    if (!f)
+        return {};
+    const int row = index.row();
+    const bool check = c->Editor == TGridEditor::Check || f->DataType() == ftBoolean;
+    switch (role) {
+    case Qt::DisplayRole:
+        return CellText(row, c);
+    case Qt::EditRole:
+        return c->Editor == TGridEditor::Password ? QVariant(QString()) : DataSet()->ValueAt(row, f);
+    case Qt::CheckStateRole:
+        if (!check)
+            return {};
+        return isChecked(DataSet()->ValueAt(row, f)) ? Qt::Checked : Qt::Unchecked;
+    case Qt::TextAlignmentRole:
+        if (check)
+            return int(Qt::AlignCenter);
+        return c->Editor == TGridEditor::Amount || f->DataType() == ftInteger || f->DataType() == ftLargeint
+                       || f->DataType() == ftDecimal || f->DataType() == ftFloat
+                   ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                   : QVariant();
+    case DataSetModel::CurrentRowRole:
+        return row == DataSet()->CurrentIndex();
+    default:
+        return {};
+    }
+}
+
+QVariant TGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Vertical)
+        return m_source->headerData(section, orientation, role);
+    if (section < 0 || section >= m_columns.size())
+        return {};
+    const TGridColumn* c = m_columns[section];
+    if (role == Qt::DisplayRole)
+        return c->Caption;
+    if (role == DataSetModel::FieldNameRole)
+        return c->FieldName;
+    if (role == ColumnRole)
+        return QVariant::fromValue(static_cast<QObject*>(const_cast<TGridColumn*>(c)));
+    return {};
+}
+
+Qt::ItemFlags TGridModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid() || index.column() >= m_columns.size())
+        return Qt::NoItemFlags;
+    const TGridColumn* c = m_columns[index.column()];
+    const TField* f = FieldOf(c);
+    Qt::ItemFlags fl = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
+    if (!f || c->ReadOnly || f->ReadOnly() || f->FieldKind() != fkData)
+        return fl;
+    return fl | (c->Editor == TGridEditor::Check || f->DataType() == ftBoolean ? Qt::ItemIsUserCheckable : Qt::ItemIsEditable);
+}
+
+bool TGridModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!(flags(index) & (Qt::ItemIsEditable | Qt::ItemIsUserCheckable)))
+        return false;
+    const TGridColumn* c = m_columns[index.column()];
+    TField* f = FieldOf(c);
+    TPClientDataSet* ds = DataSet();
+    QVariant v = value;
+    if (role == Qt::CheckStateRole) {
+        const bool on = value.toInt() == Qt::Checked;
+        v = f->DataType() == ftBoolean ? QVariant(on) : QVariant(on ? QStringLiteral("1") : QStringLiteral("0"));
+    } else if (role != Qt::EditRole)
+        return false;
+    // A password cell left empty keeps the stored value.
+    if (c->Editor == TGridEditor::Password && v.toString().isEmpty())
+        return false;
+    ds->SetRecNo(index.row() + 1);
+    ds->Edit();
+    if (!f->SetValue(v)) {
+        ds->Cancel();
+        return false;
+    }
+    return ds->Post();
+}

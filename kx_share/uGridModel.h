@@ -1,0 +1,86 @@
+#pragma once
+// The columns of a grid and the table model that shows a data set through them. Columns are
+// bound to field names; their order, captions, widths, visibility and editors belong to the
+// grid, not to the data set, so two grids over one data set can differ.
+#include <QAbstractTableModel>
+#include <QList>
+#include <QPointer>
+#include <QString>
+
+class DataSetModel;
+class TField;
+class TPClientDataSet;
+
+enum class TGridEditor {
+    Text,
+    Amount,   // shown with two decimals ("0.00")
+    Check,    // a check box; on non-Boolean fields "1" is ticked and "0" not
+    Lookup,   // a drop-down over another data set, showing its display field
+    Button,   // text with a pick button (TGridView::ButtonClicked)
+    Password, // shown masked, never exported or printed
+    Date,     // yyyy-MM-dd with a calendar
+};
+
+enum class TGridFooter { None, Sum, Count };
+
+class TGridColumn : public QObject {
+    Q_OBJECT
+public:
+    explicit TGridColumn(const QString& fieldName, QObject* parent = nullptr);
+
+    QString FieldName;
+    QString Caption;     // the field name until set
+    int Width = 80;
+    bool Visible = true;
+    bool ReadOnly = false;
+    TGridEditor Editor = TGridEditor::Text;
+    TGridFooter Footer = TGridFooter::None;
+    // Lookup: this column's value is matched with LookupKeyField of LookupDataSet and that
+    // row's LookupListField is shown.
+    QPointer<TPClientDataSet> LookupDataSet;
+    QString LookupKeyField;
+    QString LookupListField;
+};
+
+class TGridModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Role { ColumnRole = Qt::UserRole + 20 /* the TGridColumn* of a header */ };
+
+    explicit TGridModel(QObject* parent = nullptr);
+
+    void SetDataSet(TPClientDataSet* dataSet);
+    TPClientDataSet* DataSet() const;
+    DataSetModel* Source() const { return m_source; }
+
+    // Columns, in display order; the model owns them.
+    const QList<TGridColumn*>& Columns() const { return m_columns; }
+    TGridColumn* AddColumn(const QString& fieldName);
+    void RemoveColumn(int index);
+    void ClearColumns();
+    void MoveColumn(int from, int to);
+    TGridColumn* ColumnByField(const QString& fieldName) const; // letter case ignored
+    TField* FieldOf(const TGridColumn* column) const;
+    // Tells views that column properties (captions, widths, visibility, editors) changed.
+    void ColumnsChanged();
+
+    // The text a person sees in the cell: amounts with two decimals, lookups resolved,
+    // passwords masked.
+    QString CellText(int row, const TGridColumn* column) const;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+signals:
+    void columnsChanged();
+
+private:
+    void reset(const std::function<void()>& change);
+
+    DataSetModel* m_source;
+    QList<TGridColumn*> m_columns;
+};
