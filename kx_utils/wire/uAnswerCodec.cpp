@@ -4,17 +4,52 @@
 #include <algorithm>
 #include <cstring>
 
+namespace {
+// deflateInit allocates a few hundred kilobytes of window and hash tables; freeing and
+// faulting them in again on every answer costs more than compressing a small answer, so
+// each thread keeps one stream and resets it.
+struct TDeflater {
+    z_stream zs{};
+    int level = Z_NO_COMPRESSION - 1; // not initialised
+    ~TDeflater()
+    {
+        if (level >= Z_NO_COMPRESSION)
+            deflateEnd(&zs);
+    }
+    z_stream* get(int wanted)
+    {
+        if (level == wanted && deflateReset(&zs) == Z_OK)
+            return &zs;
+        if (level >= Z_NO_COMPRESSION)
+            deflateEnd(&zs);
+        zs = z_stream{};
+        level = Z_NO_COMPRESSION - 1;
+        if (deflateInit(&zs, wanted) != Z_OK)
+            return nullptr;
+        level = wanted;
+        return &zs;
+    }
+};
+}
+
 QByteArray KxEncodeAnswer(const QByteArray& xml, int level)
 {
-    uLongf bound = compressBound(uLong(xml.size()));
+    thread_local TDeflater deflater;
+    z_stream* zs = deflater.get(level);
+    if (!zs)
+        return {};
+    const uLong bound = deflateBound(zs, uLong(xml.size()));
     QByteArray out(qsizetype(4 + bound), Qt::Uninitialized);
     const quint32 len = quint32(xml.size());
     const unsigned char le[4] = {uchar(len), uchar(len >> 8), uchar(len >> 16), uchar(len >> 24)};
     std::memcpy(out.data(), le, 4);
-    if (compress2(reinterpret_cast<Bytef*>(out.data() + 4), &bound,
-                  reinterpret_cast<const Bytef*>(xml.constData()), uLong(xml.size()), level) != Z_OK)
+    zs->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(xml.constData()));
+    zs->avail_in = uInt(xml.size());
+    zs->next_out = reinterpret_cast<Bytef*>(out.data() + 4);
+    zs->avail_out = uInt(bound);
+    if (deflate(zs, Z_FINISH) != Z_STREAM_END)
         return {};
-    out.resize(qsizetype(4 + bound));
+    out.resize(qsizetype(4 + zs->total_out));
     return out;
 }
 
