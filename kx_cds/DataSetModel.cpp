@@ -60,6 +60,11 @@ void DataSetModel::SetDataSet(TPClientDataSet* ds)
     endResetModel();
 }
 
+TPClientDataSet* DataSetModel::DataSet() const
+{
+    return m_ds;
+}
+
 void DataSetModel::rebuildColumns()
 {
     m_columns.clear();

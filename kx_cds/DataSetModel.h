@@ -28,7 +28,7 @@ public:
     explicit DataSetModel(TPClientDataSet* dataSet, QObject* parent = nullptr);
 
     void SetDataSet(TPClientDataSet* dataSet);
-    TPClientDataSet* DataSet() const { return m_ds; }
+    TPClientDataSet* DataSet() const;
     TField* FieldAt(int column) const;
     int ColumnOf(const QString& fieldName) const;   // -1 when hidden or absent
     // Sets the field's DisplayLabel, which is the column caption.

@@ -919,6 +919,11 @@ bool TField::Clear()
     });
 }
 
+TPClientDataSet* TField::LookupDataSet() const
+{
+    return m_lookupDs;
+}
+
 void TField::SetDisplayLabel(const QString& label)
 {
     if (m_label == label)

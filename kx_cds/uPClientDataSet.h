@@ -57,7 +57,7 @@ public:
     // Lookup fields: KeyFields of this set ("a;b") are matched with LookupKeyFields of
     // LookupDataSet, and the value is that row's LookupResultField.
     QString KeyFields() const { return m_keyFields; }
-    TPClientDataSet* LookupDataSet() const { return m_lookupDs; }
+    TPClientDataSet* LookupDataSet() const;
     QString LookupKeyFields() const { return m_lookupKeyFields; }
     QString LookupResultField() const { return m_lookupResult; }
 
