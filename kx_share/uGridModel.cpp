@@ -165,6 +165,8 @@ QVariant TGridModel::data(const QModelIndex& index, int role) const
     case Qt::TextAlignmentRole:
         if (check)
             return int(Qt::AlignCenter);
+        if (c->Editor == TGridEditor::Lookup)
+            return {};
         return c->Editor == TGridEditor::Amount || f->DataType() == ftInteger || f->DataType() == ftLargeint
                        || f->DataType() == ftDecimal || f->DataType() == ftFloat
                    ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
