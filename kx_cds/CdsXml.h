@@ -52,6 +52,14 @@ enum class RootKind { DataPacket, Delta };
 bool parsePacket(char* buf, size_t len, RootKind root, const std::vector<TFieldDef>* target,
                  bool withChanges, Packet& out, QString& err);
 
+// Stores and reports a failure; false, for `return fail(...)`.
+inline bool failWith(QString& lastError, const QString& message)
+{
+    lastError = message;
+    KxReportDataSetError(message);
+    return false;
+}
+
 // Checks a field definition as a data packet can carry it.
 bool checkFieldDef(const TFieldDef& def, QString& err);
 // Effective decimal precision (0 stands for the maximum).

@@ -25,9 +25,7 @@ struct TDataPacketWriter::Impl
 
     bool fail(const QString& msg)
     {
-        lastError = msg;
-        KxReportDataSetError(msg);
-        return false;
+        return failWith(lastError, msg);
     }
 
     void start()
@@ -242,9 +240,7 @@ struct TDeltaReader::Impl
 
     bool fail(const QString& msg)
     {
-        lastError = msg;
-        KxReportDataSetError(msg);
-        return false;
+        return failWith(lastError, msg);
     }
 };
 

@@ -113,9 +113,7 @@ struct TPClientDataSet::Impl
 
     bool fail(const QString& msg) const
     {
-        lastError = msg;
-        KxReportDataSetError(msg);
-        return false;
+        return failWith(lastError, msg);
     }
 
     // --- notifications -----------------------------------------------------------------
