@@ -332,6 +332,42 @@ private slots:
         QCOMPARE(pdfPageCount(path(QStringLiteral("exported.pdf"))), 3);
         QVERIFY(pdfText(path(QStringLiteral("exported.pdf")), 3).contains(QStringLiteral("第60行")));
     }
+    // The templates shipped in rmf/ load in stored form and print their data sets. The PDF
+    // stays beside the test program for a look.
+    void shippedVoucherPrints()
+    {
+        TPClientDataSet head, lines;
+        head.SetKXXMLData(rmPacket(QStringLiteral("receiveid:string,suppliername:string,storagename:string,inputtime:string,memo:string,receivemoney:decimal,auditren:string"),
+                                   {QStringLiteral(R"(receiveid="RK000002" suppliername="北方商贸" storagename="主仓" inputtime="2024-03-05 10:00:00" memo="月初补货" receivemoney="3600.00" auditren="[2]李四")"),
+                                    QStringLiteral(R"(receiveid="RK000009" suppliername="别的供应商")")}));
+        QStringList rows;
+        for (int i = 1; i <= 20; ++i)
+            rows << QStringLiteral(R"(commoditycode="SP%1" commodityname="纯棉短袖T恤 第%1款" propcolor="白色" propsize="XL" receivenum="%3" costprice="12.00" sumcostprice="%2")")
+                        .arg(i, 4, 10, QLatin1Char('0')).arg(i * 12).arg(i);
+        lines.SetKXXMLData(rmPacket(QStringLiteral("commoditycode:string,commodityname:string,propcolor:string,propsize:string,receivenum:integer,costprice:decimal,sumcostprice:decimal"), rows));
+        const QString file = qEnvironmentVariable("KX_BIN_DIR") + QStringLiteral("/rmf/caigoudan.rmf");
+        TKXReport r;
+        QVERIFY2(r.Report()->LoadFromFile(file), qPrintable(r.Report()->LastError()));
+        r.Report()->ChangePaper();
+        QCOMPARE(r.Report()->Template().page.width, 241.0);
+        r.AddVariables(QStringLiteral("门店名称"), QStringLiteral("旗舰店"));
+        r.AddVariables(QStringLiteral("操作员名称"), QStringLiteral("张三"));
+        r.AddCDataSet(&head, QStringLiteral("采购单"), QString());
+        r.AddCDataSet(&lines, QStringLiteral("采购单明细"), QString());
+        const QString pdf = QCoreApplication::applicationDirPath() + QStringLiteral("/rm_caigoudan.pdf");
+        QVERIFY(r.Report()->ExportPdf(pdf));
+        QVERIFY(r.Report()->Prepared()->unknownNames.isEmpty());
+        QCOMPARE(pdfPageCount(pdf), 2);
+        QVERIFY2(inOrder(pdfText(pdf, 1), {QStringLiteral("旗舰店 采购入库单"), QStringLiteral("单号：RK000002"),
+                                           QStringLiteral("北方商贸"), QStringLiteral("商品编码"), QStringLiteral("SP0001"),
+                                           QStringLiteral("第1页/共2页")}),
+                 qPrintable(pdfText(pdf, 1)));
+        QVERIFY2(inOrder(pdfText(pdf, 2), {QStringLiteral("商品编码"), QStringLiteral("SP0020"),
+                                           QStringLiteral("合计金额：3600.00"), QStringLiteral("制单：张三"),
+                                           QStringLiteral("第2页/共2页")}),
+                 qPrintable(pdfText(pdf, 2)));
+        QVERIFY(!pdfText(pdf).contains(QStringLiteral("RK000009")));
+    }
 };
 
 QTEST_MAIN(TestRmWrapper)
