@@ -141,36 +141,42 @@ void TRMDesignCanvas::mousePressEvent(QMouseEvent* e)
     m_drag = Drag::None;
     m_before = *m_doc;
     m_pressPos = pos;
-    for (int i = int(m_doc->bands.size()) - 1; i >= 0; --i) {
+    // The selected object's corner handle first, then objects (the latest drawn on top),
+    // then band edges, then caption strips.
+    int band = -1;
+    if (TRMObject* o = m_object.isEmpty() ? nullptr : m_doc->FindObject(m_object, &band)) {
+        const QRectF orc = ObjectRect(band, *o);
+        if (QRectF(orc.bottomRight() - QPointF(5, 5), QSizeF(10, 10)).contains(pos)) {
+            m_drag = Drag::Resize;
+            m_pressRect = o->rect;
+            return;
+        }
+    }
+    const int count = int(m_doc->bands.size());
+    for (int i = count - 1; i >= 0; --i) {
         TRMBand& b = m_doc->bands[size_t(i)];
-        const QRectF r = BandRect(i);
-        // Objects on top, the latest drawn first.
-        for (auto it = b.objects.rbegin(); it != b.objects.rend(); ++it) {
-            const QRectF orc = ObjectRect(i, *it);
-            const QRectF handle(orc.bottomRight() - QPointF(5, 5), QSizeF(10, 10));
-            if (it->name == m_object && handle.contains(pos)) {
-                m_drag = Drag::Resize;
-                m_pressRect = it->rect;
-                return;
-            }
-            if (orc.contains(pos)) {
+        for (auto it = b.objects.rbegin(); it != b.objects.rend(); ++it)
+            if (ObjectRect(i, *it).contains(pos)) {
                 SetSelection(b.name, it->name);
                 m_drag = Drag::Move;
                 m_pressRect = it->rect;
                 return;
             }
-        }
+    }
+    for (int i = 0; i < count; ++i) {
+        const QRectF r = BandRect(i);
         if (std::abs(pos.y() - r.bottom()) <= 3 && pos.x() >= r.left() && pos.x() <= r.right()) {
-            SetSelection(b.name, QString());
+            SetSelection(m_doc->bands[size_t(i)].name, QString());
             m_drag = Drag::BandHeight;
-            m_pressHeight = b.height;
-            return;
-        }
-        if (r.adjusted(0, -Strip, 0, 0).contains(pos)) {
-            SetSelection(b.name, QString());
+            m_pressHeight = m_doc->bands[size_t(i)].height;
             return;
         }
     }
+    for (int i = 0; i < count; ++i)
+        if (BandRect(i).adjusted(0, -Strip, 0, 0).contains(pos)) {
+            SetSelection(m_doc->bands[size_t(i)].name, QString());
+            return;
+        }
     SetSelection(QString(), QString());
 }
 
