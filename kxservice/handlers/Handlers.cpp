@@ -1,10 +1,14 @@
 #include "Handlers.h"
 
+#include "Category.h"
 #include "MasterData.h"
 #include "PowerMger.h"
+#include "Select.h"
 
 void KxRegisterHandlers(TDispatcher& dispatcher)
 {
     dispatcher.add(KxPowerMgerMethods());
     dispatcher.add(KxMasterDataMethods());
+    dispatcher.add(KxSelectMethods());
+    dispatcher.add(KxCategoryMethods());
 }

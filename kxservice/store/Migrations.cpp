@@ -129,6 +129,9 @@ const std::vector<TMigration>& KxMigrations()
             "CREATE TABLE kx_mk_event (nickid TEXT NOT NULL, seq BIGINT NOT NULL, kind TEXT NOT NULL,"
             " target TEXT NOT NULL, detail TEXT NOT NULL, created TEXT NOT NULL, PRIMARY KEY (nickid, seq))",
         }},
+        {4, QStringLiteral("category records carry the row key their client made"), {
+            "ALTER TABLE kx_category ADD COLUMN md5_key TEXT",
+        }},
     };
     return all;
 }

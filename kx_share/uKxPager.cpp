@@ -1,0 +1,68 @@
+#include "uKxPager.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QLabel>
+
+TKxPager::TKxPager(QObject* parent) : QObject(parent) {}
+
+void TKxPager::Bind(QLabel* label, QAbstractButton* next, QAbstractButton* remaining, QAbstractButton* pause)
+{
+    m_label = label;
+    if (next)
+        connect(next, &QAbstractButton::clicked, this, [this] { NextPage(); });
+    if (remaining)
+        connect(remaining, &QAbstractButton::clicked, this, [this] { RemainingPages(); });
+    if (pause)
+        connect(pause, &QAbstractButton::clicked, this, &TKxPager::Pause);
+}
+
+void TKxPager::PageLoaded(int page, const QString& pageCount, const QString& recordCount, int loadedRows)
+{
+    bool ok = false;
+    const int pages = pageCount.trimmed().toInt(&ok);
+    m_curPage = page;
+    m_pageCount = ok ? pages : 1;
+    const int records = recordCount.trimmed().toInt(&ok);
+    m_recordCount = ok ? records : loadedRows;
+    if (m_label)
+        m_label->setText(RecordText());
+    emit pageChanged();
+}
+
+QString TKxPager::RecordText() const
+{
+    return QStringLiteral("记录总数：%1 条， 第 %2 页/共 %3 页").arg(m_recordCount).arg(m_curPage).arg(m_pageCount);
+}
+
+bool TKxPager::NextPage()
+{
+    if (!m_fetch || !HasNextPage())
+        return false;
+    return m_fetch(m_curPage + 1);
+}
+
+int TKxPager::RemainingPages()
+{
+    if (!m_fetch || m_running)
+        return 0;
+    m_stop = false;
+    m_running = true;
+    int loaded = 0;
+    const QPointer<TKxPager> alive(this);
+    while (HasNextPage()) {
+        // Lets a click on "暂 停" (or closing the window) through between two pages.
+        QCoreApplication::processEvents();
+        if (!alive)
+            return loaded;
+        if (m_stop)
+            break;
+        const int before = m_curPage;
+        // A page that failed, or that did not move the list on, would be asked for forever.
+        if (!m_fetch(before + 1) || m_curPage <= before)
+            break;
+        ++loaded;
+    }
+    m_running = false;
+    return loaded;
+}

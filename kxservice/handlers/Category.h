@@ -1,0 +1,6 @@
+#pragma once
+// Category trees (goods, suppliers, member cards): all records of one tree, and saving the
+// tree dialog's changes. Ids are assigned here; deleting a category deletes its subtree.
+#include "dispatch/Dispatcher.h"
+
+const std::vector<TMethodDef>& KxCategoryMethods();
