@@ -1,6 +1,7 @@
 #include "Handlers.h"
 
 #include "Category.h"
+#include "Logistics.h"
 #include "MasterData.h"
 #include "PowerMger.h"
 #include "Select.h"
@@ -11,4 +12,5 @@ void KxRegisterHandlers(TDispatcher& dispatcher)
     dispatcher.add(KxMasterDataMethods());
     dispatcher.add(KxSelectMethods());
     dispatcher.add(KxCategoryMethods());
+    dispatcher.add(KxLogisticsMethods());
 }

@@ -1,9 +1,12 @@
 #include "MasterData.h"
 
 #include "store/Packet.h"
+#include "store/Passwords.h"
+#include "TDecimal.h"
 #include "uRequest.h"
 
 #include <QSet>
+#include <optional>
 
 namespace {
 using Col = TPacketColumn;
@@ -14,10 +17,20 @@ struct TField {
     int size;          // text: longest accepted
     const char* caption;
     bool required;
+    // A password typed in the grid: written only as a hash into `pwhash`, read back as null.
+    bool secret = false;
 };
 
-// One simple table: its key (assigned by the service when a new row comes without one),
-// and the fields the grid edits. md5_key travels with every row.
+// A row that must not go while other data still points at it: a query taking (nickid, key)
+// that finds such data, and the refusal naming the row.
+struct TRef {
+    const char* exists;
+    const char* refusal;
+};
+
+// One simple table: its key (assigned by the service from `prefix` when a new row comes
+// without one; without a prefix the client must give it), the fields the grid edits, what
+// stops a delete, and a check of each written row. md5_key travels with every row.
 struct TTable {
     const char* area;
     const char* table;
@@ -25,7 +38,77 @@ struct TTable {
     const char* keyCaption;
     const char* prefix;
     std::vector<TField> fields;
+    std::vector<TRef> refs = {};
+    // Checks (and may complete) the columns about to be written; `insert` for new rows.
+    void (*check)(TContext& ctx, QVariantMap& row, bool insert) = nullptr;
+    void (*beforeDelete)(TContext& ctx, const QString& key) = nullptr;
 };
+
+void checkStorage(TContext& ctx, QVariantMap& row, bool)
+{
+    const auto type = row.constFind(QStringLiteral("storagetype"));
+    if (type != row.constEnd()
+        && !KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM kx_storagetype WHERE nickid = ? AND storagetype = ?"),
+                     {ctx.nickid, *type}).isValid())
+        throw TServiceError(kxRefused, QStringLiteral("仓库类型 %1 不存在").arg(type->toString()));
+}
+
+// Property values are colours or sizes; a row made in the grid, which does not show the
+// kind, is a colour.
+void checkProp(TContext&, QVariantMap& row, bool insert)
+{
+    const auto type = row.find(QStringLiteral("proptype"));
+    if (type == row.end())
+        return;
+    if (insert && type->toString().isEmpty())
+        *type = QStringLiteral("color");
+    if (*type != QLatin1String("color") && *type != QLatin1String("size"))
+        throw TServiceError(kxRefused, QStringLiteral("属性类型只能是 color（颜色）或 size（尺码）"));
+}
+
+// The typed password becomes a hash; an empty one on an existing operator keeps the old.
+void checkOperator(TContext&, QVariantMap& row, bool insert)
+{
+    const auto psw = row.find(QStringLiteral("operpsw"));
+    if (psw == row.end()) {
+        if (insert)
+            throw TServiceError(kxRefused, QStringLiteral("新操作员的密码不能为空"));
+        return;
+    }
+    const QString password = psw->toString();
+    row.erase(psw);
+    if (password.isEmpty()) {
+        if (insert)
+            throw TServiceError(kxRefused, QStringLiteral("新操作员的密码不能为空"));
+        return;
+    }
+    if (password.size() > 128)
+        throw TServiceError(kxRefused, QStringLiteral("密码不能超过 128 个字符"));
+    row.insert(QStringLiteral("pwhash"), KxHashPassword(password));
+}
+
+void deleteOperator(TContext& ctx, const QString& operid)
+{
+    if (operid == ctx.operid)
+        throw TServiceError(kxRefused, QStringLiteral("不能删除当前登录的操作员【%1】").arg(operid));
+    KxExec(ctx.db, QStringLiteral("DELETE FROM kx_power WHERE nickid = ? AND operid = ?"), {ctx.nickid, operid});
+    KxExec(ctx.db, QStringLiteral("DELETE FROM kx_session WHERE nickid = ? AND operid = ?"), {ctx.nickid, operid});
+}
+
+// A carrier of the shop is one of the companies offered; its name is the company's.
+void checkLogistics(TContext& ctx, QVariantMap& row, bool insert)
+{
+    const QString code = row.value(QStringLiteral("logistics_code")).toString();
+    if (!insert)
+        row.remove(QStringLiteral("logistics_name"));
+    if (code.isEmpty())
+        return;
+    const QVariant name = KxScalar(ctx.db, QStringLiteral("SELECT logistics_name FROM kx_logistics_company WHERE nickid = ? AND logistics_code = ?"),
+                                   {ctx.nickid, code});
+    if (!name.isValid())
+        throw TServiceError(kxRefused, QStringLiteral("物流公司【%1】不存在").arg(code.left(40)));
+    row.insert(QStringLiteral("logistics_name"), name.toString());
+}
 
 const std::vector<TTable>& tables()
 {
@@ -33,14 +116,28 @@ const std::vector<TTable>& tables()
         {"Shop", "kx_shop", "shopcode", "门店编码", "S",
          {{"shopname", Col::Text, 100, "门店名称", true}, {"isuse", Col::Boolean, 0, "是否使用", false}}},
         {"Brand", "kx_brand", "brand_id", "品牌编码", "B",
-         {{"brand_name", Col::Text, 100, "品牌名称", true}}},
+         {{"brand_name", Col::Text, 100, "品牌名称", true}},
+         {{"SELECT 1 FROM kx_goods WHERE nickid = ? AND brand_id = ?", "品牌【%1】已有商品使用，不能删除"}}},
+        {"Prop", "kx_prop", "propid", "属性编码", "P",
+         {{"propname", Col::Text, 50, "属性名称", true}, {"isuse", Col::Boolean, 0, "是否使用", false},
+          {"proptype", Col::Text, 10, "属性类型", false}},
+         {}, checkProp},
         {"SendRen", "kx_sendren", "renid", "发货人编码", "R",
          {{"sender_name", Col::Text, 50, "发货人", true}, {"sender_address", Col::Text, 200, "地址", false},
           {"sender_zip", Col::Text, 10, "邮编", false}, {"sender_mobile", Col::Text, 20, "手机", false},
           {"sender_phone", Col::Text, 30, "电话", false}, {"memo1", Col::Text, 200, "备注1", false},
           {"memo2", Col::Text, 200, "备注2", false}, {"memo3", Col::Text, 200, "备注3", false}}},
         {"Storage", "kx_storage", "storageid", "仓库编码", "CK",
-         {{"storagename", Col::Text, 100, "仓库名称", true}, {"storagetype", Col::Integer, 0, "仓库类型", true}}},
+         {{"storagename", Col::Text, 100, "仓库名称", true}, {"storagetype", Col::Integer, 0, "仓库类型", true}},
+         {{"SELECT 1 FROM kx_stock WHERE nickid = ? AND storageid = ? AND stocknum <> 0", "仓库【%1】还有库存，不能删除"}},
+         checkStorage},
+        {"Operator", "kx_operator", "operid", "操作员编码", "OP",
+         {{"opername", Col::Text, 50, "操作员名称", true}, {"operpsw", Col::Text, 128, "密码", false, true},
+          {"isuse", Col::Boolean, 0, "是否使用", false}},
+         {}, checkOperator, deleteOperator},
+        {"Logistics", "kx_logistics", "logistics_code", "物流编码", nullptr,
+         {{"logistics_name", Col::Text, 100, "快递物流名称", false}, {"logistics_fee", Col::Decimal, 0, "默认费用", false}},
+         {}, checkLogistics},
     };
     return all;
 }
@@ -67,30 +164,52 @@ QString selectList(const TTable& t)
 {
     QString s = QString::fromLatin1(t.key);
     for (const TField& f : t.fields)
-        s += QStringLiteral(", ") + QString::fromLatin1(f.name);
+        s += f.secret ? QStringLiteral(", NULL AS ") + QString::fromLatin1(f.name) : QStringLiteral(", ") + QString::fromLatin1(f.name);
     return s + QStringLiteral(", md5_key");
+}
+
+QString likePattern(const QString& v)
+{
+    QString e = v;
+    e.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('%'), QLatin1String("\\%")).replace(QLatin1Char('_'), QLatin1String("\\_"));
+    return QLatin1Char('%') + e + QLatin1Char('%');
 }
 
 void search(TContext& ctx)
 {
     const TTable& t = tableOf(ctx);
-    // Conditions: a parameter named after a column selects rows with exactly that value.
+    // Conditions: a parameter named after a column selects rows with that value; text
+    // columns other than the key match when they contain it.
     QString where = QStringLiteral("nickid = ?");
     QVariantList args{ctx.nickid};
-    const QList<Col> cols = columnsOf(t);
-    for (const Col& c : cols) {
-        const QString v = ctx.param(c.name);
-        if (KxTrimLow(v).isEmpty())
+    for (const TField& f : t.fields) {
+        const QString name = QString::fromLatin1(f.name);
+        const QString v = KxTrimLow(ctx.param(name));
+        if (v.isEmpty() || f.secret)
             continue;
-        where += QStringLiteral(" AND ") + c.name + QStringLiteral(" = ?");
-        args << (c.kind == Col::Boolean ? QVariant(v == QLatin1String("1") || v.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ? 1 : 0)
-                                        : QVariant(v));
+        if (f.kind == Col::Text) {
+            where += QStringLiteral(" AND ") + name + QStringLiteral(" LIKE ? ESCAPE '\\'");
+            args << likePattern(v);
+            continue;
+        }
+        where += QStringLiteral(" AND ") + name + QStringLiteral(" = ?");
+        if (f.kind == Col::Boolean)
+            args << (v == QLatin1String("1") || v.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ? 1 : 0);
+        else if (f.kind == Col::Integer)
+            args << ctx.intParam(name, 0);
+        else
+            args << v;
+    }
+    const QString key = QString::fromLatin1(t.key);
+    if (!KxTrimLow(ctx.param(key)).isEmpty()) {
+        where += QStringLiteral(" AND ") + key + QStringLiteral(" = ?");
+        args << KxTrimLow(ctx.param(key));
     }
     KxAnswerPage(ctx, QStringLiteral("SELECT ") + selectList(t) + QStringLiteral(" FROM ") + QString::fromLatin1(t.table),
-                 where, args, QString::fromLatin1(t.key), cols);
+                 where, args, key, columnsOf(t));
 }
 
-QVariant checked(const TTable& t, const TField& f, const QVariant& v)
+QVariant checked(const TField& f, const QVariant& v)
 {
     const QString caption = QString::fromUtf8(f.caption);
     switch (f.kind) {
@@ -115,20 +234,34 @@ QVariant checked(const TTable& t, const TField& f, const QVariant& v)
             throw TServiceError(kxRefused, QStringLiteral("%1应为整数").arg(caption));
         return f.kind == Col::Boolean ? (n ? 1 : 0) : n;
     }
+    case Col::Decimal: {
+        if (!v.isValid())
+            return QStringLiteral("0");
+        const std::optional<TDecimal> d = v.metaType() == QMetaType::fromType<TDecimal>()
+            ? std::optional<TDecimal>(v.value<TDecimal>()) : TDecimal::Parse(v.toString());
+        if (!d)
+            throw TServiceError(kxRefused, QStringLiteral("%1应为金额").arg(caption));
+        if (d->ToString().startsWith(QLatin1Char('-')))
+            throw TServiceError(kxRefused, QStringLiteral("%1不能小于零").arg(caption));
+        return d->ToString();
+    }
     default:
         break;
     }
-    Q_UNUSED(t);
     return v;
 }
 
-void checkReferences(TContext& ctx, const TTable& t, const QVariantMap& row)
+void removeRow(TContext& ctx, const TTable& t, const QString& k)
 {
-    if (QLatin1String(t.table) == QLatin1String("kx_storage") && row.contains(QStringLiteral("storagetype"))) {
-        if (!KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM kx_storagetype WHERE nickid = ? AND storagetype = ?"),
-                      {ctx.nickid, row.value(QStringLiteral("storagetype"))}).isValid())
-            throw TServiceError(kxRefused, QStringLiteral("仓库类型 %1 不存在").arg(row.value(QStringLiteral("storagetype")).toString()));
-    }
+    for (const TRef& r : t.refs)
+        if (KxScalar(ctx.db, QString::fromLatin1(r.exists), {ctx.nickid, k}).isValid())
+            throw TServiceError(kxRefused, QString::fromUtf8(r.refusal).arg(k.left(40)));
+    if (t.beforeDelete)
+        t.beforeDelete(ctx, k);
+    QSqlQuery d = KxExec(ctx.db, QStringLiteral("DELETE FROM %1 WHERE nickid = ? AND %2 = ?").arg(QString::fromLatin1(t.table), QString::fromLatin1(t.key)),
+                         {ctx.nickid, k});
+    if (d.numRowsAffected() != 1)
+        throw TServiceError(kxRefused, QStringLiteral("要删除的记录【%1】已不存在，请刷新后再试").arg(k.left(40)));
 }
 
 void update(TContext& ctx)
@@ -139,34 +272,39 @@ void update(TContext& ctx)
         throw TServiceError(kxMissingParam, QStringLiteral("缺少提交的修改记录（delta）"));
     const QList<TDeltaChange> changes = KxReadDelta(*delta);
     const QString table = QString::fromLatin1(t.table), key = QString::fromLatin1(t.key);
+    const QString keyCaption = QString::fromUtf8(t.keyCaption);
     QStringList touched;
     for (const TDeltaChange& ch : changes) {
         if (ch.kind == TDeltaChange::Delete) {
             const QString k = ch.original.value(key).toString();
-            QSqlQuery d = KxExec(ctx.db, QStringLiteral("DELETE FROM %1 WHERE nickid = ? AND %2 = ?").arg(table, key), {ctx.nickid, k});
-            if (d.numRowsAffected() != 1)
-                throw TServiceError(kxRefused, QStringLiteral("要删除的记录【%1】已不存在，请刷新后再试").arg(k.left(40)));
+            removeRow(ctx, t, k);
             touched.removeAll(k);
             continue;
         }
+        const bool insert = ch.kind == TDeltaChange::Insert;
         QVariantMap row;
         for (const TField& f : t.fields) {
             const QString name = QString::fromLatin1(f.name);
-            if (ch.kind == TDeltaChange::Insert || ch.changed.contains(name))
-                row.insert(name, checked(t, f, ch.values.value(name)));
+            if ((insert && (!f.secret || ch.values.contains(name))) || ch.changed.contains(name))
+                row.insert(name, checked(f, ch.values.value(name)));
         }
-        if (ch.kind == TDeltaChange::Insert || ch.changed.contains(QStringLiteral("md5_key")))
+        if (insert || ch.changed.contains(QStringLiteral("md5_key")))
             row.insert(QStringLiteral("md5_key"), ch.values.value(QStringLiteral("md5_key")).toString().left(32));
-        checkReferences(ctx, t, row);
 
-        if (ch.kind == TDeltaChange::Insert) {
+        if (insert) {
             QString k = KxTrimLow(ch.values.value(key).toString());
+            if (k.isEmpty() && !t.prefix)
+                throw TServiceError(kxRefused, QStringLiteral("%1不能为空").arg(keyCaption));
             if (k.isEmpty())
                 k = KxNextCode(ctx, table, QString::fromLatin1(t.prefix), table, key);
             else if (k.size() > 20)
-                throw TServiceError(kxRefused, QStringLiteral("%1不能超过 20 个字符").arg(QString::fromUtf8(t.keyCaption)));
+                throw TServiceError(kxRefused, QStringLiteral("%1不能超过 20 个字符").arg(keyCaption));
             else if (KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM %1 WHERE nickid = ? AND %2 = ?").arg(table, key), {ctx.nickid, k}).isValid())
-                throw TServiceError(kxRefused, QStringLiteral("%1【%2】已存在").arg(QString::fromUtf8(t.keyCaption), k));
+                throw TServiceError(kxRefused, QStringLiteral("%1【%2】已存在").arg(keyCaption, k));
+            row.insert(key, k);
+            if (t.check)
+                t.check(ctx, row, true);
+            row.remove(key);
             QStringList names{QStringLiteral("nickid"), key};
             QVariantList args{ctx.nickid, k};
             for (auto it = row.begin(); it != row.end(); ++it) {
@@ -182,9 +320,11 @@ void update(TContext& ctx)
         // Update: the row is found by the key it had; the key itself cannot change.
         const QString k = ch.original.value(key).toString();
         if (ch.changed.contains(key))
-            throw TServiceError(kxRefused, QStringLiteral("%1不能修改").arg(QString::fromUtf8(t.keyCaption)));
+            throw TServiceError(kxRefused, QStringLiteral("%1不能修改").arg(keyCaption));
         if (!KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM %1 WHERE nickid = ? AND %2 = ?").arg(table, key), {ctx.nickid, k}).isValid())
             throw TServiceError(kxRefused, QStringLiteral("要修改的记录【%1】已不存在，请刷新后再试").arg(k.left(40)));
+        if (t.check)
+            t.check(ctx, row, false);
         if (!row.isEmpty()) {
             QStringList sets;
             QVariantList args;

@@ -1,0 +1,348 @@
+#include "ufrmMasterList.h"
+
+#include "uGridView.h"
+#include "uHttpWeb.h"
+#include "uIKXDesign.h"
+#include "uModuleMger.h"
+#include "uPClientDataSet.h"
+#include "uTPanelStage.h"
+#include "uUiHooks.h"
+#include "uUtils.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyleOptionViewItem>
+#include <QVBoxLayout>
+
+#include <exception>
+
+namespace {
+// Name=value lines as request parameters: the name is the text before the first "=".
+void addLines(TRequest* request, const QStringList& lines)
+{
+    for (const QString& line : lines) {
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        request->AddParams(eq < 0 ? line : line.left(eq), eq < 0 ? QString() : line.mid(eq + 1));
+    }
+}
+
+int toInt(const QString& text, int fallback)
+{
+    bool ok = false;
+    const int n = text.trimmed().toInt(&ok);
+    return ok ? n : fallback;
+}
+}
+
+TfrmMasterList::TfrmMasterList(QWidget* owner)
+    : TfrmBase(owner)
+    , m_list(new TPClientDataSet(this))
+    , m_grid(new TGridView(this))
+    , m_title(new QLabel(this))
+    , m_recordLabel(new QLabel(QStringLiteral("记录数：0， 第1页/共2页"), this))
+    , m_keyword(new QLineEdit(this))
+{
+    auto* tools = new QHBoxLayout;
+    const std::pair<const char*, void (TfrmMasterList::*)()> actions[] = {
+        {"查 询", &TfrmMasterList::dxBL_SearchClick},   {"刷 新", &TfrmMasterList::dxBL_RefreshClick},
+        {"新 建", &TfrmMasterList::dxBL_NewClick},      {"修 改", &TfrmMasterList::dxBL_EditClick},
+        {"删 除", &TfrmMasterList::dxBL_DeleteClick},   {"保 存", &TfrmMasterList::dxBL_SaveClick},
+        {"导出Excel", &TfrmMasterList::dxBL_ExportClick}, {"打 印", &TfrmMasterList::dxBL_PrintClick},
+        {"预 览", &TfrmMasterList::dxBL_PreviewClick},  {"显示列设置", &TfrmMasterList::dxBL_ColumnsClick},
+        {"退 出", nullptr},
+    };
+    for (const auto& [text, handler] : actions) {
+        auto* b = new QPushButton(QString::fromUtf8(text), this);
+        if (handler)
+            connect(b, &QPushButton::clicked, this, [this, h = handler] { (this->*h)(); });
+        else
+            connect(b, &QPushButton::clicked, this, &QWidget::close);
+        tools->addWidget(b);
+        m_buttons << b;
+    }
+    tools->addStretch();
+
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(m_title);
+    bar->addStretch();
+    bar->addWidget(new QLabel(QStringLiteral("搜索关键字："), this));
+    bar->addWidget(m_keyword);
+
+    auto* paging = new QHBoxLayout;
+    paging->addWidget(m_recordLabel);
+    paging->addStretch();
+    const std::pair<const char*, void (TfrmMasterList::*)()> pages[] = {
+        {"下一页", &TfrmMasterList::btnNextClick}, {"剩余页", &TfrmMasterList::btnRemainClick},
+        {"暂 停", &TfrmMasterList::btnPauseClick}};
+    for (const auto& [text, handler] : pages) {
+        auto* b = new QPushButton(QString::fromUtf8(text), this);
+        connect(b, &QPushButton::clicked, this, [this, h = handler] { (this->*h)(); });
+        paging->addWidget(b);
+        m_buttons << b;
+    }
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(tools);
+    layout->addLayout(bar);
+    layout->addWidget(m_grid, 1);
+    layout->addLayout(paging);
+
+    m_grid->SetDataSet(m_list);
+    connect(m_keyword, &QLineEdit::textChanged, this, &TfrmMasterList::keywordChanged);
+    // A cell containing the keyword is drawn bold in red; a password cell never is.
+    m_grid->SetOnCustomDrawCell([this](const QModelIndex&, TGridColumn* column, QStyleOptionViewItem& option) {
+        const QString key = m_keyword->text().trimmed();
+        if (key.isEmpty() || !column || column->Editor == TGridEditor::Password || !option.text.contains(key))
+            return;
+        option.font.setBold(true);
+        option.palette.setColor(QPalette::Text, Qt::red);
+        option.palette.setColor(QPalette::HighlightedText, Qt::red);
+    });
+}
+
+QPushButton* TfrmMasterList::Button(const QString& text) const
+{
+    for (QPushButton* b : m_buttons)
+        if (b->text() == text)
+            return b;
+    return nullptr;
+}
+
+TGridColumn* TfrmMasterList::AddColumn(const QString& fieldName, TGridEditor editor, bool readOnly)
+{
+    TGridColumn* c = m_grid->AddColumn(fieldName);
+    c->Editor = editor;
+    c->ReadOnly = readOnly;
+    c->Width = 120;
+    m_grid->ColumnsChanged();
+    return c;
+}
+
+QString TfrmMasterList::SearchMethod() const
+{
+    return GetParam(QStringLiteral("search"));
+}
+
+void TfrmMasterList::showEvent(QShowEvent* event)
+{
+    TfrmBase::showEvent(event);
+    if (!m_opened) {
+        m_opened = true;
+        open();
+    }
+}
+
+void TfrmMasterList::applyRights()
+{
+    Button(QStringLiteral("查 询"))->setVisible(!GetParam(QStringLiteral("searchfile")).isEmpty());
+    const bool update = GetPower(QStringLiteral("isupdate"));
+    for (const char* text : {"新 建", "修 改", "删 除", "保 存"})
+        Button(QString::fromUtf8(text))->setEnabled(update);
+    Button(QStringLiteral("查 询"))->setEnabled(GetPower(QStringLiteral("issearch")));
+    Button(QStringLiteral("打 印"))->setEnabled(GetPower(QStringLiteral("isprint")));
+    Button(QStringLiteral("预 览"))->setEnabled(GetPower(QStringLiteral("isprint")));
+    Button(QStringLiteral("导出Excel"))->setEnabled(GetPower(QStringLiteral("isoutput")));
+    Button(QStringLiteral("显示列设置"))->setEnabled(GetPower(QStringLiteral("iscolumn")));
+    // In-place editing follows the same right as the edit buttons.
+    m_grid->setEditTriggers(update ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                                         | QAbstractItemView::AnyKeyPressed
+                                   : QAbstractItemView::NoEditTriggers);
+}
+
+void TfrmMasterList::open()
+{
+    applyRights();
+    m_title->setText(GetParam(QStringLiteral("moduletitle")));
+    if (UsesColumnSettings()) {
+        TableViewDispay(m_grid, GetParam(QStringLiteral("fieldlabels")));
+        DisTableViewDispay(m_grid, GetParam(QStringLiteral("disfieldlabels")));
+        GetGridColumnVisible(windowTitle(), m_grid);
+    }
+    BeforeFirstSearch();
+    Search(nullptr, 1);
+}
+
+bool TfrmMasterList::Search(const QStringList* conditions, int page)
+{
+    if (conditions)
+        m_conditions = *conditions;
+    THttpWeb web;
+    web.setModule(SearchMethod());
+    AddSearchParams(web.Request());
+    addLines(web.Request(), m_conditions);
+    addLines(web.Request(), FixedConditions());
+    web.Request()->AddParams(QStringLiteral("curpage"), QString::number(page));
+    if (!web.SendData())
+        return false;
+    const QString recordCount = web.Response()->GetParam(QStringLiteral("recordcount"));
+    m_page = page;
+    m_pageCount = toInt(web.Response()->GetParam(QStringLiteral("pagecount")), 1);
+    if (page == 1)
+        m_list->Close();
+    m_list->KXAppendData(web.Response()->GetParamUtf8(QStringLiteral("xmldata")));
+    m_recordLabel->setText(QStringLiteral("记录总数：%1 条， 第 %2 页/共 %3 页")
+                               .arg(toInt(recordCount, m_list->RecordCount()))
+                               .arg(m_page)
+                               .arg(m_pageCount));
+    AfterSearch();
+    return true;
+}
+
+bool TfrmMasterList::AskConditions(QStringList* lines)
+{
+    // The condition panel the service designed for this list, shown in a plain dialog.
+    TModuleMger mger;
+    if (!mger.LoadFromString(GetParam(QStringLiteral("searchfile")))) {
+        KxShowError(mger.LastError());
+        return false;
+    }
+    QDialog dialog(this);
+    dialog.setWindowTitle(windowTitle() + QStringLiteral("查询"));
+    auto* stage = new TPanelStage(&dialog);
+    if (!stage->LoadFromBytes(mger.ModuleStream()->data())) {
+        KxShowError(stage->LastError());
+        return false;
+    }
+    stage->setMinimumSize(mger.Width, mger.Height);
+    auto* buttons = new QDialogButtonBox(&dialog);
+    buttons->addButton(QStringLiteral("确定(&O)"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("取消(&C)"), QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, [&dialog] { dialog.done(mrOk); });
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, [&dialog] { dialog.done(mrCancel); });
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(stage);
+    layout->addWidget(buttons);
+    const QList<IKXDesign*> controls = stage->DesignControls();
+    for (IKXDesign* c : controls)
+        c->KXInit();
+    if (KxUi().ShowModal(&dialog) != mrOk)
+        return false;
+    lines->clear();
+    for (IKXDesign* c : controls) {
+        const QString name = c->KXGetName().trimmed(), value = c->KXGetValue().trimmed();
+        if (!name.isEmpty() && !value.isEmpty())
+            lines->append(name + QLatin1Char('=') + value);
+    }
+    return true;
+}
+
+void TfrmMasterList::dxBL_SearchClick()
+{
+    QStringList lines;
+    if (AskConditions(&lines))
+        Search(&lines, 1);
+}
+
+void TfrmMasterList::dxBL_RefreshClick()
+{
+    Search(nullptr, 1);
+}
+
+void TfrmMasterList::StampNewRow(TPClientDataSet* dataSet)
+{
+    if (TField* key = dataSet->FindField(QStringLiteral("md5_key")))
+        key->SetAsString(GetMd5_Key());
+    if (dataSet == m_list)
+        NewRecord();
+}
+
+void TfrmMasterList::dxBL_NewClick()
+{
+    if (!m_list->Active())
+        return;
+    m_list->Append();
+    StampNewRow(m_list);
+}
+
+void TfrmMasterList::dxBL_EditClick()
+{
+    if (m_list->Active() && !m_list->IsEmpty())
+        m_list->Edit();
+}
+
+void TfrmMasterList::dxBL_DeleteClick()
+{
+    if (m_list->Active() && !m_list->IsEmpty())
+        m_list->Delete();
+}
+
+void TfrmMasterList::dxBL_SaveClick()
+{
+    SaveDelta(m_list);
+}
+
+void TfrmMasterList::SaveDelta(TPClientDataSet* dataSet)
+{
+    // A row still being typed belongs to the change log.
+    if (dataSet->State() == dsEdit || dataSet->State() == dsInsert)
+        if (!dataSet->Post())
+            return;
+    THttpWeb web;
+    web.setModule(GetParam(QStringLiteral("update")));
+    web.Request()->AddFiles(QStringLiteral("delta"), dataSet->GetKXXMLDelta());
+    if (!KxAskOkCancel(QStringLiteral("真的需要提交修改吗？")))
+        return;
+    try {
+        if (!web.SendData())
+            return;
+        UnionCDS(dataSet, web.Response()->GetParam(QStringLiteral("xmldata")));
+        KxShowInfo(QStringLiteral("数据提交成功！"));
+    } catch (const std::exception& e) {
+        KxShowInfo(QString::fromUtf8(e.what()));
+    }
+}
+
+void TfrmMasterList::dxBL_ExportClick()
+{
+    ExportGridToExcel(m_grid, true, true, true, QStringLiteral("xls"));
+}
+
+void TfrmMasterList::dxBL_PrintClick()
+{
+    GridPrint(m_grid);
+}
+
+void TfrmMasterList::dxBL_PreviewClick()
+{
+    GridPreview(m_grid);
+}
+
+void TfrmMasterList::dxBL_ColumnsClick()
+{
+    SetGridColumnVisible(windowTitle(), m_grid);
+}
+
+void TfrmMasterList::btnNextClick()
+{
+    if (m_page < m_pageCount)
+        Search(nullptr, m_page + 1);
+}
+
+void TfrmMasterList::btnRemainClick()
+{
+    m_stop = false;
+    while (m_page < m_pageCount) {
+        QApplication::processEvents();
+        if (m_stop)
+            break;
+        // A page that fails would be asked for again and again: stop at the first failure.
+        if (!Search(nullptr, m_page + 1))
+            break;
+        m_grid->viewport()->repaint();
+    }
+}
+
+void TfrmMasterList::btnPauseClick()
+{
+    m_stop = true;
+}
+
+void TfrmMasterList::keywordChanged(const QString&)
+{
+    m_grid->viewport()->update();
+}
