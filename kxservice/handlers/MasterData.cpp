@@ -200,8 +200,9 @@ void search(TContext& ctx)
         else
             args << v;
     }
+    // "operid" of every call names the caller, so it is never a condition on the operators.
     const QString key = QString::fromLatin1(t.key);
-    if (!KxTrimLow(ctx.param(key)).isEmpty()) {
+    if (key != QLatin1String("operid") && !KxTrimLow(ctx.param(key)).isEmpty()) {
         where += QStringLiteral(" AND ") + key + QStringLiteral(" = ?");
         args << KxTrimLow(ctx.param(key));
     }
