@@ -1,17 +1,13 @@
 #include "ufrmMasterList.h"
 
+#include "uFrmSearch.h"
 #include "uGridView.h"
 #include "uHttpWeb.h"
-#include "uIKXDesign.h"
-#include "uModuleMger.h"
+#include "uKxPager.h"
 #include "uPClientDataSet.h"
-#include "uTPanelStage.h"
 #include "uUiHooks.h"
 #include "uUtils.h"
 
-#include <QApplication>
-#include <QDialog>
-#include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,13 +26,6 @@ void addLines(TRequest* request, const QStringList& lines)
         request->AddParams(eq < 0 ? line : line.left(eq), eq < 0 ? QString() : line.mid(eq + 1));
     }
 }
-
-int toInt(const QString& text, int fallback)
-{
-    bool ok = false;
-    const int n = text.trimmed().toInt(&ok);
-    return ok ? n : fallback;
-}
 }
 
 TfrmMasterList::TfrmMasterList(QWidget* owner)
@@ -46,6 +35,7 @@ TfrmMasterList::TfrmMasterList(QWidget* owner)
     , m_title(new QLabel(this))
     , m_recordLabel(new QLabel(QStringLiteral("记录数：0， 第1页/共2页"), this))
     , m_keyword(new QLineEdit(this))
+    , m_pager(new TKxPager(this))
 {
     auto* tools = new QHBoxLayout;
     const std::pair<const char*, void (TfrmMasterList::*)()> actions[] = {
@@ -92,6 +82,8 @@ TfrmMasterList::TfrmMasterList(QWidget* owner)
     layout->addWidget(m_grid, 1);
     layout->addLayout(paging);
 
+    m_pager->SetFetchPage([this](int page) { return Search(nullptr, page); });
+    m_pager->Bind(m_recordLabel, nullptr, nullptr, nullptr);
     m_grid->SetDataSet(m_list);
     connect(m_keyword, &QLineEdit::textChanged, this, &TfrmMasterList::keywordChanged);
     // A cell containing the keyword is drawn bold in red; a password cell never is.
@@ -179,63 +171,30 @@ bool TfrmMasterList::Search(const QStringList* conditions, int page)
     web.Request()->AddParams(QStringLiteral("curpage"), QString::number(page));
     if (!web.SendData())
         return false;
-    const QString recordCount = web.Response()->GetParam(QStringLiteral("recordcount"));
-    m_page = page;
-    m_pageCount = toInt(web.Response()->GetParam(QStringLiteral("pagecount")), 1);
     if (page == 1)
         m_list->Close();
     m_list->KXAppendData(web.Response()->GetParamUtf8(QStringLiteral("xmldata")));
-    m_recordLabel->setText(QStringLiteral("记录总数：%1 条， 第 %2 页/共 %3 页")
-                               .arg(toInt(recordCount, m_list->RecordCount()))
-                               .arg(m_page)
-                               .arg(m_pageCount));
+    m_pager->PageLoaded(page, web.Response()->GetParam(QStringLiteral("pagecount")),
+                        web.Response()->GetParam(QStringLiteral("recordcount")), m_list->RecordCount());
     AfterSearch();
-    return true;
-}
-
-bool TfrmMasterList::AskConditions(QStringList* lines)
-{
-    // The condition panel the service designed for this list, shown in a plain dialog.
-    TModuleMger mger;
-    if (!mger.LoadFromString(GetParam(QStringLiteral("searchfile")))) {
-        KxShowError(mger.LastError());
-        return false;
-    }
-    QDialog dialog(this);
-    dialog.setWindowTitle(windowTitle() + QStringLiteral("查询"));
-    auto* stage = new TPanelStage(&dialog);
-    if (!stage->LoadFromBytes(mger.ModuleStream()->data())) {
-        KxShowError(stage->LastError());
-        return false;
-    }
-    stage->setMinimumSize(mger.Width, mger.Height);
-    auto* buttons = new QDialogButtonBox(&dialog);
-    buttons->addButton(QStringLiteral("确定(&O)"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("取消(&C)"), QDialogButtonBox::RejectRole);
-    connect(buttons, &QDialogButtonBox::accepted, &dialog, [&dialog] { dialog.done(mrOk); });
-    connect(buttons, &QDialogButtonBox::rejected, &dialog, [&dialog] { dialog.done(mrCancel); });
-    auto* layout = new QVBoxLayout(&dialog);
-    layout->addWidget(stage);
-    layout->addWidget(buttons);
-    const QList<IKXDesign*> controls = stage->DesignControls();
-    for (IKXDesign* c : controls)
-        c->KXInit();
-    if (KxUi().ShowModal(&dialog) != mrOk)
-        return false;
-    lines->clear();
-    for (IKXDesign* c : controls) {
-        const QString name = c->KXGetName().trimmed(), value = c->KXGetValue().trimmed();
-        if (!name.isEmpty() && !value.isEmpty())
-            lines->append(name + QLatin1Char('=') + value);
-    }
     return true;
 }
 
 void TfrmMasterList::dxBL_SearchClick()
 {
-    QStringList lines;
-    if (AskConditions(&lines))
-        Search(&lines, 1);
+    TFrmSearch search(this);
+    if (!search.InitSearch(GetParam(QStringLiteral("searchfile"))))
+        return;
+    search.SetTitle(windowTitle() + QStringLiteral("查询"));
+    if (KxUi().ShowModal(&search) != mrOk)
+        return;
+    const QStringList conditions = search.Conditions();
+    Search(&conditions, 1);
+}
+
+int TfrmMasterList::CurrentPage() const
+{
+    return m_pager->CurPage();
 }
 
 void TfrmMasterList::dxBL_RefreshClick()
@@ -319,27 +278,18 @@ void TfrmMasterList::dxBL_ColumnsClick()
 
 void TfrmMasterList::btnNextClick()
 {
-    if (m_page < m_pageCount)
-        Search(nullptr, m_page + 1);
+    m_pager->NextPage();
 }
 
 void TfrmMasterList::btnRemainClick()
 {
-    m_stop = false;
-    while (m_page < m_pageCount) {
-        QApplication::processEvents();
-        if (m_stop)
-            break;
-        // A page that fails would be asked for again and again: stop at the first failure.
-        if (!Search(nullptr, m_page + 1))
-            break;
-        m_grid->viewport()->repaint();
-    }
+    if (m_pager->RemainingPages() > 0)
+        m_grid->viewport()->update();
 }
 
 void TfrmMasterList::btnPauseClick()
 {
-    m_stop = true;
+    m_pager->Pause();
 }
 
 void TfrmMasterList::keywordChanged(const QString&)

@@ -12,6 +12,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class TGridView;
+class TKxPager;
 class TPClientDataSet;
 class TRequest;
 
@@ -23,8 +24,8 @@ public:
     TGridView* Grid() const { return m_grid; }
     TPClientDataSet* ListData() const { return m_list; }
     QLabel* RecordLabel() const { return m_recordLabel; }
-    int CurrentPage() const { return m_page; }
-    int PageCount() const { return m_pageCount; }
+    TKxPager* Pager() const { return m_pager; }
+    int CurrentPage() const;
     QStringList SavedConditions() const { return m_conditions; }
 
     // One page of the list. With conditions, they become the saved ones; page 1 replaces the
@@ -63,8 +64,6 @@ protected:
     virtual void NewRecord() {}
     // Whether captions, hidden fields and the saved column layout apply to the grid.
     virtual bool UsesColumnSettings() const { return true; }
-    // Asks the operator for search conditions as name=value lines; false when cancelled.
-    virtual bool AskConditions(QStringList* lines);
 
     // Sends the data set's change log to "update" after the question and merges the answer.
     void SaveDelta(TPClientDataSet* dataSet);
@@ -84,9 +83,7 @@ private:
     QLabel* m_recordLabel;
     QLineEdit* m_keyword;
     QList<QPushButton*> m_buttons;
+    TKxPager* m_pager;
     QStringList m_conditions;
-    int m_page = 1;
-    int m_pageCount = 1;
-    bool m_stop = false;
     bool m_opened = false;
 };

@@ -4,6 +4,10 @@
 #include "ScriptedUi.h"
 
 #include "DataPacket.h"
+#include "uFrmSearch.h"
+#include "uIKXDesign.h"
+#include "codec/uPanelStream.h"
+#include "codec/uPanelText.h"
 #include "uGridView.h"
 #include "uPClientDataSet.h"
 #include "ufrmLogistics.h"
@@ -77,6 +81,33 @@ QStringList searchParams(const TFakeCall& call)
             out << f.first + QLatin1Char('=') + f.second;
     return out;
 }
+}
+
+// Fills the search dialog's first condition and confirms it.
+class TSearchingUi : public TScriptedUi {
+public:
+    QString value;
+    QString title;
+    int ShowModal(QWidget* window) override
+    {
+        auto* search = qobject_cast<TFrmSearch*>(window);
+        if (!search || search->DesignControls().isEmpty())
+            return TScriptedUi::ShowModal(window);
+        title = search->windowTitle();
+        search->DesignControls().first()->KXSetValue(value);
+        return mrOk;
+    }
+};
+
+QString shopPanel()
+{
+    TKxComponentRecord edit{QStringLiteral("TPEdit"), QStringLiteral("PEdit1"), {}, {}};
+    edit.SetProperty(QStringLiteral("KXName"), QStringLiteral("shopname"));
+    TKxPanelText text;
+    text.Width = 200;
+    text.Height = 40;
+    text.Module = KxWriteComponents({edit});
+    return QString::fromLatin1(KxWritePanelText(text));
 }
 
 class TestBasicForms : public QObject {
@@ -194,6 +225,22 @@ private Q_SLOTS:
         form->ListData()->Post();
         form->dxBL_NewClick();
         QVERIFY(form->ListData()->FieldByName("md5_key")->AsString() != key);
+    }
+
+    void searchDialogConditionsAreSentAndKept()
+    {
+        m_ui.reset();
+        TSearchingUi ui;
+        ui.value = QStringLiteral(" 旗舰 ");
+        auto form = openForm<TfrmShop>(moduleXml(kAllRights, {{"search", "Shop.Search"}, {"searchfile", shopPanel()}}));
+        m_svc->clearCalls();
+        form->dxBL_SearchClick();
+        form->dxBL_RefreshClick();
+        QCOMPARE(ui.title, QStringLiteral("门店管理查询"));
+        const QStringList expected{"module=Shop.Search", "coreshop=coreshop", "shopname=旗舰", "curpage=1"};
+        QCOMPARE(m_svc->calls().size(), 2);
+        QCOMPARE(searchParams(m_svc->calls()[0]), expected);
+        QCOMPARE(searchParams(m_svc->calls()[1]), expected);
     }
 
     void pagingKeepsTheConditions()
