@@ -1,0 +1,181 @@
+// The simple master tables through the service's methods: conditions of the paged searches,
+// what a save refuses (nothing of the delta is written then), and operator passwords that
+// never leave the service.
+#include "ServiceFixture.h"
+
+#include <QUuid>
+
+namespace {
+const TCaller kSeller{QStringLiteral("1001"), QString(), QString()};
+const TCaller kAdmin{QStringLiteral("1001"), QStringLiteral("admin"), QStringLiteral("S01")};
+
+struct TRowSpec {
+    QString op;        // "insert" or "delete"
+    QStringList values; // field=value
+};
+
+// A delta over the given fields (all text but the typed ones named "name:type").
+QString delta(const QStringList& fields, const QList<TRowSpec>& rows, const QString& packet = QString())
+{
+    TPClientDataSet ds;
+    if (!packet.isEmpty()) {
+        ds.SetKXXMLData(packet);
+    } else {
+        for (const QString& f : fields) {
+            const QString type = f.section(':', 1);
+            ds.FieldDefs().Add(f.section(':', 0, 0), type == "int" ? ftInteger : type == "bool" ? ftBoolean : type == "dec" ? ftDecimal : ftString, type.isEmpty() ? 100 : 0);
+        }
+        ds.FieldDefs().Add("md5_key", ftString, 32);
+        ds.CreateDataSet();
+    }
+    for (const TRowSpec& r : rows) {
+        if (r.op == "delete") {
+            const QString v = r.values.first();
+            if (ds.Locate(v.section('=', 0, 0), v.section('=', 1)))
+                ds.Delete();
+            continue;
+        }
+        ds.Append();
+        for (const QString& v : r.values)
+            ds.FieldByName(v.section('=', 0, 0))->SetAsString(v.section('=', 1));
+        ds.FieldByName("md5_key")->SetAsString(QUuid::createUuid().toString(QUuid::Id128));
+        ds.Post();
+    }
+    return ds.GetKXXMLDelta();
+}
+}
+
+class TestServiceMasterData : public QObject {
+    Q_OBJECT
+    std::unique_ptr<TServiceFixture> m_fx;
+
+    TCallResult save(const QString& method, const QString& d) { return m_fx->call(kAdmin, method, {}, {{"delta", d}}); }
+    int count(const QString& table) { return m_fx->scalar("SELECT COUNT(*) FROM " + table + " WHERE nickid = '1001'").toInt(); }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_fx = std::make_unique<TServiceFixture>(QStringLiteral("sqlite"));
+        KxSetServiceUrl(m_fx->url());
+        QVERIFY(m_fx->call(kSeller, "PowerMger.Login", {{"shopcode", "S01"}, {"usercode", "admin"}, {"password", "admin888"}}).ok);
+    }
+    void cleanupTestCase()
+    {
+        m_fx.reset();
+        KxSetServiceUrl(QString());
+    }
+
+    void searchConditions_data()
+    {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QStringList>("params");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("storages of one type") << "Storage.Search" << QStringList{"storagetype=2"} << "storageid" << QStringList{"CK03"};
+        QTest::newRow("name contains") << "Storage.Search" << QStringList{"storagename=发货"} << "storageid" << QStringList{"CK01", "CK02"};
+        QTest::newRow("LIKE wildcards are plain text") << "Storage.Search" << QStringList{"storagename=%"} << "storageid" << QStringList{};
+        QTest::newRow("key exactly") << "Brand.Search" << QStringList{"brand_id=B02"} << "brand_id" << QStringList{"B02"};
+        QTest::newRow("the shops' coreshop parameter is no condition") << "Shop.Search" << QStringList{"coreshop=coreshop", "shopcode=S01"} << "shopcode" << QStringList{"S01"};
+        QTest::newRow("carrier companies marked when used") << "Logistics.SearchMger" << QStringList{"logistics_code=SF"} << "nicklogistics_code" << QStringList{"SF"};
+        QTest::newRow("the shop's carriers, all at once") << "Logistics.Search" << QStringList{"nick=nick", "curpage=0"} << "logistics_code" << QStringList{"SF", "YTO", "YUNDA", "ZTO"};
+    }
+    void searchConditions()
+    {
+        QFETCH(QString, method);
+        QFETCH(QStringList, params);
+        QFETCH(QString, field);
+        QFETCH(QStringList, expected);
+        QList<QPair<QString, QString>> p;
+        for (const QString& s : params)
+            p.append({s.section('=', 0, 0), s.section('=', 1)});
+        const TCallResult r = m_fx->call(kAdmin, method, p);
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(KxColumn(r.value("xmldata"), field), expected);
+        QCOMPARE(r.value("recordcount").toInt(), expected.size());
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("delta");
+        QTest::addColumn<QString>("message");
+        const QString ok = QStringLiteral("brand_name=好的");
+        QTest::newRow("empty name, after a good row") << "Brand.Update" << "kx_brand"
+            << delta({"brand_id", "brand_name"}, {{"insert", {ok}}, {"insert", {"brand_name= "}}}) << "品牌名称不能为空";
+        QTest::newRow("duplicate code") << "Brand.Update" << "kx_brand"
+            << delta({"brand_id", "brand_name"}, {{"insert", {ok}}, {"insert", {"brand_id=B01", "brand_name=重复"}}}) << "品牌编码【B01】已存在";
+        QTest::newRow("unknown storage type") << "Storage.Update" << "kx_storage"
+            << delta({"storageid", "storagename", "storagetype:int"}, {{"insert", {"storagename=新仓", "storagetype=9"}}}) << "仓库类型 9 不存在";
+        QTest::newRow("property kind") << "Prop.Update" << "kx_prop"
+            << delta({"propid", "propname", "proptype"}, {{"insert", {"propname=红", "proptype=weight"}}}) << "属性类型";
+        QTest::newRow("operator without password") << "Operator.Update" << "kx_operator"
+            << delta({"operid", "opername", "operpsw", "isuse:bool"}, {{"insert", {"opername=某人"}}}) << "密码不能为空";
+        QTest::newRow("carrier not offered") << "Logistics.Update" << "kx_logistics"
+            << delta({"logistics_code", "logistics_name", "logistics_fee:dec"}, {{"insert", {"logistics_code=NOPE", "logistics_fee=1"}}}) << "物流公司【NOPE】不存在";
+        QTest::newRow("carrier without code") << "Logistics.Update" << "kx_logistics"
+            << delta({"logistics_code", "logistics_name", "logistics_fee:dec"}, {{"insert", {"logistics_fee=1"}}}) << "物流编码不能为空";
+        QTest::newRow("negative fee") << "Logistics.Update" << "kx_logistics"
+            << delta({"logistics_code", "logistics_name", "logistics_fee:dec"}, {{"insert", {"logistics_code=EMS", "logistics_fee=-1"}}}) << "默认费用不能小于零";
+    }
+    void refusals()
+    {
+        QFETCH(QString, method);
+        QFETCH(QString, table);
+        QFETCH(QString, delta);
+        QFETCH(QString, message);
+        const int before = count(table);
+        const TCallResult r = save(method, delta);
+        QVERIFY(!r.ok);
+        QVERIFY2(r.error.contains(message), qPrintable(r.error));
+        QCOMPARE(count(table), before);
+    }
+
+    void savedRowsComeBackWithTheirKeys()
+    {
+        const TCallResult r = save("Prop.Update", delta({"propid", "propname", "isuse:bool", "proptype"},
+                                                        {{"insert", {"propname=天蓝", "isuse=1"}}, {"insert", {"propname=XXL", "proptype=size"}}}));
+        QVERIFY2(r.ok, qPrintable(r.error));
+        auto ds = KxDataSet(r.value("xmldata"));
+        QVERIFY(ds);
+        QCOMPARE(ds->RecordCount(), 2);
+        for (ds->First(); !ds->Eof(); ds->Next()) {
+            QVERIFY(ds->FieldByName("propid")->AsString().startsWith("P"));
+            QCOMPARE(ds->FieldByName("md5_key")->AsString().size(), 32);
+        }
+        // A row made in the grid, which does not show the kind, is a colour.
+        QCOMPARE(m_fx->scalar("SELECT proptype FROM kx_prop WHERE nickid = '1001' AND propname = '天蓝'").toString(), QStringLiteral("color"));
+        QCOMPARE(m_fx->scalar("SELECT proptype FROM kx_prop WHERE nickid = '1001' AND propname = 'XXL'").toString(), QStringLiteral("size"));
+    }
+
+    void passwordsNeverLeaveTheService()
+    {
+        const TCallResult saved = save("Operator.Update", delta({"operid", "opername", "operpsw", "isuse:bool"},
+                                                                {{"insert", {"opername=收银", "operpsw=s3cret!", "isuse=1"}}}));
+        QVERIFY2(saved.ok, qPrintable(saved.error));
+        const TCallResult list = m_fx->call(kAdmin, "Operator.Search", {{"curpage", "0"}});
+        QVERIFY(list.ok);
+        for (const TCallResult* r : {&saved, &list}) {
+            const QString xml = r->value("xmldata");
+            QVERIFY(!xml.contains("argon2"));
+            QVERIFY(!xml.contains("s3cret"));
+            QVERIFY(KxColumn(xml, "operpsw").join("").isEmpty());
+        }
+        QVERIFY(KxColumn(list.value("xmldata"), "operid").contains("clerk"));
+        const QString operid = KxColumn(saved.value("xmldata"), "operid").value(0);
+        QVERIFY(m_fx->call(kSeller, "PowerMger.Login", {{"shopcode", "S01"}, {"usercode", operid}, {"password", "s3cret!"}}).ok);
+    }
+
+    void deletingAnOperatorTakesItsRights()
+    {
+        QVERIFY(m_fx->scalar("SELECT COUNT(*) FROM kx_power WHERE nickid = '1001' AND operid = 'clerk'").toInt() > 0);
+        const QString list = m_fx->call(kAdmin, "Operator.Search", {{"curpage", "0"}}).value("xmldata");
+        const TCallResult r = save("Operator.Update", delta({}, {{"delete", {"operid=clerk"}}}, list));
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(m_fx->scalar("SELECT COUNT(*) FROM kx_power WHERE nickid = '1001' AND operid = 'clerk'").toInt(), 0);
+        QVERIFY(!m_fx->call(kSeller, "PowerMger.Login", {{"shopcode", "S01"}, {"usercode", "clerk"}, {"password", "clerk888"}}).ok);
+    }
+};
+
+QTEST_MAIN(TestServiceMasterData)
+#include "tst_service_masterdata.moc"
