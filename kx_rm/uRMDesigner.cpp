@@ -8,7 +8,6 @@
 #include "uUiHooks.h"
 
 #include <QAction>
-#include <QBuffer>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
@@ -18,7 +17,6 @@
 #include <QFontDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -303,20 +301,9 @@ QWidget* TRMDesignerForm::buildObjectPanel()
     connect(picture, &QPushButton::clicked, this, [this] {
         if (!selectedObject() || selectedObject()->kind != TRMObjectKind::Picture)
             return;
-        const QString file = KxUi().GetOpenFileName(this, QStringLiteral("选择图片"), QString(),
-                                                    QStringLiteral("图片 (*.png *.jpg *.jpeg *.bmp)"));
-        if (file.isEmpty())
-            return;
-        QImage img;
-        if (!img.load(file)) {
-            KxShowError(QStringLiteral("图片文件无法读取：%1").arg(file));
-            return;
-        }
-        // Kept inside the template as PNG, so the template needs no other file.
         QByteArray png;
-        QBuffer buf(&png);
-        buf.open(QIODevice::WriteOnly);
-        img.save(&buf, "PNG");
+        if (!KxPickPicturePng(this, QStringLiteral("选择图片"), png))
+            return;
         EditSelectedObject(QStringLiteral("图片"), [png](TRMObject& o) {
             o.pictureData = png;
             o.pictureFile.clear();

@@ -5,7 +5,6 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
-#include <QFile>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QImage>
@@ -129,23 +128,30 @@ void TRMPageSetupForm::paperChosen(int index)
     m_height->setValue(landscape ? std::min(p.width, p.height) : p.height);
 }
 
-void TRMPageSetupForm::chooseBackground()
+bool KxPickPicturePng(QWidget* parent, const QString& caption, QByteArray& png)
 {
-    const QString file = KxUi().GetOpenFileName(this, QStringLiteral("背景图片"), QString(),
+    const QString file = KxUi().GetOpenFileName(parent, caption, QString(),
                                                 QStringLiteral("图片 (*.png *.jpg *.jpeg *.bmp)"));
     if (file.isEmpty())
-        return;
-    QFile f(file);
+        return false;
     QImage img;
-    if (!f.open(QIODevice::ReadOnly) || !img.loadFromData(f.readAll())) {
+    if (!img.load(file)) {
         KxShowError(QStringLiteral("图片文件无法读取：%1").arg(file));
-        return;
+        return false;
     }
-    // Kept in the template as PNG, so the template travels without the file.
-    QByteArray png;
+    // Kept inside the template as PNG, so the template travels without the file.
+    png.clear();
     QBuffer buf(&png);
     buf.open(QIODevice::WriteOnly);
     img.save(&buf, "PNG");
+    return true;
+}
+
+void TRMPageSetupForm::chooseBackground()
+{
+    QByteArray png;
+    if (!KxPickPicturePng(this, QStringLiteral("背景图片"), png))
+        return;
     m_page.backgroundData = png;
     m_page.backgroundFile.clear();
     showBackground();

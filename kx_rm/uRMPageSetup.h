@@ -10,6 +10,10 @@ class QDoubleSpinBox;
 class QLabel;
 class QRadioButton;
 
+// Asks for a picture file and returns it as PNG bytes; false when cancelled or unreadable
+// (the operator has been told).
+bool KxPickPicturePng(QWidget* parent, const QString& caption, QByteArray& png);
+
 class TRMPageSetupForm : public QDialog {
     Q_OBJECT
 public:
