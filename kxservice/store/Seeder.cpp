@@ -3,6 +3,7 @@
 #include "Database.h"
 #include "Passwords.h"
 #include "market/Simulator.h"
+#include "codec/uPanelJson.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -62,8 +63,21 @@ struct TSeeder {
             const QJsonObject settings = m.value(QLatin1String("settings")).toObject();
             for (auto it = settings.begin(); it != settings.end(); ++it)
                 exec(db, "INSERT INTO kx_module_param (nickid, mod_id, seq, name, value, ismethod, needright)"
-                         " VALUES (?, ?, ?, ?, ?, 0, '')", {nick, id, ++pseq, it.key(), it.value().toString()});
+                         " VALUES (?, ?, ?, ?, ?, 0, '')", {nick, id, ++pseq, it.key(), settingText(name, it.key(), it.value())});
         }
+    }
+
+    // A setting is text, or a search panel written readably ({"width", "height",
+    // "controls"}) that becomes the "searchfile" text with the client's own codec.
+    static QString settingText(const QString& module, const QString& key, const QJsonValue& value)
+    {
+        if (!value.isObject())
+            return value.toString();
+        QByteArray text;
+        QString error;
+        if (!KxPanelFromJson(value.toObject(), &text, &error))
+            throw std::runtime_error(QStringLiteral("seed: panel %1.%2: %3").arg(module, key, error).toStdString());
+        return QString::fromLatin1(text);
     }
 
     int modId(const QString& name)

@@ -2,6 +2,8 @@
 // and conditions, a product pick with the stock of one storage, lookups that find, miss or
 // fail, and the tree dialog adding, renaming and deleting a category with grandchildren.
 #include "ServiceFixture.h"
+#include "codec/uPanelStream.h"
+#include "codec/uPanelText.h"
 #include "ScriptedUi.h"
 
 #include "uCallModule.h"
@@ -158,6 +160,35 @@ private slots:
         QCOMPARE(row->RecordCount(), 1);
         QCOMPARE(row->FieldByName(QStringLiteral("commoditycode"))->AsString(), code);
         QCOMPARE(row->FieldByName(QStringLiteral("stocknum"))->AsInteger(), stock);
+    }
+
+    // Seeded search panels reach the client as "searchfile" texts its codec reads back.
+    void seededSearchPanelsDecode_data()
+    {
+        QTest::addColumn<QString>("module");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("products") << "Select.Commodity" << "barcode";
+        QTest::newRow("styles") << "Select.Goods" << "goodsname";
+        QTest::newRow("suppliers") << "Select.Supplier" << "suppliername";
+    }
+    void seededSearchPanelsDecode()
+    {
+        QFETCH(QString, module);
+        QFETCH(QString, field);
+        std::unique_ptr<TfrmBase> frm(CallModule(nullptr, module));
+        QVERIFY(frm);
+        TKxPanelText panel;
+        QList<TKxComponentRecord> records;
+        QString error;
+        QVERIFY2(KxReadPanelText(frm->GetParam(QStringLiteral("searchfile")).toLatin1(), &panel, &error)
+                     && KxReadComponents(panel.Module, &records, &error),
+                 qPrintable(error));
+        QStringList names;
+        for (const TKxComponentRecord& r : records)
+            for (const auto& [prop, value] : r.Properties)
+                if (prop == QLatin1String("KXName"))
+                    names << value.toString();
+        QVERIFY2(names.contains(field), qPrintable(names.join(u',')));
     }
 
     // A caller's line filled from a lookup: a failed call must leave it as it was.
