@@ -170,6 +170,10 @@ private slots:
         QTest::newRow("products") << "Select.Commodity" << "barcode";
         QTest::newRow("styles") << "Select.Goods" << "goodsname";
         QTest::newRow("suppliers") << "Select.Supplier" << "suppliername";
+        QTest::newRow("colours") << "Select.PropColor" << "propname";
+        QTest::newRow("sizes") << "Select.PropSize" << "propid";
+        QTest::newRow("member cards") << "Select.Vipcard" << "mobile";
+        QTest::newRow("returners") << "Select.RefundRen" << "sender_name";
     }
     void seededSearchPanelsDecode()
     {
