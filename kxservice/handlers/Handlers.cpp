@@ -4,6 +4,7 @@
 #include "Logistics.h"
 #include "MasterData.h"
 #include "PowerMger.h"
+#include "Reports.h"
 #include "Select.h"
 
 void KxRegisterHandlers(TDispatcher& dispatcher)
@@ -13,4 +14,5 @@ void KxRegisterHandlers(TDispatcher& dispatcher)
     dispatcher.add(KxSelectMethods());
     dispatcher.add(KxCategoryMethods());
     dispatcher.add(KxLogisticsMethods());
+    dispatcher.add(KxReportMethods());
 }
