@@ -47,7 +47,7 @@ const char* const kPaidTrades =
 const std::vector<TReport>& reports()
 {
     static const std::vector<TReport> list = {
-        {"Report.Sales",
+        {"Report.SalesSearch",
          "SELECT saledate, seller_nick, tradecount, itemnum, total_fee, post_fee, payment FROM ("
          "SELECT r.nickid, r.saledate, r.seller_nick, COUNT(*) AS tradecount, SUM(r.itemnum) AS itemnum,"
          " SUM(r.total_fee) AS total_fee, SUM(r.post_fee) AS post_fee, SUM(r.payment) AS payment"
@@ -59,7 +59,7 @@ const std::vector<TReport>& reports()
           {QStringLiteral("payment"), Col::Decimal}},
          {{"datefrom", "saledate", Match::DayFrom}, {"dateto", "saledate", Match::DayTo},
           {"seller_nick", "seller_nick", Match::Exact}}},
-        {"Report.SalesDetail",
+        {"Report.SalesDetailSearch",
          "SELECT saledate, tid, seller_nick, buyer_nick, status, created, pay_time, itemnum, total_fee, post_fee,"
          " payment, receiver_name, receiver_state, receiver_city FROM (%1) x",
          "created, tid",
@@ -73,7 +73,7 @@ const std::vector<TReport>& reports()
          {{"saledate", "saledate", Match::Exact}, {"datefrom", "saledate", Match::DayFrom},
           {"dateto", "saledate", Match::DayTo}, {"seller_nick", "seller_nick", Match::Exact},
           {"tid", "tid", Match::Exact}, {"buyer_nick", "buyer_nick", Match::Contains}}},
-        {"Report.Stock",
+        {"Report.StockSearch",
          "SELECT storageid, storagename, commoditycode, barcode, commodityname, propcolor, propsize, stocknum,"
          " costprice, stockcost FROM (SELECT k.nickid, k.storageid, s.storagename, k.commoditycode, c.barcode,"
          " c.commodityname, c.goodscode, c.propcolor, c.propsize, k.stocknum, c.costprice,"
@@ -88,7 +88,7 @@ const std::vector<TReport>& reports()
           {QStringLiteral("costprice"), Col::Decimal}, {QStringLiteral("stockcost"), Col::Decimal}},
          {{"storageid", "storageid", Match::Exact}, {"commoditycode", "commoditycode", Match::Contains},
           {"commodityname", "commodityname", Match::Contains}, {"goodscode", "goodscode", Match::Exact}}},
-        {"Report.Refund",
+        {"Report.RefundSearch",
          "SELECT refund_id, tid, oid, buyer_nick, status, good_status, refund_fee, reason, created, company_name, sid"
          " FROM kx_mk_refund x",
          "created, refund_id",
