@@ -17,17 +17,6 @@
 
 #include <exception>
 
-namespace {
-// Name=value lines as request parameters: the name is the text before the first "=".
-void addLines(TRequest* request, const QStringList& lines)
-{
-    for (const QString& line : lines) {
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        request->AddParams(eq < 0 ? line : line.left(eq), eq < 0 ? QString() : line.mid(eq + 1));
-    }
-}
-}
-
 TfrmMasterList::TfrmMasterList(QWidget* owner)
     : TfrmBase(owner)
     , m_list(new TPClientDataSet(this))
@@ -166,8 +155,8 @@ bool TfrmMasterList::Search(const QStringList* conditions, int page)
     THttpWeb web;
     web.setModule(SearchMethod());
     AddSearchParams(web.Request());
-    addLines(web.Request(), m_conditions);
-    addLines(web.Request(), FixedConditions());
+    web.Request()->AddParamLines(m_conditions);
+    web.Request()->AddParamLines(FixedConditions());
     web.Request()->AddParams(QStringLiteral("curpage"), QString::number(page));
     if (!web.SendData())
         return false;

@@ -21,17 +21,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-namespace {
-// Name=value lines as request parameters: the name is the text before the first "=".
-void addLines(TRequest* request, const QStringList& lines)
-{
-    for (const QString& line : lines) {
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        request->AddParams(eq < 0 ? line : line.left(eq), eq < 0 ? QString() : line.mid(eq + 1));
-    }
-}
-}
-
 TFrmReport::TFrmReport(QWidget* owner)
     : TfrmBase(owner)
     , PClientDataSet1(new TPClientDataSet(this))
@@ -186,8 +175,8 @@ bool TFrmReport::Search(const QStringList* conditions, int page)
         m_conditions = *conditions;
     THttpWeb web;
     web.setModule(GetParam(QStringLiteral("search")));
-    addLines(web.Request(), m_conditions);
-    addLines(web.Request(), FixedConditions());
+    web.Request()->AddParamLines(m_conditions);
+    web.Request()->AddParamLines(FixedConditions());
     if (page == -1 && !FixedConditions().isEmpty())
         page = 0;
     web.Request()->AddParams(QStringLiteral("curpage"), QString::number(page));

@@ -28,13 +28,6 @@ namespace {
 
 const QString kSelected = QStringLiteral("selected");
 
-void addLines(THttpWeb& web, const QStringList& lines)
-{
-    for (const QString& line : lines) {
-        const qsizetype eq = line.indexOf(u'=');
-        web.Request()->AddParams(eq < 0 ? line : line.left(eq), eq < 0 ? QString() : line.mid(eq + 1));
-    }
-}
 
 // The rows of `src` for which `take` holds, written with the definitions `defs`. Fields
 // `src` lacks stay null, except "selected", which gets `selected` when given.
@@ -235,8 +228,8 @@ bool TFrmSelect::Search(const QStringList* conditions, int page)
         m_conditions = *conditions;
     THttpWeb web;
     web.setModule(GetParam(QStringLiteral("search")));
-    addLines(web, m_conditions);
-    addLines(web, FixedConditions());
+    web.Request()->AddParamLines(m_conditions);
+    web.Request()->AddParamLines(FixedConditions());
     web.Request()->AddParams(QStringLiteral("curpage"), QString::number(page));
     if (!web.SendData())
         return false;

@@ -65,24 +65,13 @@ QString KxNotRegisteredText(const QString& className)
 
 namespace {
 
-void addLines(THttpWeb& web, const QStringList& lines)
-{
-    for (const QString& line : lines) {
-        const qsizetype eq = line.indexOf(u'=');
-        if (eq < 0)
-            web.Request()->AddParams(line, QString());
-        else
-            web.Request()->AddParams(line.left(eq), line.mid(eq + 1));
-    }
-}
-
 // Steps shared by both calls: ask for the module, create the class, hand it the answer.
 QObject* createModule(QObject* owner, const QString& moduleName, const QStringList& lines,
                       const QMetaObject& base, const QString* fixedClass, QString* answer)
 {
     THttpWeb web;
     web.setModule(moduleName);
-    addLines(web, lines);
+    web.Request()->AddParamLines(lines);
     if (!web.SendData())
         return nullptr;
     const QString className = fixedClass ? *fixedClass : web.Response()->GetParam(QStringLiteral("moduleclass"));
@@ -119,7 +108,7 @@ TmedBase* CallMethod(QObject* owner, const QString& moduleName, const QStringLis
     web.setModule(med->GetParam(QStringLiteral("search")));
     web.setNickid(gNickId);
     web.setOperid(gOperId);
-    addLines(web, lines);
+    web.Request()->AddParamLines(lines);
     web.Request()->AddParams(QStringLiteral("curpage"), QStringLiteral("0"));
     if (web.SendData()) {
         TPClientDataSet rows;

@@ -2,7 +2,6 @@
 #include "uConfig.h"
 
 #include <QCryptographicHash>
-#include <QStringList>
 #include <algorithm>
 
 void TRequest::AddParams(const QString& name, const QString& value)
@@ -12,6 +11,14 @@ void TRequest::AddParams(const QString& name, const QString& value)
         return;
     }
     m_params.push_back(std::make_unique<THashTable>(name, value));
+}
+
+void TRequest::AddParamLines(const QStringList& lines)
+{
+    for (const QString& line : lines) {
+        const qsizetype eq = line.indexOf(u'=');
+        AddParams(eq < 0 ? line : line.left(eq), eq < 0 ? QString() : line.mid(eq + 1));
+    }
 }
 
 void TRequest::AddFiles(const QString& name, const QString& text)

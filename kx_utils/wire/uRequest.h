@@ -4,6 +4,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <vector>
 
@@ -28,6 +29,9 @@ public:
     void AddParams(const QString& name, const QString& value);
     // Appends the text to an attachment of that name, creating it at the end when absent.
     void AddFiles(const QString& name, const QString& text);
+    // Name=value lines (fixed and search conditions) as parameters: the name is the text
+    // before the first "=", the value the rest; a line without "=" gives an empty value.
+    void AddParamLines(const QStringList& lines);
     THashTable* GetParam(const QString& name) const;
     THashFile* GetFile(const QString& name) const;
     QString ParamValue(const QString& name) const; // empty when absent
