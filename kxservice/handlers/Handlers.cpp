@@ -4,6 +4,7 @@
 #include "Logistics.h"
 #include "MasterData.h"
 #include "PowerMger.h"
+#include "Receive.h"
 #include "Reports.h"
 #include "Select.h"
 
@@ -15,4 +16,5 @@ void KxRegisterHandlers(TDispatcher& dispatcher)
     dispatcher.add(KxCategoryMethods());
     dispatcher.add(KxLogisticsMethods());
     dispatcher.add(KxReportMethods());
+    dispatcher.add(KxReceiveMethods());
 }

@@ -132,6 +132,27 @@ const std::vector<TMigration>& KxMigrations()
         {4, QStringLiteral("category records carry the row key their client made"), {
             "ALTER TABLE kx_category ADD COLUMN md5_key TEXT",
         }},
+        {5, QStringLiteral("purchase receipts: headers, lines, and the stock ledger"), {
+            // status 1 saved, 2 audited; md5_key is the row key the client made for the header.
+            "CREATE TABLE kx_receive (nickid TEXT NOT NULL, receiveid TEXT NOT NULL, md5_key TEXT NOT NULL,"
+            " shopcode TEXT NOT NULL DEFAULT '', suppliercode TEXT NOT NULL, suppliername TEXT NOT NULL DEFAULT '',"
+            " storageid TEXT NOT NULL, receivemoney NUMERIC(18,4) NOT NULL DEFAULT 0, inputren TEXT NOT NULL DEFAULT '',"
+            " inputtime TEXT NOT NULL DEFAULT '', auditren TEXT NOT NULL DEFAULT '', audittime TEXT NOT NULL DEFAULT '',"
+            " status INTEGER NOT NULL DEFAULT 1, memo TEXT NOT NULL DEFAULT '',"
+            " PRIMARY KEY (nickid, receiveid), UNIQUE (nickid, md5_key))",
+            "CREATE INDEX kx_receive_input ON kx_receive (nickid, inputtime)",
+            // Lines carry their header's md5_key; a line is the header's number and seq.
+            "CREATE TABLE kx_receive_line (nickid TEXT NOT NULL, receiveid TEXT NOT NULL, seq INTEGER NOT NULL,"
+            " md5_key TEXT NOT NULL, commoditycode TEXT NOT NULL, receivenum NUMERIC(18,4) NOT NULL DEFAULT 0,"
+            " costprice NUMERIC(18,4) NOT NULL DEFAULT 0, saleprice NUMERIC(18,4) NOT NULL DEFAULT 0,"
+            " PRIMARY KEY (nickid, receiveid, seq))",
+            // One row per stock movement of an audited document, numbered per seller.
+            "CREATE TABLE kx_stock_ledger (nickid TEXT NOT NULL, seq BIGINT NOT NULL, created TEXT NOT NULL,"
+            " operid TEXT NOT NULL, storageid TEXT NOT NULL, commoditycode TEXT NOT NULL, doctype TEXT NOT NULL,"
+            " docid TEXT NOT NULL, docseq INTEGER NOT NULL, quantity BIGINT NOT NULL,"
+            " costprice NUMERIC(18,4) NOT NULL DEFAULT 0, stockafter BIGINT NOT NULL, PRIMARY KEY (nickid, seq))",
+            "CREATE INDEX kx_stock_ledger_item ON kx_stock_ledger (nickid, storageid, commoditycode)",
+        }},
     };
     return all;
 }

@@ -1,0 +1,437 @@
+// Purchase receipts through the service's methods, as the list and edit forms call them:
+// numbering, saving header and lines together, audit posting to stock and the ledger, the
+// status rules the service enforces itself, refused input that writes nothing, concurrent
+// first saves and isolation between sellers. SQLite, and PostgreSQL when KX_PG_URL is set.
+#include "ServiceFixture.h"
+
+#include <QDate>
+#include <QSet>
+#include <QUuid>
+#include <thread>
+
+namespace {
+const TCaller kAdmin{QStringLiteral("1001"), QStringLiteral("admin"), QStringLiteral("S01")};
+const TCaller kBossB{QStringLiteral("2002"), QStringLiteral("bossb"), QStringLiteral("S01")};
+
+// One document as the edit form holds it: the structures the load answers, changed locally.
+struct TDoc {
+    TPClientDataSet master, detail;
+    QString key = QUuid::createUuid().toString(QUuid::Id128);
+
+    void create(const QString& supplier, const QString& storage)
+    {
+        master.Append();
+        master.FieldByName("md5_key")->SetAsString(key);
+        master.FieldByName("shopcode")->SetAsString("S01");
+        master.FieldByName("suppliercode")->SetAsString(supplier);
+        master.FieldByName("storageid")->SetAsString(storage);
+        master.FieldByName("status")->SetAsInteger(0);
+        master.Post();
+    }
+    void addLine(const QString& code, int quantity)
+    {
+        const int seq = detail.RecordCount() + 1;
+        detail.Append();
+        detail.FieldByName("md5_key")->SetAsString(key);
+        detail.FieldByName("receiveid")->SetAsString(master.FieldByName("receiveid")->AsString());
+        detail.FieldByName("seq")->SetAsInteger(seq);
+        detail.FieldByName("commoditycode")->SetAsString(code);
+        detail.FieldByName("receivenum")->SetAsInteger(quantity);
+        detail.Post();
+    }
+    QList<QPair<QString, QString>> deltas() const
+    {
+        QList<QPair<QString, QString>> files;
+        if (master.ChangeCount() > 0)
+            files.append({"deltamaster", master.GetKXXMLDelta()});
+        if (detail.ChangeCount() > 0)
+            files.append({"deltadetail", detail.GetKXXMLDelta()});
+        return files;
+    }
+    // The answer replaces what is held: header and every line come back with their keys.
+    void take(const TCallResult& r)
+    {
+        master.SetKXXMLData(r.value("xmlmaster"));
+        if (!r.value("xmldetail").isEmpty())
+            detail.SetKXXMLData(r.value("xmldetail"));
+    }
+    QString id() const { return master.FieldByName("receiveid")->AsString(); }
+};
+
+// A delta of text fields only, as a client with other field types could send it.
+QString textDelta(const QStringList& fields, const QList<QStringList>& rows)
+{
+    TPClientDataSet ds;
+    for (const QString& f : fields)
+        ds.FieldDefs().Add(f, ftString, 64);
+    ds.CreateDataSet();
+    for (const QStringList& row : rows) {
+        ds.Append();
+        for (int i = 0; i < row.size(); ++i)
+            ds.FieldByName(fields[i])->SetAsString(row[i]);
+        ds.Post();
+    }
+    return ds.GetKXXMLDelta();
+}
+}
+
+class TestReceipts : public QObject {
+    Q_OBJECT
+    std::map<QString, std::unique_ptr<TServiceFixture>> m_fixtures;
+    QString m_kind;
+
+    TServiceFixture& fx()
+    {
+        auto& f = m_fixtures[m_kind];
+        if (!f) {
+            f = std::make_unique<TServiceFixture>(m_kind);
+            KxSetServiceUrl(f->url());
+            for (const auto& [who, password] : {std::pair{kAdmin, "admin888"}, std::pair{kBossB, "bossb888"}}) {
+                const TCallResult r = f->call({who.nick, QString(), QString()}, "PowerMger.Login",
+                                              {{"shopcode", who.shop}, {"usercode", who.oper}, {"password", password}});
+                if (!r.ok)
+                    qFatal("login failed: %s", qPrintable(r.error));
+            }
+        }
+        return *f;
+    }
+    std::unique_ptr<TDoc> open(const TCaller& who, const QString& id)
+    {
+        const TCallResult r = fx().call(who, "Receive.Load", {{"receiveid", id}});
+        if (!r.ok)
+            return nullptr;
+        auto d = std::make_unique<TDoc>();
+        d->take(r);
+        if (!d->id().isEmpty())
+            d->key = d->master.FieldByName("md5_key")->AsString();
+        return d;
+    }
+    TCallResult save(TDoc& d, const TCaller& who = kAdmin)
+    {
+        const TCallResult r = fx().call(who, "Receive.Update", {}, d.deltas());
+        if (r.ok)
+            d.take(r);
+        return r;
+    }
+    TCallResult audit(TDoc& d)
+    {
+        d.master.Edit();
+        d.master.FieldByName("status")->SetAsInteger(2);
+        d.master.FieldByName("auditren")->SetAsString("[admin]管理员");
+        d.master.Post();
+        const TCallResult r = fx().call(kAdmin, "Receive.Audit", {}, {{"deltamaster", d.master.GetKXXMLDelta()}});
+        if (r.ok)
+            d.take(r);
+        else
+            d.master.CancelUpdates();
+        return r;
+    }
+    int stock(const QString& storage, const QString& code, const QString& nick = "1001")
+    {
+        return fx().scalar("SELECT stocknum FROM kx_stock WHERE nickid = ? AND storageid = ? AND commoditycode = ?", {nick, storage, code}).toInt();
+    }
+    int count(const QString& table, const QString& nick = "1001")
+    {
+        return fx().scalar("SELECT COUNT(*) FROM " + table + " WHERE nickid = ?", {nick}).toInt();
+    }
+
+private Q_SLOTS:
+    void initTestCase_data()
+    {
+        QTest::addColumn<QString>("db");
+        QTest::newRow("sqlite") << QStringLiteral("sqlite");
+        QTest::newRow("postgresql") << QStringLiteral("postgresql");
+    }
+    void init()
+    {
+        QFETCH_GLOBAL(QString, db);
+        m_kind = db;
+        if (m_kind == QLatin1String("postgresql") && qEnvironmentVariableIsEmpty("KX_PG_URL"))
+            QSKIP("KX_PG_URL is not set: no PostgreSQL database to run against");
+        KxSetServiceUrl(fx().url());
+        KxSetUi(&fx().ui);
+    }
+    void cleanupTestCase()
+    {
+        m_fixtures.clear();
+        KxSetServiceUrl(QString());
+    }
+
+    // Create, number, change, audit; the stock rises by the quantities; the audited document
+    // can be neither changed nor audited again, and nothing moves when that is tried.
+    void lifecycle()
+    {
+        auto d = open(kAdmin, QString());
+        QVERIFY(d);
+        QCOMPARE(d->master.RecordCount(), 0);
+        QVERIFY(d->detail.FieldCount() > 0);
+        d->create("GY001", "CK01");
+        d->addLine("G100101", 5);
+        d->addLine("G100102", 3);
+        d->addLine("G100103", 4);
+        TCallResult r = save(*d);
+        QVERIFY2(r.ok, qPrintable(r.error));
+        const QString id = d->id();
+        QVERIFY2(id.startsWith("RK" + QDate::currentDate().toString("yyyyMMdd")), qPrintable(id));
+        QCOMPARE(d->master.FieldByName("status")->AsInteger(), 1);
+        QCOMPARE(d->master.FieldByName("md5_key")->AsString(), d->key);
+        QCOMPARE(d->master.FieldByName("suppliername")->AsString().isEmpty(), false);
+        QCOMPARE(d->master.FieldByName("inputren")->AsString(), fx().scalar("SELECT '[admin]' || opername FROM kx_operator WHERE nickid = '1001' AND operid = 'admin'").toString());
+        QCOMPARE(KxColumn(r.value("xmldetail"), "seq"), QStringList({"1", "2", "3"}));
+        const double cost1 = fx().scalar("SELECT costprice FROM kx_commodity WHERE nickid = '1001' AND commoditycode = 'G100101'").toDouble();
+        QCOMPARE(d->detail.FieldByName("costprice")->AsFloat(), cost1);
+
+        // Line 2 of 3 deleted and the rest renumbered, the first line's quantity changed.
+        d->detail.SetRecNo(2);
+        d->detail.Delete();
+        d->detail.SetRecNo(2);
+        d->detail.Edit();
+        d->detail.FieldByName("seq")->SetAsInteger(2);
+        d->detail.Post();
+        d->detail.First();
+        d->detail.Edit();
+        d->detail.FieldByName("receivenum")->SetAsInteger(7);
+        d->detail.Post();
+        r = save(*d);
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(d->id(), id);
+        QCOMPARE(KxColumn(r.value("xmldetail"), "commoditycode"), QStringList({"G100101", "G100103"}));
+        d->detail.First();
+        QCOMPARE(d->detail.FieldByName("receivenum")->AsInteger(), 7);
+        d->detail.Last();
+        QCOMPARE(d->detail.FieldByName("receivenum")->AsInteger(), 4);
+        const double cost3 = fx().scalar("SELECT costprice FROM kx_commodity WHERE nickid = '1001' AND commoditycode = 'G100103'").toDouble();
+        QCOMPARE(d->master.FieldByName("receivemoney")->AsFloat(), 7 * cost1 + 4 * cost3);
+
+        // The list and the lines of the focused document.
+        r = fx().call(kAdmin, "Receive.Search", {{"receiveid", id}, {"curpage", "1"}});
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(KxColumn(r.value("xmldata"), "receiveid"), QStringList{id});
+        QCOMPARE(KxColumn(r.value("xmldata"), "storagename"), QStringList{"杭州发货仓"});
+        r = fx().call(kAdmin, "Receive.ListDetail", {{"receiveid", id}});
+        QCOMPARE(KxColumn(r.value("xmldata"), "seq"), QStringList({"1", "2"}));
+
+        const int before1 = stock("CK01", "G100101"), before3 = stock("CK01", "G100103"), ledger = count("kx_stock_ledger");
+        r = audit(*d);
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(d->master.FieldByName("status")->AsInteger(), 2);
+        QVERIFY(d->master.FieldByName("auditren")->AsString().startsWith("[admin]"));
+        QVERIFY(!d->master.FieldByName("audittime")->AsString().isEmpty());
+        QCOMPARE(stock("CK01", "G100101"), before1 + 7);
+        QCOMPARE(stock("CK01", "G100103"), before3 + 4);
+        QCOMPARE(count("kx_stock_ledger"), ledger + 2);
+        QCOMPARE(fx().scalar("SELECT stockafter FROM kx_stock_ledger WHERE nickid = '1001' AND docid = ? AND docseq = 1", {id}).toInt(), before1 + 7);
+
+        // A second client still holding status 1 cannot change or audit it.
+        auto stale = open(kAdmin, id);
+        QVERIFY(stale);
+        stale->master.Edit();
+        stale->master.FieldByName("memo")->SetAsString("改了");
+        stale->master.FieldByName("status")->SetAsInteger(1);
+        stale->master.Post();
+        stale->addLine("G100102", 9);
+        r = save(*stale);
+        QVERIFY(!r.ok);
+        QVERIFY2(r.error.contains("已审核"), qPrintable(r.error));
+        QCOMPARE(fx().scalar("SELECT memo FROM kx_receive WHERE nickid = '1001' AND receiveid = ?", {id}).toString(), QString());
+        QCOMPARE(fx().scalar("SELECT COUNT(*) FROM kx_receive_line WHERE nickid = '1001' AND receiveid = ?", {id}).toInt(), 2);
+
+        auto again = open(kAdmin, id);
+        again->master.Edit();
+        again->master.FieldByName("status")->SetAsInteger(1);
+        again->master.Post();
+        again->master.MergeChangeLog();
+        r = audit(*again);
+        QVERIFY(!r.ok);
+        QVERIFY2(r.error.contains("不能重复审核"), qPrintable(r.error));
+        QCOMPARE(stock("CK01", "G100101"), before1 + 7);
+        QCOMPARE(count("kx_stock_ledger"), ledger + 2);
+    }
+
+    void auditRefusals_data()
+    {
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("never saved") << false << "请先保存";
+        QTest::newRow("unsaved edits") << true << "请保存后再提交审核";
+    }
+    void auditRefusals()
+    {
+        QFETCH(bool, saved);
+        QFETCH(QString, message);
+        auto d = open(kAdmin, QString());
+        d->create("GY001", "CK01");
+        d->addLine("G100101", 2);
+        if (saved) {
+            QVERIFY(save(*d).ok);
+            d->master.Edit();
+            d->master.FieldByName("memo")->SetAsString("未保存");
+            d->master.Post();
+        }
+        const int before = stock("CK01", "G100101");
+        const TCallResult r = audit(*d);
+        QVERIFY(!r.ok);
+        QVERIFY2(r.error.contains(message), qPrintable(r.error));
+        QCOMPARE(stock("CK01", "G100101"), before);
+        if (saved)
+            QCOMPARE(fx().scalar("SELECT status FROM kx_receive WHERE nickid = '1001' AND md5_key = ?", {d->key}).toInt(), 1);
+    }
+
+    void badInputWritesNothing_data()
+    {
+        QTest::addColumn<QStringList>("header");   // suppliercode, storageid
+        QTest::addColumn<QList<QStringList>>("lines");  // seq, commoditycode, receivenum
+        QTest::addColumn<QString>("message");
+        const QList<QStringList> good{{"1", "G100101", "3"}};
+        QTest::newRow("unknown supplier") << QStringList{"NOPE", "CK01"} << good << "供应商【NOPE】不存在";
+        QTest::newRow("no supplier") << QStringList{"", "CK01"} << good << "供应商信息不能为空";
+        QTest::newRow("storage not for receipts") << QStringList{"GY001", "CK03"} << good << "仓库【CK03】";
+        QTest::newRow("unknown product after a good line") << QStringList{"GY001", "CK01"}
+            << QList<QStringList>{{"1", "G100101", "3"}, {"2", "NOPE01", "1"}} << "第 2 行的商品【NOPE01】不存在";
+        QTest::newRow("line without product") << QStringList{"GY001", "CK01"} << QList<QStringList>{{"1", "", "3"}} << "商品编码不能为空";
+        QTest::newRow("quantity not a number") << QStringList{"GY001", "CK01"} << QList<QStringList>{{"1", "G100101", "abc"}} << "数量【abc】无效";
+        QTest::newRow("fractional quantity") << QStringList{"GY001", "CK01"} << QList<QStringList>{{"1", "G100101", "2.5"}} << "数量【2.5】无效";
+        QTest::newRow("negative quantity") << QStringList{"GY001", "CK01"} << QList<QStringList>{{"1", "G100101", "-1"}} << "数量【-1】无效";
+    }
+    void badInputWritesNothing()
+    {
+        QFETCH(QStringList, header);
+        QFETCH(QList<QStringList>, lines);
+        QFETCH(QString, message);
+        const QString key = QUuid::createUuid().toString(QUuid::Id128);
+        QList<QStringList> rows;
+        for (const QStringList& l : lines)
+            rows.append(QStringList{key} + l);
+        const int headers = count("kx_receive"), saved = count("kx_receive_line");
+        const QVariant counter = fx().scalar("SELECT SUM(value) FROM kx_counter WHERE nickid = '1001'");
+        const TCallResult r = fx().call(kAdmin, "Receive.Update", {},
+            {{"deltamaster", textDelta({"md5_key", "suppliercode", "storageid"}, {QStringList{key} + header})},
+             {"deltadetail", textDelta({"md5_key", "seq", "commoditycode", "receivenum"}, rows)}});
+        QVERIFY(!r.ok);
+        QVERIFY2(r.error.contains(message), qPrintable(r.error));
+        QCOMPARE(count("kx_receive"), headers);
+        QCOMPARE(count("kx_receive_line"), saved);
+        QCOMPARE(fx().scalar("SELECT SUM(value) FROM kx_counter WHERE nickid = '1001'"), counter);
+    }
+
+    void concurrentFirstSavesGetTheirOwnNumbers()
+    {
+        TServiceFixture& f = fx();
+        constexpr int kThreads = 8;
+        std::vector<QString> ids(kThreads), problems(kThreads);
+        std::vector<std::thread> threads;
+        const QString url = f.url();
+        for (int t = 0; t < kThreads; ++t)
+            threads.emplace_back([&, t] {
+                KxSetServiceUrl(url);
+                const QString key = QUuid::createUuid().toString(QUuid::Id128);
+                const TCallResult r = f.call(kAdmin, "Receive.Update", {},
+                    {{"deltamaster", textDelta({"md5_key", "suppliercode", "storageid"}, {{key, "GY002", "CK02"}})},
+                     {"deltadetail", textDelta({"md5_key", "seq", "commoditycode", "receivenum"}, {{key, "1", "G100201", "1"}})}});
+                if (r.ok)
+                    ids[size_t(t)] = KxColumn(r.value("xmlmaster"), "receiveid").value(0);
+                else
+                    problems[size_t(t)] = r.error;
+                KxResetTransport();
+            });
+        for (auto& th : threads)
+            th.join();
+        KxSetServiceUrl(url);
+        for (const QString& p : problems)
+            QVERIFY2(p.isEmpty(), qPrintable(p));
+        const QSet<QString> distinct(ids.begin(), ids.end());
+        QCOMPARE(distinct.size(), kThreads);
+        QVERIFY(!distinct.contains(QString()));
+    }
+
+    void sellersSeeOnlyTheirOwn()
+    {
+        auto d = open(kAdmin, QString());
+        d->create("GY001", "CK01");
+        d->addLine("G100101", 1);
+        QVERIFY(save(*d).ok);
+        const QString id = d->id();
+
+        TCallResult r = fx().call(kBossB, "Receive.Search", {{"curpage", "0"}});
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QVERIFY(!KxColumn(r.value("xmldata"), "receiveid").contains(id));
+        r = fx().call(kBossB, "Receive.Load", {{"receiveid", id}});
+        QVERIFY(!r.ok);
+        r = fx().call(kBossB, "Receive.ListDetail", {{"receiveid", id}});
+        QCOMPARE(KxColumn(r.value("xmldata"), "seq"), QStringList());
+
+        // The other seller cannot reach the document by its row key either.
+        d->master.Edit();
+        d->master.FieldByName("memo")->SetAsString("乙改的");
+        d->master.Post();
+        r = fx().call(kBossB, "Receive.Update", {}, d->deltas());
+        QVERIFY(!r.ok);
+        QCOMPARE(fx().scalar("SELECT memo FROM kx_receive WHERE nickid = '1001' AND receiveid = ?", {id}).toString(), QString());
+        QCOMPARE(count("kx_receive", "2002"), 0);
+    }
+
+    void searchConditions_data()
+    {
+        QTest::addColumn<QStringList>("params");
+        QTest::addColumn<int>("expected");   // documents of the fixed set below
+        QTest::newRow("supplier") << QStringList{"suppliercode=GY003"} << 2;
+        QTest::newRow("supplier and storage") << QStringList{"suppliercode=GY003", "storageid=CK02"} << 1;
+        QTest::newRow("status") << QStringList{"suppliercode=GY003", "status=2"} << 1;
+        QTest::newRow("today") << QStringList{"suppliercode=GY003", "datefrom=" + QDate::currentDate().toString("yyyy-MM-dd"), "dateto=" + QDate::currentDate().toString("yyyy-MM-dd")} << 2;
+        QTest::newRow("before today") << QStringList{"suppliercode=GY003", "dateto=" + QDate::currentDate().addDays(-1).toString("yyyy-MM-dd")} << 0;
+    }
+    void searchConditions()
+    {
+        QFETCH(QStringList, params);
+        QFETCH(int, expected);
+        if (fx().scalar("SELECT COUNT(*) FROM kx_receive WHERE nickid = '1001' AND suppliercode = 'GY003'").toInt() == 0) {
+            for (const char* storage : {"CK01", "CK02"}) {
+                auto d = open(kAdmin, QString());
+                d->create("GY003", storage);
+                d->addLine("G100101", 1);
+                QVERIFY(save(*d).ok);
+                if (QLatin1String(storage) == QLatin1String("CK01"))
+                    QVERIFY(audit(*d).ok);
+            }
+        }
+        QList<QPair<QString, QString>> p;
+        for (const QString& s : params)
+            p.append({s.section('=', 0, 0), s.section('=', 1)});
+        p.append(qMakePair(QStringLiteral("curpage"), QStringLiteral("1")));
+        const TCallResult r = fx().call(kAdmin, "Receive.Search", p);
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(r.value("recordcount").toInt(), expected);
+    }
+
+    // The module descriptions name exactly the methods the service implements.
+    void modulesNameTheirMethods_data()
+    {
+        QTest::addColumn<QString>("module");
+        QTest::addColumn<QStringList>("expected");   // name=value
+        QTest::newRow("list") << "Receive.Module" << QStringList{"search=Receive.Search", "listdetail=Receive.ListDetail",
+            "status=Lookup.DocStatus", "storage=Lookup.Storage", "module=Receive.Edit", "rmf=caigoudan.rmf"};
+        QTest::newRow("edit") << "Receive.Edit" << QStringList{"search=Receive.Load", "update=Receive.Update",
+            "audit=Receive.Audit", "status=Lookup.DocStatus", "rmf=caigoudan.rmf"};
+    }
+    void modulesNameTheirMethods()
+    {
+        QFETCH(QString, module);
+        QFETCH(QStringList, expected);
+        const TCallResult d = fx().call(kAdmin, module);
+        QVERIFY2(d.ok, qPrintable(d.error));
+        for (const QString& e : expected)
+            QCOMPARE(d.value(e.section('=', 0, 0)), e.section('=', 1));
+        QVERIFY(d.value("masterlabels").contains("receiveid="));
+        QVERIFY(d.value("detaillabels").contains("receivenum="));
+    }
+
+    void statusList()
+    {
+        const TCallResult r = fx().call(kAdmin, "Lookup.DocStatus");
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(KxColumn(r.value("xmldata"), "status"), QStringList({"0", "1", "2"}));
+    }
+};
+
+QTEST_MAIN(TestReceipts)
+#include "tst_receipts.moc"
