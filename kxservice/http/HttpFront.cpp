@@ -6,6 +6,11 @@
 
 #include <httplib.h>
 
+#include <QDir>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -174,12 +179,45 @@ THttpFront::~THttpFront()
     stop();
 }
 
+namespace {
+// cpp-httplib listens with a backlog of 5, fixed when the library was built: a burst of
+// clients connecting at once overflows it and some of them stall or fail. Listening again on
+// the bound socket raises the backlog; the socket is found by its port.
+void widenBacklog(int port)
+{
+    QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& entry : fds.entryList(QDir::NoDotAndDotDot | QDir::System | QDir::Files | QDir::AllEntries)) {
+        bool ok = false;
+        const int fd = entry.toInt(&ok);
+        if (!ok)
+            continue;
+        int listening = 0;
+        socklen_t len = sizeof listening;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &len) != 0 || !listening)
+            continue;
+        sockaddr_storage addr{};
+        socklen_t alen = sizeof addr;
+        if (::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &alen) != 0)
+            continue;
+        int p = -1;
+        if (addr.ss_family == AF_INET)
+            p = ntohs(reinterpret_cast<sockaddr_in*>(&addr)->sin_port);
+        else if (addr.ss_family == AF_INET6)
+            p = ntohs(reinterpret_cast<sockaddr_in6*>(&addr)->sin6_port);
+        if (p == port)
+            ::listen(fd, 1024);
+    }
+}
+}
+
 int THttpFront::bind()
 {
     const std::string host = m_options.host.toStdString();
-    if (m_options.port == 0)
-        return m_server->bind_to_any_port(host);
-    return m_server->bind_to_port(host, m_options.port) ? m_options.port : -1;
+    const int port = m_options.port == 0 ? m_server->bind_to_any_port(host)
+                                         : (m_server->bind_to_port(host, m_options.port) ? m_options.port : -1);
+    if (port > 0)
+        widenBacklog(port);
+    return port;
 }
 
 bool THttpFront::listen()
