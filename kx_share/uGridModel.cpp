@@ -226,7 +226,11 @@ bool TGridModel::setData(const QModelIndex& index, const QVariant& value, int ro
     ds->Edit();
     if (!f->SetValue(v)) {
         ds->Cancel();
+        emit valueRefused(index.row(), m_columns[index.column()], v.toString());
         return false;
     }
-    return ds->Post();
+    if (!ds->Post())
+        return false;
+    emit cellEdited(index.row(), m_columns[index.column()]);
+    return true;
 }

@@ -77,6 +77,11 @@ public:
 
 signals:
     void columnsChanged();
+    // The operator's entry in a cell was stored (the row is posted).
+    void cellEdited(int row, TGridColumn* column);
+    // The operator's entry did not fit the field (a quantity that is not a number, say);
+    // the row keeps its value.
+    void valueRefused(int row, TGridColumn* column, const QString& text);
 
 private:
     void reset(const std::function<void()>& change);

@@ -302,6 +302,12 @@ void TGridView::SetHighlightText(const QString& keyword)
     viewport()->update();
 }
 
+void TGridView::CancelEdit()
+{
+    if (QWidget* editor = indexWidget(currentIndex()))
+        closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+}
+
 void TGridView::SetFooterVisible(bool visible)
 {
     m_footer->setVisible(visible);

@@ -42,6 +42,10 @@ public:
     void SetOnCustomDrawCell(TCustomDrawCell hook) { m_customDraw = std::move(hook); }
     const TCustomDrawCell& OnCustomDrawCell() const { return m_customDraw; }
 
+    // Closes an open cell editor without storing what it holds.
+    void CancelEdit();
+    bool Editing() const { return state() == EditingState; }
+
     // A line under the rows with each column's footer (sum or count).
     void SetFooterVisible(bool visible);
     bool FooterVisible() const;

@@ -44,4 +44,8 @@ void KxDescribeModule(TContext& ctx, const QString& moduleName)
         "SELECT name, value FROM kx_module_param WHERE nickid = ? AND mod_id = ? ORDER BY seq"), {ctx.nickid, modId});
     while (p.next())
         ctx.answer.add(p.value(0).toString(), p.value(1).toString());
+    // A caller that wants a multiple pick asks for it with the module request; the picker
+    // reads it from its parameters like any other setting.
+    if (ctx.param(QStringLiteral("multiselect")) == QLatin1String("true"))
+        ctx.answer.add(QStringLiteral("multiselect"), QStringLiteral("true"));
 }

@@ -1,0 +1,40 @@
+#include "uDocCommon.h"
+
+#include "uHttpWeb.h"
+#include "uPClientDataSet.h"
+#include "uUiHooks.h"
+#include "ufrmBase.h"
+
+bool KxLoadLookupList(TfrmBase* form, const QString& param, const QStringList& lines, TPClientDataSet* into)
+{
+    const QString method = form->GetParam(param);
+    if (method.isEmpty())
+        return true;
+    THttpWeb web;
+    web.setModule(method);
+    web.Request()->AddParamLines(lines);
+    if (!web.SendData())
+        return false;
+    return into->SetKXXMLData(web.Response()->GetParamUtf8(QStringLiteral("xmldata")));
+}
+
+void KxPrintVoucher(TfrmBase* form, TPClientDataSet* master, const QString& masterName, TPClientDataSet* detail,
+                    const QString& detailName)
+{
+    const QString rmf = form->GetParam(QStringLiteral("rmf"));
+    if (rmf.isEmpty())
+        return;
+    // The name comes from the service; a path in it would reach outside rmf/.
+    if (!KxIsPlainFileName(rmf)) {
+        KxShowError(QStringLiteral("报表文件名不正确：%1").arg(rmf));
+        return;
+    }
+    form->SetRePortFile(rmf);
+    IKXReportEx* report = form->GetReportEx();
+    report->AddCDataSet(master, masterName, form->GetParam(QStringLiteral("masterlabels")));
+    report->AddCDataSet(detail, detailName, form->GetParam(QStringLiteral("detaillabels")));
+    report->PreviewReport();
+    // The wrapper keeps nothing of this document once the preview is closed.
+    report->VariablesClear();
+    report->RMDataSetClear();
+}

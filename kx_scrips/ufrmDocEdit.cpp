@@ -1,0 +1,748 @@
+#include "ufrmDocEdit.h"
+
+#include "TDecimal.h"
+#include "uCallModule.h"
+#include "uClock.h"
+#include "uConfig.h"
+#include "uDocCommon.h"
+#include "uFormParts.h"
+#include "uFrmSelect.h"
+#include "uGridView.h"
+#include "uHttpWeb.h"
+#include "uPClientDataSet.h"
+#include "uRecordBinder.h"
+#include "uUiHooks.h"
+#include "uUtils.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QVBoxLayout>
+
+#include <exception>
+#include <memory>
+
+namespace {
+
+bool isBlank(const TField* f)
+{
+    return !f || f->AsString().trimmed().isEmpty();
+}
+
+bool isZero(const TField* f)
+{
+    return !f || f->IsNull() || f->AsDecimal() == TDecimal::FromInteger(0);
+}
+
+} // namespace
+
+TfrmDocEdit::TfrmDocEdit(const TKxDocEditSpec& spec, QWidget* owner)
+    : TfrmBase(owner)
+    , m_spec(spec)
+    , m_master(new TPClientDataSet(this))
+    , m_detail(new TPClientDataSet(this))
+    , m_storage(new TPClientDataSet(this))
+    , m_status(new TPClientDataSet(this))
+    , m_binder(new TKxRecordBinder(m_master, this))
+    , m_grid(new TGridView(this))
+    , m_statusLabel(new QLabel(this))
+{
+    resize(980, 620);
+    m_master->setObjectName(QStringLiteral("cdsMaster"));
+    m_detail->setObjectName(QStringLiteral("cdsDetail"));
+    m_grid->setObjectName(QStringLiteral("cxGridDetail"));
+
+    auto* tools = new QHBoxLayout;
+    KxAddButtons(this, tools,
+                 {{"刷 新", [this] { dxBL_RefreshClick(); }},
+                  {"新 建", [this] { dxBL_NewClick(); }},
+                  {"插 入", [this] { dxBL_InsertClick(); }},
+                  {"删 除", [this] { dxBL_DeleteClick(); }},
+                  {"保 存", [this] { dxBL_SaveClick(); }},
+                  {"审 核", [this] { dxBL_AuditClick(); }},
+                  {"打 印", [this] { dxBL_PrintClick(); }},
+                  {"预 览", [this] { dxBL_PreviewClick(); }},
+                  {"票据打印", [this] { dxBL_PrintReportClick(); }},
+                  {"显示列设置", [this] { dxBL_ColumnsClick(); }},
+                  {"退 出", {}}},
+                 m_buttons);
+    tools->addStretch();
+
+    auto* header = new QWidget(this);
+    header->setObjectName(QStringLiteral("pnlHeader"));
+    buildHeader(header);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(tools);
+    layout->addWidget(header);
+    layout->addWidget(m_grid, 1);
+
+    // Lines: the code and the quantity are typed, the rest follows from the product.
+    m_grid->SetDataSet(m_detail);
+    m_grid->setSortingEnabled(false);
+    for (const QString& name : m_spec.lineFields) {
+        TGridColumn* c = m_grid->AddColumn(name);
+        c->Width = name == QLatin1String("commodityname") ? 180 : 90;
+        c->ReadOnly = name != m_spec.codeField && name != m_spec.qtyField;
+        if (name == m_spec.codeField)
+            c->Editor = TGridEditor::Button;
+        else if (m_spec.amountFields.contains(name))
+            c->Editor = TGridEditor::Amount;
+    }
+    m_grid->ColumnsChanged();
+    // The quantity stands out: bold green, white on a selected line.
+    m_grid->SetOnCustomDrawCell([this](const QModelIndex&, TGridColumn* column, QStyleOptionViewItem& option) {
+        if (!column || column->FieldName.compare(m_spec.qtyField, Qt::CaseInsensitive) != 0)
+            return;
+        option.font.setBold(true);
+        option.palette.setColor(QPalette::Text, QColor(0, 128, 0));
+        option.palette.setColor(QPalette::HighlightedText, Qt::white);
+    });
+    connect(m_grid, &TGridView::ButtonClicked, this, [this](TGridColumn*, int row) {
+        // The pick replaces the cell; what the editor holds must not be written back over it.
+        m_grid->CancelEdit();
+        ProductButtonClick(row);
+    });
+    connect(m_grid->GridModel(), &TGridModel::cellEdited, this, &TfrmDocEdit::cellEdited);
+    connect(m_grid->GridModel(), &TGridModel::valueRefused, this, [this](int, TGridColumn* column, const QString& text) {
+        const QString caption = column && !column->Caption.isEmpty() ? column->Caption : QStringLiteral("数量");
+        KxShowInfo(QStringLiteral("【%1】不是正确的数字：%2").arg(caption, text.left(40)));
+    });
+    m_grid->installEventFilter(this);
+
+    m_detail->SetOnCalcFields([this](TPClientDataSet& ds) {
+        const TField* qty = ds.FindField(m_spec.qtyField);
+        for (const TKxLineAmount& a : m_spec.amounts) {
+            const TField* price = ds.FindField(a.priceField);
+            TField* target = ds.FindField(a.field);
+            if (!target)
+                continue;
+            if (!qty || !price || qty->IsNull() || price->IsNull())
+                target->SetAsDecimal(TDecimal::FromInteger(0));
+            else
+                target->SetAsDecimal(qty->AsDecimal() * price->AsDecimal());
+        }
+    });
+
+    m_binder->SetBeforeWrite([this] { return ensureHeader(); });
+    connect(m_detail, &TPClientDataSet::reset, this, &TfrmDocEdit::updatePartyReadOnly);
+    connect(m_detail, &TPClientDataSet::rowsInserted, this, &TfrmDocEdit::updatePartyReadOnly);
+    connect(m_detail, &TPClientDataSet::rowsRemoved, this, &TfrmDocEdit::updatePartyReadOnly);
+}
+
+void TfrmDocEdit::buildHeader(QWidget* panel)
+{
+    auto* grid = new QGridLayout(panel);
+    grid->setContentsMargins(0, 0, 0, 0);
+    constexpr int kPairs = 3;
+    int i = 0;
+    for (const QString& field : m_spec.headerFields) {
+        auto* label = new QLabel(field, panel);
+        label->setObjectName(field); // captions find their label by the field's name
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        QWidget* box;
+        if (field == m_spec.storageField) {
+            m_storageBox = new QComboBox(panel);
+            m_storageBox->setObjectName(QStringLiteral("cbx") + field);
+            m_binder->BindLookup(m_storageBox, field, m_storage, QStringLiteral("storageid"), QStringLiteral("storagename"),
+                                 m_spec.storageNameField);
+            box = m_storageBox;
+        } else {
+            auto* edit = new QLineEdit(panel);
+            edit->setObjectName(QStringLiteral("edt") + field);
+            const bool typed = field == m_spec.partyCode || m_spec.headerEdits.contains(field);
+            edit->setReadOnly(!typed);
+            if (field == m_spec.partyCode) {
+                m_partyEdit = edit;
+                QAction* pick = edit->addAction(style()->standardIcon(QStyle::SP_FileDialogContentsView), QLineEdit::TrailingPosition);
+                pick->setObjectName(QStringLiteral("actPickParty"));
+                connect(pick, &QAction::triggered, this, &TfrmDocEdit::PartyButtonClick);
+                connect(edit, &QLineEdit::returnPressed, this, &TfrmDocEdit::PartyEnter);
+                edit->installEventFilter(this);
+            }
+            m_binder->BindEdit(edit, field);
+            m_edits.append({field, edit});
+            box = edit;
+        }
+        grid->addWidget(label, i / kPairs, (i % kPairs) * 2);
+        grid->addWidget(box, i / kPairs, (i % kPairs) * 2 + 1);
+        ++i;
+    }
+    // The state of the document, large and red beside the header.
+    QFont big = m_statusLabel->font();
+    big.setPointSize(big.pointSize() + 10);
+    big.setBold(true);
+    m_statusLabel->setFont(big);
+    m_statusLabel->setObjectName(QStringLiteral("lblStatus"));
+    QPalette pal = m_statusLabel->palette();
+    pal.setColor(QPalette::WindowText, Qt::red);
+    m_statusLabel->setPalette(pal);
+    m_statusLabel->setMinimumWidth(140);
+    m_statusLabel->setAlignment(Qt::AlignCenter);
+    grid->addWidget(m_statusLabel, 0, kPairs * 2, qMax(1, (i + kPairs - 1) / kPairs), 1);
+    m_binder->BindLabel(m_statusLabel, QStringLiteral("statusname"));
+    for (int c = 0; c < kPairs; ++c)
+        grid->setColumnStretch(c * 2 + 1, 1);
+}
+
+QLineEdit* TfrmDocEdit::HeaderEdit(const QString& field) const
+{
+    for (const auto& [name, edit] : m_edits)
+        if (name == field)
+            return edit;
+    return nullptr;
+}
+
+QPushButton* TfrmDocEdit::Button(const QString& text) const
+{
+    return KxFindButton(m_buttons, text);
+}
+
+QStringList TfrmDocEdit::ProductConditions() const
+{
+    return {m_spec.partyCode + QLatin1Char('=') + m_master->FieldByName(m_spec.partyCode)->AsString().trimmed(),
+            QStringLiteral("is_del=0"), QStringLiteral("is_pack=0")};
+}
+
+void TfrmDocEdit::showEvent(QShowEvent* event)
+{
+    TfrmBase::showEvent(event);
+    if (!m_opened) {
+        m_opened = true;
+        open();
+    }
+}
+
+bool TfrmDocEdit::eventFilter(QObject* watched, QEvent* event)
+{
+    // The party box is read-only while the document has lines, checked each time it is entered.
+    if (watched == m_partyEdit && event->type() == QEvent::FocusIn)
+        updatePartyReadOnly();
+    // Down on the last line opens a new one, as in any entry grid.
+    if (watched == m_grid && event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down
+        && !m_grid->Editing() && Button(QStringLiteral("插 入"))->isEnabled()
+        && m_detail->Active() && m_grid->currentIndex().row() == m_detail->RecordCount() - 1) {
+        const TField* code = m_detail->FindField(m_spec.codeField);
+        if (!isBlank(code)) {
+            appendLine(false);
+            focusCell(m_detail->RecordCount() - 1, m_spec.codeField);
+            return true;
+        }
+    }
+    return TfrmBase::eventFilter(watched, event);
+}
+
+void TfrmDocEdit::applyRights()
+{
+    const std::pair<const char*, std::initializer_list<const char*>> rights[] = {
+        {"isupdate", {"新 建", "删 除", "插 入", "保 存"}},
+        {"isaudit", {"审 核"}},
+        {"isprint", {"打 印", "预 览", "票据打印"}},
+        {"iscolumn", {"显示列设置"}},
+    };
+    for (const auto& [right, buttons] : rights) {
+        const bool granted = GetPower(QString::fromLatin1(right));
+        for (const char* text : buttons)
+            Button(QString::fromUtf8(text))->setEnabled(granted);
+    }
+    // Lines are typed only by those who may save them.
+    m_grid->setEditTriggers(GetPower(QStringLiteral("isupdate"))
+                                ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed
+                                : QAbstractItemView::NoEditTriggers);
+}
+
+void TfrmDocEdit::open()
+{
+    applyRights();
+    FormViewDispay(this, GetParam(QStringLiteral("masterlabels")));
+    TableViewDispay(m_grid, GetParam(QStringLiteral("detaillabels")));
+    DisTableViewDispay(m_grid, GetParam(QStringLiteral("disfieldlabels")));
+    GetGridColumnVisible(windowTitle(), m_grid);
+    QStringList storageLines;
+    if (!m_spec.storageType.isEmpty())
+        storageLines << QStringLiteral("storagetype=") + m_spec.storageType;
+    KxLoadLookupList(this, QStringLiteral("storage"), storageLines, m_storage);
+    m_binder->ReloadLookup(m_storageBox);
+    KxLoadLookupList(this, QStringLiteral("status"), {}, m_status);
+    LoadDocument(GetParam(m_spec.idField));
+}
+
+bool TfrmDocEdit::LoadDocument(const QString& id)
+{
+    THttpWeb web;
+    web.setModule(GetParam(QStringLiteral("search")));
+    web.Request()->AddParams(m_spec.idField, id);
+    web.Request()->AddParamLines(FixedConditions());
+    if (!web.SendData())
+        return false;
+    m_master->SetKXXMLData(web.Response()->GetParamUtf8(QStringLiteral("xmlmaster")));
+    m_detail->SetKXXMLData(web.Response()->GetParamUtf8(QStringLiteral("xmldetail")));
+    prepareFields();
+    m_binder->Refresh();
+    updatePartyReadOnly();
+    return true;
+}
+
+void TfrmDocEdit::prepareFields()
+{
+    if (m_fieldsReady || !m_master->Active() || !m_detail->Active())
+        return;
+    m_fieldsReady = true;
+    if (!m_master->FindField(QStringLiteral("statusname")))
+        m_master->AddLookupField(QStringLiteral("statusname"), ftString, 20, QStringLiteral("status"), m_status,
+                                 QStringLiteral("status"), QStringLiteral("statusname"));
+    for (const TKxLineAmount& a : m_spec.amounts)
+        if (!m_detail->FindField(a.field))
+            m_detail->AddCalcField(a.field, ftDecimal, 0, 18, 2);
+    m_grid->ColumnsChanged();
+}
+
+QString TfrmDocEdit::operatorStamp() const
+{
+    return QLatin1Char('[') + gOperId + QLatin1Char(']') + gOperName;
+}
+
+bool TfrmDocEdit::ensureHeader()
+{
+    if (!m_master->Active())
+        return false;
+    if (m_master->IsEmpty()) {
+        m_master->Append();
+        m_master->FieldByName(QStringLiteral("md5_key"))->SetAsString(GetMd5_Key());
+        m_master->FieldByName(QStringLiteral("shopcode"))->SetAsString(gShopId);
+        m_master->FieldByName(QStringLiteral("status"))->SetAsInteger(0);
+        m_master->FieldByName(m_spec.totalField)->SetAsDecimal(TDecimal::FromInteger(0));
+        m_master->FieldByName(QStringLiteral("inputren"))->SetAsString(operatorStamp());
+        m_master->FieldByName(QStringLiteral("inputtime"))->SetAsString(KxNow().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+        return true;
+    }
+    if (m_master->State() == dsBrowse)
+        m_master->Edit();
+    return true;
+}
+
+void TfrmDocEdit::updatePartyReadOnly()
+{
+    if (m_partyEdit)
+        m_partyEdit->setReadOnly(m_detail->Active() && !m_detail->IsEmpty());
+}
+
+bool TfrmDocEdit::checkPartyAndStorage()
+{
+    if (m_partyEdit->text().trimmed().isEmpty()) {
+        KxShowInfo(m_spec.partyMissing);
+        m_partyEdit->setReadOnly(false);
+        m_partyEdit->setFocus();
+        return false;
+    }
+    if (m_storageBox->currentText().trimmed().isEmpty()) {
+        KxShowInfo(m_spec.storageMissing);
+        m_storageBox->setEnabled(true);
+        m_storageBox->setFocus();
+        return false;
+    }
+    return true;
+}
+
+// --- Party ----------------------------------------------------------------------------------
+
+void TfrmDocEdit::PartyButtonClick()
+{
+    if (m_partyEdit->isReadOnly())
+        return;
+    std::unique_ptr<TfrmBase> pick(CallModule(this, m_spec.partyModule));
+    if (!pick)
+        return;
+    pick->FixedConditions() << m_spec.partyConditions;
+    if (KxUi().ShowModal(pick.get()) != mrOk)
+        return;
+    TPClientDataSet chosen;
+    pick->ResultStream()->seek(0);
+    if (!chosen.LoadFromStream(pick->ResultStream()) || chosen.IsEmpty() || !ensureHeader())
+        return;
+    chosen.First();
+    m_master->FieldByName(m_spec.partyCode)->SetAsString(chosen.FieldByName(m_spec.partyCode)->AsString());
+    m_master->FieldByName(m_spec.partyName)->SetAsString(chosen.FieldByName(m_spec.partyName)->AsString());
+    m_binder->Refresh();
+}
+
+void TfrmDocEdit::PartyEnter()
+{
+    if (m_partyEdit->isReadOnly())
+        return;
+    TPClientDataSet rows;
+    const TKxLookupResult found = KxLookup(this, m_spec.partyModule,
+                                           QStringList{m_spec.partyCode + QLatin1Char('=') + m_partyEdit->text()} + m_spec.partyConditions,
+                                           &rows);
+    // A call that failed was shown by the service client; the box keeps what was typed.
+    if (found == TKxLookupResult::Failed || !ensureHeader())
+        return;
+    const bool hit = found == TKxLookupResult::Found;
+    m_master->FieldByName(m_spec.partyCode)->SetAsString(hit ? rows.FieldByName(m_spec.partyCode)->AsString() : QString());
+    m_master->FieldByName(m_spec.partyName)->SetAsString(hit ? rows.FieldByName(m_spec.partyName)->AsString() : QString());
+    m_binder->Refresh();
+}
+
+// --- Lines ----------------------------------------------------------------------------------
+
+void TfrmDocEdit::stampLine()
+{
+    m_detail->FieldByName(QStringLiteral("md5_key"))->SetAsString(m_master->FieldByName(QStringLiteral("md5_key"))->AsString());
+    m_detail->FieldByName(m_spec.idField)->SetAsString(m_master->FieldByName(m_spec.idField)->AsString());
+}
+
+void TfrmDocEdit::appendLine(bool insertHere)
+{
+    if (!m_detail->Active() || !ensureHeader())
+        return;
+    const int count = m_detail->RecordCount();
+    if (insertHere && count > 0)
+        m_detail->Insert();
+    else
+        m_detail->Append();
+    stampLine();
+    m_detail->FieldByName(QStringLiteral("seq"))->SetAsInteger(count + 1);
+    m_detail->Post();
+    // A line inserted between others takes its place in the numbering at once, so the lines
+    // keep the order the operator sees when the service orders them by number.
+    if (insertHere && count > 0)
+        renumber(1);
+}
+
+void TfrmDocEdit::renumber(int fromRecNo)
+{
+    if (!m_detail->Active() || m_detail->IsEmpty())
+        return;
+    const TBookmark here = m_detail->GetBookmark();
+    m_detail->DisableControls();
+    TField* seq = m_detail->FieldByName(QStringLiteral("seq"));
+    for (int rec = qMax(1, fromRecNo); rec <= m_detail->RecordCount(); ++rec) {
+        m_detail->SetRecNo(rec);
+        if (seq->IsNull() || seq->AsInteger() != rec) {
+            m_detail->Edit();
+            seq->SetAsInteger(rec);
+            m_detail->Post();
+        }
+    }
+    m_detail->GotoBookmark(here);
+    m_detail->EnableControls();
+}
+
+void TfrmDocEdit::placeProducts(TPClientDataSet* products)
+{
+    // Filling the code must not look the code up again.
+    m_placing = true;
+    bool first = true;
+    for (products->First(); !products->Eof(); products->Next()) {
+        if (first) {
+            m_detail->Edit();
+            first = false;
+        } else {
+            const int count = m_detail->RecordCount();
+            m_detail->Append();
+            stampLine();
+            m_detail->FieldByName(QStringLiteral("seq"))->SetAsInteger(count + 1);
+        }
+        m_detail->FieldByName(m_spec.codeField)->SetAsString(products->FieldByName(m_spec.codeField)->AsString());
+        for (const QString& f : m_spec.productFields)
+            if (const TField* source = products->FindField(f))
+                m_detail->FieldByName(f)->SetValue(source->IsNull() ? QVariant() : QVariant(source->AsString()));
+        m_detail->FieldByName(m_spec.qtyField)->SetAsInteger(0);
+        m_detail->Post();
+    }
+    m_placing = false;
+}
+
+void TfrmDocEdit::ProductButtonClick(int row)
+{
+    if (!checkPartyAndStorage())
+        return;
+    std::unique_ptr<TfrmBase> pick(CallModule(this, m_spec.productModule, {QStringLiteral("multiselect=true")}));
+    if (!pick)
+        return;
+    pick->FixedConditions() << ProductConditions();
+    if (KxUi().ShowModal(pick.get()) != mrOk)
+        return;
+    TPClientDataSet chosen;
+    pick->ResultStream()->seek(0);
+    if (!chosen.LoadFromStream(pick->ResultStream()) || chosen.IsEmpty())
+        return;
+    if (m_detail->IsEmpty())
+        appendLine(false);
+    else
+        m_detail->SetRecNo(qBound(1, row + 1, m_detail->RecordCount()));
+    m_detail->DisableControls();
+    placeProducts(&chosen);
+    renumber(1);
+    m_detail->Last();
+    m_detail->EnableControls();
+    focusCell(m_detail->RecordCount() - 1, m_spec.qtyField);
+}
+
+void TfrmDocEdit::CodeEntered(int row)
+{
+    if (!m_detail->Active() || row < 0 || row >= m_detail->RecordCount())
+        return;
+    m_detail->SetRecNo(row + 1);
+    const QString code = m_detail->FieldByName(m_spec.codeField)->AsString().trimmed();
+    if (code.isEmpty() || !checkPartyAndStorage())
+        return;
+    TPClientDataSet products;
+    const TKxLookupResult found = KxLookup(this, m_spec.productModule,
+                                           QStringList{m_spec.codeField + QLatin1Char('=') + code} + ProductConditions(), &products);
+    // The service could not be asked (already shown): the line stays as typed.
+    if (found == TKxLookupResult::Failed)
+        return;
+    m_detail->SetRecNo(row + 1);
+    if (found == TKxLookupResult::NotFound) {
+        m_placing = true;
+        m_detail->Edit();
+        for (const QString& f : QStringList{m_spec.codeField} + m_spec.productFields + QStringList{m_spec.qtyField})
+            m_detail->FieldByName(f)->Clear();
+        m_detail->Post();
+        m_placing = false;
+        focusCell(row, m_spec.codeField);
+        KxShowInfo(QStringLiteral("此信息不存在,请重新输入！"));
+        return;
+    }
+    placeProducts(&products);
+    m_detail->SetRecNo(row + 1);
+    focusCell(row, m_spec.qtyField);
+}
+
+void TfrmDocEdit::QuantityEntered(int row)
+{
+    const TGridColumn* qty = m_grid->ColumnByField(m_spec.qtyField);
+    if (!m_detail->Active() || !qty || m_grid->currentIndex().column() != m_grid->IndexOfColumn(qty))
+        return;
+    if (row + 1 < m_detail->RecordCount()) {
+        focusCell(row + 1, m_spec.qtyField);
+        return;
+    }
+    appendLine(false);
+    focusCell(m_detail->RecordCount() - 1, m_spec.codeField);
+}
+
+void TfrmDocEdit::cellEdited(int row, TGridColumn* column)
+{
+    if (m_placing || !column)
+        return;
+    const bool code = column->FieldName.compare(m_spec.codeField, Qt::CaseInsensitive) == 0;
+    const bool qty = column->FieldName.compare(m_spec.qtyField, Qt::CaseInsensitive) == 0;
+    if (!code && !qty)
+        return;
+    // After the editor has closed: the reaction moves the focus and may open another cell.
+    QMetaObject::invokeMethod(this, [self = QPointer<TfrmDocEdit>(this), row, code] {
+        if (!self)
+            return;
+        if (code)
+            self->CodeEntered(row);
+        else
+            self->QuantityEntered(row);
+    }, Qt::QueuedConnection);
+}
+
+void TfrmDocEdit::focusCell(int row, const QString& field)
+{
+    const TGridColumn* c = m_grid->ColumnByField(field);
+    if (!c || row < 0 || row >= m_grid->model()->rowCount())
+        return;
+    m_detail->SetRecNo(row + 1);
+    m_grid->setCurrentIndex(m_grid->model()->index(row, m_grid->IndexOfColumn(c)));
+    m_grid->setFocus();
+}
+
+void TfrmDocEdit::dropEmptyLines()
+{
+    // The keyboard entry leaves an open line at the end; a line without product or quantity
+    // carries nothing and would only be refused by the service.
+    bool dropped = false;
+    m_detail->DisableControls();
+    for (int rec = m_detail->RecordCount(); rec >= 1; --rec) {
+        m_detail->SetRecNo(rec);
+        if (isBlank(m_detail->FindField(m_spec.codeField)) && isZero(m_detail->FindField(m_spec.qtyField))) {
+            m_detail->Delete();
+            dropped = true;
+        }
+    }
+    if (dropped)
+        renumber(1);
+    m_detail->EnableControls();
+}
+
+void TfrmDocEdit::dxBL_InsertClick()
+{
+    appendLine(true);
+    focusCell(m_detail->RecNo() - 1, m_spec.codeField);
+}
+
+void TfrmDocEdit::dxBL_DeleteClick()
+{
+    if (!m_detail->Active() || m_detail->IsEmpty())
+        return;
+    m_detail->Delete();
+    if (!m_detail->IsEmpty())
+        renumber(m_detail->RecNo());
+}
+
+// --- Document -------------------------------------------------------------------------------
+
+void TfrmDocEdit::dxBL_RefreshClick()
+{
+    if (!m_master->Active() || m_master->IsEmpty())
+        return;
+    const QString id = m_master->FieldByName(m_spec.idField)->AsString().trimmed();
+    if (!id.isEmpty())
+        LoadDocument(id);
+}
+
+void TfrmDocEdit::dxBL_NewClick()
+{
+    if (!m_master->Active() || !m_detail->Active())
+        return;
+    m_master->Cancel();
+    m_master->EmptyDataSet();
+    m_detail->EmptyDataSet();
+    ensureHeader();
+    m_binder->Refresh();
+}
+
+bool TfrmDocEdit::postPending()
+{
+    for (TPClientDataSet* ds : {m_master, m_detail})
+        if ((ds->State() == dsEdit || ds->State() == dsInsert) && !ds->Post())
+            return false;
+    return true;
+}
+
+void TfrmDocEdit::dxBL_SaveClick()
+{
+    if (!m_master->Active() || m_master->IsEmpty() || !postPending())
+        return;
+    if (!checkPartyAndStorage())
+        return;
+    if (quint32(m_master->FieldByName(QStringLiteral("status"))->AsInteger()) >= 2) {
+        KxShowInfo(QStringLiteral("非新建状态的单据，不能再改动！"));
+        return;
+    }
+    dropEmptyLines();
+    TDecimal sum = TDecimal::FromInteger(0);
+    m_detail->DisableControls();
+    const TBookmark here = m_detail->GetBookmark();
+    for (m_detail->First(); !m_detail->Eof(); m_detail->Next())
+        if (const TField* amount = m_detail->FindField(m_spec.totalOf); amount && !amount->IsNull())
+            sum = sum + amount->AsDecimal();
+    if (!m_detail->IsEmpty())
+        m_detail->GotoBookmark(here);
+    m_detail->EnableControls();
+
+    m_master->Edit();
+    m_master->FieldByName(QStringLiteral("status"))->SetAsInteger(1);
+    m_master->FieldByName(m_spec.totalField)->SetAsDecimal(sum);
+    m_master->Post();
+    if (m_master->ChangeCount() == 0 && m_detail->ChangeCount() == 0) {
+        KxShowInfo(QStringLiteral("无数据有变动，不用提交数据保存！"));
+        return;
+    }
+    THttpWeb web;
+    web.setModule(GetParam(QStringLiteral("update")));
+    if (m_master->ChangeCount() > 0)
+        web.Request()->AddFiles(QStringLiteral("deltamaster"), m_master->GetKXXMLDelta());
+    if (m_detail->ChangeCount() > 0)
+        web.Request()->AddFiles(QStringLiteral("deltadetail"), m_detail->GetKXXMLDelta());
+    if (!KxAskOkCancel(QStringLiteral("真的需要提交修改吗？")))
+        return;
+    try {
+        if (!web.SendData())
+            return;
+        UnionCDS(m_master, web.Response()->GetParam(QStringLiteral("xmlmaster")));
+        // The answer holds every line of the saved document: it replaces the lines, since
+        // lines share their header's row key and could not be told apart by it.
+        const QByteArray lines = web.Response()->GetParamUtf8(QStringLiteral("xmldetail"));
+        const int at = m_detail->RecNo();
+        if (lines.trimmed().isEmpty() || !m_detail->SetKXXMLData(lines))
+            m_detail->MergeChangeLog();
+        else if (!m_detail->IsEmpty())
+            m_detail->SetRecNo(qBound(1, at, m_detail->RecordCount()));
+        m_binder->Refresh();
+        KxShowInfo(QStringLiteral("数据提交成功！"));
+    } catch (const std::exception& e) {
+        KxShowInfo(QString::fromUtf8(e.what()));
+    }
+}
+
+void TfrmDocEdit::dxBL_AuditClick()
+{
+    if (!m_master->Active() || m_master->IsEmpty())
+        return;
+    if (!checkPartyAndStorage())
+        return;
+    if (m_master->FieldByName(QStringLiteral("status"))->AsInteger() != 1) {
+        KxShowInfo(QStringLiteral("非新建状态的单据，不能提交审核！"));
+        return;
+    }
+    if (!postPending() || m_master->ChangeCount() > 0 || m_detail->ChangeCount() > 0) {
+        KxShowInfo(QStringLiteral("数据有变动，请保存后再提交审核！"));
+        return;
+    }
+    m_master->Edit();
+    m_master->FieldByName(QStringLiteral("status"))->SetAsInteger(2);
+    m_master->FieldByName(QStringLiteral("auditren"))->SetAsString(operatorStamp());
+    m_master->FieldByName(QStringLiteral("audittime"))->SetAsString(KxNow().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    m_master->Post();
+    const auto cancel = [this] {
+        m_master->CancelUpdates();
+        m_binder->Refresh();
+    };
+    if (m_master->ChangeCount() == 0)
+        return;
+    THttpWeb web;
+    web.setModule(GetParam(QStringLiteral("audit")));
+    web.Request()->AddFiles(QStringLiteral("deltamaster"), m_master->GetKXXMLDelta());
+    if (!KxAskOkCancel(QStringLiteral("真的需要提交审核吗？"))) {
+        cancel();
+        return;
+    }
+    try {
+        if (!web.SendData()) {
+            cancel();
+            return;
+        }
+        UnionCDS(m_master, web.Response()->GetParam(QStringLiteral("xmlmaster")));
+        m_binder->Refresh();
+        KxShowInfo(QStringLiteral("数据提交审核成功！"));
+    } catch (const std::exception& e) {
+        cancel();
+        KxShowInfo(QString::fromUtf8(e.what()));
+    }
+}
+
+void TfrmDocEdit::dxBL_PrintClick()
+{
+    GridPrint(m_grid);
+}
+
+void TfrmDocEdit::dxBL_PreviewClick()
+{
+    GridPreview(m_grid);
+}
+
+void TfrmDocEdit::dxBL_PrintReportClick()
+{
+    if (!postPending())
+        return;
+    KxPrintVoucher(this, m_master, m_spec.reportMaster, m_detail, m_spec.reportDetail);
+}
+
+void TfrmDocEdit::dxBL_ColumnsClick()
+{
+    SetGridColumnVisible(windowTitle(), m_grid);
+}

@@ -1,0 +1,72 @@
+#include "uFormParts.h"
+
+#include "uGridView.h"
+#include "uHttpWeb.h"
+#include "uKxPager.h"
+#include "uPClientDataSet.h"
+#include "ufrmBase.h"
+
+#include <QBoxLayout>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QStyleOptionViewItem>
+
+void KxAddButtons(QWidget* owner, QBoxLayout* layout, std::initializer_list<TKxAction> actions,
+                  QList<QPushButton*>& buttons)
+{
+    for (const TKxAction& a : actions) {
+        auto* b = new QPushButton(QString::fromUtf8(a.text), owner);
+        if (a.run)
+            QObject::connect(b, &QPushButton::clicked, owner, a.run);
+        else
+            QObject::connect(b, &QPushButton::clicked, owner, &QWidget::close);
+        layout->addWidget(b);
+        buttons << b;
+    }
+}
+
+QPushButton* KxFindButton(const QList<QPushButton*>& buttons, const QString& text)
+{
+    for (QPushButton* b : buttons)
+        if (b->text() == text)
+            return b;
+    return nullptr;
+}
+
+void KxHighlightKeyword(TGridView* grid, QLineEdit* keyword)
+{
+    QObject::connect(keyword, &QLineEdit::textChanged, grid->viewport(), qOverload<>(&QWidget::update));
+    grid->SetOnCustomDrawCell([key = QPointer<QLineEdit>(keyword)](const QModelIndex&, TGridColumn* column,
+                                                                    QStyleOptionViewItem& option) {
+        const QString text = key ? key->text().trimmed() : QString();
+        if (text.isEmpty() || !column || column->Editor == TGridEditor::Password
+            || !option.text.contains(text, Qt::CaseSensitive))
+            return;
+        option.font.setBold(true);
+        option.palette.setColor(QPalette::Text, Qt::red);
+        option.palette.setColor(QPalette::HighlightedText, Qt::red);
+    });
+}
+
+bool KxSearchPage(TfrmBase* form, const QString& method, const QStringList& conditions, int page,
+                  TPClientDataSet* into, TKxPager* pager)
+{
+    THttpWeb web;
+    web.setModule(method);
+    web.Request()->AddParamLines(conditions);
+    web.Request()->AddParamLines(form->FixedConditions());
+    if (page == -1 && !form->FixedConditions().isEmpty())
+        page = 0;
+    web.Request()->AddParams(QStringLiteral("curpage"), QString::number(page));
+    if (!web.SendData())
+        return false;
+    if (page == -1)
+        page = 0;
+    if (page == 1)
+        into->Close();
+    into->KXAppendData(web.Response()->GetParamUtf8(QStringLiteral("xmldata")));
+    pager->PageLoaded(page, web.Response()->GetParam(QStringLiteral("pagecount")),
+                      web.Response()->GetParam(QStringLiteral("recordcount")), into->RecordCount());
+    return true;
+}
