@@ -107,6 +107,15 @@ private Q_SLOTS:
             << delta({"brand_id", "brand_name"}, {{"insert", {ok}}, {"insert", {"brand_id=B01", "brand_name=重复"}}}) << "品牌编码【B01】已存在";
         QTest::newRow("unknown storage type") << "Storage.Update" << "kx_storage"
             << delta({"storageid", "storagename", "storagetype:int"}, {{"insert", {"storagename=新仓", "storagetype=9"}}}) << "仓库类型 9 不存在";
+        // A storage goods were received into, though none of them is left there.
+        const QString storages = QStringLiteral("storageid,storagename,storagetype:int");
+        QVERIFY(save("Storage.Update", delta(storages.split(','), {{"insert", {"storageid=CK09", "storagename=收货仓", "storagetype=1"}}})).ok);
+        QVERIFY(m_fx->call(kAdmin, "Receive.Update", {}, {{"deltamaster", delta({"suppliercode", "storageid"}, {{"insert", {"suppliercode=GY001", "storageid=CK09"}}})}}).ok);
+        const QString storageList = m_fx->call(kAdmin, "Storage.Search", {{"curpage", "0"}}).value("xmldata");
+        QTest::newRow("storage holding stock") << "Storage.Update" << "kx_storage"
+            << delta({}, {{"delete", {"storageid=CK01"}}}, storageList) << "仓库【CK01】还有库存，不能删除";
+        QTest::newRow("storage used by purchase receipts") << "Storage.Update" << "kx_storage"
+            << delta({}, {{"delete", {"storageid=CK09"}}}, storageList) << "仓库【CK09】已有采购入库单使用，不能删除";
         QTest::newRow("property kind") << "Prop.Update" << "kx_prop"
             << delta({"propid", "propname", "proptype"}, {{"insert", {"propname=红", "proptype=weight"}}}) << "属性类型";
         QTest::newRow("operator without password") << "Operator.Update" << "kx_operator"
