@@ -160,6 +160,9 @@ void TfrmDocEdit::buildHeader(QWidget* panel)
             edit->setObjectName(QStringLiteral("edt") + field);
             const bool typed = field == m_spec.partyCode || m_spec.headerEdits.contains(field);
             edit->setReadOnly(!typed);
+            // Tab walks only through what the operator types: party, storage, remark, lines.
+            if (!typed)
+                edit->setFocusPolicy(Qt::ClickFocus);
             if (field == m_spec.partyCode) {
                 m_partyEdit = edit;
                 QAction* pick = edit->addAction(style()->standardIcon(QStyle::SP_FileDialogContentsView), QLineEdit::TrailingPosition);
@@ -226,6 +229,13 @@ bool TfrmDocEdit::eventFilter(QObject* watched, QEvent* event)
     // The party box is read-only while the document has lines, checked each time it is entered.
     if (watched == m_partyEdit && event->type() == QEvent::FocusIn)
         updatePartyReadOnly();
+    // Entering the grid of a document that has a header but no lines opens the first line, so
+    // the operator can type (or scan) the first code straight away.
+    if (watched == m_grid && event->type() == QEvent::FocusIn && m_detail->Active() && m_detail->IsEmpty()
+        && m_master->Active() && !m_master->IsEmpty() && Button(QStringLiteral("插 入"))->isEnabled()) {
+        appendLine(false);
+        focusCell(0, m_spec.codeField);
+    }
     // Down on the last line opens a new one, as in any entry grid.
     if (watched == m_grid && event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down
         && !m_grid->Editing() && Button(QStringLiteral("插 入"))->isEnabled()
@@ -242,7 +252,7 @@ bool TfrmDocEdit::eventFilter(QObject* watched, QEvent* event)
 
 void TfrmDocEdit::applyRights()
 {
-    const std::pair<const char*, std::initializer_list<const char*>> rights[] = {
+    const std::pair<const char*, QStringList> rights[] = {
         {"isupdate", {"新 建", "删 除", "插 入", "保 存"}},
         {"isaudit", {"审 核"}},
         {"isprint", {"打 印", "预 览", "票据打印"}},
@@ -250,8 +260,8 @@ void TfrmDocEdit::applyRights()
     };
     for (const auto& [right, buttons] : rights) {
         const bool granted = GetPower(QString::fromLatin1(right));
-        for (const char* text : buttons)
-            Button(QString::fromUtf8(text))->setEnabled(granted);
+        for (const QString& text : buttons)
+            Button(text)->setEnabled(granted);
     }
     // Lines are typed only by those who may save them.
     m_grid->setEditTriggers(GetPower(QStringLiteral("isupdate"))
@@ -273,6 +283,9 @@ void TfrmDocEdit::open()
     m_binder->ReloadLookup(m_storageBox);
     KxLoadLookupList(this, QStringLiteral("status"), {}, m_status);
     LoadDocument(GetParam(m_spec.idField));
+    // The entry starts with the party, then the storage, then the lines.
+    if (m_partyEdit)
+        m_partyEdit->setFocus();
 }
 
 bool TfrmDocEdit::LoadDocument(const QString& id)
@@ -331,8 +344,9 @@ bool TfrmDocEdit::ensureHeader()
 
 void TfrmDocEdit::updatePartyReadOnly()
 {
+    // Lines were chosen for the party; a document still without one must be able to get it.
     if (m_partyEdit)
-        m_partyEdit->setReadOnly(m_detail->Active() && !m_detail->IsEmpty());
+        m_partyEdit->setReadOnly(m_detail->Active() && !m_detail->IsEmpty() && !m_partyEdit->text().trimmed().isEmpty());
 }
 
 bool TfrmDocEdit::checkPartyAndStorage()
@@ -565,6 +579,7 @@ void TfrmDocEdit::dropEmptyLines()
     // The keyboard entry leaves an open line at the end; a line without product or quantity
     // carries nothing and would only be refused by the service.
     bool dropped = false;
+    const TBookmark here = m_detail->GetBookmark();
     m_detail->DisableControls();
     for (int rec = m_detail->RecordCount(); rec >= 1; --rec) {
         m_detail->SetRecNo(rec);
@@ -575,6 +590,10 @@ void TfrmDocEdit::dropEmptyLines()
     }
     if (dropped)
         renumber(1);
+    if (m_detail->BookmarkValid(here))
+        m_detail->GotoBookmark(here);
+    else if (!m_detail->IsEmpty())
+        m_detail->Last();
     m_detail->EnableControls();
 }
 

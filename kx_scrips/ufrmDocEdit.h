@@ -92,6 +92,8 @@ public:
     void CodeEntered(int row);
     // A quantity typed on line `row`: the next line, or a new one at the end.
     void QuantityEntered(int row);
+    // A new line at the end (Down on the last line), numbered after the others.
+    void AppendLine() { appendLine(false); }
 
 protected:
     // Fixed conditions of the product pick and lookup.

@@ -164,7 +164,7 @@ bool TfrmDocList::eventFilter(QObject* watched, QEvent* event)
 void TfrmDocList::applyRights()
 {
     Button(QStringLiteral("查 询"))->setVisible(!GetParam(QStringLiteral("searchfile")).isEmpty());
-    const std::pair<const char*, std::initializer_list<const char*>> rights[] = {
+    const std::pair<const char*, QStringList> rights[] = {
         {"isupdate", {"新 建", "修 改"}},
         {"issearch", {"查 询"}},
         {"isprint", {"打 印", "预 览", "票据打印"}},
@@ -173,8 +173,8 @@ void TfrmDocList::applyRights()
     };
     for (const auto& [right, buttons] : rights) {
         const bool granted = GetPower(QString::fromLatin1(right));
-        for (const char* text : buttons)
-            Button(QString::fromUtf8(text))->setEnabled(granted);
+        for (const QString& text : buttons)
+            Button(text)->setEnabled(granted);
     }
 }
 

@@ -254,6 +254,9 @@ TGridView::TGridView(QWidget* parent)
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
         applyColumns();
         m_footer->MarkDirty();
+        // A reset forgets the view's current row; the data set's cursor is still where it was.
+        if (TPClientDataSet* ds = DataSet())
+            followCursor(ds->CurrentIndex());
     });
     connect(m_model, &QAbstractItemModel::rowsInserted, m_footer, [this] { m_footer->MarkDirty(); });
     connect(m_model, &QAbstractItemModel::rowsRemoved, m_footer, [this] { m_footer->MarkDirty(); });
@@ -271,6 +274,16 @@ void TGridView::SetDataSet(TPClientDataSet* dataSet)
 {
     if (TPClientDataSet* old = DataSet())
         disconnect(old, nullptr, this, nullptr);
+    // Rows the data set removes move the view's current row, which must not move the cursor:
+    // the data set has already placed it. Connected before the model, so the view is told
+    // first.
+    if (dataSet) {
+        connect(dataSet, &TPClientDataSet::rowsAboutToBeRemoved, this, [this] { m_syncing = true; });
+        connect(dataSet, &TPClientDataSet::rowsRemoved, this, [this, dataSet] {
+            m_syncing = false;
+            followCursor(dataSet->CurrentIndex());
+        });
+    }
     m_model->SetDataSet(dataSet);
     if (dataSet)
         connect(dataSet, &TPClientDataSet::currentRowChanged, this, &TGridView::followCursor);

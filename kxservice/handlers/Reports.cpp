@@ -88,6 +88,29 @@ const std::vector<TReport>& reports()
           {QStringLiteral("costprice"), Col::Decimal}, {QStringLiteral("stockcost"), Col::Decimal}},
          {{"storageid", "storageid", Match::Exact}, {"commoditycode", "commoditycode", Match::Contains},
           {"commodityname", "commodityname", Match::Contains}, {"goodscode", "goodscode", Match::Exact}}},
+        // Received goods, a row per receipt line: what came in from whom, into which storage.
+        {"Report.ReceiveSearch",
+         "SELECT receiveday, receiveid, suppliercode, suppliername, storagename, commoditycode, barcode, commodityname,"
+         " propcolor, propsize, receivenum, costprice, costmoney, statusname FROM (SELECT h.nickid,"
+         " substr(h.inputtime, 1, 10) AS receiveday, h.inputtime, h.receiveid, h.suppliercode, h.suppliername,"
+         " h.storageid, s.storagename, l.seq, l.commoditycode, c.barcode, c.commodityname, c.goodscode, c.propcolor,"
+         " c.propsize, l.receivenum, l.costprice, l.receivenum * l.costprice AS costmoney, h.status,"
+         " CASE h.status WHEN 2 THEN '已审核' ELSE '已保存' END AS statusname FROM kx_receive h"
+         " JOIN kx_receive_line l ON l.nickid = h.nickid AND l.receiveid = h.receiveid"
+         " LEFT JOIN kx_storage s ON s.nickid = h.nickid AND s.storageid = h.storageid"
+         " LEFT JOIN kx_commodity c ON c.nickid = l.nickid AND c.commoditycode = l.commoditycode) x",
+         "inputtime, receiveid, seq",
+         {{QStringLiteral("receiveday"), Col::Text, 10}, {QStringLiteral("receiveid"), Col::Text, 20},
+          {QStringLiteral("suppliercode"), Col::Text, 20}, {QStringLiteral("suppliername"), Col::Text, 200},
+          {QStringLiteral("storagename"), Col::Text, 100}, {QStringLiteral("commoditycode"), Col::Text, 20},
+          {QStringLiteral("barcode"), Col::Text, 30}, {QStringLiteral("commodityname"), Col::Text, 100},
+          {QStringLiteral("propcolor"), Col::Text, 50}, {QStringLiteral("propsize"), Col::Text, 50},
+          {QStringLiteral("receivenum"), Col::Decimal}, {QStringLiteral("costprice"), Col::Decimal},
+          {QStringLiteral("costmoney"), Col::Decimal}, {QStringLiteral("statusname"), Col::Text, 20}},
+         {{"datefrom", "receiveday", Match::DayFrom}, {"dateto", "receiveday", Match::DayTo},
+          {"suppliercode", "suppliercode", Match::Exact}, {"storageid", "storageid", Match::Exact},
+          {"commoditycode", "commoditycode", Match::Contains}, {"goodscode", "goodscode", Match::Exact},
+          {"statusname", "statusname", Match::Exact}}},
         {"Report.RefundSearch",
          "SELECT refund_id, tid, oid, buyer_nick, status, good_status, refund_fee, reason, created, company_name, sid"
          " FROM kx_mk_refund x",
@@ -159,6 +182,7 @@ const std::vector<TMethodDef>& KxReportMethods()
         {reports()[1].method, EAccess::Module, ETx::Read, run<1>},
         {reports()[2].method, EAccess::Module, ETx::Read, run<2>},
         {reports()[3].method, EAccess::Module, ETx::Read, run<3>},
+        {reports()[4].method, EAccess::Module, ETx::Read, run<4>},
     };
     return methods;
 }

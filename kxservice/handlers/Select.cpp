@@ -54,7 +54,7 @@ const std::vector<TSelectList>& lists()
          "", "c.commoditycode",
          {{"commoditycode", "c.commoditycode", Col::Text, 20}, {"goodscode", "c.goodscode", Col::Text, 20},
           {"barcode", "c.barcode", Col::Text, 30}, {"commodityname", "c.commodityname", Col::Text, 100},
-          {"propstyle", "g.propstyle", Col::Text, 50}, {"propcolor", "c.propcolor", Col::Text, 20}, {"propsize", "c.propsize", Col::Text, 20},
+          {"propstyle", "c.propstyle", Col::Text, 50}, {"propcolor", "c.propcolor", Col::Text, 20}, {"propsize", "c.propsize", Col::Text, 20},
           {"unit", "g.unit", Col::Text, 10}, {"costprice", "c.costprice", Col::Decimal, 0},
           {"saleprice", "c.saleprice", Col::Decimal, 0}, {"wholesale", "c.wholesale", Col::Decimal, 0},
           {"stocknum", "COALESCE(s.stocknum, 0)", Col::Integer, 0}, {"is_pack", "c.is_pack", Col::Boolean, 0},

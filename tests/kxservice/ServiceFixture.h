@@ -15,6 +15,7 @@
 #include <QUuid>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -27,12 +28,14 @@ public:
     {
         std::lock_guard lock(m);
         texts << text;
-        return mrOk;
+        return answers.isEmpty() ? int(mrOk) : answers.takeFirst();
     }
     bool OpenUrl(const QString&) override { return true; }
     QString GetOpenFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
     QString GetSaveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    int ShowModal(QWidget*) override { return mrCancel; }
+    // Windows shown modally run through onModal when set; otherwise they are cancelled.
+    int ShowModal(QWidget* w) override { return onModal ? onModal(w) : int(mrCancel); }
+    std::function<int(QWidget*)> onModal;
     QString last()
     {
         std::lock_guard lock(m);
@@ -45,6 +48,7 @@ public:
     }
     std::mutex m;
     QStringList texts;
+    QList<int> answers; // message box answers in turn; OK once they run out
 };
 
 // The outcome of one call through THttpWeb.

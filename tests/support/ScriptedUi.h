@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 struct TShownMessage {
     QString caption;
     QString text;
@@ -26,6 +28,8 @@ public:
     QQueue<int> answers;          // message box answers; default: OK / Yes
     QQueue<QString> fileAnswers;  // file dialog answers; default: cancel
     QQueue<int> modalResults;     // ShowModal results; default: mrCancel
+    // When set, runs the window in place of the queue (fill it, close it) and gives its result.
+    std::function<int(QWidget*)> onModal;
 
     int MessageBox(const QString& caption, const QString& text, TMsgIcon icon, int buttons) override
     {
@@ -50,6 +54,8 @@ public:
     int ShowModal(QWidget* window) override
     {
         modalWindows.append(window);
+        if (onModal)
+            return onModal(window);
         return modalResults.isEmpty() ? mrCancel : modalResults.dequeue();
     }
 
