@@ -38,3 +38,14 @@ void KxPrintVoucher(TfrmBase* form, TPClientDataSet* master, const QString& mast
     report->VariablesClear();
     report->RMDataSetClear();
 }
+
+int KxDocColumnWidth(const QString& field)
+{
+    if (field.endsWith(QLatin1String("name")) || field == QLatin1String("memo"))
+        return 160;
+    if (field.endsWith(QLatin1String("time")) || field.endsWith(QLatin1String("id")) || field.endsWith(QLatin1String("ren")))
+        return 140;
+    if (field == QLatin1String("seq"))
+        return 50;
+    return 100;
+}

@@ -16,3 +16,7 @@ bool KxLoadLookupList(TfrmBase* form, const QString& param, const QStringList& l
 // and its lines under the document's names with the form's captions. Nothing without "rmf".
 void KxPrintVoucher(TfrmBase* form, TPClientDataSet* master, const QString& masterName, TPClientDataSet* detail,
                     const QString& detailName);
+
+// A column width that shows the whole value of the usual document fields: numbers and times
+// wider than codes, names widest.
+int KxDocColumnWidth(const QString& field);

@@ -27,6 +27,7 @@
 #include <QStyleOptionViewItem>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 
@@ -90,14 +91,19 @@ TfrmDocEdit::TfrmDocEdit(const TKxDocEditSpec& spec, QWidget* owner)
     m_grid->setSortingEnabled(false);
     for (const QString& name : m_spec.lineFields) {
         TGridColumn* c = m_grid->AddColumn(name);
-        c->Width = name == QLatin1String("commodityname") ? 180 : 90;
+        c->Width = KxDocColumnWidth(name);
         c->ReadOnly = name != m_spec.codeField && name != m_spec.qtyField;
         if (name == m_spec.codeField)
             c->Editor = TGridEditor::Button;
         else if (m_spec.amountFields.contains(name))
             c->Editor = TGridEditor::Amount;
+        // The quantity and the amounts are summed under the lines.
+        if (name == m_spec.qtyField || std::any_of(m_spec.amounts.begin(), m_spec.amounts.end(),
+                                                   [&](const TKxLineAmount& a) { return a.field == name; }))
+            c->Footer = TGridFooter::Sum;
     }
     m_grid->ColumnsChanged();
+    m_grid->SetFooterVisible(true);
     // The quantity stands out: bold green, white on a selected line.
     m_grid->SetOnCustomDrawCell([this](const QModelIndex&, TGridColumn* column, QStyleOptionViewItem& option) {
         if (!column || column->FieldName.compare(m_spec.qtyField, Qt::CaseInsensitive) != 0)

@@ -117,7 +117,7 @@ void TfrmDocList::setupColumns(TGridView* grid, const QStringList& fields)
     for (const QString& name : fields) {
         TGridColumn* c = grid->AddColumn(name);
         c->ReadOnly = true;
-        c->Width = 100;
+        c->Width = KxDocColumnWidth(name);
         if (m_spec.amountFields.contains(name))
             c->Editor = TGridEditor::Amount;
         if (m_spec.storageFields.contains(name)) {
