@@ -6,6 +6,9 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
+#include <QSet>
+#include <QSqlError>
 #include <algorithm>
 #include <limits>
 #include <optional>
@@ -208,11 +211,147 @@ struct TLine {
     QVariant quantity;
     QString costprice, saleprice;
     bool reprice = false;  // product new or changed: prices come from the product
+    bool deleted = false;
 };
 
 QString keyOf(const TDeltaChange& ch)
 {
     return (ch.kind == TDeltaChange::Delete ? ch.original : ch.values).value(QStringLiteral("md5_key")).toString().trimmed();
+}
+
+// One statement prepared once and run for many sets of values: a 500-line document would
+// otherwise prepare (and on PostgreSQL also deallocate) a statement per line.
+class TPrepared {
+public:
+    TPrepared(QSqlDatabase& db, const QString& sql) : m_q(db), m_sql(sql)
+    {
+        m_q.setForwardOnly(db.driverName() == QLatin1String("QSQLITE"));
+        m_q.setNumericalPrecisionPolicy(QSql::HighPrecision);
+        if (!m_q.prepare(sql))
+            throw TDbError(sql + QStringLiteral(" -- ") + m_q.lastError().text());
+    }
+    QSqlQuery& exec(const QVariantList& args)
+    {
+        for (qsizetype i = 0; i < args.size(); ++i) {
+            // As KxExec: a null text binds as empty text, only an invalid QVariant as NULL.
+            const QVariant& v = args[i];
+            m_q.bindValue(int(i), v.metaType().id() == QMetaType::QString && v.toString().isNull() ? QVariant(QStringLiteral("")) : v);
+        }
+        if (!m_q.exec())
+            throw TDbError(m_sql + QStringLiteral(" -- ") + m_q.lastError().text());
+        return m_q;
+    }
+
+private:
+    QSqlQuery m_q;
+    QString m_sql;
+};
+
+QString placeholders(qsizetype count, const QString& one)
+{
+    return QStringList(count, one).join(QStringLiteral(", "));
+}
+
+// Values bound per statement stay under 999, the lowest limit a SQLite build may have.
+constexpr qsizetype kInListSize = 250;
+constexpr qsizetype kLinesPerInsert = 100;
+
+// Runs `sql`, whose "%1" is an IN list, after the leading `args` for `items` in chunks. Every
+// chunk is padded to the same length with its last item, so one prepared statement serves all.
+template <typename F>
+void inChunks(QSqlDatabase& db, const QString& sql, const QVariantList& args, const QVariantList& items, F&& each)
+{
+    if (items.isEmpty())
+        return;
+    const qsizetype chunk = std::min(kInListSize, items.size());
+    TPrepared q(db, sql.arg(placeholders(chunk, QStringLiteral("?"))));
+    for (qsizetype i = 0; i < items.size(); i += chunk) {
+        QVariantList a = args;
+        for (qsizetype k = 0; k < chunk; ++k)
+            a << items[std::min(i + k, items.size() - 1)];
+        each(q.exec(a));
+    }
+}
+
+struct TPrices {
+    QString costprice, saleprice;
+};
+
+// The prices of the products the lines name, in a few queries rather than one per line.
+QHash<QString, TPrices> productPrices(TContext& ctx, const std::vector<TLine>& lines)
+{
+    QSet<QString> seen;
+    QVariantList codes;
+    for (const TLine& l : lines)
+        if (!l.code.isEmpty() && !seen.contains(l.code)) {
+            seen.insert(l.code);
+            codes << l.code;
+        }
+    QHash<QString, TPrices> out;
+    inChunks(ctx.db, QStringLiteral("SELECT commoditycode, costprice, saleprice FROM kx_commodity WHERE nickid = ? AND commoditycode IN (%1)"),
+             {ctx.nickid}, codes, [&](QSqlQuery& r) {
+                 while (r.next())
+                     out.insert(r.value(0).toString(), {r.value(1).toString(), r.value(2).toString()});
+             });
+    return out;
+}
+
+bool sameDecimal(const QString& a, const QString& b)
+{
+    const std::optional<TDecimal> x = TDecimal::Parse(a), y = TDecimal::Parse(b);
+    return x && y ? *x == *y : a == b;
+}
+
+// Whether the stored line already holds what is about to be written at its number.
+bool unchanged(const TLine& stored, const TLine& line, qint64 quantity)
+{
+    const std::optional<TDecimal> q = decimalOf(stored.quantity);
+    return stored.code == line.code && q && *q == TDecimal::FromInteger(quantity)
+        && sameDecimal(stored.costprice, line.costprice) && sameDecimal(stored.saleprice, line.saleprice);
+}
+
+// Writes the lines numbered 1..n over the stored ones: a line equal to the one stored under
+// its number stays, numbers past the end go, every other line is removed and inserted anew.
+void writeLines(TContext& ctx, const QString& receiveid, const QString& key, const std::vector<TLine>& lines,
+                const std::vector<qint64>& quantities, const QHash<int, TLine>& stored)
+{
+    std::vector<size_t> write;
+    QVariantList replaced;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const int seq = int(i) + 1;
+        const auto s = stored.constFind(seq);
+        if (s != stored.constEnd()) {
+            if (unchanged(*s, lines[i], quantities[i]))
+                continue;
+            replaced << seq;
+        }
+        write.push_back(i);
+    }
+    if (stored.size() > qsizetype(lines.size()))
+        KxExec(ctx.db, QStringLiteral("DELETE FROM kx_receive_line WHERE nickid = ? AND receiveid = ? AND seq > ?"),
+               {ctx.nickid, receiveid, qint64(lines.size())});
+    inChunks(ctx.db, QStringLiteral("DELETE FROM kx_receive_line WHERE nickid = ? AND receiveid = ? AND seq IN (%1)"),
+             {ctx.nickid, receiveid}, replaced, [](QSqlQuery&) {});
+
+    const QString insert = QStringLiteral("INSERT INTO kx_receive_line (nickid, receiveid, seq, md5_key, commoditycode, receivenum,"
+                                          " costprice, saleprice) VALUES ");
+    const QString row = QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?)");
+    std::optional<TPrepared> full;
+    for (size_t i = 0; i < write.size(); i += size_t(kLinesPerInsert)) {
+        const size_t n = std::min(write.size() - i, size_t(kLinesPerInsert));
+        QVariantList args;
+        for (size_t k = i; k < i + n; ++k) {
+            const size_t at = write[k];
+            args << ctx.nickid << receiveid << int(at) + 1 << key << lines[at].code << quantities[at] << lines[at].costprice << lines[at].saleprice;
+        }
+        if (n < size_t(kLinesPerInsert)) {
+            TPrepared(ctx.db, insert + placeholders(qsizetype(n), row)).exec(args);
+            continue;
+        }
+        if (!full)
+            full.emplace(ctx.db, insert + placeholders(kLinesPerInsert, row));
+        full->exec(args);
+    }
 }
 
 void save(TContext& ctx)
@@ -236,8 +375,13 @@ void save(TContext& ctx)
     if (key.isEmpty() || key.size() > 64)
         throw TServiceError(kxRefused, QStringLiteral("单据缺少有效的行标识（md5_key）"));
 
-    THeader h = headerByKey(ctx, key);
     const bool isNew = m && m->kind == TDeltaChange::Insert;
+    // A saved document's row is locked before it is read: only changed lines are written, so
+    // a concurrent save of it must wait and then read the header and lines this one leaves.
+    // (On SQLite the write lock taken at BEGIN already orders them.)
+    if (!isNew)
+        KxExec(ctx.db, QStringLiteral("UPDATE kx_receive SET status = status WHERE nickid = ? AND md5_key = ? AND status IN (0, 1)"), {ctx.nickid, key});
+    THeader h = headerByKey(ctx, key);
     if (isNew && h.exists)
         throw TServiceError(kxRefused, QStringLiteral("这张单据已经保存过（单据号【%1】），请刷新后再修改").arg(h.receiveid));
     if (!isNew && !h.exists)
@@ -279,32 +423,39 @@ void save(TContext& ctx)
     if (h.memo.size() > 100)
         throw TServiceError(kxRefused, QStringLiteral("备注不能超过 100 个字符"));
 
-    // The lines as they are saved, changed by the delta in memory and written back whole, so
-    // that renumbering after a delete never collides with the numbers still stored.
+    // The lines as they are saved, changed by the delta in memory and then numbered 1..n;
+    // `stored` keeps the saved state by number, so that only lines that differ are written.
     std::vector<TLine> lines;
+    QHash<int, TLine> stored;
+    QHash<int, size_t> bySeq;
     if (h.exists) {
         QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT seq, commoditycode, receivenum, costprice, saleprice FROM kx_receive_line"
                                                     " WHERE nickid = ? AND receiveid = ? ORDER BY seq"), {ctx.nickid, h.receiveid});
-        while (q.next())
-            lines.push_back({q.value(0).toInt(), q.value(0).toLongLong(), q.value(1).toString(), q.value(2), q.value(3).toString(), q.value(4).toString()});
+        while (q.next()) {
+            const TLine l{q.value(0).toInt(), q.value(0).toLongLong(), q.value(1).toString(), q.value(2), q.value(3).toString(), q.value(4).toString()};
+            bySeq.insert(l.origSeq, lines.size());
+            stored.insert(l.origSeq, l);
+            lines.push_back(l);
+        }
     }
-    const auto saved = [&](const TDeltaChange& ch) {
+    const auto saved = [&](const TDeltaChange& ch) -> TLine& {
         const int seq = ch.original.value(QStringLiteral("seq")).toInt();
-        const auto it = std::find_if(lines.begin(), lines.end(), [&](const TLine& l) { return l.origSeq == seq; });
-        if (it == lines.end())
+        const auto it = bySeq.constFind(seq);
+        if (it == bySeq.constEnd() || lines[*it].deleted)
             throw TServiceError(kxRefused, QStringLiteral("第 %1 行明细已被别人修改或删除，请刷新后再试").arg(seq));
-        return it;
+        return lines[*it];
     };
     for (const TDeltaChange& ch : detail) {
         if (keyOf(ch) != key)
             throw TServiceError(kxRefused, QStringLiteral("明细与单据的行标识（md5_key）不一致"));
         if (ch.kind == TDeltaChange::Delete) {
-            lines.erase(saved(ch));
+            saved(ch).deleted = true;
             continue;
         }
-        TLine added;
-        TLine& l = ch.kind == TDeltaChange::Insert ? added : *saved(ch);
         const bool all = ch.kind == TDeltaChange::Insert;
+        if (all)
+            lines.emplace_back();
+        TLine& l = all ? lines.back() : saved(ch);
         if (all || ch.changed.contains(QStringLiteral("seq"))) {
             const QVariant seq = ch.values.value(QStringLiteral("seq"));
             l.seq = seq.isValid() ? seq.toLongLong() : std::numeric_limits<int>::max();
@@ -315,11 +466,11 @@ void save(TContext& ctx)
         }
         if (all || ch.changed.contains(QStringLiteral("receivenum")))
             l.quantity = ch.values.value(QStringLiteral("receivenum"));
-        if (all)
-            lines.push_back(added);
     }
+    lines.erase(std::remove_if(lines.begin(), lines.end(), [](const TLine& l) { return l.deleted; }), lines.end());
     std::stable_sort(lines.begin(), lines.end(), [](const TLine& a, const TLine& b) { return a.seq < b.seq; });
 
+    const QHash<QString, TPrices> prices = productPrices(ctx, lines);
     TDecimal money = TDecimal::FromInteger(0);
     std::vector<qint64> quantities;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -327,13 +478,12 @@ void save(TContext& ctx)
         const int seq = int(i) + 1;
         if (l.code.isEmpty())
             throw TServiceError(kxRefused, QStringLiteral("第 %1 行的商品编码不能为空").arg(seq));
-        QSqlQuery p = KxExec(ctx.db, QStringLiteral("SELECT costprice, saleprice FROM kx_commodity WHERE nickid = ? AND commoditycode = ?"),
-                             {ctx.nickid, l.code});
-        if (!p.next())
+        const auto p = prices.constFind(l.code);
+        if (p == prices.constEnd())
             throw TServiceError(kxRefused, QStringLiteral("第 %1 行的商品【%2】不存在").arg(seq).arg(l.code.left(40)));
         if (l.reprice) {
-            l.costprice = p.value(0).toString();
-            l.saleprice = p.value(1).toString();
+            l.costprice = p->costprice;
+            l.saleprice = p->saleprice;
         }
         quantities.push_back(quantityOf(l.quantity, seq));
         const std::optional<TDecimal> cost = TDecimal::Parse(l.costprice);
@@ -358,12 +508,9 @@ void save(TContext& ctx)
                              {h.suppliercode, supplierName.toString(), h.storageid, moneyText, h.memo, ctx.nickid, h.receiveid});
         if (u.numRowsAffected() != 1)
             throw TServiceError(kxRefused, QStringLiteral("采购入库单【%1】已审核，不能再改动！").arg(h.receiveid));
-        KxExec(ctx.db, QStringLiteral("DELETE FROM kx_receive_line WHERE nickid = ? AND receiveid = ?"), {ctx.nickid, h.receiveid});
     }
-    for (size_t i = 0; i < lines.size(); ++i)
-        KxExec(ctx.db, QStringLiteral("INSERT INTO kx_receive_line (nickid, receiveid, seq, md5_key, commoditycode, receivenum, costprice, saleprice)"
-                                      " VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
-               {ctx.nickid, h.receiveid, int(i) + 1, key, lines[i].code, quantities[i], lines[i].costprice, lines[i].saleprice});
+
+    writeLines(ctx, h.receiveid, key, lines, quantities, stored);
     addHeader(ctx, QStringLiteral("xmlmaster"), h.receiveid);
     addLines(ctx, QStringLiteral("xmldetail"), h.receiveid);
 }

@@ -1,12 +1,14 @@
 // Purchase receipts through the service's methods, as the list and edit forms call them:
 // numbering, saving header and lines together, audit posting to stock and the ledger, the
-// status rules the service enforces itself, refused input that writes nothing, concurrent
-// first saves and isolation between sellers. SQLite, and PostgreSQL when KX_PG_URL is set.
+// status rules the service enforces itself, refused input that writes nothing, edits of a long
+// document, concurrent saves (first ones and of one document) and isolation between sellers.
+// SQLite, and PostgreSQL when KX_PG_URL is set.
 #include "ServiceFixture.h"
 
 #include <QDate>
 #include <QSet>
 #include <QUuid>
+#include <algorithm>
 #include <thread>
 
 namespace {
@@ -133,6 +135,21 @@ class TestReceipts : public QObject {
     int count(const QString& table, const QString& nick = "1001")
     {
         return fx().scalar("SELECT COUNT(*) FROM " + table + " WHERE nickid = ?", {nick}).toInt();
+    }
+    static QString money(double v) { return QString::number(v, 'f', 2); }
+    // The stored lines of a document, "seq code quantity costprice".
+    QStringList storedLines(const QString& id)
+    {
+        QStringList out;
+        QSqlDatabase db = fx().db();
+        QSqlQuery q = KxExec(db, "SELECT seq, commoditycode, receivenum, costprice FROM kx_receive_line WHERE nickid = '1001' AND receiveid = ? ORDER BY seq", {id});
+        while (q.next())
+            out << QStringLiteral("%1 %2 %3 %4").arg(q.value(0).toInt()).arg(q.value(1).toString()).arg(q.value(2).toDouble()).arg(money(q.value(3).toDouble()));
+        return out;
+    }
+    QString productCost(const QString& code)
+    {
+        return money(fx().scalar("SELECT costprice FROM kx_commodity WHERE nickid = '1001' AND commoditycode = ?", {code}).toDouble());
     }
 
 private Q_SLOTS:
@@ -342,6 +359,169 @@ private Q_SLOTS:
         const QSet<QString> distinct(ids.begin(), ids.end());
         QCOMPARE(distinct.size(), kThreads);
         QVERIFY(!distinct.contains(QString()));
+    }
+
+    // A long document edited as the form edits it. Every save leaves exactly the form's lines
+    // in the form's order, numbered 1..n; a line keeps its price unless it is new or its product
+    // changed; the total follows the lines; a refused edit changes nothing.
+    void editsOfALongDocument_data()
+    {
+        // "qty SEQ N", "code SEQ CODE" (@SEQ: that line's product), "del SEQ", "ins SEQ CODE N"
+        // (the form numbers the lines from there on one higher), "cost SEQ" (the product of
+        // that line costs 1 more from now on).
+        QTest::addColumn<QStringList>("edits");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("quantities") << QStringList{"qty 1 9", "qty 150 40", "qty 300 0"} << "";
+        QTest::newRow("products") << QStringList{"code 2 G100101", "code 299 G100102"} << "";
+        QTest::newRow("deleted in the middle and at the end") << QStringList{"del 10", "del 11", "del 300"} << "";
+        QTest::newRow("inserted in the middle") << QStringList{"ins 6 G100101 2"} << "";
+        QTest::newRow("price changed since the save") << QStringList{"cost 8", "qty 8 5", "code 9 @8"} << "";
+        QTest::newRow("all at once") << QStringList{"del 3", "ins 100 G100103 7", "qty 200 1", "code 250 G100101", "del 299"} << "";
+        QTest::newRow("unknown product among good edits") << QStringList{"qty 1 9", "code 200 NOPE01"} << "第 200 行的商品【NOPE01】不存在";
+    }
+    void editsOfALongDocument()
+    {
+        QFETCH(QStringList, edits);
+        QFETCH(QString, refusal);
+        // 300 different products: more than one query's worth of codes, several inserts' worth of lines.
+        QStringList codes;
+        QSqlDatabase db = fx().db();
+        QSqlQuery q = KxExec(db, "SELECT commoditycode FROM kx_commodity WHERE nickid = '1001' ORDER BY commoditycode");
+        while (q.next())
+            codes << q.value(0).toString();
+        codes = codes.mid(20, 300);
+        QCOMPARE(codes.size(), 300);
+        auto d = open(kAdmin, QString());
+        d->create("GY001", "CK01");
+        for (int i = 0; i < codes.size(); ++i)
+            d->addLine(codes[i], i % 7 + 1);
+        TCallResult r = save(*d);
+        QVERIFY2(r.ok, qPrintable(r.error));
+        const QString id = d->id();
+        QCOMPARE(storedLines(id).size(), 300);
+        QCOMPARE(storedLines(id).value(299), QStringLiteral("300 %1 %2 %3").arg(codes[299]).arg(299 % 7 + 1).arg(productCost(codes[299])));
+
+        const auto line = [&](int seq) {
+            for (d->detail.First(); !d->detail.Eof(); d->detail.Next())
+                if (d->detail.FieldByName("seq")->AsInteger() == seq)
+                    return true;
+            return false;
+        };
+        const auto setProduct = [&](const QString& code) {
+            d->detail.FieldByName("commoditycode")->SetAsString(code);
+            d->detail.FieldByName("costprice")->SetAsString(productCost(code));
+        };
+        for (const QString& e : edits) {
+            const QStringList a = e.split(' ');
+            const int seq = a.value(1).toInt();
+            if (a[0] == "ins") {
+                for (d->detail.First(); !d->detail.Eof(); d->detail.Next())
+                    if (d->detail.FieldByName("seq")->AsInteger() >= seq) {
+                        d->detail.Edit();
+                        d->detail.FieldByName("seq")->SetAsInteger(d->detail.FieldByName("seq")->AsInteger() + 1);
+                        d->detail.Post();
+                    }
+                d->detail.Append();
+                d->detail.FieldByName("md5_key")->SetAsString(d->key);
+                d->detail.FieldByName("receiveid")->SetAsString(id);
+                d->detail.FieldByName("seq")->SetAsInteger(seq);
+                setProduct(a[2]);
+                d->detail.FieldByName("receivenum")->SetAsInteger(a[3].toInt());
+                d->detail.Post();
+                continue;
+            }
+            QVERIFY2(line(seq), qPrintable(e));
+            if (a[0] == "del") {
+                d->detail.Delete();
+            } else if (a[0] == "cost") {
+                fx().exec("UPDATE kx_commodity SET costprice = costprice + 1 WHERE nickid = '1001' AND commoditycode = ?",
+                          {d->detail.FieldByName("commoditycode")->AsString()});
+            } else {
+                QString value = a[2];
+                if (value.startsWith('@')) {
+                    QVERIFY(line(value.mid(1).toInt()));
+                    value = d->detail.FieldByName("commoditycode")->AsString();
+                    QVERIFY(line(seq));
+                }
+                d->detail.Edit();
+                if (a[0] == "qty")
+                    d->detail.FieldByName("receivenum")->SetAsInteger(value.toInt());
+                else
+                    setProduct(value);
+                d->detail.Post();
+            }
+        }
+        // The form's lines in their order, as they should now be stored.
+        struct TExpected { int seq; QString code; int quantity; QString cost; };
+        std::vector<TExpected> form;
+        for (d->detail.First(); !d->detail.Eof(); d->detail.Next())
+            form.push_back({d->detail.FieldByName("seq")->AsInteger(), d->detail.FieldByName("commoditycode")->AsString(),
+                            d->detail.FieldByName("receivenum")->AsInteger(), money(d->detail.FieldByName("costprice")->AsFloat())});
+        std::stable_sort(form.begin(), form.end(), [](const TExpected& x, const TExpected& y) { return x.seq < y.seq; });
+        QStringList expected, expectedCodes;
+        double total = 0;
+        for (size_t i = 0; i < form.size(); ++i) {
+            expected << QStringLiteral("%1 %2 %3 %4").arg(i + 1).arg(form[i].code).arg(form[i].quantity).arg(form[i].cost);
+            expectedCodes << form[i].code;
+            total += form[i].quantity * form[i].cost.toDouble();
+        }
+
+        const QStringList before = storedLines(id);
+        const QString moneyBefore = fx().scalar("SELECT receivemoney FROM kx_receive WHERE nickid = '1001' AND receiveid = ?", {id}).toString();
+        r = save(*d);
+        if (!refusal.isEmpty()) {
+            QVERIFY(!r.ok);
+            QVERIFY2(r.error.contains(refusal), qPrintable(r.error));
+            QCOMPARE(storedLines(id), before);
+            QCOMPARE(fx().scalar("SELECT receivemoney FROM kx_receive WHERE nickid = '1001' AND receiveid = ?", {id}).toString(), moneyBefore);
+            return;
+        }
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(storedLines(id), expected);
+        QCOMPARE(KxColumn(r.value("xmldetail"), "commoditycode"), expectedCodes);
+        QCOMPARE(money(fx().scalar("SELECT receivemoney FROM kx_receive WHERE nickid = '1001' AND receiveid = ?", {id}).toDouble()), money(total));
+    }
+
+    // Saves of one document at once, each adding a line to what its client holds: every line
+    // is kept and none of the saves fails.
+    void concurrentSavesOfOneDocumentKeepEveryLine()
+    {
+        TServiceFixture& f = fx();
+        auto d = open(kAdmin, QString());
+        d->create("GY001", "CK01");
+        d->addLine("G100101", 1);
+        QVERIFY(save(*d).ok);
+        const QString key = d->key;
+        constexpr int kThreads = 6;
+        std::vector<QString> problems(kThreads);
+        std::vector<std::thread> threads;
+        const QString url = f.url();
+        QStringList expected{"G100101"};
+        for (int t = 0; t < kThreads; ++t) {
+            const QString code = QStringLiteral("G10020%1").arg(t + 1);
+            expected << code;
+            threads.emplace_back([&, t, code] {
+                KxSetServiceUrl(url);
+                const TCallResult r = f.call(kAdmin, "Receive.Update", {},
+                    {{"deltadetail", textDelta({"md5_key", "seq", "commoditycode", "receivenum"}, {{key, "2", code, "1"}})}});
+                if (!r.ok)
+                    problems[size_t(t)] = r.error;
+                KxResetTransport();
+            });
+        }
+        for (auto& th : threads)
+            th.join();
+        KxSetServiceUrl(url);
+        for (const QString& p : problems)
+            QVERIFY2(p.isEmpty(), qPrintable(p));
+        QStringList codes, seqs;
+        for (const QString& l : storedLines(d->id())) {
+            seqs << l.section(' ', 0, 0);
+            codes << l.section(' ', 1, 1);
+        }
+        codes.sort();
+        QCOMPARE(codes, expected);
+        QCOMPARE(seqs, QStringList({"1", "2", "3", "4", "5", "6", "7"}));
     }
 
     void sellersSeeOnlyTheirOwn()
