@@ -3,6 +3,7 @@
 // status rules the service enforces itself, refused input that writes nothing, edits of a long
 // document, concurrent saves (first ones and of one document) and isolation between sellers.
 // SQLite, and PostgreSQL when KX_PG_URL is set.
+#include "ReceiptSeed.h"
 #include "ServiceFixture.h"
 
 #include <QDate>
@@ -150,6 +151,20 @@ class TestReceipts : public QObject {
     QString productCost(const QString& code)
     {
         return money(fx().scalar("SELECT costprice FROM kx_commodity WHERE nickid = '1001' AND commoditycode = ?", {code}).toDouble());
+    }
+    // A seller of its own, seeded from the demo file as the fixture's second one is; its
+    // operator "boss" logs in (the answer is returned).
+    TCallResult ownSeller(const QString& nick)
+    {
+        QJsonObject file = KxSeedFile(QStringLiteral("demo.json"));
+        QJsonObject seller = file.value(QLatin1String("seller")).toObject();
+        seller[QLatin1String("nickid")] = nick;
+        seller[QLatin1String("masternick")] = QStringLiteral("seller_") + nick;
+        file[QLatin1String("seller")] = seller;
+        file[QLatin1String("operators")] = QJsonArray{QJsonObject{{"operid", "boss"}, {"opername", "老板"}, {"password", "boss888"}, {"rights", "all"}}};
+        file.remove(QLatin1String("market"));
+        KxSeedSeller(fx().service->store(), file);
+        return fx().call({nick, QString(), QString()}, "PowerMger.Login", {{"shopcode", "S01"}, {"usercode", "boss"}, {"password", "boss888"}});
     }
 
 private Q_SLOTS:
@@ -522,6 +537,62 @@ private Q_SLOTS:
         codes.sort();
         QCOMPARE(codes, expected);
         QCOMPARE(seqs, QStringList({"1", "2", "3", "4", "5", "6", "7"}));
+    }
+
+    // Receipts written by the seeding helper behave as saved ones: listed page by page, loaded
+    // with their lines and a total that matches them, edited, and numbered apart from new ones.
+    void seededReceiptsAreOrdinaryDocuments()
+    {
+        // A seller of its own, so that the seeded documents touch no other test.
+        const TCaller seller{QStringLiteral("3003"), QStringLiteral("boss"), QStringLiteral("S01")};
+        const TCallResult login = ownSeller(seller.nick);
+        QVERIFY2(login.ok, qPrintable(login.error));
+        KxSeedReceipts(fx().db(), seller.nick, 50, 3);
+        QSet<QString> listed;
+        for (int page = 1; page <= 3; ++page) {
+            // Dated before today: apart from the numbers the service gives today's documents.
+            const TCallResult r = fx().call(seller, "Receive.Search", {{"dateto", QDate::currentDate().addDays(-1).toString("yyyy-MM-dd")},
+                                                                       {"curpage", QString::number(page)}, {"pagesize", "20"}});
+            QVERIFY2(r.ok, qPrintable(r.error));
+            QCOMPARE(r.value("recordcount").toInt(), 50);
+            QCOMPARE(r.value("pagecount").toInt(), 3);
+            const QStringList ids = KxColumn(r.value("xmldata"), "receiveid");
+            QCOMPARE(ids.size(), page < 3 ? 20 : 10);
+            for (const QString& id : ids)
+                listed.insert(id);
+        }
+        QCOMPARE(listed.size(), 50);
+
+        const QString id = *std::min_element(listed.begin(), listed.end());
+        auto d = open(seller, id);
+        QVERIFY(d);
+        QCOMPARE(d->master.FieldByName("status")->AsInteger(), 1);
+        QVERIFY(!d->master.FieldByName("storagename")->AsString().isEmpty());
+        QStringList seqs;
+        double total = 0;
+        for (d->detail.First(); !d->detail.Eof(); d->detail.Next()) {
+            seqs << d->detail.FieldByName("seq")->AsString();
+            total += d->detail.FieldByName("receivenum")->AsInteger() * d->detail.FieldByName("costprice")->AsFloat();
+        }
+        QCOMPARE(seqs, QStringList({"1", "2", "3"}));
+        QCOMPARE(money(d->master.FieldByName("receivemoney")->AsFloat()), money(total));
+
+        d->detail.First();
+        d->detail.Edit();
+        d->detail.FieldByName("receivenum")->SetAsInteger(d->detail.FieldByName("receivenum")->AsInteger() + 1);
+        d->detail.Post();
+        TCallResult r = save(*d, seller);
+        QVERIFY2(r.ok, qPrintable(r.error));
+        d->detail.First();
+        QCOMPARE(money(d->master.FieldByName("receivemoney")->AsFloat()), money(total + d->detail.FieldByName("costprice")->AsFloat()));
+
+        auto fresh = open(seller, QString());
+        fresh->create("GY001", "CK01");
+        fresh->addLine("G100101", 1);
+        r = save(*fresh, seller);
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QVERIFY(!listed.contains(fresh->id()));
+        QCOMPARE(count("kx_receive", seller.nick), 51);
     }
 
     void sellersSeeOnlyTheirOwn()
