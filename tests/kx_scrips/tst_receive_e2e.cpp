@@ -1,6 +1,7 @@
 // Purchase receipts end to end against the real service: a receipt typed with the keyboard
 // alone, saved, audited, and the stock in the product picker risen by the quantities; the
 // service's refusals, a cancelled audit, renumbered lines and an unreachable service.
+#include "ReceiptSeed.h"
 #include "ServiceFixture.h"
 
 #include "uCallModule.h"
@@ -291,6 +292,36 @@ private Q_SLOTS:
         QCOMPARE(m->CellText(row, list->Grid()->ColumnByField(QStringLiteral("storageid"))), QStringLiteral("杭州发货仓"));
         QCOMPARE(m->CellText(row, list->Grid()->ColumnByField(QStringLiteral("status"))), QStringLiteral("已保存"));
         QCOMPARE(list->Grid()->ColumnByField(QStringLiteral("receiveid"))->Caption, QStringLiteral("单据号"));
+    }
+
+    void pagesLoadUntilPausedAndThenToTheEnd()
+    {
+        QSqlDatabase db = m_fx->db();
+        KxSeedReceipts(db, QStringLiteral("1001"), 250, 2);
+        std::unique_ptr<TfrmReceive> list(qobject_cast<TfrmReceive*>(CallModule(nullptr, QStringLiteral("Receive.Module"))));
+        QVERIFY(list);
+        list->show();
+        TKxPager* pager = list->Pager();
+        const int total = pager->RecordCount();
+        QVERIFY(total >= 250);
+        QCOMPARE(pager->PageCount(), (total + 99) / 100);
+        QVERIFY(list->Search(nullptr, 1));
+        QCOMPARE(list->Documents()->RecordCount(), 100);
+
+        // "暂 停" pressed while the second page comes in: the loop stops before the third.
+        const QMetaObject::Connection pause = connect(pager, &TKxPager::pageChanged, list.get(), [&] { list->btnPauseClick(); });
+        list->btnRemainClick();
+        disconnect(pause);
+        QCOMPARE(pager->CurPage(), 2);
+        QCOMPARE(list->Documents()->RecordCount(), 200);
+
+        list->btnRemainClick();
+        QCOMPARE(pager->CurPage(), pager->PageCount());
+        QCOMPARE(list->Documents()->RecordCount(), total);
+        const QStringList ids = column(list->Documents(), QStringLiteral("receiveid"));
+        QCOMPARE(QSet<QString>(ids.begin(), ids.end()).size(), total);
+        QCOMPARE(list->RecordLabel()->text(),
+                 QStringLiteral("记录总数：%1 条， 第 %2 页/共 %2 页").arg(total).arg(pager->PageCount()));
     }
 };
 

@@ -5,6 +5,9 @@
 #include "uConfig.h"
 #include "uFrmClient.h"
 #include "uFrmLogon.h"
+#include "uPackages.h"
+#include "ufrmBase.h"
+#include "uPClientDataSet.h"
 #include "uHttpWeb.h"
 #include "uRibbon.h"
 #include "uShell.h"
@@ -114,6 +117,20 @@ private Q_SLOTS:
         THttpWeb web;
         web.setModule("PowerMger.Operator");
         QVERIFY2(web.SendData(), qPrintable(ui.lastText()));
+
+        // A document module comes from its package (built beside the programs, not beside this
+        // test): the receipt list docks in a tab.
+        const TKxPackageResult package = KxLoadPackage(qEnvironmentVariable("KX_BIN_DIR") + "/bpl", "kx_scrips.so");
+        QVERIFY2(package.ok(), qPrintable(package.message));
+        QVERIFY(client->cds_module->Locate("mod_name", QString("Receive.Module")));
+        const int tabs = client->cxPageControl1->count();
+        client->OpenModule(client->cds_module->FieldByName("mod_id")->AsInteger());
+        QVERIFY2(client->cxPageControl1->count() == tabs + 1, qPrintable(ui.lastText()));
+        const QWidget* tab = client->cxPageControl1->currentWidget();
+        const auto* form = tab->findChild<TfrmBase*>();
+        QVERIFY(form);
+        QCOMPARE(form->metaObject()->className(), "TfrmReceive");
+        QCOMPARE(client->cxPageControl1->tabText(client->cxPageControl1->currentIndex()).trimmed(), QString("采购入库单"));
     }
 };
 
