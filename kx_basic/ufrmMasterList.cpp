@@ -1,6 +1,6 @@
 #include "ufrmMasterList.h"
 
-#include "uFrmSearch.h"
+#include "uFormParts.h"
 #include "uGridView.h"
 #include "uHttpWeb.h"
 #include "uKxPager.h"
@@ -27,23 +27,19 @@ TfrmMasterList::TfrmMasterList(QWidget* owner)
     , m_pager(new TKxPager(this))
 {
     auto* tools = new QHBoxLayout;
-    const std::pair<const char*, void (TfrmMasterList::*)()> actions[] = {
-        {"查 询", &TfrmMasterList::dxBL_SearchClick},   {"刷 新", &TfrmMasterList::dxBL_RefreshClick},
-        {"新 建", &TfrmMasterList::dxBL_NewClick},      {"修 改", &TfrmMasterList::dxBL_EditClick},
-        {"删 除", &TfrmMasterList::dxBL_DeleteClick},   {"保 存", &TfrmMasterList::dxBL_SaveClick},
-        {"导出Excel", &TfrmMasterList::dxBL_ExportClick}, {"打 印", &TfrmMasterList::dxBL_PrintClick},
-        {"预 览", &TfrmMasterList::dxBL_PreviewClick},  {"显示列设置", &TfrmMasterList::dxBL_ColumnsClick},
-        {"退 出", nullptr},
-    };
-    for (const auto& [text, handler] : actions) {
-        auto* b = new QPushButton(QString::fromUtf8(text), this);
-        if (handler)
-            connect(b, &QPushButton::clicked, this, [this, h = handler] { (this->*h)(); });
-        else
-            connect(b, &QPushButton::clicked, this, &QWidget::close);
-        tools->addWidget(b);
-        m_buttons << b;
-    }
+    KxAddButtons(this, tools,
+                 {{"查 询", [this] { dxBL_SearchClick(); }},
+                  {"刷 新", [this] { dxBL_RefreshClick(); }},
+                  {"新 建", [this] { dxBL_NewClick(); }},
+                  {"修 改", [this] { dxBL_EditClick(); }},
+                  {"删 除", [this] { dxBL_DeleteClick(); }},
+                  {"保 存", [this] { dxBL_SaveClick(); }},
+                  {"导出Excel", [this] { dxBL_ExportClick(); }},
+                  {"打 印", [this] { dxBL_PrintClick(); }},
+                  {"预 览", [this] { dxBL_PreviewClick(); }},
+                  {"显示列设置", [this] { dxBL_ColumnsClick(); }},
+                  {"退 出", {}}},
+                 m_buttons);
     tools->addStretch();
 
     auto* bar = new QHBoxLayout;
@@ -55,15 +51,11 @@ TfrmMasterList::TfrmMasterList(QWidget* owner)
     auto* paging = new QHBoxLayout;
     paging->addWidget(m_recordLabel);
     paging->addStretch();
-    const std::pair<const char*, void (TfrmMasterList::*)()> pages[] = {
-        {"下一页", &TfrmMasterList::btnNextClick}, {"剩余页", &TfrmMasterList::btnRemainClick},
-        {"暂 停", &TfrmMasterList::btnPauseClick}};
-    for (const auto& [text, handler] : pages) {
-        auto* b = new QPushButton(QString::fromUtf8(text), this);
-        connect(b, &QPushButton::clicked, this, [this, h = handler] { (this->*h)(); });
-        paging->addWidget(b);
-        m_buttons << b;
-    }
+    KxAddButtons(this, paging,
+                 {{"下一页", [this] { btnNextClick(); }},
+                  {"剩余页", [this] { btnRemainClick(); }},
+                  {"暂 停", [this] { btnPauseClick(); }}},
+                 m_buttons);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(tools);
@@ -74,24 +66,12 @@ TfrmMasterList::TfrmMasterList(QWidget* owner)
     m_pager->SetFetchPage([this](int page) { return Search(nullptr, page); });
     m_pager->Bind(m_recordLabel, nullptr, nullptr, nullptr);
     m_grid->SetDataSet(m_list);
-    connect(m_keyword, &QLineEdit::textChanged, this, &TfrmMasterList::keywordChanged);
-    // A cell containing the keyword is drawn bold in red; a password cell never is.
-    m_grid->SetOnCustomDrawCell([this](const QModelIndex&, TGridColumn* column, QStyleOptionViewItem& option) {
-        const QString key = m_keyword->text().trimmed();
-        if (key.isEmpty() || !column || column->Editor == TGridEditor::Password || !option.text.contains(key))
-            return;
-        option.font.setBold(true);
-        option.palette.setColor(QPalette::Text, Qt::red);
-        option.palette.setColor(QPalette::HighlightedText, Qt::red);
-    });
+    KxHighlightKeyword(m_grid, m_keyword);
 }
 
 QPushButton* TfrmMasterList::Button(const QString& text) const
 {
-    for (QPushButton* b : m_buttons)
-        if (b->text() == text)
-            return b;
-    return nullptr;
+    return KxFindButton(m_buttons, text);
 }
 
 TGridColumn* TfrmMasterList::AddColumn(const QString& fieldName, TGridEditor editor, bool readOnly)
@@ -152,33 +132,17 @@ bool TfrmMasterList::Search(const QStringList* conditions, int page)
 {
     if (conditions)
         m_conditions = *conditions;
-    THttpWeb web;
-    web.setModule(SearchMethod());
-    AddSearchParams(web.Request());
-    web.Request()->AddParamLines(m_conditions);
-    web.Request()->AddParamLines(FixedConditions());
-    web.Request()->AddParams(QStringLiteral("curpage"), QString::number(page));
-    if (!web.SendData())
+    if (!KxSearchPage(this, SearchMethod(), m_conditions, page, m_list, m_pager, [this](TRequest* r) { AddSearchParams(r); }))
         return false;
-    if (page == 1)
-        m_list->Close();
-    m_list->KXAppendData(web.Response()->GetParamUtf8(QStringLiteral("xmldata")));
-    m_pager->PageLoaded(page, web.Response()->GetParam(QStringLiteral("pagecount")),
-                        web.Response()->GetParam(QStringLiteral("recordcount")), m_list->RecordCount());
     AfterSearch();
     return true;
 }
 
 void TfrmMasterList::dxBL_SearchClick()
 {
-    TFrmSearch search(this);
-    if (!search.InitSearch(GetParam(QStringLiteral("searchfile"))))
-        return;
-    search.SetTitle(windowTitle() + QStringLiteral("查询"));
-    if (KxUi().ShowModal(&search) != mrOk)
-        return;
-    const QStringList conditions = search.Conditions();
-    Search(&conditions, 1);
+    QStringList conditions;
+    if (KxAskSearchConditions(this, &conditions))
+        Search(&conditions, 1);
 }
 
 int TfrmMasterList::CurrentPage() const
@@ -279,9 +243,4 @@ void TfrmMasterList::btnRemainClick()
 void TfrmMasterList::btnPauseClick()
 {
     m_pager->Pause();
-}
-
-void TfrmMasterList::keywordChanged(const QString&)
-{
-    m_grid->viewport()->update();
 }

@@ -75,7 +75,6 @@ protected:
 private:
     void open();
     void applyRights();
-    void keywordChanged(const QString& text);
 
     TPClientDataSet* m_list;
     TGridView* m_grid;

@@ -1,7 +1,7 @@
 #include "uFrmReport.h"
 
 #include "uCallModule.h"
-#include "uFrmSearch.h"
+#include "uFormParts.h"
 #include "uGridView.h"
 #include "uHttpWeb.h"
 #include "uKxPager.h"
@@ -33,22 +33,18 @@ TFrmReport::TFrmReport(QWidget* owner)
     resize(845, 626);
 
     auto* tools = new QHBoxLayout;
-    const std::pair<const char*, void (TFrmReport::*)()> actions[] = {
-        {"查 询", &TFrmReport::dxBL_SearchClick},       {"刷 新", &TFrmReport::dxBL_RefreshClick},
-        {"导出Excel", &TFrmReport::dxBL_ExportClick},    {"打 印", &TFrmReport::dxBL_PrintClick},
-        {"预 览", &TFrmReport::dxBL_PreviewClick},       {"票据打印", &TFrmReport::dxBL_PrintReportClick},
-        {"显示列设置", &TFrmReport::dxBL_ColumnsClick}, {"退 出", nullptr},
-    };
-    for (const auto& [text, handler] : actions) {
-        auto* b = new QPushButton(QString::fromUtf8(text), this);
+    KxAddButtons(this, tools,
+                 {{"查 询", [this] { dxBL_SearchClick(); }},
+                  {"刷 新", [this] { dxBL_RefreshClick(); }},
+                  {"导出Excel", [this] { dxBL_ExportClick(); }},
+                  {"打 印", [this] { dxBL_PrintClick(); }},
+                  {"预 览", [this] { dxBL_PreviewClick(); }},
+                  {"票据打印", [this] { dxBL_PrintReportClick(); }},
+                  {"显示列设置", [this] { dxBL_ColumnsClick(); }},
+                  {"退 出", {}}},
+                 m_buttons);
+    for (QPushButton* b : m_buttons)
         b->setMinimumHeight(40);
-        if (handler)
-            connect(b, &QPushButton::clicked, this, [this, h = handler] { (this->*h)(); });
-        else
-            connect(b, &QPushButton::clicked, this, &QWidget::close);
-        tools->addWidget(b);
-        m_buttons << b;
-    }
     tools->addStretch();
 
     auto* strip = new QHBoxLayout;
@@ -65,14 +61,11 @@ TFrmReport::TFrmReport(QWidget* owner)
     auto* paging = new QHBoxLayout;
     paging->addWidget(m_recordLabel);
     paging->addStretch();
-    const std::pair<const char*, void (TFrmReport::*)()> pages[] = {
-        {"下一页", &TFrmReport::btnNextClick}, {"剩余页", &TFrmReport::btnRemainClick}, {"暂 停", &TFrmReport::btnPauseClick}};
-    for (const auto& [text, handler] : pages) {
-        auto* b = new QPushButton(QString::fromUtf8(text), this);
-        connect(b, &QPushButton::clicked, this, [this, h = handler] { (this->*h)(); });
-        paging->addWidget(b);
-        m_buttons << b;
-    }
+    KxAddButtons(this, paging,
+                 {{"下一页", [this] { btnNextClick(); }},
+                  {"剩余页", [this] { btnRemainClick(); }},
+                  {"暂 停", [this] { btnPauseClick(); }}},
+                 m_buttons);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(tools);
@@ -93,25 +86,12 @@ TFrmReport::TFrmReport(QWidget* owner)
     m_pager->SetFetchPage([this](int page) { return Search(nullptr, page); });
     m_pager->Bind(m_recordLabel, nullptr, nullptr, nullptr);
 
-    connect(findText, &QLineEdit::textChanged, cxGrid1->viewport(), qOverload<>(&QWidget::update));
-    // Keyword: a case-sensitive substring; an empty keyword marks nothing.
-    cxGrid1->SetOnCustomDrawCell([this](const QModelIndex&, TGridColumn* column, QStyleOptionViewItem& option) {
-        const QString key = findText->text().trimmed();
-        if (key.isEmpty() || !column || column->Editor == TGridEditor::Password
-            || !option.text.contains(key, Qt::CaseSensitive))
-            return;
-        option.font.setBold(true);
-        option.palette.setColor(QPalette::Text, Qt::red);
-        option.palette.setColor(QPalette::HighlightedText, Qt::red);
-    });
+    KxHighlightKeyword(cxGrid1, findText);
 }
 
 QPushButton* TFrmReport::Button(const QString& text) const
 {
-    for (QPushButton* b : m_buttons)
-        if (b->text() == text)
-            return b;
-    return nullptr;
+    return KxFindButton(m_buttons, text);
 }
 
 int TFrmReport::CurPage() const
@@ -173,35 +153,14 @@ bool TFrmReport::Search(const QStringList* conditions, int page)
 {
     if (conditions)
         m_conditions = *conditions;
-    THttpWeb web;
-    web.setModule(GetParam(QStringLiteral("search")));
-    web.Request()->AddParamLines(m_conditions);
-    web.Request()->AddParamLines(FixedConditions());
-    if (page == -1 && !FixedConditions().isEmpty())
-        page = 0;
-    web.Request()->AddParams(QStringLiteral("curpage"), QString::number(page));
-    if (!web.SendData())
-        return false;
-    if (page == -1)
-        page = 0;
-    if (page == 1)
-        PClientDataSet1->Close();
-    PClientDataSet1->KXAppendData(web.Response()->GetParamUtf8(QStringLiteral("xmldata")));
-    m_pager->PageLoaded(page, web.Response()->GetParam(QStringLiteral("pagecount")),
-                        web.Response()->GetParam(QStringLiteral("recordcount")), PClientDataSet1->RecordCount());
-    return true;
+    return KxSearchPage(this, GetParam(QStringLiteral("search")), m_conditions, page, PClientDataSet1, m_pager);
 }
 
 void TFrmReport::dxBL_SearchClick()
 {
-    TFrmSearch search(this);
-    if (!search.InitSearch(GetParam(QStringLiteral("searchfile"))))
-        return;
-    search.SetTitle(windowTitle() + QStringLiteral("查询"));
-    if (KxUi().ShowModal(&search) != mrOk)
-        return;
-    const QStringList conditions = search.Conditions();
-    Search(&conditions, 1);
+    QStringList conditions;
+    if (KxAskSearchConditions(this, &conditions))
+        Search(&conditions, 1);
 }
 
 void TFrmReport::dxBL_RefreshClick()

@@ -3,7 +3,6 @@
 #include "uCallModule.h"
 #include "uDocCommon.h"
 #include "uFormParts.h"
-#include "uFrmSearch.h"
 #include "uGridView.h"
 #include "uHttpWeb.h"
 #include "uKxPager.h"
@@ -228,14 +227,9 @@ bool TfrmDocList::LoadLines()
 
 void TfrmDocList::dxBL_SearchClick()
 {
-    TFrmSearch search(this);
-    if (!search.InitSearch(GetParam(QStringLiteral("searchfile"))))
-        return;
-    search.SetTitle(windowTitle() + QStringLiteral("查询"));
-    if (KxUi().ShowModal(&search) != mrOk)
-        return;
-    const QStringList conditions = search.Conditions();
-    Search(&conditions, 1);
+    QStringList conditions;
+    if (KxAskSearchConditions(this, &conditions))
+        Search(&conditions, 1);
 }
 
 void TfrmDocList::dxBL_RefreshClick()

@@ -1,6 +1,8 @@
 #include "uFormParts.h"
 
+#include "uFrmSearch.h"
 #include "uGridView.h"
+#include "uUiHooks.h"
 #include "uHttpWeb.h"
 #include "uKxPager.h"
 #include "uPClientDataSet.h"
@@ -50,10 +52,12 @@ void KxHighlightKeyword(TGridView* grid, QLineEdit* keyword)
 }
 
 bool KxSearchPage(TfrmBase* form, const QString& method, const QStringList& conditions, int page,
-                  TPClientDataSet* into, TKxPager* pager)
+                  TPClientDataSet* into, TKxPager* pager, const std::function<void(TRequest*)>& prepare)
 {
     THttpWeb web;
     web.setModule(method);
+    if (prepare)
+        prepare(web.Request());
     web.Request()->AddParamLines(conditions);
     web.Request()->AddParamLines(form->FixedConditions());
     if (page == -1 && !form->FixedConditions().isEmpty())
@@ -68,5 +72,17 @@ bool KxSearchPage(TfrmBase* form, const QString& method, const QStringList& cond
     into->KXAppendData(web.Response()->GetParamUtf8(QStringLiteral("xmldata")));
     pager->PageLoaded(page, web.Response()->GetParam(QStringLiteral("pagecount")),
                       web.Response()->GetParam(QStringLiteral("recordcount")), into->RecordCount());
+    return true;
+}
+
+bool KxAskSearchConditions(TfrmBase* form, QStringList* conditions)
+{
+    TFrmSearch search(form);
+    if (!search.InitSearch(form->GetParam(QStringLiteral("searchfile"))))
+        return false;
+    search.SetTitle(form->windowTitle() + QStringLiteral("查询"));
+    if (KxUi().ShowModal(&search) != mrOk)
+        return false;
+    *conditions = search.Conditions();
     return true;
 }

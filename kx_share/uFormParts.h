@@ -38,5 +38,9 @@ void KxHighlightKeyword(TGridView* grid, QLineEdit* keyword);
 // has call parameters and counts as page 0 afterwards. Page 1 empties `into` first; other
 // pages are appended. The pager takes "pagecount" and "recordcount". False when the call
 // failed (already shown): `into` and the pager stay as they were.
+// `prepare`, when given, adds the list's own parameters first.
 bool KxSearchPage(TfrmBase* form, const QString& method, const QStringList& conditions, int page,
-                  TPClientDataSet* into, TKxPager* pager);
+                  TPClientDataSet* into, TKxPager* pager, const std::function<void(TRequest*)>& prepare = {});
+// "查 询": the search dialog over the form's "searchfile", titled with the form's caption and
+// "查询". True, with the conditions, when the operator confirmed it.
+bool KxAskSearchConditions(TfrmBase* form, QStringList* conditions);

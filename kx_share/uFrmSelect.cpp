@@ -1,5 +1,7 @@
 #include "uFrmSelect.h"
 
+#include "uFormParts.h"
+
 #include "uCallModule.h"
 #include "uFrmSearch.h"
 #include "uGridView.h"
@@ -385,14 +387,9 @@ void TFrmSelect::btnSelectClick()
 
 void TFrmSelect::btnSearchClick()
 {
-    TFrmSearch search(this);
-    if (!search.InitSearch(GetParam(QStringLiteral("searchfile"))))
-        return;
-    search.SetTitle(windowTitle() + QStringLiteral("查询"));
-    if (KxUi().ShowModal(&search) != mrOk)
-        return;
-    const QStringList conditions = search.Conditions();
-    Search(&conditions, 1);
+    QStringList conditions;
+    if (KxAskSearchConditions(this, &conditions))
+        Search(&conditions, 1);
 }
 
 void TFrmSelect::btnExportClick()
