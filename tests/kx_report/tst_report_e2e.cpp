@@ -1,6 +1,7 @@
 // Report modules end to end: opened through the module call of the real service, searched,
 // paged, drilled down into the orders of one day, printed as a grid and previewed through a
 // shipped receipt template into PDF files read back with pdftotext.
+#include "ReceiptSeed.h"
 #include "RmTestSupport.h"
 #include "ServiceFixture.h"
 
@@ -186,6 +187,33 @@ private Q_SLOTS:
         QVERIFY(!refunds->Search(&bad, 1));
         QVERIFY2(m_ui->last().contains(QStringLiteral("datefrom")), qPrintable(m_ui->last()));
         QCOMPARE(refunds->DataSet()->RecordCount(), before);
+    }
+
+    void purchaseReportListsReceiptLines()
+    {
+        QSqlDatabase db = m_fx->db();
+        KxSeedReceipts(db, QStringLiteral("1001"), 3, 2);
+        auto form = open(QStringLiteral("Report.Receive"));
+        QVERIFY(form);
+        const QStringList all{};
+        QVERIFY(form->Search(&all, 1));
+        form->btnRemainClick();
+        TPClientDataSet* ds = form->DataSet();
+        QCOMPARE(ds->RecordCount(), m_fx->scalar("SELECT COUNT(*) FROM kx_receive_line WHERE nickid = '1001'").toInt());
+        for (ds->First(); !ds->Eof(); ds->Next()) {
+            QCOMPARE(ds->FieldByName(QStringLiteral("costmoney"))->AsDecimal(),
+                     ds->FieldByName(QStringLiteral("receivenum"))->AsDecimal() * ds->FieldByName(QStringLiteral("costprice"))->AsDecimal());
+            QCOMPARE(ds->FieldByName(QStringLiteral("statusname"))->AsString(), QStringLiteral("已保存"));
+            QVERIFY(!ds->FieldByName(QStringLiteral("storagename"))->AsString().isEmpty());
+        }
+        // Narrowed to one supplier.
+        ds->Last();
+        const QString supplier = ds->FieldByName(QStringLiteral("suppliercode"))->AsString();
+        const QStringList one{QStringLiteral("suppliercode=") + supplier};
+        QVERIFY(form->Search(&one, 1));
+        QVERIFY(ds->RecordCount() > 0);
+        for (const QString& s : column(ds, QStringLiteral("suppliercode")))
+            QCOMPARE(s, supplier);
     }
 };
 
