@@ -23,6 +23,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QVBoxLayout>
@@ -56,7 +57,7 @@ TfrmDocEdit::TfrmDocEdit(const TKxDocEditSpec& spec, QWidget* owner)
     , m_grid(new TGridView(this))
     , m_statusLabel(new QLabel(this))
 {
-    resize(980, 620);
+    resize(1120, 640);
     m_master->setObjectName(QStringLiteral("cdsMaster"));
     m_detail->setObjectName(QStringLiteral("cdsDetail"));
     m_grid->setObjectName(QStringLiteral("cxGridDetail"));
@@ -187,7 +188,7 @@ void TfrmDocEdit::buildHeader(QWidget* panel)
     }
     // The state of the document, large and red beside the header.
     QFont big = m_statusLabel->font();
-    big.setPointSize(big.pointSize() + 10);
+    big.setPointSizeF(qMax<qreal>(big.pointSizeF(), 9) * 2);
     big.setBold(true);
     m_statusLabel->setFont(big);
     m_statusLabel->setObjectName(QStringLiteral("lblStatus"));
@@ -226,6 +227,10 @@ void TfrmDocEdit::showEvent(QShowEvent* event)
     TfrmBase::showEvent(event);
     if (!m_opened) {
         m_opened = true;
+        // A window of its own opens in the middle of the screen, over the list it came from.
+        if (isWindow())
+            if (const QScreen* screen = this->screen())
+                move(screen->availableGeometry().center() - rect().center());
         open();
     }
 }
