@@ -447,6 +447,33 @@ private Q_SLOTS:
         QCOMPARE(form->StatusLabel()->text(), QStringLiteral("新建"));
     }
 
+    void supplierPickedInTheDialog()
+    {
+        auto form = openEdit(docAnswer({}, {}));
+        QStringList fixed;
+        ui.onModal = [&](QWidget* w) {
+            auto* pick = qobject_cast<TfrmBase*>(w);
+            fixed = pick->FixedConditions();
+            TPClientDataSet chosen;
+            chosen.SetKXXMLData(packet("<field name=\"suppliercode\" type=\"string\"/><field name=\"suppliername\" type=\"string\"/>",
+                                       {"suppliercode=\"GY002\" suppliername=\"绍兴印染厂\""}));
+            chosen.SaveToStream(pick->ResultStream());
+            return int(mrOk);
+        };
+        form->PartyButtonClick();
+        QCOMPARE(fixed, QStringList{"status=1"});
+        QCOMPARE(form->Header()->FieldByName("suppliercode")->AsString(), QStringLiteral("GY002"));
+        QCOMPARE(form->HeaderEdit("suppliername")->text(), QStringLiteral("绍兴印染厂"));
+        QCOMPARE(form->Header()->FieldByName("status")->AsInteger(), 0);
+
+        // Once the document has lines the supplier stays as it is.
+        form->dxBL_InsertClick();
+        QVERIFY(form->PartyEdit()->isReadOnly());
+        fixed.clear();
+        form->PartyButtonClick();
+        QVERIFY(fixed.isEmpty());
+    }
+
     void typedCode_data()
     {
         QTest::addColumn<QString>("answer");
