@@ -32,7 +32,7 @@ TfrmDocList::TfrmDocList(const TKxDocListSpec& spec, QWidget* owner)
     , m_gridDetail(new TGridView(this))
     , m_splitter(new QSplitter(Qt::Vertical, this))
     , m_title(new QLabel(this))
-    , m_recordLabel(new QLabel(QStringLiteral("记录总数：0 条， 第 0 页/共 0 页"), this))
+    , m_recordLabel(new QLabel(QStringLiteral("记录数：0， 第1页/共2页"), this))
     , m_keyword(new QLineEdit(this))
     , m_pager(new TKxPager(this))
 {
