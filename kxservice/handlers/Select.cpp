@@ -8,8 +8,9 @@ namespace {
 using Col = TPacketColumn;
 
 // How a request parameter narrows a list: exact value, a part of the text, a 0/1 flag or a
-// whole number. Parameters a list does not know are not conditions of it.
-enum class Match { Exact, Contains, Flag, Number };
+// whole number; a product code also finds the product whose barcode it is, so a code entry
+// takes what a scanner reads. Parameters a list does not know are not conditions of it.
+enum class Match { Exact, Contains, Flag, Number, CodeOrBarcode };
 
 struct TCondition {
     const char* param;
@@ -59,7 +60,7 @@ const std::vector<TSelectList>& lists()
           {"saleprice", "c.saleprice", Col::Decimal, 0}, {"wholesale", "c.wholesale", Col::Decimal, 0},
           {"stocknum", "COALESCE(s.stocknum, 0)", Col::Integer, 0}, {"is_pack", "c.is_pack", Col::Boolean, 0},
           {"catid", "g.catid", Col::Integer, 0}},
-         {{"commoditycode", "c.commoditycode", Match::Exact}, {"goodscode", "c.goodscode", Match::Exact},
+         {{"commoditycode", "c.commoditycode", Match::CodeOrBarcode}, {"goodscode", "c.goodscode", Match::Exact},
           {"barcode", "c.barcode", Match::Exact}, {"commodityname", "c.commodityname", Match::Contains},
           {"is_del", "c.is_del", Match::Flag}, {"is_pack", "c.is_pack", Match::Flag},
           {"catid", "g.catid", Match::Number}}},
@@ -129,6 +130,10 @@ void search(TContext& ctx)
         case Match::Exact:
             where += QStringLiteral(" AND ") + column + QStringLiteral(" = ?");
             args << v;
+            break;
+        case Match::CodeOrBarcode:
+            where += QStringLiteral(" AND (") + column + QStringLiteral(" = ? OR c.barcode = ?)");
+            args << v << v;
             break;
         case Match::Contains:
             where += QStringLiteral(" AND ") + column + QStringLiteral(" LIKE ? ESCAPE '\\'");

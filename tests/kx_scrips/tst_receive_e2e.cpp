@@ -152,7 +152,7 @@ private Q_SLOTS:
         pressEnter();
         typeKeys(QStringLiteral("5"));
         pressEnter();
-        typeKeys(QStringLiteral("G100205"));
+        typeKeys(QStringLiteral("6910000014")); // scanned: the barcode of G100205
         pressEnter();
         typeKeys(QStringLiteral("12"));
         pressEnter();

@@ -99,6 +99,10 @@ private slots:
         QTest::newRow("member cards") << "Select.VipcardSearch" << QStringList{"isuse=1"} << "vipid"
                                       << "SELECT COUNT(*) FROM kx_vipcard WHERE nickid = '1001' AND is_use = 1";
         QTest::newRow("senders") << "Select.RefundRenSearch" << QStringList{} << "renid" << "SELECT COUNT(*) FROM kx_sendren WHERE nickid = '1001'";
+        QTest::newRow("product by its code") << "Select.CommoditySearch" << QStringList{"commoditycode=G100101"} << "commoditycode"
+                                             << "SELECT COUNT(*) FROM kx_commodity WHERE nickid = '1001' AND commoditycode = 'G100101'";
+        QTest::newRow("product by its scanned barcode") << "Select.CommoditySearch" << QStringList{"commoditycode=6910000014"} << "commoditycode"
+                                                        << "SELECT COUNT(*) FROM kx_commodity WHERE nickid = '1001' AND barcode = '6910000014'";
         QTest::newRow("a quote matches nothing") << "Select.GoodsSearch" << QStringList{"goodsname=' OR '1'='1"} << "goodscode" << "SELECT 0";
     }
     void selectLists()
