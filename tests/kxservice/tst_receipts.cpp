@@ -654,6 +654,116 @@ private Q_SLOTS:
         QCOMPARE(r.value("recordcount").toInt(), expected);
     }
 
+    // Read page after page, the list is the seller's documents that meet the conditions,
+    // newest first and by number within one time, with the same count on every page and none
+    // past the last. Whole days share one time, so equal times straddle page boundaries, and
+    // some documents sit at the last second of a day or at midnight of the next.
+    void pagesReadInTurnAreTheList_data()
+    {
+        QTest::addColumn<QStringList>("params");
+        const QString first = QDate::currentDate().addDays(-3).toString("yyyy-MM-dd");
+        const QString second = QDate::currentDate().addDays(-2).toString("yyyy-MM-dd");
+        QTest::newRow("all") << QStringList{};
+        QTest::newRow("storage") << QStringList{"storageid=CK02"};
+        QTest::newRow("supplier and status") << QStringList{"suppliercode=GY002", "status=2"};
+        QTest::newRow("part of the supplier's name") << QStringList{"suppliername=印染"};
+        QTest::newRow("part of the number") << QStringList{"receiveid=" + QString(second).remove('-') + "0"};
+        QTest::newRow("memo part with a wildcard") << QStringList{"memo=0%"};
+        QTest::newRow("up to a day's last second") << QStringList{"dateto=" + first};
+        QTest::newRow("from a day's midnight") << QStringList{"datefrom=" + second};
+        QTest::newRow("one day") << QStringList{"datefrom=" + second, "dateto=" + second};
+        QTest::newRow("no document") << QStringList{"memo=没有"};
+    }
+    void pagesReadInTurnAreTheList()
+    {
+        QFETCH(QStringList, params);
+        const TCaller seller{QStringLiteral("3004"), QStringLiteral("boss"), QStringLiteral("S01")};
+        const QString first = QDate::currentDate().addDays(-3).toString("yyyyMMdd");
+        const QString second = QDate::currentDate().addDays(-2).toString("yyyyMMdd");
+        if (count("kx_receive", seller.nick) == 0) {
+            QVERIFY(ownSeller(seller.nick).ok);
+            KxSeedReceipts(fx().db(), seller.nick, 250, 1);
+            fx().exec("UPDATE kx_receive SET inputtime = substr(inputtime, 1, 10) || ' 12:00:00' WHERE nickid = ?", {seller.nick});
+            fx().exec("UPDATE kx_receive SET inputtime = substr(inputtime, 1, 10) || ' 23:59:59' WHERE nickid = ? AND receiveid LIKE ?",
+                      {seller.nick, "RK" + first + "%1"});
+            fx().exec("UPDATE kx_receive SET inputtime = substr(inputtime, 1, 10) || ' 00:00:00' WHERE nickid = ? AND receiveid LIKE ?",
+                      {seller.nick, "RK" + second + "%2"});
+            fx().exec("UPDATE kx_receive SET status = 2 WHERE nickid = ? AND (receiveid LIKE '%3' OR receiveid LIKE '%6')", {seller.nick});
+            fx().exec("UPDATE kx_receive SET memo = '50%折' WHERE nickid = ? AND receiveid LIKE '%4'", {seller.nick});
+            fx().exec("UPDATE kx_receive SET memo = '500折' WHERE nickid = ? AND receiveid LIKE '%5'", {seller.nick});
+            for (const char* time : {"% 23:59:59", "% 00:00:00"})
+                QCOMPARE(fx().scalar("SELECT COUNT(*) FROM kx_receive WHERE nickid = ? AND inputtime LIKE ?", {seller.nick, time}).toInt(), 10);
+        }
+
+        // The expected list, from the stored rows.
+        QMap<QString, QString> param;
+        for (const QString& p : params)
+            param.insert(p.section('=', 0, 0), p.section('=', 1));
+        QMap<QString, QString> storageNames;
+        QSqlDatabase db = fx().db();
+        QSqlQuery st = KxExec(db, "SELECT storageid, storagename FROM kx_storage WHERE nickid = ?", {seller.nick});
+        while (st.next())
+            storageNames.insert(st.value(0).toString(), st.value(1).toString());
+        QList<QStringList> docs;   // inputtime, receiveid, storageid, storagename, status
+        QSqlQuery q = KxExec(db, "SELECT inputtime, receiveid, storageid, status, suppliercode, suppliername, memo FROM kx_receive WHERE nickid = ?",
+                             {seller.nick});
+        while (q.next()) {
+            const auto is = [&](const char* name, int column) {
+                return !param.contains(name) || q.value(column).toString() == param[name];
+            };
+            const auto has = [&](const char* name, int column) {
+                return !param.contains(name) || q.value(column).toString().contains(param[name]);
+            };
+            const QString day = q.value(0).toString().left(10);
+            if (has("receiveid", 1) && is("storageid", 2) && is("status", 3) && is("suppliercode", 4) && has("suppliername", 5)
+                && has("memo", 6) && day >= param.value("datefrom", day) && day <= param.value("dateto", day))
+                docs.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                             storageNames.value(q.value(2).toString()), q.value(3).toString()});
+        }
+        std::sort(docs.begin(), docs.end(), [](const QStringList& a, const QStringList& b) {
+            return a[0] != b[0] ? a[0] > b[0] : a[1] > b[1];
+        });
+        QStringList expected;
+        for (const QStringList& d : docs)
+            expected << d.join('|');
+
+        const int pageSize = 25, pages = std::max<int>(1, (expected.size() + pageSize - 1) / pageSize);
+        const auto list = [&](const QString& page, QStringList* rows) {
+            QList<QPair<QString, QString>> p;
+            for (auto it = param.cbegin(); it != param.cend(); ++it)
+                p.append({it.key(), it.value()});
+            p.append({"curpage", page});
+            p.append({"pagesize", QString::number(pageSize)});
+            const TCallResult r = fx().call(seller, "Receive.Search", p);
+            if (!r.ok)
+                return QStringLiteral("error: ") + r.error;
+            auto ds = KxDataSet(r.value("xmldata"));
+            if (!ds)
+                return QStringLiteral("not a data packet");
+            for (ds->First(); !ds->Eof(); ds->Next()) {
+                QStringList f;
+                for (const char* name : {"inputtime", "receiveid", "storageid", "storagename", "status"})
+                    f << ds->FieldByName(name)->AsString();
+                *rows << f.join('|');
+            }
+            return r.value("recordcount") + " " + r.value("pagecount");
+        };
+        const QString counts = QStringLiteral("%1 %2").arg(expected.size()).arg(pages);
+        QStringList read;
+        for (int page = 1; page <= pages + 1; ++page) {
+            const qsizetype before = read.size();
+            QCOMPARE(list(QString::number(page), &read), counts);
+            QCOMPARE(read.size() - before, std::clamp<qsizetype>(expected.size() - qsizetype(page - 1) * pageSize, 0, pageSize));
+        }
+        QCOMPARE(read, expected);
+
+        QStringList opening, all;
+        QCOMPARE(list("-1", &opening), counts);
+        QCOMPARE(opening, expected.mid(0, pageSize));
+        QCOMPARE(list("0", &all), QStringLiteral("%1 1").arg(expected.size()));
+        QCOMPARE(all, expected);
+    }
+
     // The module descriptions name exactly the methods the service implements.
     void modulesNameTheirMethods_data()
     {
