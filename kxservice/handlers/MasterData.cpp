@@ -394,16 +394,22 @@ void KxAnswerPage(TContext& ctx, const QString& selectFrom, const QString& where
                   const QString& orderBy, const QList<TPacketColumn>& columns)
 {
     const TPage page = KxPageOf(ctx);
-    const QString from = selectFrom.mid(selectFrom.indexOf(QLatin1String(" FROM ")));
-    const qint64 total = KxScalar(ctx.db, QStringLiteral("SELECT COUNT(*)") + from + QStringLiteral(" WHERE ") + where, args).toLongLong();
     QString sql = selectFrom + QStringLiteral(" WHERE ") + where + QStringLiteral(" ORDER BY ") + orderBy;
     QVariantList a = args;
+    const qint64 offset = page.page > 0 ? (page.page - 1) * page.size : 0;
     if (page.page > 0) {
         sql += QStringLiteral(" LIMIT ? OFFSET ?");
-        a << page.size << (page.page - 1) * page.size;
+        a << page.size << offset;
     }
     QSqlQuery q = KxExec(ctx.db, sql, a);
-    ctx.answer.addPacket(QStringLiteral("xmldata"), KxQueryPacket(q, columns));
+    int rows = 0;
+    ctx.answer.addPacket(QStringLiteral("xmldata"), KxQueryPacket(q, columns, &rows));
+    // Every row, or a page that is not full, tells the count: only other pages count.
+    qint64 total = offset + rows;
+    if (page.page > 0 && (rows == page.size || (rows == 0 && offset > 0))) {
+        const QString from = selectFrom.mid(selectFrom.indexOf(QLatin1String(" FROM ")));
+        total = KxScalar(ctx.db, QStringLiteral("SELECT COUNT(*)") + from + QStringLiteral(" WHERE ") + where, args).toLongLong();
+    }
     ctx.answer.add(QStringLiteral("recordcount"), total);
     ctx.answer.add(QStringLiteral("pagecount"), page.page > 0 ? qMax<qint64>(1, (total + page.size - 1) / page.size) : 1);
 }
