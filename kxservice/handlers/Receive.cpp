@@ -16,14 +16,15 @@
 namespace {
 using Col = TPacketColumn;
 
-// Headers with their storage's name; the derived table carries the seller and the day of
-// creation, so that paging, counting and the date conditions see plain columns.
-const char* const kHeaderSelect =
-    "SELECT md5_key, shopcode, receiveid, suppliercode, suppliername, storageid, storagename, receivemoney,"
-    " inputren, inputtime, auditren, audittime, status, memo FROM (SELECT h.nickid, h.md5_key, h.shopcode,"
-    " h.receiveid, h.suppliercode, h.suppliername, h.storageid, s.storagename, h.receivemoney, h.inputren,"
-    " h.inputtime, h.auditren, h.audittime, h.status, h.memo, substr(h.inputtime, 1, 10) AS inputday"
-    " FROM kx_receive h LEFT JOIN kx_storage s ON s.nickid = h.nickid AND s.storageid = h.storageid) x";
+// Headers (h) with their storage's name. A document has one storage at most, so the join
+// never changes which or how many documents a query finds.
+const char* const kHeaderFrom =
+    "SELECT h.md5_key, h.shopcode, h.receiveid, h.suppliercode, h.suppliername, h.storageid, s.storagename,"
+    " h.receivemoney, h.inputren, h.inputtime, h.auditren, h.audittime, h.status, h.memo FROM %1"
+    " LEFT JOIN kx_storage s ON s.nickid = h.nickid AND s.storageid = h.storageid";
+
+// The list's order; the index kx_receive_list holds it, with the number as tie-break.
+const char* const kListOrder = "h.inputtime DESC, h.receiveid DESC";
 
 const QList<Col>& headerColumns()
 {
@@ -52,8 +53,8 @@ const QList<Col>& lineColumns()
 
 void addHeader(TContext& ctx, const QString& name, const QString& receiveid)
 {
-    QSqlQuery q = KxExec(ctx.db, QString::fromLatin1(kHeaderSelect) + QStringLiteral(" WHERE x.nickid = ? AND x.receiveid = ?"),
-                         {ctx.nickid, receiveid});
+    QSqlQuery q = KxExec(ctx.db, QString::fromLatin1(kHeaderFrom).arg(QStringLiteral("kx_receive h"))
+                                     + QStringLiteral(" WHERE h.nickid = ? AND h.receiveid = ?"), {ctx.nickid, receiveid});
     ctx.answer.addPacket(name, KxQueryPacket(q, headerColumns()));
 }
 
@@ -85,15 +86,19 @@ QString dayParam(const TContext& ctx, const QString& name)
     return day.toString(QStringLiteral("yyyy-MM-dd"));
 }
 
+// A page of the list: the page's numbers are found on kx_receive alone, in the order of its
+// index kx_receive_list (from the index only when no condition needs more), and only those
+// documents are then read and joined to their storage; counting needs no join either. Read
+// and joined first, a deep page read and joined every document it skipped.
 void search(TContext& ctx)
 {
-    QString where = QStringLiteral("x.nickid = ?");
+    QString where = QStringLiteral("h.nickid = ?");
     QVariantList args{ctx.nickid};
     const auto text = [&](const char* param, const char* column, bool contains) {
         const QString v = ctx.param(QString::fromLatin1(param)).trimmed();
         if (v.isEmpty())
             return;
-        where += QStringLiteral(" AND x.") + QString::fromLatin1(column)
+        where += QStringLiteral(" AND h.") + QString::fromLatin1(column)
             + (contains ? QStringLiteral(" LIKE ? ESCAPE '\\'") : QStringLiteral(" = ?"));
         args << (contains ? likePattern(v) : v);
     };
@@ -103,19 +108,47 @@ void search(TContext& ctx)
     text("storageid", "storageid", false);
     text("memo", "memo", true);
     if (!ctx.param(QStringLiteral("status")).trimmed().isEmpty()) {
-        where += QStringLiteral(" AND x.status = ?");
+        where += QStringLiteral(" AND h.status = ?");
         args << ctx.intParam(QStringLiteral("status"), 0);
     }
+    // The days compare with the time stamps' text ("yyyy-MM-dd HH:mm:ss") as a range of the
+    // index: from the first day's date up to, not including, the date of the day after the last.
     const QString from = dayParam(ctx, QStringLiteral("datefrom")), to = dayParam(ctx, QStringLiteral("dateto"));
     if (!from.isEmpty()) {
-        where += QStringLiteral(" AND x.inputday >= ?");
+        where += QStringLiteral(" AND h.inputtime >= ?");
         args << from;
     }
     if (!to.isEmpty()) {
-        where += QStringLiteral(" AND x.inputday <= ?");
-        args << to;
+        const QString after = QDate::fromString(to, QStringLiteral("yyyy-MM-dd")).addDays(1).toString(QStringLiteral("yyyy-MM-dd"));
+        if (after.size() == 10) {   // past the year 9999 every stamp is before it
+            where += QStringLiteral(" AND h.inputtime < ?");
+            args << after;
+        }
     }
-    KxAnswerPage(ctx, QString::fromLatin1(kHeaderSelect), where, args, QStringLiteral("inputtime DESC, receiveid DESC"), headerColumns());
+
+    const TPage page = KxPageOf(ctx);
+    const QString order = QString::fromLatin1(kListOrder);
+    QString sql;
+    QVariantList a = args;
+    qint64 offset = 0;
+    if (page.page > 0) {
+        offset = (page.page - 1) * page.size;
+        sql = QString::fromLatin1(kHeaderFrom).arg(QStringLiteral("(SELECT h.receiveid FROM kx_receive h WHERE ") + where
+                                                   + QStringLiteral(" ORDER BY ") + order + QStringLiteral(" LIMIT ? OFFSET ?) k"
+                                                   " JOIN kx_receive h ON h.nickid = ? AND h.receiveid = k.receiveid"));
+        a << page.size << offset << ctx.nickid;
+    } else {
+        sql = QString::fromLatin1(kHeaderFrom).arg(QStringLiteral("kx_receive h")) + QStringLiteral(" WHERE ") + where;
+    }
+    QSqlQuery q = KxExec(ctx.db, sql + QStringLiteral(" ORDER BY ") + order, a);
+    int rows = 0;
+    ctx.answer.addPacket(QStringLiteral("xmldata"), KxQueryPacket(q, headerColumns(), &rows));
+    // Every row, or a page that is not full, tells the count: only other pages count.
+    qint64 total = offset + rows;
+    if (page.page > 0 && (rows == page.size || (rows == 0 && offset > 0)))
+        total = KxScalar(ctx.db, QStringLiteral("SELECT COUNT(*) FROM kx_receive h WHERE ") + where, args).toLongLong();
+    ctx.answer.add(QStringLiteral("recordcount"), total);
+    ctx.answer.add(QStringLiteral("pagecount"), page.page > 0 ? qMax<qint64>(1, (total + page.size - 1) / page.size) : 1);
 }
 
 void listDetail(TContext& ctx)

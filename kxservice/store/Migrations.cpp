@@ -153,6 +153,12 @@ const std::vector<TMigration>& KxMigrations()
             " costprice NUMERIC(18,4) NOT NULL DEFAULT 0, stockafter BIGINT NOT NULL, PRIMARY KEY (nickid, seq))",
             "CREATE INDEX kx_stock_ledger_item ON kx_stock_ledger (nickid, storageid, commoditycode)",
         }},
+        {6, QStringLiteral("purchase receipts: an index in the list's order"), {
+            // The list pages by the numbers alone from this index, number as the tie-break; it
+            // also serves the date conditions, so the index on (nickid, inputtime) goes.
+            "CREATE INDEX kx_receive_list ON kx_receive (nickid, inputtime, receiveid)",
+            "DROP INDEX kx_receive_input",
+        }},
     };
     return all;
 }
