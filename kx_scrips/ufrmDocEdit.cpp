@@ -15,6 +15,7 @@
 #include "uUtils.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -606,6 +607,34 @@ void TfrmDocEdit::dropEmptyLines()
     else if (!m_detail->IsEmpty())
         m_detail->Last();
     m_detail->EnableControls();
+}
+
+bool TfrmDocEdit::HasUnsavedChanges()
+{
+    if (!m_master->Active() || !m_detail->Active())
+        return false;
+    if (!postPending() || m_master->ChangeCount() > 0)
+        return true;
+    const int changes = m_detail->ChangeCount();
+    if (changes == 0)
+        return false;
+    int openLines = 0;
+    const TBookmark here = m_detail->GetBookmark();
+    m_detail->DisableControls();
+    for (m_detail->First(); !m_detail->Eof(); m_detail->Next())
+        if (m_detail->UpdateStatus() == usInserted && isBlank(m_detail->FindField(m_spec.codeField))
+            && isZero(m_detail->FindField(m_spec.qtyField)))
+            ++openLines;
+    if (!m_detail->IsEmpty())
+        m_detail->GotoBookmark(here);
+    m_detail->EnableControls();
+    return changes > openLines;
+}
+
+void TfrmDocEdit::FormClose(QCloseEvent* event)
+{
+    if (HasUnsavedChanges() && !KxAskOkCancel(QStringLiteral("单据有未保存的修改，确定不保存就退出吗？")))
+        event->ignore();
 }
 
 void TfrmDocEdit::dxBL_InsertClick()

@@ -94,6 +94,9 @@ public:
     void QuantityEntered(int row);
     // A new line at the end (Down on the last line), numbered after the others.
     void AppendLine() { appendLine(false); }
+    // Changes that a save would send: header edits and lines, but not the open line the
+    // keyboard entry leaves at the end.
+    bool HasUnsavedChanges();
 
 protected:
     // Fixed conditions of the product pick and lookup.
@@ -101,6 +104,8 @@ protected:
 
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Closing with unsaved changes asks first; they are kept when the operator says no.
+    void FormClose(QCloseEvent* event) override;
 
 private:
     void buildHeader(QWidget* panel);

@@ -740,6 +740,39 @@ private Q_SLOTS:
         }
     }
 
+    void closingWithUnsavedChangesAsks_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("closed");
+        QTest::newRow("nothing changed") << "none" << int(mrOk) << false << true;
+        QTest::newRow("only the open entry line") << "open line" << int(mrOk) << false << true;
+        QTest::newRow("a quantity, stays open") << "quantity" << int(mrCancel) << true << false;
+        QTest::newRow("a quantity, given up") << "quantity" << int(mrOk) << true << true;
+        QTest::newRow("a deleted line") << "delete" << int(mrCancel) << true << false;
+    }
+    void closingWithUnsavedChangesAsks()
+    {
+        QFETCH(QString, change);
+        QFETCH(int, answer);
+        QFETCH(bool, asked);
+        QFETCH(bool, closed);
+        auto form = openSaved(2);
+        if (change == "open line")
+            typeCell(form->LineGrid(), 1, "receivenum", "1.00"); // same value, then a new line
+        if (change == "quantity")
+            typeCell(form->LineGrid(), 0, "receivenum", "9");
+        if (change == "delete")
+            form->dxBL_DeleteClick();
+        ui.clear();
+        ui.answers << answer;
+        QCOMPARE(form->close(), closed);
+        QCOMPARE(!ui.messages.isEmpty(), asked);
+        if (asked)
+            QCOMPARE(ui.lastText(), QStringLiteral("单据有未保存的修改，确定不保存就退出吗？"));
+    }
+
     void voucherPrintGivesTheTemplateBothDataSets()
     {
         struct TLog {
