@@ -234,6 +234,29 @@ private Q_SLOTS:
         QCOMPARE(again->Header()->FieldByName(QStringLiteral("receivemoney"))->AsString(), QStringLiteral("88.00"));
     }
 
+    void twoWindowsSaveTheirOwnLinesOfOneDocument()
+    {
+        const QString id = saveReceipt({QStringLiteral("G100301"), QStringLiteral("G100302")});
+        QVERIFY2(id.startsWith(QStringLiteral("RK")), qPrintable(id));
+        auto first = openEdit(id);
+        auto second = openEdit(id);
+        const auto setQuantity = [](TfrmReceiveEdit* w, int recNo, int qty) {
+            w->Lines()->SetRecNo(recNo);
+            w->Lines()->Edit();
+            w->Lines()->FieldByName(QStringLiteral("receivenum"))->SetAsInteger(qty);
+            w->Lines()->Post();
+        };
+        setQuantity(first.get(), 1, 4);
+        setQuantity(second.get(), 2, 6);
+        m_fx->ui.clear();
+        first->dxBL_SaveClick();
+        second->dxBL_SaveClick();
+        QCOMPARE(m_fx->ui.texts, (QStringList{"真的需要提交修改吗？", "数据提交成功！", "真的需要提交修改吗？", "数据提交成功！"}));
+        // The later window shows both changes, and the total counts both.
+        QCOMPARE(column(second->Lines(), QStringLiteral("receivenum")), (QStringList{"4.00", "6.00"}));
+        QCOMPARE(second->Header()->FieldByName(QStringLiteral("receivemoney"))->AsString(), QStringLiteral("300.00"));
+    }
+
     void unknownProductRefusedByTheServiceKeepsTheChanges()
     {
         auto edit = openEdit(QString());
