@@ -47,6 +47,11 @@ void TKxService::prepare()
     m_store = std::make_unique<TDatabase>(url);
     try {
         m_store->migrate();
+        for (const TCatalogueUpdate& u : KxUpdateCatalogues(*m_store))
+            m_log->info(QStringLiteral("seller %1: module catalogue brought up to date (modules added %2, changed %3, removed %4;"
+                                       " packages %5, navigation %6)")
+                            .arg(u.nickid).arg(u.added).arg(u.changed).arg(u.removed)
+                            .arg(QLatin1String(u.packages ? "rewritten" : "kept"), QLatin1String(u.navigation ? "rewritten" : "kept")));
         if (m_options.seed == QLatin1String("demo")) {
             if (KxSeedSeller(*m_store, KxSeedFile(QStringLiteral("demo.json"))))
                 m_log->info(QStringLiteral("demo seller created"));

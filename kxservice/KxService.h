@@ -16,8 +16,8 @@ public:
     explicit TKxService(TServiceOptions options);
     ~TKxService();
 
-    // Opens and migrates the database, seeds it, binds the port. Throws std::runtime_error
-    // with a message for the operator.
+    // Opens and migrates the database, brings sellers' module catalogues up to date, seeds it,
+    // binds the port. Throws std::runtime_error with a message for the operator.
     void prepare();
     int port() const { return m_port; }
     QString url() const;               // http://host:port/Service.aspx
