@@ -64,6 +64,13 @@ private:
 // Runs one statement with positional parameters ("?") and returns the positioned-before-first
 // query. Values are always bound, never pasted into the text; a null QString binds as empty
 // text, an invalid QVariant as NULL. Throws TDbError.
+//
+// On a connection from TDatabase the statement stays prepared for the next call with the same
+// text (per connection, so per thread; the least recently used go beyond a bound). It returns
+// to that cache, reset, only when the last copy of the returned query is gone: a result still
+// being read is never run again underneath its reader, and a half-read one holds no SQLite
+// read snapshot once dropped. On PostgreSQL only statements with values are kept (the others
+// are one round trip already).
 QSqlQuery KxExec(QSqlDatabase& db, const QString& sql, const QVariantList& args = {});
 // The first column of the first row, or an invalid QVariant when there is no row.
 QVariant KxScalar(QSqlDatabase& db, const QString& sql, const QVariantList& args = {});
