@@ -7,6 +7,7 @@
 #include "uRequest.h"
 
 #include <QElapsedTimer>
+#include <vector>
 
 namespace {
 const char* const kRightNames[] = {"isupdate", "isaudit", "issearch", "isprint", "isoutput", "iscolumn"};
@@ -40,72 +41,138 @@ QByteArray TDispatcher::refuse(int code, const QString& msg, const QString& addr
     return TAnswer::errorXml(code, msg);
 }
 
-void TDispatcher::checkRight(TContext& ctx, const QString& method)
+namespace {
+// A module that names the method, with the operator's rights row in it if there is one.
+struct TNamingModule {
+    QString need, title, defpower;
+    bool isPublic = false, hasPowerRow = false;
+    bool rights[6] = {};
+};
+
+// A method is reachable through the modules that name it; the operator needs, in one of
+// them, the module itself and the right that module asks for the method.
+void checkRight(const std::vector<TNamingModule>& modules, const QString& method)
 {
-    // A method is reachable through the modules that name it; the operator needs, in one of
-    // them, the module itself and the right that module asks for the method.
-    QSqlQuery q = KxExec(ctx.db, QStringLiteral(
-        "SELECT p.needright, m.ispublic, m.defpower, m.moduletitle, w.operid,"
-        " w.isupdate, w.isaudit, w.issearch, w.isprint, w.isoutput, w.iscolumn"
-        " FROM kx_module_param p JOIN kx_module m ON m.nickid = p.nickid AND m.mod_id = p.mod_id"
-        " LEFT JOIN kx_power w ON w.nickid = p.nickid AND w.mod_id = p.mod_id AND w.operid = ?"
-        " WHERE p.nickid = ? AND p.value = ? AND p.ismethod = 1"), {ctx.operid, ctx.nickid, method});
     QString missingRight, title;
-    bool named = false;
-    while (q.next()) {
-        named = true;
-        const QString need = q.value(0).toString();
-        const bool hasRow = !q.value(4).isNull();
+    for (const TNamingModule& m : modules) {
         bool ok = false;
-        if (hasRow) {
-            ok = need.isEmpty();
+        if (m.hasPowerRow) {
+            ok = m.need.isEmpty();
             for (int i = 0; i < 6 && !ok; ++i)
-                ok = need == QLatin1String(kRightNames[i]) && q.value(5 + i).toInt() != 0;
-        } else if (q.value(1).toInt() != 0) {
-            const QString def = q.value(2).toString();
-            ok = need.isEmpty() || def.split(QLatin1Char(',')).contains(need);
+                ok = m.need == QLatin1String(kRightNames[i]) && m.rights[i];
+        } else if (m.isPublic) {
+            ok = m.need.isEmpty() || m.defpower.split(QLatin1Char(',')).contains(m.need);
         }
         if (ok)
             return;
-        missingRight = need;
-        title = q.value(3).toString();
+        missingRight = m.need;
+        title = m.title;
     }
-    if (!named)
+    if (modules.empty())
         throw TServiceError(kxNoRight, QStringLiteral("没有权限调用 %1：它不属于您可以使用的任何模块").arg(method));
     if (missingRight.isEmpty())
         throw TServiceError(kxNoRight, QStringLiteral("您没有使用【%1】模块的权限").arg(title));
     throw TServiceError(kxNoRight, QStringLiteral("您没有【%1】的%2权限").arg(title, rightCaption(missingRight)));
 }
+}
+
+void TDispatcher::checkSeller(TContext& ctx, const QString& nick)
+{
+    if (!KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM kx_nick WHERE nickid = ?"), {nick}).isValid())
+        throw TServiceError(kxUnknownNick, QStringLiteral("商家帐号【%1】不存在").arg(nick.left(64)));
+    ctx.nickid = nick;
+}
+
+void TDispatcher::checkOperator(TContext& ctx, const QString& nick, const QString& oper, const QString& method, bool rights)
+{
+    // The seller, the operator's session from this address and, for a method reached through
+    // modules, the modules naming it with the operator's rights: one statement, one row per
+    // naming module (one row when none does, none for an unknown seller).
+    static const QString kSessionSql = QStringLiteral(
+        "SELECT o.operid, s.last_seen, s.shopcode, o.isuse FROM kx_nick n"
+        " LEFT JOIN kx_session s ON s.nickid = n.nickid AND s.operid = ? AND s.client_addr = ?"
+        " LEFT JOIN kx_operator o ON o.nickid = s.nickid AND o.operid = s.operid"
+        " WHERE n.nickid = ?");
+    static const QString kRightsSql = QStringLiteral(
+        "SELECT o.operid, s.last_seen, s.shopcode, o.isuse,"
+        " m.mod_id, p.needright, m.ispublic, m.defpower, m.moduletitle, w.operid,"
+        " w.isupdate, w.isaudit, w.issearch, w.isprint, w.isoutput, w.iscolumn FROM kx_nick n"
+        " LEFT JOIN kx_session s ON s.nickid = n.nickid AND s.operid = ? AND s.client_addr = ?"
+        " LEFT JOIN kx_operator o ON o.nickid = s.nickid AND o.operid = s.operid"
+        " LEFT JOIN kx_module_param p ON p.nickid = n.nickid AND p.value = ? AND p.ismethod = 1"
+        " LEFT JOIN kx_module m ON m.nickid = p.nickid AND m.mod_id = p.mod_id"
+        " LEFT JOIN kx_power w ON w.nickid = p.nickid AND w.mod_id = p.mod_id AND w.operid = ?"
+        " WHERE n.nickid = ?");
+    const QString addr = ctx.call.remoteAddr();
+    TSessionRow session;
+    std::vector<TNamingModule> modules;
+    {
+        QSqlQuery q = rights ? KxExec(ctx.db, kRightsSql, {oper, addr, method, oper, nick})
+                             : KxExec(ctx.db, kSessionSql, {oper, addr, nick});
+        if (!q.next())
+            throw TServiceError(kxUnknownNick, QStringLiteral("商家帐号【%1】不存在").arg(nick.left(64)));
+        session.found = !q.value(0).isNull();
+        session.lastSeen = q.value(1).toLongLong();
+        session.shopcode = q.value(2).toString();
+        session.operatorInUse = q.value(3).toInt() != 0;
+        if (rights) {
+            do {
+                if (q.value(4).isNull())
+                    continue; // no module names the method (or a parameter without its module)
+                TNamingModule m;
+                m.need = q.value(5).toString();
+                m.isPublic = q.value(6).toInt() != 0;
+                m.defpower = q.value(7).toString();
+                m.title = q.value(8).toString();
+                m.hasPowerRow = !q.value(9).isNull();
+                for (int i = 0; i < 6; ++i)
+                    m.rights[i] = q.value(10 + i).toInt() != 0;
+                modules.push_back(std::move(m));
+            } while (q.next());
+        }
+    } // the rows are read and the statement released before the session is written to
+    ctx.nickid = nick;
+    ctx.shopcode = KxCheckSession(ctx.db, session, nick, oper, addr, m_options.sessionIdleSec);
+    const QString shop = ctx.call.param(QStringLiteral("shopid"));
+    if (!shop.isEmpty() && shop != ctx.shopcode)
+        throw TServiceError(kxLoginAgain, QStringLiteral("门店【%1】与登录的门店不同，请重新登录").arg(shop.left(64)));
+    ctx.operid = oper;
+    if (rights)
+        checkRight(modules, method);
+}
 
 void TDispatcher::run(TContext& ctx, const TMethodDef* def, const QString& method)
 {
     const TCall& call = ctx.call;
-    if (!def || def->access != EAccess::Directory) {
-        const QString nick = call.param(QStringLiteral("nickid"));
+    const EAccess access = def ? def->access : EAccess::Operator; // a module description needs a session
+    const bool ownTx = def && def->tx == ETx::Own;
+    QString nick;
+    if (access != EAccess::Directory) {
+        nick = call.param(QStringLiteral("nickid"));
         if (KxTrimLow(nick).isEmpty())
             throw TServiceError(kxUnknownNick, QStringLiteral("缺少商家编号（nickid），请重新启动程序"));
-        if (!KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM kx_nick WHERE nickid = ?"), {nick}).isValid())
-            throw TServiceError(kxUnknownNick, QStringLiteral("商家帐号【%1】不存在").arg(nick.left(64)));
-        ctx.nickid = nick;
     }
-    if (!def || def->access == EAccess::Operator || def->access == EAccess::Module) {
+    if (access == EAccess::Operator || access == EAccess::Module) {
         const QString oper = call.param(QStringLiteral("operid"));
-        if (KxTrimLow(oper).isEmpty())
+        if (KxTrimLow(oper).isEmpty()) {
+            checkSeller(ctx, nick); // an unknown seller is the first thing to tell
             throw TServiceError(kxLoginAgain, QStringLiteral("请先登录"));
-        ctx.shopcode = KxCheckSession(ctx.db, ctx.nickid, oper, call.remoteAddr(), m_options.sessionIdleSec);
-        const QString shop = call.param(QStringLiteral("shopid"));
-        if (!shop.isEmpty() && shop != ctx.shopcode)
-            throw TServiceError(kxLoginAgain, QStringLiteral("门店【%1】与登录的门店不同，请重新登录").arg(shop.left(64)));
-        ctx.operid = oper;
+        }
+        // Outside the call's transaction: an expired session is deleted even though the call fails.
+        checkOperator(ctx, nick, oper, method, access == EAccess::Module);
+    } else if (access == EAccess::Seller && ownTx) {
+        checkSeller(ctx, nick);
     }
-    if (def && def->access == EAccess::Module)
-        checkRight(ctx, method);
 
-    if (def && def->tx == ETx::Own) {
+    if (ownTx) {
         def->handler(ctx);
         return;
     }
     TTransaction t(m_store, ctx.db, def && def->tx == ETx::Write);
+    // A call that needs only the seller checks it in its own transaction: one snapshot to
+    // open instead of two.
+    if (access == EAccess::Seller)
+        checkSeller(ctx, nick);
     if (def)
         def->handler(ctx);
     else

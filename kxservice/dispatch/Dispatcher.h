@@ -39,7 +39,8 @@ public:
 
 private:
     void run(TContext& ctx, const TMethodDef* def, const QString& method);
-    void checkRight(TContext& ctx, const QString& method);
+    void checkSeller(TContext& ctx, const QString& nick);
+    void checkOperator(TContext& ctx, const QString& nick, const QString& oper, const QString& method, bool rights);
 
     TDatabase& m_store;
     const TServiceOptions& m_options;

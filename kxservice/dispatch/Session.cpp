@@ -22,31 +22,23 @@ void KxOpenSession(QSqlDatabase& db, const QString& nickid, const QString& operi
            {nickid, operid, addr, shopcode, now, now});
 }
 
-QString KxCheckSession(QSqlDatabase& db, const QString& nickid, const QString& operid, const QString& addr,
-                       int idleSeconds)
+QString KxCheckSession(QSqlDatabase& db, const TSessionRow& row, const QString& nickid, const QString& operid,
+                       const QString& addr, int idleSeconds)
 {
-    QSqlQuery q = KxExec(db, QStringLiteral(
-        "SELECT s.last_seen, s.shopcode, o.isuse FROM kx_session s"
-        " JOIN kx_operator o ON o.nickid = s.nickid AND o.operid = s.operid"
-        " WHERE s.nickid = ? AND s.operid = ? AND s.client_addr = ?"), {nickid, operid, addr});
-    if (!q.next())
+    if (!row.found)
         throw TServiceError(kxLoginAgain, QStringLiteral("操作员【%1】在本机没有登录或登录已失效，请重新登录").arg(operid));
-    const qint64 last = q.value(0).toLongLong();
-    const QString shop = q.value(1).toString();
-    const bool inUse = q.value(2).toInt() != 0;
-    q.finish();
     const qint64 now = QDateTime::currentSecsSinceEpoch();
-    if (!inUse) {
+    if (!row.operatorInUse) {
         KxExec(db, QStringLiteral("DELETE FROM kx_session WHERE nickid = ? AND operid = ?"), {nickid, operid});
         throw TServiceError(kxUnknownOperator, QStringLiteral("操作员【%1】已停用").arg(operid));
     }
-    if (now - last > idleSeconds) {
+    if (now - row.lastSeen > idleSeconds) {
         KxExec(db, QStringLiteral("DELETE FROM kx_session WHERE nickid = ? AND operid = ? AND client_addr = ?"),
                {nickid, operid, addr});
         throw TServiceError(kxLoginAgain, QStringLiteral("登录已超时，请重新登录"));
     }
-    if (now - last >= kTouchEverySec)
+    if (now - row.lastSeen >= kTouchEverySec)
         KxExec(db, QStringLiteral("UPDATE kx_session SET last_seen = ? WHERE nickid = ? AND operid = ? AND client_addr = ?"),
                {now, nickid, operid, addr});
-    return shop;
+    return row.shopcode;
 }

@@ -402,6 +402,62 @@ private Q_SLOTS:
         QVERIFY2(r.error.contains("与登录的门店不同"), qPrintable(r.error));
     }
 
+    // Who may call a method that needs an operator: the seller, the operator's session and
+    // rights are read together, and each part still refuses on its own.
+    void callerChecks_data()
+    {
+        QTest::addColumn<QStringList>("who");      // nick, oper, shop
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QStringList>("arrange");  // before the call; undone by "restore"
+        QTest::addColumn<QStringList>("restore");
+        QTest::addColumn<QString>("expected");     // fragment of the refusal; empty: allowed
+        QTest::addColumn<QString>("gone");         // counts rows that must be gone afterwards
+        const QStringList admin{"1001", "admin", "S01"}, clerk{"1001", "clerk", "S01"};
+        QTest::newRow("unknown seller") << QStringList{"9999", "admin", "S01"} << "Brand.Search" << QStringList() << QStringList()
+                                        << "商家帐号【9999】不存在" << "";
+        QTest::newRow("no operator") << QStringList{"1001", "", ""} << "Brand.Search" << QStringList() << QStringList() << "请先登录" << "";
+        QTest::newRow("unknown seller, no operator") << QStringList{"9999", "", ""} << "Brand.Search" << QStringList() << QStringList()
+                                                     << "商家帐号【9999】不存在" << "";
+        QTest::newRow("operator disabled since login")
+            << clerk << "Storage.Search" << QStringList{"UPDATE kx_operator SET isuse = 0 WHERE nickid = '1001' AND operid = 'clerk'"}
+            << QStringList{"UPDATE kx_operator SET isuse = 1 WHERE nickid = '1001' AND operid = 'clerk'"} << "操作员【clerk】已停用"
+            << "SELECT COUNT(*) FROM kx_session WHERE nickid = '1001' AND operid = 'clerk'";
+        QTest::newRow("operator gone since login")
+            << clerk << "Storage.Search" << QStringList{"UPDATE kx_operator SET operid = 'clerk_' WHERE nickid = '1001' AND operid = 'clerk'"}
+            << QStringList{"UPDATE kx_operator SET operid = 'clerk' WHERE nickid = '1001' AND operid = 'clerk_'"} << "没有登录或登录已失效" << "";
+        QTest::newRow("method in no module")
+            << admin << "Brand.Search" << QStringList{"UPDATE kx_module_param SET ismethod = 0 WHERE nickid = '1001' AND value = 'Brand.Search'"}
+            << QStringList{"UPDATE kx_module_param SET ismethod = 1 WHERE nickid = '1001' AND value = 'Brand.Search'"}
+            << "不属于您可以使用的任何模块" << "";
+        QTest::newRow("right from a public module's defaults") << clerk << "Select.GoodsSearch" << QStringList() << QStringList() << "" << "";
+        QTest::newRow("right held") << clerk << "Storage.Search" << QStringList() << QStringList() << "" << "";
+    }
+    void callerChecks()
+    {
+        QFETCH(QStringList, who);
+        QFETCH(QString, method);
+        QFETCH(QStringList, arrange);
+        QFETCH(QStringList, restore);
+        QFETCH(QString, expected);
+        QFETCH(QString, gone);
+        TServiceFixture& f = fx();
+        login(kAdmin, "admin888");
+        login(kClerk, "clerk888");
+        for (const QString& s : arrange)
+            f.exec(s);
+        const TCallResult r = f.call({who[0], who[1], who[2]}, method);
+        for (const QString& s : restore)
+            f.exec(s);
+        if (expected.isEmpty()) {
+            QVERIFY2(r.ok, qPrintable(r.error));
+        } else {
+            QVERIFY(!r.ok);
+            QVERIFY2(r.error.contains(expected), qPrintable(r.error));
+        }
+        if (!gone.isEmpty())
+            QCOMPARE(f.scalar(gone).toInt(), 0);
+    }
+
     void passwordChange()
     {
         login(kClerk, "clerk888");
