@@ -1,46 +1,111 @@
 #include "ServiceLog.h"
 
 #include <QDateTime>
+#include <QFile>
+
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+// "yyyy-MM-dd HH:mm:ss.zzz " for now. Converting to local time reads the zone data (a stat
+// of /etc/localtime per conversion), so each thread redoes it only when the second changes.
+QByteArray stamp()
+{
+    thread_local qint64 second = -1;
+    thread_local QByteArray prefix;
+    const qint64 ms = QDateTime::currentMSecsSinceEpoch();
+    if (ms / 1000 != second) {
+        second = ms / 1000;
+        prefix = QDateTime::fromSecsSinceEpoch(second).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.")).toLatin1();
+    }
+    const int milli = int(ms % 1000);
+    QByteArray out;
+    out.reserve(prefix.size() + 4);
+    out += prefix;
+    out += char('0' + milli / 100);
+    out += char('0' + milli / 10 % 10);
+    out += char('0' + milli % 10);
+    out += ' ';
+    return out;
+}
+
+QByteArray orDash(const QString& s)
+{
+    return s.isEmpty() ? QByteArrayLiteral("-") : s.toUtf8();
+}
+}
 
 TServiceLog::TServiceLog(const QString& path)
 {
-    if (!path.isEmpty()) {
-        m_file.setFileName(path);
-        if (!m_file.open(QIODevice::Append | QIODevice::Text))
-            std::fprintf(stderr, "kxservice: cannot open log %s, logging to standard error\n", qPrintable(path));
-    }
+    if (path.isEmpty())
+        return;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
+        std::fprintf(stderr, "kxservice: cannot open log %s, logging to standard error\n", qPrintable(path));
+    else
+        m_fd = fd;
 }
 
-void TServiceLog::write(const QString& line)
+TServiceLog::~TServiceLog()
 {
-    const QByteArray bytes = (QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz "))
-                              + line + QLatin1Char('\n')).toUtf8();
+    if (m_fd > 2)
+        ::close(m_fd);
+}
+
+void TServiceLog::write(const QByteArray& text)
+{
+    QByteArray line = stamp();
+    line.reserve(line.size() + text.size() + 1);
+    line += text;
+    line += '\n';
+    // O_APPEND keeps each line whole at the end of the file; the lock keeps lines whole
+    // should the kernel take one in parts.
     std::lock_guard lock(m_mutex);
-    if (m_file.isOpen()) {
-        m_file.write(bytes);
-        m_file.flush();
-    } else {
-        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    const char* p = line.constData();
+    qsizetype left = line.size();
+    while (left > 0) {
+        const ssize_t n = ::write(m_fd, p, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return; // nowhere to log that the log failed
+        p += n;
+        left -= n;
     }
 }
 
 void TServiceLog::access(const QString& method, const QString& nick, const QString& oper, const QString& addr,
                          qint64 ms, int errorCode)
 {
-    write(QStringLiteral("call %1 nick=%2 oper=%3 from=%4 ms=%5 %6")
-              .arg(method.isEmpty() ? QStringLiteral("-") : method, nick.isEmpty() ? QStringLiteral("-") : nick,
-                   oper.isEmpty() ? QStringLiteral("-") : oper, addr)
-              .arg(ms)
-              .arg(errorCode ? QStringLiteral("error=%1").arg(errorCode) : QStringLiteral("ok")));
+    QByteArray s;
+    s.reserve(96 + method.size() + nick.size() + oper.size() + addr.size());
+    s += "call ";
+    s += orDash(method);
+    s += " nick=";
+    s += orDash(nick);
+    s += " oper=";
+    s += orDash(oper);
+    s += " from=";
+    s += addr.toUtf8();
+    s += " ms=";
+    s += QByteArray::number(ms);
+    if (errorCode) {
+        s += " error=";
+        s += QByteArray::number(errorCode);
+    } else {
+        s += " ok";
+    }
+    write(s);
 }
 
 void TServiceLog::error(const QString& text)
 {
-    write(QStringLiteral("ERROR ") + text);
+    write("ERROR " + text.toUtf8());
 }
 
 void TServiceLog::info(const QString& text)
 {
-    write(text);
+    write(text.toUtf8());
 }
