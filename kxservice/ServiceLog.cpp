@@ -60,9 +60,13 @@ void TServiceLog::write(const QByteArray& text)
     line.reserve(line.size() + text.size() + 1);
     line += text;
     line += '\n';
-    // O_APPEND keeps each line whole at the end of the file; the lock keeps lines whole
-    // should the kernel take one in parts.
-    std::lock_guard lock(m_mutex);
+    // One write of the whole line with O_APPEND: the kernel puts it at the end of the file in
+    // one piece, so threads need no lock of their own (only a write cut short, a full disk,
+    // goes on in a second piece). Standard error may be a pipe or a terminal, which keep only
+    // short writes whole: there the lines take turns.
+    std::unique_lock<std::mutex> turn(m_stderrTurn, std::defer_lock);
+    if (m_fd == 2)
+        turn.lock();
     const char* p = line.constData();
     qsizetype left = line.size();
     while (left > 0) {

@@ -25,6 +25,6 @@ public:
 
 private:
     void write(const QByteArray& text);
-    std::mutex m_mutex;
     int m_fd = 2;
+    std::mutex m_stderrTurn;
 };
