@@ -7,7 +7,6 @@
 #include "uRequest.h"
 
 #include <QElapsedTimer>
-#include <vector>
 
 namespace {
 const char* const kRightNames[] = {"isupdate", "isaudit", "issearch", "isprint", "isoutput", "iscolumn"};
@@ -42,37 +41,61 @@ QByteArray TDispatcher::refuse(int code, const QString& msg, const QString& addr
 }
 
 namespace {
-// A module that names the method, with the operator's rights row in it if there is one.
-struct TNamingModule {
-    QString need, title, defpower;
-    bool isPublic = false, hasPowerRow = false;
-    bool rights[6] = {};
-};
-
 // A method is reachable through the modules that name it; the operator needs, in one of
-// them, the module itself and the right that module asks for the method.
-void checkRight(const std::vector<TNamingModule>& modules, const QString& method)
+// them, the module itself and the right that module asks for the method. Throws the refusal
+// that names what is missing.
+void checkRight(QSqlDatabase& db, const QString& nickid, const QString& operid, const QString& method)
 {
+    QSqlQuery q = KxExec(db, QStringLiteral(
+        "SELECT p.needright, m.ispublic, m.defpower, m.moduletitle, w.operid,"
+        " w.isupdate, w.isaudit, w.issearch, w.isprint, w.isoutput, w.iscolumn"
+        " FROM kx_module_param p JOIN kx_module m ON m.nickid = p.nickid AND m.mod_id = p.mod_id"
+        " LEFT JOIN kx_power w ON w.nickid = p.nickid AND w.mod_id = p.mod_id AND w.operid = ?"
+        " WHERE p.nickid = ? AND p.value = ? AND p.ismethod = 1"), {operid, nickid, method});
     QString missingRight, title;
-    for (const TNamingModule& m : modules) {
+    bool named = false;
+    while (q.next()) {
+        named = true;
+        const QString need = q.value(0).toString();
+        const bool hasRow = !q.value(4).isNull();
         bool ok = false;
-        if (m.hasPowerRow) {
-            ok = m.need.isEmpty();
+        if (hasRow) {
+            ok = need.isEmpty();
             for (int i = 0; i < 6 && !ok; ++i)
-                ok = m.need == QLatin1String(kRightNames[i]) && m.rights[i];
-        } else if (m.isPublic) {
-            ok = m.need.isEmpty() || m.defpower.split(QLatin1Char(',')).contains(m.need);
+                ok = need == QLatin1String(kRightNames[i]) && q.value(5 + i).toInt() != 0;
+        } else if (q.value(1).toInt() != 0) {
+            const QString def = q.value(2).toString();
+            ok = need.isEmpty() || def.split(QLatin1Char(',')).contains(need);
         }
         if (ok)
             return;
-        missingRight = m.need;
-        title = m.title;
+        missingRight = need;
+        title = q.value(3).toString();
     }
-    if (modules.empty())
+    if (!named)
         throw TServiceError(kxNoRight, QStringLiteral("没有权限调用 %1：它不属于您可以使用的任何模块").arg(method));
     if (missingRight.isEmpty())
         throw TServiceError(kxNoRight, QStringLiteral("您没有使用【%1】模块的权限").arg(title));
     throw TServiceError(kxNoRight, QStringLiteral("您没有【%1】的%2权限").arg(title, rightCaption(missingRight)));
+}
+
+// The rule of checkRight as one condition on a naming module's rows (p, m, w), for the
+// common case where the operator may call the method: it stops at the first module that
+// grants it. It never grants what checkRight refuses (a right other than the six is left to
+// checkRight); when it finds nothing, checkRight decides and words the refusal.
+QString grantedSql()
+{
+    QString byRow, byDefault;
+    for (const char* right : kRightNames) {
+        byRow += QStringLiteral(" OR (p.needright = '%1' AND w.%1 <> 0)").arg(QLatin1String(right));
+        byDefault += QStringLiteral(" OR (p.needright = '%1' AND ',' || m.defpower || ',' LIKE '%,%1,%')").arg(QLatin1String(right));
+    }
+    return QStringLiteral(
+        "EXISTS (SELECT 1 FROM kx_module_param p JOIN kx_module m ON m.nickid = p.nickid AND m.mod_id = p.mod_id"
+        " LEFT JOIN kx_power w ON w.nickid = p.nickid AND w.mod_id = p.mod_id AND w.operid = ?"
+        " WHERE p.nickid = n.nickid AND p.value = ? AND p.ismethod = 1 AND ("
+        "(w.operid IS NOT NULL AND (p.needright = ''%1))"
+        " OR (w.operid IS NULL AND m.ispublic <> 0 AND (p.needright = ''%2))))").arg(byRow, byDefault);
 }
 }
 
@@ -86,28 +109,20 @@ void TDispatcher::checkSeller(TContext& ctx, const QString& nick)
 void TDispatcher::checkOperator(TContext& ctx, const QString& nick, const QString& oper, const QString& method, bool rights)
 {
     // The seller, the operator's session from this address and, for a method reached through
-    // modules, the modules naming it with the operator's rights: one statement, one row per
-    // naming module (one row when none does, none for an unknown seller).
-    static const QString kSessionSql = QStringLiteral(
-        "SELECT o.operid, s.last_seen, s.shopcode, o.isuse FROM kx_nick n"
+    // modules, whether one of them grants it: one statement, one row (none for an unknown
+    // seller).
+    static const QString kSession = QStringLiteral(
+        " FROM kx_nick n"
         " LEFT JOIN kx_session s ON s.nickid = n.nickid AND s.operid = ? AND s.client_addr = ?"
         " LEFT JOIN kx_operator o ON o.nickid = s.nickid AND o.operid = s.operid"
         " WHERE n.nickid = ?");
-    static const QString kRightsSql = QStringLiteral(
-        "SELECT o.operid, s.last_seen, s.shopcode, o.isuse,"
-        " m.mod_id, p.needright, m.ispublic, m.defpower, m.moduletitle, w.operid,"
-        " w.isupdate, w.isaudit, w.issearch, w.isprint, w.isoutput, w.iscolumn FROM kx_nick n"
-        " LEFT JOIN kx_session s ON s.nickid = n.nickid AND s.operid = ? AND s.client_addr = ?"
-        " LEFT JOIN kx_operator o ON o.nickid = s.nickid AND o.operid = s.operid"
-        " LEFT JOIN kx_module_param p ON p.nickid = n.nickid AND p.value = ? AND p.ismethod = 1"
-        " LEFT JOIN kx_module m ON m.nickid = p.nickid AND m.mod_id = p.mod_id"
-        " LEFT JOIN kx_power w ON w.nickid = p.nickid AND w.mod_id = p.mod_id AND w.operid = ?"
-        " WHERE n.nickid = ?");
+    static const QString kSessionSql = QStringLiteral("SELECT o.operid, s.last_seen, s.shopcode, o.isuse") + kSession;
+    static const QString kGrantedSql = QStringLiteral("SELECT o.operid, s.last_seen, s.shopcode, o.isuse, ") + grantedSql() + kSession;
     const QString addr = ctx.call.remoteAddr();
     TSessionRow session;
-    std::vector<TNamingModule> modules;
+    bool granted = false;
     {
-        QSqlQuery q = rights ? KxExec(ctx.db, kRightsSql, {oper, addr, method, oper, nick})
+        QSqlQuery q = rights ? KxExec(ctx.db, kGrantedSql, {oper, method, oper, addr, nick})
                              : KxExec(ctx.db, kSessionSql, {oper, addr, nick});
         if (!q.next())
             throw TServiceError(kxUnknownNick, QStringLiteral("商家帐号【%1】不存在").arg(nick.left(64)));
@@ -115,30 +130,16 @@ void TDispatcher::checkOperator(TContext& ctx, const QString& nick, const QStrin
         session.lastSeen = q.value(1).toLongLong();
         session.shopcode = q.value(2).toString();
         session.operatorInUse = q.value(3).toInt() != 0;
-        if (rights) {
-            do {
-                if (q.value(4).isNull())
-                    continue; // no module names the method (or a parameter without its module)
-                TNamingModule m;
-                m.need = q.value(5).toString();
-                m.isPublic = q.value(6).toInt() != 0;
-                m.defpower = q.value(7).toString();
-                m.title = q.value(8).toString();
-                m.hasPowerRow = !q.value(9).isNull();
-                for (int i = 0; i < 6; ++i)
-                    m.rights[i] = q.value(10 + i).toInt() != 0;
-                modules.push_back(std::move(m));
-            } while (q.next());
-        }
-    } // the rows are read and the statement released before the session is written to
+        granted = rights && q.value(4).toBool();
+    } // read and released before the session is written to
     ctx.nickid = nick;
     ctx.shopcode = KxCheckSession(ctx.db, session, nick, oper, addr, m_options.sessionIdleSec);
     const QString shop = ctx.call.param(QStringLiteral("shopid"));
     if (!shop.isEmpty() && shop != ctx.shopcode)
         throw TServiceError(kxLoginAgain, QStringLiteral("门店【%1】与登录的门店不同，请重新登录").arg(shop.left(64)));
     ctx.operid = oper;
-    if (rights)
-        checkRight(modules, method);
+    if (rights && !granted)
+        checkRight(ctx.db, nick, oper, method);
 }
 
 void TDispatcher::run(TContext& ctx, const TMethodDef* def, const QString& method)
