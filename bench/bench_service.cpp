@@ -1,5 +1,6 @@
-// Service throughput and latency, each beside a same-run baseline: a bare cpp-httplib
-// handler that returns a fixed answer. Prints BENCH lines; asserts nothing.
+// Service throughput and latency (small calls before and after login, a 1,000-row page),
+// each beside a same-run baseline: a bare cpp-httplib handler that returns a fixed answer.
+// Prints BENCH lines; asserts nothing.
 #include "KxService.h"
 #include "store/Database.h"
 #include "uAnswerCodec.h"
@@ -127,12 +128,17 @@ void runService(const QString& db, const char* tag, double seconds, double bareR
                                   {QStringLiteral("password"), QStringLiteral("admin888")}});
         cli.Post("/Service.aspx", login.body, login.contentType.c_str());
     }
+    // A small call as a logged-in client makes most: session and rights checked, a short lookup.
+    const TRate module = hammer(svc.port(), body(QStringLiteral("1001"), QStringLiteral("admin"), QStringLiteral("S01"),
+                                                 QStringLiteral("Lookup.Storage")), 8, seconds);
     const TBody page = body(QStringLiteral("1001"), QStringLiteral("admin"), QStringLiteral("S01"), QStringLiteral("Brand.Search"),
                             {{QStringLiteral("curpage"), QStringLiteral("1")}, {QStringLiteral("pagesize"), QStringLiteral("1000")}});
     const double ms = pageMs(svc.port(), page, 40);
     svc.stop();
     std::printf("BENCH service_small_calls clients=8%s calls_s=%.0f ratio_to_bare=%.2f p99_ms=%.2f errors=%d\n", tag,
                 small.callsPerSec, small.callsPerSec / bareRate, small.p99ms, small.errors);
+    std::printf("BENCH service_module_calls clients=8%s calls_s=%.0f ratio_to_bare=%.2f p99_ms=%.2f errors=%d\n", tag,
+                module.callsPerSec, module.callsPerSec / bareRate, module.p99ms, module.errors);
     std::printf("BENCH service_page rows=1000%s ms=%.2f\n", tag, ms);
     std::fflush(stdout);
 }
