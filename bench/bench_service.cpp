@@ -168,7 +168,20 @@ int main(int argc, char** argv)
 
     runService(QString(), "", seconds, b.callsPerSec);
     const QString pg = qEnvironmentVariable("KX_PG_URL");
-    if (!pg.isEmpty())
-        runService(pg + QStringLiteral("?schema=kxbench_") + QString::number(QCoreApplication::applicationPid()), " db=postgresql", seconds, b.callsPerSec);
+    if (!pg.isEmpty()) {
+        const QString schema = QStringLiteral("kxbench_") + QString::number(QCoreApplication::applicationPid());
+        runService(pg + QStringLiteral("?schema=") + schema, " db=postgresql", seconds, b.callsPerSec);
+        // The run's schema goes with it, so repeated runs do not pile up in the database.
+        TDbUrl url;
+        QString error;
+        if (TDbUrl::parse(pg, url, error)) {
+            TDatabase plain(url);
+            {
+                QSqlDatabase c = plain.connection();
+                KxExec(c, QStringLiteral("DROP SCHEMA IF EXISTS \"%1\" CASCADE").arg(schema));
+            }
+            plain.releaseThreadConnection();
+        }
+    }
     return 0;
 }
