@@ -47,9 +47,9 @@ bool isZero(const TField* f)
 
 } // namespace
 
-TfrmDocEdit::TfrmDocEdit(const TKxDocEditSpec& spec, QWidget* owner)
+TfrmDocEdit::TfrmDocEdit(const TKxDocEditDef& def, QWidget* owner)
     : TfrmBase(owner)
-    , m_spec(spec)
+    , m_def(def)
     , m_master(new TPClientDataSet(this))
     , m_detail(new TPClientDataSet(this))
     , m_storage(new TPClientDataSet(this))
@@ -91,16 +91,16 @@ TfrmDocEdit::TfrmDocEdit(const TKxDocEditSpec& spec, QWidget* owner)
     // Lines: the code and the quantity are typed, the rest follows from the product.
     m_grid->SetDataSet(m_detail);
     m_grid->setSortingEnabled(false);
-    for (const QString& name : m_spec.lineFields) {
+    for (const QString& name : m_def.lineFields) {
         TGridColumn* c = m_grid->AddColumn(name);
         c->Width = KxDocColumnWidth(name);
-        c->ReadOnly = name != m_spec.codeField && name != m_spec.qtyField;
-        if (name == m_spec.codeField)
+        c->ReadOnly = name != m_def.codeField && name != m_def.qtyField;
+        if (name == m_def.codeField)
             c->Editor = TGridEditor::Button;
-        else if (m_spec.amountFields.contains(name))
+        else if (m_def.amountFields.contains(name))
             c->Editor = TGridEditor::Amount;
         // The quantity and the amounts are summed under the lines.
-        if (name == m_spec.qtyField || std::any_of(m_spec.amounts.begin(), m_spec.amounts.end(),
+        if (name == m_def.qtyField || std::any_of(m_def.amounts.begin(), m_def.amounts.end(),
                                                    [&](const TKxLineAmount& a) { return a.field == name; }))
             c->Footer = TGridFooter::Sum;
     }
@@ -108,7 +108,7 @@ TfrmDocEdit::TfrmDocEdit(const TKxDocEditSpec& spec, QWidget* owner)
     m_grid->SetFooterVisible(true);
     // The quantity stands out: bold green, white on a selected line.
     m_grid->SetOnCustomDrawCell([this](const QModelIndex&, TGridColumn* column, QStyleOptionViewItem& option) {
-        if (!column || column->FieldName.compare(m_spec.qtyField, Qt::CaseInsensitive) != 0)
+        if (!column || column->FieldName.compare(m_def.qtyField, Qt::CaseInsensitive) != 0)
             return;
         option.font.setBold(true);
         option.palette.setColor(QPalette::Text, QColor(0, 128, 0));
@@ -127,8 +127,8 @@ TfrmDocEdit::TfrmDocEdit(const TKxDocEditSpec& spec, QWidget* owner)
     m_grid->installEventFilter(this);
 
     m_detail->SetOnCalcFields([this](TPClientDataSet& ds) {
-        const TField* qty = ds.FindField(m_spec.qtyField);
-        for (const TKxLineAmount& a : m_spec.amounts) {
+        const TField* qty = ds.FindField(m_def.qtyField);
+        for (const TKxLineAmount& a : m_def.amounts) {
             const TField* price = ds.FindField(a.priceField);
             TField* target = ds.FindField(a.field);
             if (!target)
@@ -152,26 +152,26 @@ void TfrmDocEdit::buildHeader(QWidget* panel)
     grid->setContentsMargins(0, 0, 0, 0);
     constexpr int kPairs = 3;
     int i = 0;
-    for (const QString& field : m_spec.headerFields) {
+    for (const QString& field : m_def.headerFields) {
         auto* label = new QLabel(field, panel);
         label->setObjectName(field); // captions find their label by the field's name
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         QWidget* box;
-        if (field == m_spec.storageField) {
+        if (field == m_def.storageField) {
             m_storageBox = new QComboBox(panel);
             m_storageBox->setObjectName(QStringLiteral("cbx") + field);
             m_binder->BindLookup(m_storageBox, field, m_storage, QStringLiteral("storageid"), QStringLiteral("storagename"),
-                                 m_spec.storageNameField);
+                                 m_def.storageNameField);
             box = m_storageBox;
         } else {
             auto* edit = new QLineEdit(panel);
             edit->setObjectName(QStringLiteral("edt") + field);
-            const bool typed = field == m_spec.partyCode || m_spec.headerEdits.contains(field);
+            const bool typed = field == m_def.partyCode || m_def.headerEdits.contains(field);
             edit->setReadOnly(!typed);
             // Tab walks only through what the operator types: party, storage, remark, lines.
             if (!typed)
                 edit->setFocusPolicy(Qt::ClickFocus);
-            if (field == m_spec.partyCode) {
+            if (field == m_def.partyCode) {
                 m_partyEdit = edit;
                 QAction* pick = edit->addAction(style()->standardIcon(QStyle::SP_FileDialogContentsView), QLineEdit::TrailingPosition);
                 pick->setObjectName(QStringLiteral("actPickParty"));
@@ -219,7 +219,7 @@ QPushButton* TfrmDocEdit::Button(const QString& text) const
 
 QStringList TfrmDocEdit::ProductConditions() const
 {
-    return {m_spec.partyCode + QLatin1Char('=') + m_master->FieldByName(m_spec.partyCode)->AsString().trimmed(),
+    return {m_def.partyCode + QLatin1Char('=') + m_master->FieldByName(m_def.partyCode)->AsString().trimmed(),
             QStringLiteral("is_del=0"), QStringLiteral("is_pack=0")};
 }
 
@@ -246,16 +246,16 @@ bool TfrmDocEdit::eventFilter(QObject* watched, QEvent* event)
     if (watched == m_grid && event->type() == QEvent::FocusIn && m_detail->Active() && m_detail->IsEmpty()
         && m_master->Active() && !m_master->IsEmpty() && Button(QStringLiteral("插 入"))->isEnabled()) {
         appendLine(false);
-        focusCell(0, m_spec.codeField);
+        focusCell(0, m_def.codeField);
     }
     // Down on the last line opens a new one, as in any entry grid.
     if (watched == m_grid && event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down
         && !m_grid->Editing() && Button(QStringLiteral("插 入"))->isEnabled()
         && m_detail->Active() && m_grid->currentIndex().row() == m_detail->RecordCount() - 1) {
-        const TField* code = m_detail->FindField(m_spec.codeField);
+        const TField* code = m_detail->FindField(m_def.codeField);
         if (!isBlank(code)) {
             appendLine(false);
-            focusCell(m_detail->RecordCount() - 1, m_spec.codeField);
+            focusCell(m_detail->RecordCount() - 1, m_def.codeField);
             return true;
         }
     }
@@ -289,12 +289,12 @@ void TfrmDocEdit::open()
     DisTableViewDispay(m_grid, GetParam(QStringLiteral("disfieldlabels")));
     GetGridColumnVisible(windowTitle(), m_grid);
     QStringList storageLines;
-    if (!m_spec.storageType.isEmpty())
-        storageLines << QStringLiteral("storagetype=") + m_spec.storageType;
+    if (!m_def.storageType.isEmpty())
+        storageLines << QStringLiteral("storagetype=") + m_def.storageType;
     KxLoadLookupList(this, QStringLiteral("storage"), storageLines, m_storage);
     m_binder->ReloadLookup(m_storageBox);
     KxLoadLookupList(this, QStringLiteral("status"), {}, m_status);
-    LoadDocument(GetParam(m_spec.idField));
+    LoadDocument(GetParam(m_def.idField));
     // The entry starts with the party, then the storage, then the lines.
     if (m_partyEdit)
         m_partyEdit->setFocus();
@@ -304,7 +304,7 @@ bool TfrmDocEdit::LoadDocument(const QString& id)
 {
     THttpWeb web;
     web.setModule(GetParam(QStringLiteral("search")));
-    web.Request()->AddParams(m_spec.idField, id);
+    web.Request()->AddParams(m_def.idField, id);
     web.Request()->AddParamLines(FixedConditions());
     if (!web.SendData())
         return false;
@@ -324,7 +324,7 @@ void TfrmDocEdit::prepareFields()
     if (!m_master->FindField(QStringLiteral("statusname")))
         m_master->AddLookupField(QStringLiteral("statusname"), ftString, 20, QStringLiteral("status"), m_status,
                                  QStringLiteral("status"), QStringLiteral("statusname"));
-    for (const TKxLineAmount& a : m_spec.amounts)
+    for (const TKxLineAmount& a : m_def.amounts)
         if (!m_detail->FindField(a.field))
             m_detail->AddCalcField(a.field, ftDecimal, 0, 18, 2);
     m_grid->ColumnsChanged();
@@ -344,7 +344,7 @@ bool TfrmDocEdit::ensureHeader()
         m_master->FieldByName(QStringLiteral("md5_key"))->SetAsString(GetMd5_Key());
         m_master->FieldByName(QStringLiteral("shopcode"))->SetAsString(gShopId);
         m_master->FieldByName(QStringLiteral("status"))->SetAsInteger(0);
-        m_master->FieldByName(m_spec.totalField)->SetAsDecimal(TDecimal::FromInteger(0));
+        m_master->FieldByName(m_def.totalField)->SetAsDecimal(TDecimal::FromInteger(0));
         m_master->FieldByName(QStringLiteral("inputren"))->SetAsString(operatorStamp());
         m_master->FieldByName(QStringLiteral("inputtime"))->SetAsString(KxNow().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
         return true;
@@ -364,13 +364,13 @@ void TfrmDocEdit::updatePartyReadOnly()
 bool TfrmDocEdit::checkPartyAndStorage()
 {
     if (m_partyEdit->text().trimmed().isEmpty()) {
-        KxShowInfo(m_spec.partyMissing);
+        KxShowInfo(m_def.partyMissing);
         m_partyEdit->setReadOnly(false);
         m_partyEdit->setFocus();
         return false;
     }
     if (m_storageBox->currentText().trimmed().isEmpty()) {
-        KxShowInfo(m_spec.storageMissing);
+        KxShowInfo(m_def.storageMissing);
         m_storageBox->setEnabled(true);
         m_storageBox->setFocus();
         return false;
@@ -384,10 +384,10 @@ void TfrmDocEdit::PartyButtonClick()
 {
     if (m_partyEdit->isReadOnly())
         return;
-    std::unique_ptr<TfrmBase> pick(CallModule(this, m_spec.partyModule));
+    std::unique_ptr<TfrmBase> pick(CallModule(this, m_def.partyModule));
     if (!pick)
         return;
-    pick->FixedConditions() << m_spec.partyConditions;
+    pick->FixedConditions() << m_def.partyConditions;
     if (KxUi().ShowModal(pick.get()) != mrOk)
         return;
     TPClientDataSet chosen;
@@ -395,8 +395,8 @@ void TfrmDocEdit::PartyButtonClick()
     if (!chosen.LoadFromStream(pick->ResultStream()) || chosen.IsEmpty() || !ensureHeader())
         return;
     chosen.First();
-    m_master->FieldByName(m_spec.partyCode)->SetAsString(chosen.FieldByName(m_spec.partyCode)->AsString());
-    m_master->FieldByName(m_spec.partyName)->SetAsString(chosen.FieldByName(m_spec.partyName)->AsString());
+    m_master->FieldByName(m_def.partyCode)->SetAsString(chosen.FieldByName(m_def.partyCode)->AsString());
+    m_master->FieldByName(m_def.partyName)->SetAsString(chosen.FieldByName(m_def.partyName)->AsString());
     m_binder->Refresh();
 }
 
@@ -405,15 +405,15 @@ void TfrmDocEdit::PartyEnter()
     if (m_partyEdit->isReadOnly())
         return;
     TPClientDataSet rows;
-    const TKxLookupResult found = KxLookup(this, m_spec.partyModule,
-                                           QStringList{m_spec.partyCode + QLatin1Char('=') + m_partyEdit->text()} + m_spec.partyConditions,
+    const TKxLookupResult found = KxLookup(this, m_def.partyModule,
+                                           QStringList{m_def.partyCode + QLatin1Char('=') + m_partyEdit->text()} + m_def.partyConditions,
                                            &rows);
     // A call that failed was shown by the service client; the box keeps what was typed.
     if (found == TKxLookupResult::Failed || !ensureHeader())
         return;
     const bool hit = found == TKxLookupResult::Found;
-    m_master->FieldByName(m_spec.partyCode)->SetAsString(hit ? rows.FieldByName(m_spec.partyCode)->AsString() : QString());
-    m_master->FieldByName(m_spec.partyName)->SetAsString(hit ? rows.FieldByName(m_spec.partyName)->AsString() : QString());
+    m_master->FieldByName(m_def.partyCode)->SetAsString(hit ? rows.FieldByName(m_def.partyCode)->AsString() : QString());
+    m_master->FieldByName(m_def.partyName)->SetAsString(hit ? rows.FieldByName(m_def.partyName)->AsString() : QString());
     m_binder->Refresh();
 }
 
@@ -422,7 +422,7 @@ void TfrmDocEdit::PartyEnter()
 void TfrmDocEdit::stampLine()
 {
     m_detail->FieldByName(QStringLiteral("md5_key"))->SetAsString(m_master->FieldByName(QStringLiteral("md5_key"))->AsString());
-    m_detail->FieldByName(m_spec.idField)->SetAsString(m_master->FieldByName(m_spec.idField)->AsString());
+    m_detail->FieldByName(m_def.idField)->SetAsString(m_master->FieldByName(m_def.idField)->AsString());
 }
 
 void TfrmDocEdit::appendLine(bool insertHere)
@@ -477,11 +477,11 @@ void TfrmDocEdit::placeProducts(TPClientDataSet* products)
             stampLine();
             m_detail->FieldByName(QStringLiteral("seq"))->SetAsInteger(count + 1);
         }
-        m_detail->FieldByName(m_spec.codeField)->SetAsString(products->FieldByName(m_spec.codeField)->AsString());
-        for (const QString& f : m_spec.productFields)
+        m_detail->FieldByName(m_def.codeField)->SetAsString(products->FieldByName(m_def.codeField)->AsString());
+        for (const QString& f : m_def.productFields)
             if (const TField* source = products->FindField(f))
                 m_detail->FieldByName(f)->SetValue(source->IsNull() ? QVariant() : QVariant(source->AsString()));
-        m_detail->FieldByName(m_spec.qtyField)->SetAsInteger(0);
+        m_detail->FieldByName(m_def.qtyField)->SetAsInteger(0);
         m_detail->Post();
     }
     m_placing = false;
@@ -491,7 +491,7 @@ void TfrmDocEdit::ProductButtonClick(int row)
 {
     if (!checkPartyAndStorage())
         return;
-    std::unique_ptr<TfrmBase> pick(CallModule(this, m_spec.productModule, {QStringLiteral("multiselect=true")}));
+    std::unique_ptr<TfrmBase> pick(CallModule(this, m_def.productModule, {QStringLiteral("multiselect=true")}));
     if (!pick)
         return;
     pick->FixedConditions() << ProductConditions();
@@ -510,7 +510,7 @@ void TfrmDocEdit::ProductButtonClick(int row)
     renumber(1);
     m_detail->Last();
     m_detail->EnableControls();
-    focusCell(m_detail->RecordCount() - 1, m_spec.qtyField);
+    focusCell(m_detail->RecordCount() - 1, m_def.qtyField);
 }
 
 void TfrmDocEdit::CodeEntered(int row)
@@ -518,12 +518,12 @@ void TfrmDocEdit::CodeEntered(int row)
     if (!m_detail->Active() || row < 0 || row >= m_detail->RecordCount())
         return;
     m_detail->SetRecNo(row + 1);
-    const QString code = m_detail->FieldByName(m_spec.codeField)->AsString().trimmed();
+    const QString code = m_detail->FieldByName(m_def.codeField)->AsString().trimmed();
     if (code.isEmpty() || !checkPartyAndStorage())
         return;
     TPClientDataSet products;
-    const TKxLookupResult found = KxLookup(this, m_spec.productModule,
-                                           QStringList{m_spec.codeField + QLatin1Char('=') + code} + ProductConditions(), &products);
+    const TKxLookupResult found = KxLookup(this, m_def.productModule,
+                                           QStringList{m_def.codeField + QLatin1Char('=') + code} + ProductConditions(), &products);
     // The service could not be asked (already shown): the line stays as typed.
     if (found == TKxLookupResult::Failed)
         return;
@@ -531,38 +531,38 @@ void TfrmDocEdit::CodeEntered(int row)
     if (found == TKxLookupResult::NotFound) {
         m_placing = true;
         m_detail->Edit();
-        for (const QString& f : QStringList{m_spec.codeField} + m_spec.productFields + QStringList{m_spec.qtyField})
+        for (const QString& f : QStringList{m_def.codeField} + m_def.productFields + QStringList{m_def.qtyField})
             m_detail->FieldByName(f)->Clear();
         m_detail->Post();
         m_placing = false;
-        focusCell(row, m_spec.codeField);
+        focusCell(row, m_def.codeField);
         KxShowInfo(QStringLiteral("此信息不存在,请重新输入！"));
         return;
     }
     placeProducts(&products);
     m_detail->SetRecNo(row + 1);
-    focusCell(row, m_spec.qtyField);
+    focusCell(row, m_def.qtyField);
 }
 
 void TfrmDocEdit::QuantityEntered(int row)
 {
-    const TGridColumn* qty = m_grid->ColumnByField(m_spec.qtyField);
+    const TGridColumn* qty = m_grid->ColumnByField(m_def.qtyField);
     if (!m_detail->Active() || !qty || m_grid->currentIndex().column() != m_grid->IndexOfColumn(qty))
         return;
     if (row + 1 < m_detail->RecordCount()) {
-        focusCell(row + 1, m_spec.qtyField);
+        focusCell(row + 1, m_def.qtyField);
         return;
     }
     appendLine(false);
-    focusCell(m_detail->RecordCount() - 1, m_spec.codeField);
+    focusCell(m_detail->RecordCount() - 1, m_def.codeField);
 }
 
 void TfrmDocEdit::cellEdited(int row, TGridColumn* column)
 {
     if (m_placing || !column)
         return;
-    const bool code = column->FieldName.compare(m_spec.codeField, Qt::CaseInsensitive) == 0;
-    const bool qty = column->FieldName.compare(m_spec.qtyField, Qt::CaseInsensitive) == 0;
+    const bool code = column->FieldName.compare(m_def.codeField, Qt::CaseInsensitive) == 0;
+    const bool qty = column->FieldName.compare(m_def.qtyField, Qt::CaseInsensitive) == 0;
     if (!code && !qty)
         return;
     // After the editor has closed: the reaction moves the focus and may open another cell.
@@ -595,7 +595,7 @@ void TfrmDocEdit::dropEmptyLines()
     m_detail->DisableControls();
     for (int rec = m_detail->RecordCount(); rec >= 1; --rec) {
         m_detail->SetRecNo(rec);
-        if (isBlank(m_detail->FindField(m_spec.codeField)) && isZero(m_detail->FindField(m_spec.qtyField))) {
+        if (isBlank(m_detail->FindField(m_def.codeField)) && isZero(m_detail->FindField(m_def.qtyField))) {
             m_detail->Delete();
             dropped = true;
         }
@@ -622,8 +622,8 @@ bool TfrmDocEdit::HasUnsavedChanges()
     const TBookmark here = m_detail->GetBookmark();
     m_detail->DisableControls();
     for (m_detail->First(); !m_detail->Eof(); m_detail->Next())
-        if (m_detail->UpdateStatus() == usInserted && isBlank(m_detail->FindField(m_spec.codeField))
-            && isZero(m_detail->FindField(m_spec.qtyField)))
+        if (m_detail->UpdateStatus() == usInserted && isBlank(m_detail->FindField(m_def.codeField))
+            && isZero(m_detail->FindField(m_def.qtyField)))
             ++openLines;
     if (!m_detail->IsEmpty())
         m_detail->GotoBookmark(here);
@@ -640,7 +640,7 @@ void TfrmDocEdit::FormClose(QCloseEvent* event)
 void TfrmDocEdit::dxBL_InsertClick()
 {
     appendLine(true);
-    focusCell(m_detail->RecNo() - 1, m_spec.codeField);
+    focusCell(m_detail->RecNo() - 1, m_def.codeField);
 }
 
 void TfrmDocEdit::dxBL_DeleteClick()
@@ -658,7 +658,7 @@ void TfrmDocEdit::dxBL_RefreshClick()
 {
     if (!m_master->Active() || m_master->IsEmpty())
         return;
-    const QString id = m_master->FieldByName(m_spec.idField)->AsString().trimmed();
+    const QString id = m_master->FieldByName(m_def.idField)->AsString().trimmed();
     if (!id.isEmpty())
         LoadDocument(id);
 }
@@ -697,7 +697,7 @@ void TfrmDocEdit::dxBL_SaveClick()
     m_detail->DisableControls();
     const TBookmark here = m_detail->GetBookmark();
     for (m_detail->First(); !m_detail->Eof(); m_detail->Next())
-        if (const TField* amount = m_detail->FindField(m_spec.totalOf); amount && !amount->IsNull())
+        if (const TField* amount = m_detail->FindField(m_def.totalOf); amount && !amount->IsNull())
             sum = sum + amount->AsDecimal();
     if (!m_detail->IsEmpty())
         m_detail->GotoBookmark(here);
@@ -705,7 +705,7 @@ void TfrmDocEdit::dxBL_SaveClick()
 
     m_master->Edit();
     m_master->FieldByName(QStringLiteral("status"))->SetAsInteger(1);
-    m_master->FieldByName(m_spec.totalField)->SetAsDecimal(sum);
+    m_master->FieldByName(m_def.totalField)->SetAsDecimal(sum);
     m_master->Post();
     if (m_master->ChangeCount() == 0 && m_detail->ChangeCount() == 0) {
         KxShowInfo(QStringLiteral("无数据有变动，不用提交数据保存！"));
@@ -798,7 +798,7 @@ void TfrmDocEdit::dxBL_PrintReportClick()
 {
     if (!postPending())
         return;
-    KxPrintVoucher(this, m_master, m_spec.reportMaster, m_detail, m_spec.reportDetail);
+    KxPrintVoucher(this, m_master, m_def.reportMaster, m_detail, m_def.reportDetail);
 }
 
 void TfrmDocEdit::dxBL_ColumnsClick()

@@ -25,7 +25,7 @@ struct TKxLineAmount {
 };
 
 // What an edit window states about its document.
-struct TKxDocEditSpec {
+struct TKxDocEditDef {
     QString idField;              // document number, e.g. "receiveid"
     QString qtyField;             // the quantity the operator enters, e.g. "receivenum"
     QString codeField = QStringLiteral("commoditycode");
@@ -54,7 +54,7 @@ struct TKxDocEditSpec {
 class TfrmDocEdit : public TfrmBase {
     Q_OBJECT
 public:
-    TfrmDocEdit(const TKxDocEditSpec& spec, QWidget* owner);
+    TfrmDocEdit(const TKxDocEditDef& def, QWidget* owner);
 
     TPClientDataSet* Header() const { return m_master; }
     TPClientDataSet* Lines() const { return m_detail; }
@@ -66,7 +66,7 @@ public:
     QLabel* StatusLabel() const { return m_statusLabel; }
     QLineEdit* HeaderEdit(const QString& field) const;
     QPushButton* Button(const QString& text) const;
-    const TKxDocEditSpec& Spec() const { return m_spec; }
+    const TKxDocEditDef& Def() const { return m_def; }
 
     // Loads the document named by the "receiveid"-style parameter (a call parameter of that
     // name takes its place). False when the call failed.
@@ -125,7 +125,7 @@ private:
     void cellEdited(int row, TGridColumn* column);
     QString operatorStamp() const;
 
-    TKxDocEditSpec m_spec;
+    TKxDocEditDef m_def;
     TPClientDataSet* m_master;
     TPClientDataSet* m_detail;
     TPClientDataSet* m_storage;

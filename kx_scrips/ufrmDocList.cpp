@@ -21,9 +21,9 @@
 
 #include <memory>
 
-TfrmDocList::TfrmDocList(const TKxDocListSpec& spec, QWidget* owner)
+TfrmDocList::TfrmDocList(const TKxDocListDef& def, QWidget* owner)
     : TfrmBase(owner)
-    , m_spec(spec)
+    , m_def(def)
     , m_master(new TPClientDataSet(this))
     , m_detail(new TPClientDataSet(this))
     , m_storage(new TPClientDataSet(this))
@@ -93,8 +93,8 @@ TfrmDocList::TfrmDocList(const TKxDocListSpec& spec, QWidget* owner)
     }
     m_grid->SetDataSet(m_master);
     m_gridDetail->SetDataSet(m_detail);
-    setupColumns(m_grid, m_spec.masterFields);
-    setupColumns(m_gridDetail, m_spec.detailFields);
+    setupColumns(m_grid, m_def.masterFields);
+    setupColumns(m_gridDetail, m_def.detailFields);
 
     m_pager->SetFetchPage([this](int page) { return Search(nullptr, page); });
     m_pager->Bind(m_recordLabel, nullptr, nullptr, nullptr);
@@ -117,14 +117,14 @@ void TfrmDocList::setupColumns(TGridView* grid, const QStringList& fields)
         TGridColumn* c = grid->AddColumn(name);
         c->ReadOnly = true;
         c->Width = KxDocColumnWidth(name);
-        if (m_spec.amountFields.contains(name))
+        if (m_def.amountFields.contains(name))
             c->Editor = TGridEditor::Amount;
-        if (m_spec.storageFields.contains(name)) {
+        if (m_def.storageFields.contains(name)) {
             c->Editor = TGridEditor::Lookup;
             c->LookupDataSet = m_storage;
             c->LookupKeyField = QStringLiteral("storageid");
             c->LookupListField = QStringLiteral("storagename");
-        } else if (name == m_spec.statusField) {
+        } else if (name == m_def.statusField) {
             c->Editor = TGridEditor::Lookup;
             c->LookupDataSet = m_status;
             c->LookupKeyField = QStringLiteral("status");
@@ -205,7 +205,7 @@ bool TfrmDocList::Search(const QStringList* conditions, int page)
 
 bool TfrmDocList::LoadLines()
 {
-    const TField* id = m_master->Active() && !m_master->IsEmpty() ? m_master->FindField(m_spec.idField) : nullptr;
+    const TField* id = m_master->Active() && !m_master->IsEmpty() ? m_master->FindField(m_def.idField) : nullptr;
     const QString docId = id ? id->AsString().trimmed() : QString();
     if (docId == m_linesOf && m_detail->Active())
         return true;
@@ -217,7 +217,7 @@ bool TfrmDocList::LoadLines()
     }
     THttpWeb web;
     web.setModule(GetParam(QStringLiteral("listdetail")));
-    web.Request()->AddParams(m_spec.idField, docId);
+    web.Request()->AddParams(m_def.idField, docId);
     if (!web.SendData())
         return false;
     m_detail->SetKXXMLData(web.Response()->GetParamUtf8(QStringLiteral("xmldata")));
@@ -244,7 +244,7 @@ void TfrmDocList::openEditor(const QString& id)
     std::unique_ptr<TfrmBase> window(CallModule(this, GetParam(QStringLiteral("module"))));
     if (!window)
         return;
-    window->FixedConditions() << m_spec.idField + QLatin1Char('=') + id;
+    window->FixedConditions() << m_def.idField + QLatin1Char('=') + id;
     KxUi().ShowModal(window.get());
 }
 
@@ -257,7 +257,7 @@ void TfrmDocList::dxBL_EditClick()
 {
     if (!m_master->Active() || m_master->IsEmpty())
         return;
-    openEditor(m_master->FieldByName(m_spec.idField)->AsString().trimmed());
+    openEditor(m_master->FieldByName(m_def.idField)->AsString().trimmed());
 }
 
 void TfrmDocList::dxBL_ExportClick()
@@ -277,7 +277,7 @@ void TfrmDocList::dxBL_PreviewClick()
 
 void TfrmDocList::dxBL_PrintReportClick()
 {
-    KxPrintVoucher(this, m_master, m_spec.reportMaster, m_detail, m_spec.reportDetail);
+    KxPrintVoucher(this, m_master, m_def.reportMaster, m_detail, m_def.reportDetail);
 }
 
 TGridView* TfrmDocList::columnsGrid(QString* key) const

@@ -17,7 +17,7 @@ class TKxPager;
 class TPClientDataSet;
 
 // What a document list states about its document.
-struct TKxDocListSpec {
+struct TKxDocListDef {
     QString idField;              // the document number, e.g. "receiveid"
     QStringList masterFields;     // columns of the document grid, in order
     QStringList detailFields;     // columns of the line grid, in order
@@ -31,7 +31,7 @@ struct TKxDocListSpec {
 class TfrmDocList : public TfrmBase {
     Q_OBJECT
 public:
-    TfrmDocList(const TKxDocListSpec& spec, QWidget* owner);
+    TfrmDocList(const TKxDocListDef& def, QWidget* owner);
 
     TGridView* Grid() const { return m_grid; }
     TGridView* DetailGrid() const { return m_gridDetail; }
@@ -45,7 +45,7 @@ public:
     QLineEdit* KeywordEdit() const { return m_keyword; }
     QPushButton* Button(const QString& text) const;
     QStringList SavedConditions() const { return m_conditions; }
-    const TKxDocListSpec& Spec() const { return m_spec; }
+    const TKxDocListDef& Def() const { return m_def; }
 
     // One page of documents. With conditions, they become the saved ones. Page -1 is the
     // opening call (0 when the form has call parameters); page 1 starts the list anew, later
@@ -80,7 +80,7 @@ private:
     void openEditor(const QString& id);
     TGridView* columnsGrid(QString* key) const;
 
-    TKxDocListSpec m_spec;
+    TKxDocListDef m_def;
     TPClientDataSet* m_master;
     TPClientDataSet* m_detail;
     TPClientDataSet* m_storage;

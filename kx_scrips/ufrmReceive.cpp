@@ -4,9 +4,9 @@
 
 namespace {
 
-TKxDocListSpec receiveListSpec()
+TKxDocListDef receiveListDef()
 {
-    TKxDocListSpec s;
+    TKxDocListDef s;
     s.idField = QStringLiteral("receiveid");
     s.masterFields = {QStringLiteral("receiveid"), QStringLiteral("suppliercode"), QStringLiteral("suppliername"),
                       QStringLiteral("storageid"), QStringLiteral("receivemoney"), QStringLiteral("inputren"),
@@ -26,6 +26,6 @@ TKxDocListSpec receiveListSpec()
 
 } // namespace
 
-TfrmReceive::TfrmReceive(QWidget* owner) : TfrmDocList(receiveListSpec(), owner) {}
+TfrmReceive::TfrmReceive(QWidget* owner) : TfrmDocList(receiveListDef(), owner) {}
 
 KX_REGISTER_CLASS(TfrmReceive)

@@ -4,9 +4,9 @@
 
 namespace {
 
-TKxDocEditSpec receiveEditSpec()
+TKxDocEditDef receiveEditDef()
 {
-    TKxDocEditSpec s;
+    TKxDocEditDef s;
     s.idField = QStringLiteral("receiveid");
     s.qtyField = QStringLiteral("receivenum");
     s.totalField = QStringLiteral("receivemoney");
@@ -40,6 +40,6 @@ TKxDocEditSpec receiveEditSpec()
 
 } // namespace
 
-TfrmReceiveEdit::TfrmReceiveEdit(QWidget* owner) : TfrmDocEdit(receiveEditSpec(), owner) {}
+TfrmReceiveEdit::TfrmReceiveEdit(QWidget* owner) : TfrmDocEdit(receiveEditDef(), owner) {}
 
 KX_REGISTER_CLASS(TfrmReceiveEdit)
