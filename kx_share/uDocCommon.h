@@ -1,11 +1,23 @@
 #pragma once
 // What the list and the edit window of a stock document share: the lookup lists they load
-// on opening and the voucher print.
+// on opening, the calculated line amounts and the voucher print.
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 class TfrmBase;
 class TPClientDataSet;
+
+// A calculated line amount: quantity × (price − discount), the discount per unit optional.
+struct TKxLineAmount {
+    QString field;         // e.g. "sumsaleprice"
+    QString priceField;    // e.g. "saleprice"
+    QString discountField; // e.g. "disprice"; empty: none
+};
+
+// Adds the amounts as calculated fields of `lines` (once; a reload keeps them) and computes
+// them from `qtyField`. An empty quantity or price gives 0.
+void KxAddLineAmounts(TPClientDataSet* lines, const QString& qtyField, const QList<TKxLineAmount>& amounts);
 
 // Loads the rows of the service method named by the form's parameter `param` into `into`
 // (replacing them). Without that parameter nothing is asked and `into` stays empty. False
@@ -20,3 +32,8 @@ void KxPrintVoucher(TfrmBase* form, TPClientDataSet* master, const QString& mast
 // A column width that shows the whole value of the usual document fields: numbers and times
 // wider than codes, names widest.
 int KxDocColumnWidth(const QString& field);
+
+// The fields every SKU line carries beside its code: barcode, name, style, colour and size.
+QStringList KxSkuFields();
+// The creator and auditor stamps of a header: inputren, inputtime, auditren, audittime.
+QStringList KxStampFields();
