@@ -10,6 +10,8 @@ class TPClientDataSet;
 
 // A calculated line amount: quantity × (price − discount), the discount per unit optional.
 struct TKxLineAmount {
+    TKxLineAmount(QString f, QString price, QString discount = {})
+        : field(std::move(f)), priceField(std::move(price)), discountField(std::move(discount)) {}
     QString field;         // e.g. "sumsaleprice"
     QString priceField;    // e.g. "saleprice"
     QString discountField; // e.g. "disprice"; empty: none

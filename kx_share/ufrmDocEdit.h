@@ -28,6 +28,7 @@ enum TKxCheckAt { KxCheckAtSave = 1, KxCheckAtAudit = 2, KxCheckAtLines = 4, KxC
 // A header box that must not be empty (its text trimmed), with the message shown otherwise.
 // The box is then made editable and focused.
 struct TKxHeaderCheck {
+    TKxHeaderCheck(QString f, QString text, int when = KxCheckAlways) : field(std::move(f)), message(std::move(text)), at(when) {}
     QString field;
     QString message;
     int at = KxCheckAlways;
@@ -36,6 +37,8 @@ struct TKxHeaderCheck {
 // A drop-down header box over one of the window's lists.
 struct TKxHeaderList {
     enum TSource { Storages, Shops };
+    TKxHeaderList(QString f, QString name, TSource from = Storages, bool locked = false)
+        : field(std::move(f)), nameField(std::move(name)), source(from), lockedWithLines(locked) {}
     QString field;        // the key written to the header, e.g. "storageid"
     QString nameField;    // the name written beside it, e.g. "storagename"
     TSource source = Storages;
@@ -45,6 +48,8 @@ struct TKxHeaderList {
 // A parameter of the product pick and lookup: the trimmed value of a header field, or a
 // fixed value when `headerField` is empty.
 struct TKxPickParam {
+    TKxPickParam(QString n, QString header, QString fixed = {})
+        : name(std::move(n)), headerField(std::move(header)), value(std::move(fixed)) {}
     QString name;
     QString headerField;
     QString value;
