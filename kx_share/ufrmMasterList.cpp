@@ -6,6 +6,8 @@
 #include "uUiHooks.h"
 #include "uUtils.h"
 
+#include <QCloseEvent>
+
 #include <exception>
 
 TfrmMasterList::TfrmMasterList(QWidget* owner) : TKxPagedList(QStringLiteral("记录数：0， 第1页/共2页"), owner)
@@ -53,6 +55,25 @@ void TfrmMasterList::FormOpen()
     }
     BeforeFirstSearch();
     Search(nullptr, 1);
+}
+
+bool TfrmMasterList::HasUnsavedChanges() const
+{
+    const TPClientDataSet* shown = Grid()->DataSet();
+    return shown && shown->Active() && (shown->ChangeCount() > 0 || shown->State() == dsEdit || shown->State() == dsInsert);
+}
+
+void TfrmMasterList::dxBL_RefreshClick()
+{
+    if (HasUnsavedChanges() && !KxAskOkCancel(QStringLiteral("数据有未保存的修改，确定不保存就刷新吗？")))
+        return;
+    TKxPagedList::dxBL_RefreshClick();
+}
+
+void TfrmMasterList::FormClose(QCloseEvent* event)
+{
+    if (HasUnsavedChanges() && !KxAskOkCancel(QStringLiteral("数据有未保存的修改，确定不保存就退出吗？")))
+        event->ignore();
 }
 
 void TfrmMasterList::StampNewRow(TPClientDataSet* dataSet)

@@ -13,7 +13,12 @@ public:
 
     int CurrentPage() const { return CurPage(); }
 
+    // Changes in the grid that a save would send.
+    bool HasUnsavedChanges() const;
+
     // The tool buttons beside those of every paged list, by their handlers' names.
+    // "刷 新" over unsaved changes asks first.
+    void dxBL_RefreshClick();
     void dxBL_NewClick();
     void dxBL_EditClick();
     void dxBL_DeleteClick();
@@ -36,4 +41,6 @@ protected:
     void StampNewRow(TPClientDataSet* dataSet);
 
     void FormOpen() override;
+    // Closing ("退 出") over unsaved changes asks first; the window stays open on Cancel.
+    void FormClose(QCloseEvent* event) override;
 };
