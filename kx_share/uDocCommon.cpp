@@ -51,13 +51,19 @@ int KxDocColumnWidth(const QString& field)
     return 100;
 }
 
-void KxAddLineAmounts(TPClientDataSet* lines, const QString& qtyField, const QList<TKxLineAmount>& amounts)
+bool KxAddLineAmounts(TPClientDataSet* lines, const QString& qtyField, const QList<TKxLineAmount>& amounts)
 {
     if (amounts.isEmpty() || !lines->Active())
-        return;
+        return false;
+    bool added = false;
     for (const TKxLineAmount& a : amounts)
-        if (!lines->FindField(a.field))
+        if (!lines->FindField(a.field)) {
             lines->AddCalcField(a.field, ftDecimal, 0, 18, 2);
+            added = true;
+        }
+    // A reload that kept the fields keeps their calculation too.
+    if (!added)
+        return false;
     lines->SetOnCalcFields([qtyField, amounts](TPClientDataSet& ds) {
         const TField* qty = ds.FindField(qtyField);
         for (const TKxLineAmount& a : amounts) {
@@ -76,7 +82,7 @@ void KxAddLineAmounts(TPClientDataSet* lines, const QString& qtyField, const QLi
             target->SetAsDecimal(qty->AsDecimal() * unit);
         }
     });
-    lines->RefreshCalcFields();
+    return true;
 }
 
 QStringList KxSkuFields()

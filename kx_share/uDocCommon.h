@@ -18,8 +18,8 @@ struct TKxLineAmount {
 };
 
 // Adds the amounts as calculated fields of `lines` (once; a reload keeps them) and computes
-// them from `qtyField`. An empty quantity or price gives 0.
-void KxAddLineAmounts(TPClientDataSet* lines, const QString& qtyField, const QList<TKxLineAmount>& amounts);
+// them from `qtyField`. An empty quantity or price gives 0. True when fields were added.
+bool KxAddLineAmounts(TPClientDataSet* lines, const QString& qtyField, const QList<TKxLineAmount>& amounts);
 
 // Loads the rows of the service method named by the form's parameter `param` into `into`
 // (replacing them). Without that parameter nothing is asked and `into` stays empty. False

@@ -397,8 +397,8 @@ void TfrmDocEdit::prepareFields()
     if (m_def.hasStatus && !m_master->FindField(QStringLiteral("statusname")))
         m_master->AddLookupField(QStringLiteral("statusname"), ftString, 20, kStatus, m_status, kStatus,
                                  QStringLiteral("statusname"));
-    KxAddLineAmounts(m_detail, m_def.qtyField, m_def.amounts);
-    m_grid->ColumnsChanged();
+    if (KxAddLineAmounts(m_detail, m_def.qtyField, m_def.amounts))
+        m_grid->ColumnsChanged();
 }
 
 QString TfrmDocEdit::operatorStamp() const
@@ -704,15 +704,17 @@ bool TfrmDocEdit::refuseZeroQuantities()
 {
     // A line of nothing would be posted as a line of the document; a count sheet's 0 is a
     // count and is allowed by its definition.
-    if (m_def.qtyField.isEmpty() || !m_def.refuseZeroQty)
+    const TField* qty = m_def.qtyField.isEmpty() || !m_def.refuseZeroQty ? nullptr : m_detail->FindField(m_def.qtyField);
+    if (!qty)
         return false;
-    for (int rec = 1; rec <= m_detail->RecordCount(); ++rec) {
-        m_detail->SetRecNo(rec);
-        if (!isZero(m_detail->FindField(m_def.qtyField)))
-            continue;
-        const QString code = m_detail->FieldByName(m_def.codeField)->AsString().trimmed();
-        focusCell(rec - 1, m_def.qtyField);
-        KxShowInfo(QStringLiteral("第%1行【%2】的数量为0，不能保存！").arg(rec).arg(code));
+    // Read by position, so that the cursor moves only to the line refused.
+    for (int i = 0; i < m_detail->RecordCount(); ++i) {
+        if (!m_detail->IsNullAt(i, qty))
+            if (const auto value = TDecimal::Parse(m_detail->ValueAt(i, qty).toString()); value && !value->IsZero())
+                continue;
+        const QString code = m_detail->DisplayTextAt(i, m_detail->FieldByName(m_def.codeField)).trimmed();
+        focusCell(i, m_def.qtyField);
+        KxShowInfo(QStringLiteral("第%1行【%2】的数量为0，不能保存！").arg(i + 1).arg(code));
         return true;
     }
     return false;
