@@ -35,7 +35,7 @@ QString TfrmLogistics::SearchMethod() const
     return GetParam(QStringLiteral("searchmger"));
 }
 
-void TfrmLogistics::AfterSearch()
+void TfrmLogistics::AfterSearch(int)
 {
     TPClientDataSet* companies = ListData();
     m_ticks->DisableControls();

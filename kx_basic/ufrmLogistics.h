@@ -17,7 +17,7 @@ public:
 protected:
     QString SearchMethod() const override;
     bool UsesColumnSettings() const override { return false; }
-    void AfterSearch() override;
+    void AfterSearch(int page) override;
 
 private:
     TPClientDataSet* m_ticks; // what the grid shows

@@ -8,17 +8,17 @@ TKxDocListDef receiveListDef()
 {
     TKxDocListDef s;
     s.idField = QStringLiteral("receiveid");
-    s.masterFields = {QStringLiteral("receiveid"), QStringLiteral("suppliercode"), QStringLiteral("suppliername"),
-                      QStringLiteral("storageid"), QStringLiteral("receivemoney"), QStringLiteral("inputren"),
-                      QStringLiteral("inputtime"), QStringLiteral("auditren"), QStringLiteral("audittime"),
-                      QStringLiteral("status"), QStringLiteral("memo")};
-    s.detailFields = {QStringLiteral("seq"), QStringLiteral("commoditycode"), QStringLiteral("barcode"),
-                      QStringLiteral("commodityname"), QStringLiteral("propstyle"), QStringLiteral("propcolor"),
-                      QStringLiteral("propsize"), QStringLiteral("receivenum"), QStringLiteral("costprice"),
-                      QStringLiteral("saleprice")};
+    s.masterFields = QStringList{QStringLiteral("receiveid"), QStringLiteral("suppliercode"), QStringLiteral("suppliername"),
+                                 QStringLiteral("storageid"), QStringLiteral("receivemoney")}
+                     + KxStampFields() + QStringList{QStringLiteral("status"), QStringLiteral("memo")};
+    s.detailFields = QStringList{QStringLiteral("seq"), QStringLiteral("commoditycode")} + KxSkuFields()
+                     + QStringList{QStringLiteral("receivenum"), QStringLiteral("costprice"), QStringLiteral("saleprice")};
     s.amountFields = {QStringLiteral("receivemoney"), QStringLiteral("receivenum"), QStringLiteral("costprice"),
                       QStringLiteral("saleprice")};
     s.storageFields = {QStringLiteral("storageid")};
+    s.qtyField = QStringLiteral("receivenum");
+    s.amounts = {{QStringLiteral("sumcostprice"), QStringLiteral("costprice")},
+                 {QStringLiteral("sumsaleprice"), QStringLiteral("saleprice")}};
     s.reportMaster = QStringLiteral("采购单");
     s.reportDetail = QStringLiteral("采购单明细");
     return s;

@@ -9,26 +9,29 @@ TKxDocEditDef receiveEditDef()
     TKxDocEditDef s;
     s.idField = QStringLiteral("receiveid");
     s.qtyField = QStringLiteral("receivenum");
+    s.entryFields = {s.qtyField};
+    s.markedFields = {s.qtyField};
     s.totalField = QStringLiteral("receivemoney");
     s.totalOf = QStringLiteral("sumcostprice");
     s.partyCode = QStringLiteral("suppliercode");
     s.partyName = QStringLiteral("suppliername");
     s.partyModule = QStringLiteral("Select.Supplier");
     s.partyConditions = {QStringLiteral("status=1")};
-    s.partyMissing = QStringLiteral("供应商信息不能为空！");
+    s.lists = {{QStringLiteral("storageid"), QStringLiteral("storagename")}};
     s.storageType = QStringLiteral("1");
-    s.headerFields = {QStringLiteral("receiveid"), QStringLiteral("suppliercode"), QStringLiteral("suppliername"),
-                      QStringLiteral("storageid"), QStringLiteral("receivemoney"), QStringLiteral("memo"),
-                      QStringLiteral("inputren"), QStringLiteral("inputtime"), QStringLiteral("auditren"),
-                      QStringLiteral("audittime")};
+    s.checks = {{QStringLiteral("suppliercode"), QStringLiteral("供应商信息不能为空！")},
+                {QStringLiteral("storageid"), QStringLiteral("仓库信息不能为空！")}};
+    s.headerFields = QStringList{QStringLiteral("receiveid"), QStringLiteral("suppliercode"), QStringLiteral("suppliername"),
+                                 QStringLiteral("storageid"), QStringLiteral("receivemoney"), QStringLiteral("memo")}
+                     + KxStampFields();
     s.headerEdits = {QStringLiteral("memo")};
-    s.lineFields = {QStringLiteral("seq"), QStringLiteral("commoditycode"), QStringLiteral("barcode"),
-                    QStringLiteral("commodityname"), QStringLiteral("propstyle"), QStringLiteral("propcolor"),
-                    QStringLiteral("propsize"), QStringLiteral("receivenum"), QStringLiteral("costprice"),
-                    QStringLiteral("saleprice"), QStringLiteral("sumcostprice"), QStringLiteral("sumsaleprice")};
-    s.productFields = {QStringLiteral("barcode"), QStringLiteral("commodityname"), QStringLiteral("propstyle"),
-                       QStringLiteral("propcolor"), QStringLiteral("propsize"), QStringLiteral("costprice"),
-                       QStringLiteral("saleprice")};
+    s.lineFields = QStringList{QStringLiteral("seq"), QStringLiteral("commoditycode")} + KxSkuFields()
+                   + QStringList{QStringLiteral("receivenum"), QStringLiteral("costprice"), QStringLiteral("saleprice"),
+                                 QStringLiteral("sumcostprice"), QStringLiteral("sumsaleprice")};
+    s.productFields = KxSkuFields() + QStringList{QStringLiteral("costprice"), QStringLiteral("saleprice")};
+    s.productParams = {{QStringLiteral("suppliercode"), QStringLiteral("suppliercode")},
+                       {QStringLiteral("is_del"), {}, QStringLiteral("0")},
+                       {QStringLiteral("is_pack"), {}, QStringLiteral("0")}};
     s.amounts = {{QStringLiteral("sumcostprice"), QStringLiteral("costprice")},
                  {QStringLiteral("sumsaleprice"), QStringLiteral("saleprice")}};
     s.amountFields = {QStringLiteral("receivenum"), QStringLiteral("costprice"), QStringLiteral("saleprice"),

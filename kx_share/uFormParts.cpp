@@ -19,6 +19,7 @@ void KxAddButtons(QWidget* owner, QBoxLayout* layout, std::initializer_list<TKxA
 {
     for (const TKxAction& a : actions) {
         auto* b = new QPushButton(QString::fromUtf8(a.text), owner);
+        b->setObjectName(QString::fromLatin1(a.id));
         if (a.run)
             QObject::connect(b, &QPushButton::clicked, owner, a.run);
         else
@@ -36,10 +37,29 @@ QPushButton* KxFindButton(const QList<QPushButton*>& buttons, const QString& tex
     return nullptr;
 }
 
+QPushButton* KxFindTool(const QList<QPushButton*>& buttons, const char* id)
+{
+    const QString name = QString::fromLatin1(id);
+    for (QPushButton* b : buttons)
+        if (b->objectName() == name)
+            return b;
+    return nullptr;
+}
+
+void KxApplyRights(TfrmBase* form, const QList<QPushButton*>& buttons, std::initializer_list<TKxRight> rights)
+{
+    for (const TKxRight& r : rights) {
+        const bool granted = form->GetPower(QString::fromLatin1(r.key));
+        for (const char* id : r.tools)
+            if (QPushButton* b = KxFindTool(buttons, id))
+                b->setEnabled(granted);
+    }
+}
+
 void KxHighlightKeyword(TGridView* grid, QLineEdit* keyword)
 {
     QObject::connect(keyword, &QLineEdit::textChanged, grid->viewport(), qOverload<>(&QWidget::update));
-    grid->SetOnCustomDrawCell([key = QPointer<QLineEdit>(keyword)](const QModelIndex&, TGridColumn* column,
+    grid->AddOnCustomDrawCell([key = QPointer<QLineEdit>(keyword)](const QModelIndex&, TGridColumn* column,
                                                                     QStyleOptionViewItem& option) {
         const QString text = key ? key->text().trimmed() : QString();
         if (text.isEmpty() || !column || column->Editor == TGridEditor::Password
@@ -52,7 +72,8 @@ void KxHighlightKeyword(TGridView* grid, QLineEdit* keyword)
 }
 
 bool KxSearchPage(TfrmBase* form, const QString& method, const QStringList& conditions, int page,
-                  TPClientDataSet* into, TKxPager* pager, const std::function<void(TRequest*)>& prepare)
+                  TPClientDataSet* into, TKxPager* pager, const std::function<void(TRequest*)>& prepare,
+                  const std::function<void(TRequest*)>& afterCall)
 {
     THttpWeb web;
     web.setModule(method);
@@ -60,6 +81,8 @@ bool KxSearchPage(TfrmBase* form, const QString& method, const QStringList& cond
         prepare(web.Request());
     web.Request()->AddParamLines(conditions);
     web.Request()->AddParamLines(form->FixedConditions());
+    if (afterCall)
+        afterCall(web.Request());
     if (page == -1 && !form->FixedConditions().isEmpty())
         page = 0;
     web.Request()->AddParams(QStringLiteral("curpage"), QString::number(page));

@@ -1,7 +1,8 @@
 #pragma once
 // Pieces every list and edit window builds the same way: a row of tool buttons from a table
-// of captions and handlers, finding a button by its caption, and the keyword highlight of a
-// grid (cells containing the keyword drawn bold in red), and fetching one page of a paged list.
+// of ids, captions and handlers, finding a button by its id (or caption), the rights table,
+// the keyword highlight of a grid (cells containing the keyword drawn bold in red), and
+// fetching one page of a paged list.
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -19,7 +20,30 @@ class TPClientDataSet;
 class TRequest;
 class TfrmBase;
 
+// The ids of the tool buttons, which code uses instead of their captions (the object name of
+// each button).
+namespace KxTool {
+inline constexpr char Search[] = "dxBL_Search";
+inline constexpr char Refresh[] = "dxBL_Refresh";
+inline constexpr char New[] = "dxBL_New";
+inline constexpr char Edit[] = "dxBL_Edit";
+inline constexpr char Insert[] = "dxBL_Insert";
+inline constexpr char Delete[] = "dxBL_Delete";
+inline constexpr char Save[] = "dxBL_Save";
+inline constexpr char Audit[] = "dxBL_Audit";
+inline constexpr char Export[] = "dxBL_Export";
+inline constexpr char Print[] = "dxBL_Print";
+inline constexpr char Preview[] = "dxBL_Preview";
+inline constexpr char PrintReport[] = "dxBL_PrintReport";
+inline constexpr char Columns[] = "dxBL_Columns";
+inline constexpr char Exit[] = "dxBL_Exit";
+inline constexpr char Next[] = "btnNext";
+inline constexpr char Remain[] = "btnRemain";
+inline constexpr char Pause[] = "btnPause";
+} // namespace KxTool
+
 struct TKxAction {
+    const char* id;            // object name, one of KxTool
     const char* text;          // UTF-8 caption
     std::function<void()> run; // empty: the button closes the window
 };
@@ -27,10 +51,22 @@ struct TKxAction {
 // One button per action, added to `layout` in order and appended to `buttons`.
 void KxAddButtons(QWidget* owner, QBoxLayout* layout, std::initializer_list<TKxAction> actions,
                   QList<QPushButton*>& buttons);
+// By caption (for what the operator sees) or by id (for code).
 QPushButton* KxFindButton(const QList<QPushButton*>& buttons, const QString& text);
+QPushButton* KxFindTool(const QList<QPushButton*>& buttons, const char* id);
+
+// One row of a window's rights table: the buttons (by id) that a right enables.
+struct TKxRight {
+    const char* key; // "isupdate", "isaudit", "issearch", "isprint", "isoutput", "iscolumn"
+    QList<const char*> tools;
+};
+// Enables each listed button when the form grants its right and disables it otherwise; a
+// button the window does not have is skipped.
+void KxApplyRights(TfrmBase* form, const QList<QPushButton*>& buttons, std::initializer_list<TKxRight> rights);
+
 // Each key press in `keyword` repaints the grid; a cell whose text contains the trimmed
 // keyword (letter case counts) is drawn bold in red, a password cell never. An empty keyword
-// marks nothing.
+// marks nothing. Added after the grid's other painting hooks.
 void KxHighlightKeyword(TGridView* grid, QLineEdit* keyword);
 
 // One page of a paged list from `method`: the saved conditions, then the form's call
@@ -38,9 +74,11 @@ void KxHighlightKeyword(TGridView* grid, QLineEdit* keyword);
 // has call parameters and counts as page 0 afterwards. Page 1 empties `into` first; other
 // pages are appended. The pager takes "pagecount" and "recordcount". False when the call
 // failed (already shown): `into` and the pager stay as they were.
-// `prepare`, when given, adds the list's own parameters first.
+// `prepare`, when given, adds the list's own parameters first; `afterCall` adds parameters
+// after the call parameters, before "curpage".
 bool KxSearchPage(TfrmBase* form, const QString& method, const QStringList& conditions, int page,
-                  TPClientDataSet* into, TKxPager* pager, const std::function<void(TRequest*)>& prepare = {});
+                  TPClientDataSet* into, TKxPager* pager, const std::function<void(TRequest*)>& prepare = {},
+                  const std::function<void(TRequest*)>& afterCall = {});
 // "查 询": the search dialog over the form's "searchfile", titled with the form's caption and
 // "查询". True, with the conditions, when the operator confirmed it.
 bool KxAskSearchConditions(TfrmBase* form, QStringList* conditions);

@@ -29,6 +29,8 @@ KX_REGISTER_CLASS(TFrmSelect)
 namespace {
 
 const QString kSelected = QStringLiteral("selected");
+constexpr char kSelectTool[] = "btnSelect";
+constexpr char kAllSelectTool[] = "btnAllSelect";
 
 
 // The rows of `src` for which `take` holds, written with the definitions `defs`. Fields
@@ -98,21 +100,16 @@ TFrmSelect::TFrmSelect(QWidget* owner)
     top->addWidget(m_lblTitle);
 
     auto* tools = new QHBoxLayout;
-    auto button = [&](const QString& text, void (TFrmSelect::*slot)()) {
-        auto* b = new QPushButton(text, this);
-        connect(b, &QPushButton::clicked, this, slot);
-        tools->addWidget(b);
-        m_buttons << b;
-        return b;
-    };
-    button(QStringLiteral("选择好了"), &TFrmSelect::btnSelectClick);
-    button(QStringLiteral("查找"), &TFrmSelect::btnSearchClick);
-    button(QStringLiteral("全部选择"), &TFrmSelect::btnAllSelectClick);
-    button(QStringLiteral("导出Excel"), &TFrmSelect::btnExportClick);
-    button(QStringLiteral("打印"), &TFrmSelect::btnPrintClick);
-    button(QStringLiteral("打印预览"), &TFrmSelect::btnPreviewClick);
-    button(QStringLiteral("表格列自定义"), &TFrmSelect::btnColumnsClick);
-    button(QStringLiteral("关闭"), &TFrmSelect::btnCloseClick);
+    KxAddButtons(this, tools,
+                 {{kSelectTool, "选择好了", [this] { btnSelectClick(); }},
+                  {KxTool::Search, "查找", [this] { btnSearchClick(); }},
+                  {kAllSelectTool, "全部选择", [this] { btnAllSelectClick(); }},
+                  {KxTool::Export, "导出Excel", [this] { btnExportClick(); }},
+                  {KxTool::Print, "打印", [this] { btnPrintClick(); }},
+                  {KxTool::Preview, "打印预览", [this] { btnPreviewClick(); }},
+                  {KxTool::Columns, "表格列自定义", [this] { btnColumnsClick(); }},
+                  {KxTool::Exit, "关闭", [this] { btnCloseClick(); }}},
+                 m_buttons);
     tools->addStretch();
     tools->addWidget(new QLabel(QStringLiteral("搜索关键字："), this));
     m_keyword = new QLineEdit(this);
@@ -137,17 +134,15 @@ TFrmSelect::TFrmSelect(QWidget* owner)
 
     auto* paging = new QHBoxLayout;
     m_lblRecord = new QLabel(QStringLiteral("记录数：0， 第1页/共2页"), this);
-    auto* next = new QPushButton(QStringLiteral("下一页"), this);
-    auto* rest = new QPushButton(QStringLiteral("剩余页"), this);
-    auto* pause = new QPushButton(QStringLiteral("暂 停"), this);
-    m_buttons << next << rest << pause;
     paging->addWidget(m_lblRecord);
     paging->addStretch();
-    paging->addWidget(next);
-    paging->addWidget(rest);
-    paging->addWidget(pause);
+    KxAddButtons(this, paging,
+                 {{KxTool::Next, "下一页", [this] { m_pager->NextPage(); }},
+                  {KxTool::Remain, "剩余页", [this] { m_pager->RemainingPages(); }},
+                  {KxTool::Pause, "暂 停", [this] { m_pager->Pause(); }}},
+                 m_buttons);
     top->addLayout(paging);
-    m_pager->Bind(m_lblRecord, next, rest, pause);
+    m_pager->Bind(m_lblRecord, nullptr, nullptr, nullptr);
     m_pager->SetFetchPage([this](int page) { return Search(nullptr, page); });
 
     connect(m_keyword, &QLineEdit::textChanged, this, [this](const QString& text) {
@@ -165,10 +160,7 @@ TFrmSelect::TFrmSelect(QWidget* owner)
 
 QPushButton* TFrmSelect::Button(const QString& text) const
 {
-    for (QPushButton* b : m_buttons)
-        if (b->text() == text)
-            return b;
-    return nullptr;
+    return KxFindButton(m_buttons, text);
 }
 
 void TFrmSelect::showEvent(QShowEvent* event)
@@ -182,16 +174,16 @@ void TFrmSelect::showEvent(QShowEvent* event)
 
 void TFrmSelect::formShow()
 {
-    Button(QStringLiteral("查找"))->setVisible(!GetParam(QStringLiteral("searchfile")).isEmpty());
-    Button(QStringLiteral("查找"))->setEnabled(GetPower(QStringLiteral("issearch")));
-    Button(QStringLiteral("打印"))->setEnabled(GetPower(QStringLiteral("isprint")));
-    Button(QStringLiteral("打印预览"))->setEnabled(GetPower(QStringLiteral("isprint")));
-    Button(QStringLiteral("导出Excel"))->setEnabled(GetPower(QStringLiteral("isoutput")));
-    Button(QStringLiteral("表格列自定义"))->setEnabled(GetPower(QStringLiteral("iscolumn")));
+    KxFindTool(m_buttons, KxTool::Search)->setVisible(!GetParam(QStringLiteral("searchfile")).isEmpty());
+    KxApplyRights(this, m_buttons,
+                  {{"issearch", {KxTool::Search}},
+                   {"isprint", {KxTool::Print, KxTool::Preview}},
+                   {"isoutput", {KxTool::Export}},
+                   {"iscolumn", {KxTool::Columns}}});
     m_lblTitle->setText(GetParam(QStringLiteral("moduletitle")));
 
     const bool multi = MultiSelect();
-    Button(QStringLiteral("全部选择"))->setVisible(multi);
+    KxFindTool(m_buttons, kAllSelectTool)->setVisible(multi);
     m_gridChosen->setVisible(multi);
     m_gridSplitter->handle(1)->setVisible(multi);
 

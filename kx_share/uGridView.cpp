@@ -386,3 +386,16 @@ void TGridView::updateGeometries()
         m_footer->raise();
     }
 }
+
+void TGridView::AddOnCustomDrawCell(TCustomDrawCell hook)
+{
+    if (!m_customDraw) {
+        m_customDraw = std::move(hook);
+        return;
+    }
+    m_customDraw = [first = std::move(m_customDraw), then = std::move(hook)](const QModelIndex& index, TGridColumn* column,
+                                                                            QStyleOptionViewItem& option) {
+        first(index, column, option);
+        then(index, column, option);
+    };
+}

@@ -40,6 +40,9 @@ public:
     // Runs before a cell is painted; may change its colours, font or text.
     using TCustomDrawCell = std::function<void(const QModelIndex& index, TGridColumn* column, QStyleOptionViewItem& option)>;
     void SetOnCustomDrawCell(TCustomDrawCell hook) { m_customDraw = std::move(hook); }
+    // Adds a hook after those already set, so that painting rules compose (a keyword
+    // highlight over a member's own colours).
+    void AddOnCustomDrawCell(TCustomDrawCell hook);
     const TCustomDrawCell& OnCustomDrawCell() const { return m_customDraw; }
 
     // Closes an open cell editor without storing what it holds.

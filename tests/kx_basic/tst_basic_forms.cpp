@@ -215,6 +215,44 @@ private Q_SLOTS:
         QCOMPARE(form->ListData()->ChangeCount(), 1);
     }
 
+    void unsavedChangesAskBeforeRefreshOrClose_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("refresh, kept") << "refresh" << int(mrCancel) << "数据有未保存的修改，确定不保存就刷新吗？" << true;
+        QTest::newRow("refresh, given up") << "refresh" << int(mrOk) << "数据有未保存的修改，确定不保存就刷新吗？" << false;
+        QTest::newRow("close, kept") << "close" << int(mrCancel) << "数据有未保存的修改，确定不保存就退出吗？" << true;
+        QTest::newRow("close, given up") << "close" << int(mrOk) << "数据有未保存的修改，确定不保存就退出吗？" << false;
+    }
+    void unsavedChangesAskBeforeRefreshOrClose()
+    {
+        QFETCH(QString, action);
+        QFETCH(int, answer);
+        QFETCH(QString, question);
+        QFETCH(bool, kept);
+        auto form = openForm<TfrmShop>(moduleXml(kAllRights, {{"search", "Shop.Search"}}));
+        // Nothing changed: no question.
+        form->dxBL_RefreshClick();
+        QVERIFY(m_ui->messages.isEmpty());
+        form->ListData()->SetRecNo(2);
+        form->ListData()->Edit();
+        form->ListData()->FieldByName("shopname")->SetAsString("三店");
+        form->ListData()->Post();
+        m_ui->answers << answer;
+        const int searches = m_svc->modules().count("Shop.Search");
+        if (action == "refresh")
+            form->dxBL_RefreshClick();
+        else
+            QCOMPARE(form->close(), !kept);
+        QCOMPARE(m_ui->lastText(), question);
+        if (action == "refresh") {
+            QCOMPARE(m_svc->modules().count("Shop.Search"), searches + (kept ? 0 : 1));
+            QCOMPARE(form->ListData()->ChangeCount(), kept ? 1 : 0);
+        }
+    }
+
     void newRowsGetAKeyAndPresets()
     {
         auto form = openForm<TfrmShop>(moduleXml(kAllRights, {{"search", "Shop.Search"}}));

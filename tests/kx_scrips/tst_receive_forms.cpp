@@ -773,6 +773,122 @@ private Q_SLOTS:
             QCOMPARE(ui.lastText(), QStringLiteral("单据有未保存的修改，确定不保存就退出吗？"));
     }
 
+    void refreshLoadsTheDocumentShown_data()
+    {
+        QTest::addColumn<QString>("openedWith");
+        QTest::newRow("new document, first save") << "";
+        // Opened on A, then a new document B saved: "刷 新" shows B, not A.
+        QTest::newRow("opened on another document") << "RK1";
+    }
+    void refreshLoadsTheDocumentShown()
+    {
+        QFETCH(QString, openedWith);
+        auto form = openEdit(openedWith.isEmpty() ? docAnswer({}, {}) : docAnswer({header("RK1", 1)}, {line("RK1", 1, "A1")}),
+                             openedWith);
+        form->dxBL_NewClick();
+        form->Header()->Edit();
+        form->Header()->FieldByName("suppliercode")->SetAsString("GY001");
+        form->Header()->FieldByName("storageid")->SetAsString("CK01");
+        form->Header()->Post();
+        form->StorageBox()->setCurrentIndex(0);
+        const QByteArray key = form->Header()->FieldByName("md5_key")->AsString().toUtf8();
+        svc->answer("Receive.Update", docAnswer({header("RK7", 1).replace("K-RK7", key)}, {}));
+        form->dxBL_SaveClick();
+        QCOMPARE(ui.lastText(), QStringLiteral("数据提交成功！"));
+        QCOMPARE(form->Header()->FieldByName("receiveid")->AsString(), QStringLiteral("RK7"));
+        svc->answer("Receive.Load", docAnswer({header("RK7", 1)}, {line("RK7", 1, "B1")}));
+        svc->clearCalls();
+        form->dxBL_RefreshClick();
+        QCOMPARE(params(svc->calls().value(0)), (QStringList{"module=Receive.Load", "receiveid=RK7"}));
+        QCOMPARE(form->HeaderEdit("receiveid")->text(), QStringLiteral("RK7"));
+        QCOMPARE(column(form->Lines(), "commoditycode"), QStringList{"B1"});
+    }
+
+    void unsavedChangesAskFirst_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<QStringList>("sent");
+        QTest::newRow("new, kept") << "new" << int(mrCancel) << "单据有未保存的修改，确定不保存就新建吗？" << QStringList{};
+        QTest::newRow("new, given up") << "new" << int(mrOk) << "单据有未保存的修改，确定不保存就新建吗？" << QStringList{};
+        QTest::newRow("refresh, kept") << "refresh" << int(mrCancel) << "单据有未保存的修改，确定不保存就刷新吗？" << QStringList{};
+        QTest::newRow("refresh, given up") << "refresh" << int(mrOk) << "单据有未保存的修改，确定不保存就刷新吗？"
+                                           << QStringList{"Receive.Load"};
+        // A voucher never prints unsaved lines beside a saved total.
+        QTest::newRow("print, not saved") << "print" << int(mrCancel) << "单据有未保存的修改，需要先保存再打印吗？" << QStringList{};
+        QTest::newRow("print after saving") << "print" << int(mrOk) << "单据有未保存的修改，需要先保存再打印吗？"
+                                            << QStringList{"Receive.Update"};
+    }
+    void unsavedChangesAskFirst()
+    {
+        QFETCH(QString, action);
+        QFETCH(int, answer);
+        QFETCH(QString, question);
+        QFETCH(QStringList, sent);
+        QStringList printed;
+        class TNoReport : public IKXReportEx {
+        public:
+            explicit TNoReport(QStringList* l) : log(l) {}
+            void VariablesClear() override {}
+            void AddVariables(const QString&, const QVariant&) override {}
+            void RMDataSetClear() override {}
+            void AddCDataSet(TPClientDataSet* ds, const QString& alias, const QString&) override
+            {
+                *log << alias + QLatin1Char(':') + QString::number(ds->ChangeCount());
+            }
+            void SetFileName(const QString&) override {}
+            QString FileName() const override { return {}; }
+            bool DesignReport() override { return false; }
+            bool PreviewReport() override { return true; }
+            bool PrintReport() override { return false; }
+            QStringList* log;
+        };
+        KxSetReportFactory([&printed] { return std::make_unique<TNoReport>(&printed); });
+        auto form = openSaved(2);
+        typeCell(form->LineGrid(), 0, "receivenum", "9");
+        svc->answer("Receive.Update", docAnswer({header("RK1", 1, "100.00")}, {line("RK1", 1, "A1", "9.00"), line("RK1", 2, "A2")}));
+        ui.clear();
+        ui.answers << answer << mrOk; // the question, then the save's own question
+        if (action == "new")
+            form->dxBL_NewClick();
+        else if (action == "refresh")
+            form->dxBL_RefreshClick();
+        else
+            form->dxBL_PrintReportClick();
+        KxSetReportFactory(nullptr);
+        QCOMPARE(ui.messages.value(0).text, question);
+        QCOMPARE(svc->modules(), sent);
+        const bool kept = answer == mrCancel;
+        if (action == "new")
+            QCOMPARE(form->Lines()->RecordCount(), kept ? 2 : 0);
+        if (action == "print")
+            QCOMPARE(printed, kept ? QStringList{} : (QStringList{"采购单:0", "采购单明细:0"}));
+        if (action == "refresh")
+            QCOMPARE(form->HasUnsavedChanges(), kept);
+    }
+
+    void zeroQuantityIsRefusedNamingTheLine()
+    {
+        auto form = openSaved(3);
+        typeCell(form->LineGrid(), 1, "receivenum", "0");
+        form->dxBL_SaveClick();
+        QCOMPARE(ui.lastText(), QStringLiteral("第2行【A2】的数量为0，不能保存！"));
+        QVERIFY(!svc->modules().contains("Receive.Update"));
+        QCOMPARE(form->LineGrid()->currentIndex().row(), 1);
+    }
+
+    void headerTotalFollowsTheLines()
+    {
+        auto form = openSaved(2);
+        QCOMPARE(form->HeaderEdit("receivemoney")->text(), QStringLiteral("20.00"));
+        typeCell(form->LineGrid(), 0, "receivenum", "4");
+        QCOMPARE(form->HeaderEdit("receivemoney")->text(), QStringLiteral("50.00"));
+        form->Lines()->SetRecNo(2);
+        form->dxBL_DeleteClick();
+        QCOMPARE(form->HeaderEdit("receivemoney")->text(), QStringLiteral("40.00"));
+    }
+
     void voucherPrintGivesTheTemplateBothDataSets()
     {
         struct TLog {

@@ -2,6 +2,7 @@
 // master/detail, export read back by an independent reader, printing and preview.
 #include "ShareTestSupport.h"
 #include "ScriptedUi.h"
+#include "uFormParts.h"
 #include "uGridPrint.h"
 #include "uGridView.h"
 #include "uMasterDetail.h"
@@ -9,6 +10,7 @@
 #include "uUtils.h"
 
 #include <QAbstractItemModelTester>
+#include <QLineEdit>
 #include <QPdfWriter>
 #include <QPrintPreviewDialog>
 #include <QProcess>
@@ -163,6 +165,25 @@ private slots:
             for (int x = 0; x < shot.width() && !yellow; ++x)
                 yellow = shot.pixelColor(x, y) == QColor(255, 230, 0);
         QVERIFY(yellow);
+    }
+
+    // A list's keyword highlight is added after the grid's own painting: both show.
+    void keywordHighlightComposesWithOwnPainting()
+    {
+        TGridView v;
+        setUpGrid(v);
+        v.SetOnCustomDrawCell([](const QModelIndex&, TGridColumn*, QStyleOptionViewItem& o) {
+            o.backgroundBrush = QColor(220, 240, 255);
+        });
+        QLineEdit keyword;
+        KxHighlightKeyword(&v, &keyword);
+        keyword.setText(QStringLiteral("12"));
+        QStyleOptionViewItem o;
+        o.text = QStringLiteral("120.00");
+        v.OnCustomDrawCell()(QModelIndex(), v.Column(0), o);
+        QCOMPARE(o.backgroundBrush.color(), QColor(220, 240, 255));
+        QVERIFY(o.font.bold());
+        QCOMPARE(o.palette.color(QPalette::Text), QColor(Qt::red));
     }
 
     void exportReadBackByXlrd()

@@ -1,5 +1,6 @@
 #include "uDocCommon.h"
 
+#include "TDecimal.h"
 #include "uHttpWeb.h"
 #include "uPClientDataSet.h"
 #include "uUiHooks.h"
@@ -48,4 +49,49 @@ int KxDocColumnWidth(const QString& field)
     if (field == QLatin1String("seq"))
         return 50;
     return 100;
+}
+
+bool KxAddLineAmounts(TPClientDataSet* lines, const QString& qtyField, const QList<TKxLineAmount>& amounts)
+{
+    if (amounts.isEmpty() || !lines->Active())
+        return false;
+    bool added = false;
+    for (const TKxLineAmount& a : amounts)
+        if (!lines->FindField(a.field)) {
+            lines->AddCalcField(a.field, ftDecimal, 0, 18, 2);
+            added = true;
+        }
+    // A reload that kept the fields keeps their calculation too.
+    if (!added)
+        return false;
+    lines->SetOnCalcFields([qtyField, amounts](TPClientDataSet& ds) {
+        const TField* qty = ds.FindField(qtyField);
+        for (const TKxLineAmount& a : amounts) {
+            const TField* price = ds.FindField(a.priceField);
+            const TField* discount = a.discountField.isEmpty() ? nullptr : ds.FindField(a.discountField);
+            TField* target = ds.FindField(a.field);
+            if (!target)
+                continue;
+            if (!qty || !price || qty->IsNull() || price->IsNull()) {
+                target->SetAsDecimal(TDecimal::FromInteger(0));
+                continue;
+            }
+            TDecimal unit = price->AsDecimal();
+            if (discount && !discount->IsNull())
+                unit = unit - discount->AsDecimal();
+            target->SetAsDecimal(qty->AsDecimal() * unit);
+        }
+    });
+    return true;
+}
+
+QStringList KxSkuFields()
+{
+    return {QStringLiteral("barcode"), QStringLiteral("commodityname"), QStringLiteral("propstyle"),
+            QStringLiteral("propcolor"), QStringLiteral("propsize")};
+}
+
+QStringList KxStampFields()
+{
+    return {QStringLiteral("inputren"), QStringLiteral("inputtime"), QStringLiteral("auditren"), QStringLiteral("audittime")};
 }

@@ -4,7 +4,6 @@
 #include "uCallModule.h"
 #include "uClock.h"
 #include "uConfig.h"
-#include "uDocCommon.h"
 #include "uFormParts.h"
 #include "uFrmSelect.h"
 #include "uGridView.h"
@@ -42,8 +41,17 @@ bool isBlank(const TField* f)
 
 bool isZero(const TField* f)
 {
-    return !f || f->IsNull() || f->AsDecimal() == TDecimal::FromInteger(0);
+    return !f || f->IsNull() || f->AsDecimal().IsZero();
 }
+
+// "field" or "field=productfield".
+QPair<QString, QString> productMapping(const QString& entry)
+{
+    const int eq = entry.indexOf(QLatin1Char('='));
+    return eq < 0 ? qMakePair(entry, entry) : qMakePair(entry.left(eq), entry.mid(eq + 1));
+}
+
+const QString kStatus = QStringLiteral("status");
 
 } // namespace
 
@@ -53,6 +61,7 @@ TfrmDocEdit::TfrmDocEdit(const TKxDocEditDef& def, QWidget* owner)
     , m_master(new TPClientDataSet(this))
     , m_detail(new TPClientDataSet(this))
     , m_storage(new TPClientDataSet(this))
+    , m_shop(new TPClientDataSet(this))
     , m_status(new TPClientDataSet(this))
     , m_binder(new TKxRecordBinder(m_master, this))
     , m_grid(new TGridView(this))
@@ -65,19 +74,20 @@ TfrmDocEdit::TfrmDocEdit(const TKxDocEditDef& def, QWidget* owner)
 
     auto* tools = new QHBoxLayout;
     KxAddButtons(this, tools,
-                 {{"刷 新", [this] { dxBL_RefreshClick(); }},
-                  {"新 建", [this] { dxBL_NewClick(); }},
-                  {"插 入", [this] { dxBL_InsertClick(); }},
-                  {"删 除", [this] { dxBL_DeleteClick(); }},
-                  {"保 存", [this] { dxBL_SaveClick(); }},
-                  {"审 核", [this] { dxBL_AuditClick(); }},
-                  {"打 印", [this] { dxBL_PrintClick(); }},
-                  {"预 览", [this] { dxBL_PreviewClick(); }},
-                  {"票据打印", [this] { dxBL_PrintReportClick(); }},
-                  {"显示列设置", [this] { dxBL_ColumnsClick(); }},
-                  {"退 出", {}}},
+                 {{KxTool::Refresh, "刷 新", [this] { dxBL_RefreshClick(); }},
+                  {KxTool::New, "新 建", [this] { dxBL_NewClick(); }},
+                  {KxTool::Insert, "插 入", [this] { dxBL_InsertClick(); }},
+                  {KxTool::Delete, "删 除", [this] { dxBL_DeleteClick(); }},
+                  {KxTool::Save, "保 存", [this] { dxBL_SaveClick(); }},
+                  {KxTool::Audit, "审 核", [this] { dxBL_AuditClick(); }},
+                  {KxTool::Print, "打 印", [this] { dxBL_PrintClick(); }},
+                  {KxTool::Preview, "预 览", [this] { dxBL_PreviewClick(); }},
+                  {KxTool::PrintReport, "票据打印", [this] { dxBL_PrintReportClick(); }},
+                  {KxTool::Columns, "显示列设置", [this] { dxBL_ColumnsClick(); }},
+                  {KxTool::Exit, "退 出", {}}},
                  m_buttons);
     tools->addStretch();
+    Tool(KxTool::Audit)->setVisible(m_def.hasStatus);
 
     auto* header = new QWidget(this);
     header->setObjectName(QStringLiteral("pnlHeader"));
@@ -88,27 +98,27 @@ TfrmDocEdit::TfrmDocEdit(const TKxDocEditDef& def, QWidget* owner)
     layout->addWidget(header);
     layout->addWidget(m_grid, 1);
 
-    // Lines: the code and the quantity are typed, the rest follows from the product.
+    // Lines: the code and the entry numbers are typed, the rest follows from the product.
     m_grid->SetDataSet(m_detail);
     m_grid->setSortingEnabled(false);
     for (const QString& name : m_def.lineFields) {
         TGridColumn* c = m_grid->AddColumn(name);
         c->Width = KxDocColumnWidth(name);
-        c->ReadOnly = name != m_def.codeField && name != m_def.qtyField;
+        c->ReadOnly = name != m_def.codeField && !m_def.entryFields.contains(name);
         if (name == m_def.codeField)
             c->Editor = TGridEditor::Button;
         else if (m_def.amountFields.contains(name))
             c->Editor = TGridEditor::Amount;
         // The quantity and the amounts are summed under the lines.
-        if (name == m_def.qtyField || std::any_of(m_def.amounts.begin(), m_def.amounts.end(),
-                                                   [&](const TKxLineAmount& a) { return a.field == name; }))
+        if ((!m_def.qtyField.isEmpty() && name == m_def.qtyField)
+            || std::any_of(m_def.amounts.begin(), m_def.amounts.end(), [&](const TKxLineAmount& a) { return a.field == name; }))
             c->Footer = TGridFooter::Sum;
     }
     m_grid->ColumnsChanged();
     m_grid->SetFooterVisible(true);
-    // The quantity stands out: bold green, white on a selected line.
+    // The numbers the operator types stand out: bold green, white on a selected line.
     m_grid->SetOnCustomDrawCell([this](const QModelIndex&, TGridColumn* column, QStyleOptionViewItem& option) {
-        if (!column || column->FieldName.compare(m_def.qtyField, Qt::CaseInsensitive) != 0)
+        if (!column || !m_def.markedFields.contains(column->FieldName, Qt::CaseInsensitive))
             return;
         option.font.setBold(true);
         option.palette.setColor(QPalette::Text, QColor(0, 128, 0));
@@ -126,24 +136,13 @@ TfrmDocEdit::TfrmDocEdit(const TKxDocEditDef& def, QWidget* owner)
     });
     m_grid->installEventFilter(this);
 
-    m_detail->SetOnCalcFields([this](TPClientDataSet& ds) {
-        const TField* qty = ds.FindField(m_def.qtyField);
-        for (const TKxLineAmount& a : m_def.amounts) {
-            const TField* price = ds.FindField(a.priceField);
-            TField* target = ds.FindField(a.field);
-            if (!target)
-                continue;
-            if (!qty || !price || qty->IsNull() || price->IsNull())
-                target->SetAsDecimal(TDecimal::FromInteger(0));
-            else
-                target->SetAsDecimal(qty->AsDecimal() * price->AsDecimal());
-        }
-    });
-
     m_binder->SetBeforeWrite([this] { return ensureHeader(); });
-    connect(m_detail, &TPClientDataSet::reset, this, &TfrmDocEdit::updatePartyReadOnly);
-    connect(m_detail, &TPClientDataSet::rowsInserted, this, &TfrmDocEdit::updatePartyReadOnly);
-    connect(m_detail, &TPClientDataSet::rowsRemoved, this, &TfrmDocEdit::updatePartyReadOnly);
+    connect(m_detail, &TPClientDataSet::reset, this, &TfrmDocEdit::updateLocks);
+    connect(m_detail, &TPClientDataSet::rowsInserted, this, &TfrmDocEdit::updateLocks);
+    connect(m_detail, &TPClientDataSet::rowsRemoved, this, &TfrmDocEdit::updateLocks);
+    // The header total follows the lines as they change, not only at save.
+    connect(m_detail, &TPClientDataSet::rowChanged, this, &TfrmDocEdit::updateTotal);
+    connect(m_detail, &TPClientDataSet::rowsRemoved, this, &TfrmDocEdit::updateTotal);
 }
 
 void TfrmDocEdit::buildHeader(QWidget* panel)
@@ -157,21 +156,26 @@ void TfrmDocEdit::buildHeader(QWidget* panel)
         label->setObjectName(field); // captions find their label by the field's name
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         QWidget* box;
-        if (field == m_def.storageField) {
-            m_storageBox = new QComboBox(panel);
-            m_storageBox->setObjectName(QStringLiteral("cbx") + field);
-            m_binder->BindLookup(m_storageBox, field, m_storage, QStringLiteral("storageid"), QStringLiteral("storagename"),
-                                 m_def.storageNameField);
-            box = m_storageBox;
+        const auto list = std::find_if(m_def.lists.begin(), m_def.lists.end(), [&](const TKxHeaderList& l) { return l.field == field; });
+        if (list != m_def.lists.end()) {
+            auto* combo = new QComboBox(panel);
+            combo->setObjectName(QStringLiteral("cbx") + field);
+            if (list->source == TKxHeaderList::Shops)
+                m_binder->BindLookup(combo, field, m_shop, QStringLiteral("shopcode"), QStringLiteral("shopname"), list->nameField);
+            else
+                m_binder->BindLookup(combo, field, m_storage, QStringLiteral("storageid"), QStringLiteral("storagename"),
+                                     list->nameField);
+            m_boxes.append({*list, combo});
+            box = combo;
         } else {
             auto* edit = new QLineEdit(panel);
             edit->setObjectName(QStringLiteral("edt") + field);
-            const bool typed = field == m_def.partyCode || m_def.headerEdits.contains(field);
+            const bool typed = (!m_def.partyCode.isEmpty() && field == m_def.partyCode) || m_def.headerEdits.contains(field);
             edit->setReadOnly(!typed);
             // Tab walks only through what the operator types: party, storage, remark, lines.
             if (!typed)
                 edit->setFocusPolicy(Qt::ClickFocus);
-            if (field == m_def.partyCode) {
+            if (!m_def.partyCode.isEmpty() && field == m_def.partyCode) {
                 m_partyEdit = edit;
                 QAction* pick = edit->addAction(style()->standardIcon(QStyle::SP_FileDialogContentsView), QLineEdit::TrailingPosition);
                 pick->setObjectName(QStringLiteral("actPickParty"));
@@ -198,6 +202,7 @@ void TfrmDocEdit::buildHeader(QWidget* panel)
     m_statusLabel->setPalette(pal);
     m_statusLabel->setMinimumWidth(140);
     m_statusLabel->setAlignment(Qt::AlignCenter);
+    m_statusLabel->setVisible(m_def.hasStatus);
     grid->addWidget(m_statusLabel, 0, kPairs * 2, qMax(1, (i + kPairs - 1) / kPairs), 1);
     m_binder->BindLabel(m_statusLabel, QStringLiteral("statusname"));
     for (int c = 0; c < kPairs; ++c)
@@ -212,15 +217,43 @@ QLineEdit* TfrmDocEdit::HeaderEdit(const QString& field) const
     return nullptr;
 }
 
+QComboBox* TfrmDocEdit::HeaderBox(const QString& field) const
+{
+    for (const auto& [list, box] : m_boxes)
+        if (list.field == field)
+            return box;
+    return nullptr;
+}
+
+QComboBox* TfrmDocEdit::StorageBox() const
+{
+    return m_boxes.isEmpty() ? nullptr : m_boxes.first().second;
+}
+
+QWidget* TfrmDocEdit::headerWidget(const QString& field) const
+{
+    if (QLineEdit* edit = HeaderEdit(field))
+        return edit;
+    return HeaderBox(field);
+}
+
 QPushButton* TfrmDocEdit::Button(const QString& text) const
 {
     return KxFindButton(m_buttons, text);
 }
 
-QStringList TfrmDocEdit::ProductConditions() const
+QPushButton* TfrmDocEdit::Tool(const char* id) const
 {
-    return {m_def.partyCode + QLatin1Char('=') + m_master->FieldByName(m_def.partyCode)->AsString().trimmed(),
-            QStringLiteral("is_del=0"), QStringLiteral("is_pack=0")};
+    return KxFindTool(m_buttons, id);
+}
+
+QStringList TfrmDocEdit::productConditions() const
+{
+    QStringList lines;
+    for (const TKxPickParam& p : m_def.productParams)
+        lines << p.name + QLatin1Char('=')
+                     + (p.headerField.isEmpty() ? p.value : m_master->FieldByName(p.headerField)->AsString().trimmed());
+    return lines;
 }
 
 void TfrmDocEdit::showEvent(QShowEvent* event)
@@ -240,18 +273,18 @@ bool TfrmDocEdit::eventFilter(QObject* watched, QEvent* event)
 {
     // The party box is read-only while the document has lines, checked each time it is entered.
     if (watched == m_partyEdit && event->type() == QEvent::FocusIn)
-        updatePartyReadOnly();
+        updateLocks();
+    const bool mayAdd = Tool(KxTool::Insert)->isEnabled();
     // Entering the grid of a document that has a header but no lines opens the first line, so
     // the operator can type (or scan) the first code straight away.
     if (watched == m_grid && event->type() == QEvent::FocusIn && m_detail->Active() && m_detail->IsEmpty()
-        && m_master->Active() && !m_master->IsEmpty() && Button(QStringLiteral("插 入"))->isEnabled()) {
+        && m_master->Active() && !m_master->IsEmpty() && mayAdd) {
         appendLine(false);
         focusCell(0, m_def.codeField);
     }
     // Down on the last line opens a new one, as in any entry grid.
     if (watched == m_grid && event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down
-        && !m_grid->Editing() && Button(QStringLiteral("插 入"))->isEnabled()
-        && m_detail->Active() && m_grid->currentIndex().row() == m_detail->RecordCount() - 1) {
+        && !m_grid->Editing() && mayAdd && m_detail->Active() && m_grid->currentIndex().row() == m_detail->RecordCount() - 1) {
         const TField* code = m_detail->FindField(m_def.codeField);
         if (!isBlank(code)) {
             appendLine(false);
@@ -262,23 +295,43 @@ bool TfrmDocEdit::eventFilter(QObject* watched, QEvent* event)
     return TfrmBase::eventFilter(watched, event);
 }
 
+bool TfrmDocEdit::Editable() const
+{
+    // An audited document is shown as it is: nothing on it can be saved any more.
+    return !m_master->Active() || m_master->IsEmpty() || m_master->FieldByName(kStatus)->AsInteger() != 2;
+}
+
 void TfrmDocEdit::applyRights()
 {
-    const std::pair<const char*, QStringList> rights[] = {
-        {"isupdate", {"新 建", "删 除", "插 入", "保 存"}},
-        {"isaudit", {"审 核"}},
-        {"isprint", {"打 印", "预 览", "票据打印"}},
-        {"iscolumn", {"显示列设置"}},
-    };
-    for (const auto& [right, buttons] : rights) {
-        const bool granted = GetPower(QString::fromLatin1(right));
-        for (const QString& text : buttons)
-            Button(text)->setEnabled(granted);
-    }
-    // Lines are typed only by those who may save them.
-    m_grid->setEditTriggers(GetPower(QStringLiteral("isupdate"))
-                                ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed
-                                : QAbstractItemView::NoEditTriggers);
+    KxApplyRights(this, m_buttons,
+                  {{"isupdate", {KxTool::New, KxTool::Delete, KxTool::Insert, KxTool::Save}},
+                   {"isaudit", {KxTool::Audit}},
+                   {"isprint", {KxTool::Print, KxTool::Preview, KxTool::PrintReport}},
+                   {"iscolumn", {KxTool::Columns}}});
+    updateLocks();
+}
+
+void TfrmDocEdit::updateLocks()
+{
+    const bool open = Editable();
+    const bool update = GetPower(QStringLiteral("isupdate"));
+    for (const char* id : {KxTool::Insert, KxTool::Delete, KxTool::Save})
+        Tool(id)->setEnabled(update && open);
+    Tool(KxTool::Audit)->setEnabled(GetPower(QStringLiteral("isaudit")) && open);
+    // Lines are typed only by those who may save them, and only while the document is open.
+    m_grid->setEditTriggers(update && open ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                                                 | QAbstractItemView::AnyKeyPressed
+                                           : QAbstractItemView::NoEditTriggers);
+    const bool hasLines = m_detail->Active() && !m_detail->IsEmpty();
+    for (const QString& field : m_def.headerEdits)
+        if (QLineEdit* edit = HeaderEdit(field))
+            edit->setReadOnly(!open);
+    // Lines were chosen for the party and the storage; a document still without one must be
+    // able to get it.
+    if (m_partyEdit)
+        m_partyEdit->setReadOnly(!open || (hasLines && !m_partyEdit->text().trimmed().isEmpty()));
+    for (const auto& [list, box] : m_boxes)
+        box->setEnabled(open && !(list.lockedWithLines && hasLines && !box->currentText().trimmed().isEmpty()));
 }
 
 void TfrmDocEdit::open()
@@ -288,13 +341,28 @@ void TfrmDocEdit::open()
     TableViewDispay(m_grid, GetParam(QStringLiteral("detaillabels")));
     DisTableViewDispay(m_grid, GetParam(QStringLiteral("disfieldlabels")));
     GetGridColumnVisible(windowTitle(), m_grid);
-    QStringList storageLines;
-    if (!m_def.storageType.isEmpty())
-        storageLines << QStringLiteral("storagetype=") + m_def.storageType;
-    KxLoadLookupList(this, QStringLiteral("storage"), storageLines, m_storage);
-    m_binder->ReloadLookup(m_storageBox);
-    KxLoadLookupList(this, QStringLiteral("status"), {}, m_status);
-    LoadDocument(GetParam(m_def.idField));
+    const auto usesList = [this](TKxHeaderList::TSource source) {
+        return std::any_of(m_def.lists.begin(), m_def.lists.end(), [&](const TKxHeaderList& l) { return l.source == source; });
+    };
+    if (usesList(TKxHeaderList::Storages)) {
+        QStringList storageLines;
+        if (!m_def.storageType.isEmpty())
+            storageLines << QStringLiteral("storagetype=") + m_def.storageType;
+        KxLoadLookupList(this, QStringLiteral("storage"), storageLines, m_storage);
+    }
+    if (usesList(TKxHeaderList::Shops))
+        KxLoadLookupList(this, QStringLiteral("shop"), m_def.shopListParams, m_shop);
+    for (const auto& [list, box] : m_boxes)
+        m_binder->ReloadLookup(box);
+    if (m_def.hasStatus)
+        KxLoadLookupList(this, QStringLiteral("status"), {}, m_status);
+    // The caller's id (the list's "receiveid=" entry) takes the place of the parameter.
+    QString id = GetParam(m_def.idField);
+    const QString prefix = m_def.idField + QLatin1Char('=');
+    for (const QString& line : FixedConditions())
+        if (line.startsWith(prefix))
+            id = line.mid(prefix.size());
+    LoadDocument(id);
     // The entry starts with the party, then the storage, then the lines.
     if (m_partyEdit)
         m_partyEdit->setFocus();
@@ -305,29 +373,32 @@ bool TfrmDocEdit::LoadDocument(const QString& id)
     THttpWeb web;
     web.setModule(GetParam(QStringLiteral("search")));
     web.Request()->AddParams(m_def.idField, id);
-    web.Request()->AddParamLines(FixedConditions());
+    // The id asked for is the document shown, not the one the window was opened with.
+    const QString prefix = m_def.idField + QLatin1Char('=');
+    for (const QString& line : FixedConditions())
+        if (!line.startsWith(prefix))
+            web.Request()->AddParamLines({line});
     if (!web.SendData())
         return false;
+    m_loading = true;
     m_master->SetKXXMLData(web.Response()->GetParamUtf8(QStringLiteral("xmlmaster")));
     m_detail->SetKXXMLData(web.Response()->GetParamUtf8(QStringLiteral("xmldetail")));
     prepareFields();
+    m_loading = false;
     m_binder->Refresh();
-    updatePartyReadOnly();
+    updateLocks();
     return true;
 }
 
 void TfrmDocEdit::prepareFields()
 {
-    if (m_fieldsReady || !m_master->Active() || !m_detail->Active())
+    if (!m_master->Active() || !m_detail->Active())
         return;
-    m_fieldsReady = true;
-    if (!m_master->FindField(QStringLiteral("statusname")))
-        m_master->AddLookupField(QStringLiteral("statusname"), ftString, 20, QStringLiteral("status"), m_status,
-                                 QStringLiteral("status"), QStringLiteral("statusname"));
-    for (const TKxLineAmount& a : m_def.amounts)
-        if (!m_detail->FindField(a.field))
-            m_detail->AddCalcField(a.field, ftDecimal, 0, 18, 2);
-    m_grid->ColumnsChanged();
+    if (m_def.hasStatus && !m_master->FindField(QStringLiteral("statusname")))
+        m_master->AddLookupField(QStringLiteral("statusname"), ftString, 20, kStatus, m_status, kStatus,
+                                 QStringLiteral("statusname"));
+    if (KxAddLineAmounts(m_detail, m_def.qtyField, m_def.amounts))
+        m_grid->ColumnsChanged();
 }
 
 QString TfrmDocEdit::operatorStamp() const
@@ -342,9 +413,14 @@ bool TfrmDocEdit::ensureHeader()
     if (m_master->IsEmpty()) {
         m_master->Append();
         m_master->FieldByName(QStringLiteral("md5_key"))->SetAsString(GetMd5_Key());
-        m_master->FieldByName(QStringLiteral("shopcode"))->SetAsString(gShopId);
-        m_master->FieldByName(QStringLiteral("status"))->SetAsInteger(0);
-        m_master->FieldByName(m_def.totalField)->SetAsDecimal(TDecimal::FromInteger(0));
+        for (const QString& field : m_def.shopFields)
+            m_master->FieldByName(field)->SetAsString(gShopId);
+        if (m_def.hasStatus)
+            m_master->FieldByName(kStatus)->SetAsInteger(0);
+        if (!m_def.totalField.isEmpty())
+            m_master->FieldByName(m_def.totalField)->SetAsDecimal(TDecimal::FromInteger(0));
+        for (const auto& [field, value] : m_def.defaults)
+            m_master->FieldByName(field)->SetAsString(value);
         m_master->FieldByName(QStringLiteral("inputren"))->SetAsString(operatorStamp());
         m_master->FieldByName(QStringLiteral("inputtime"))->SetAsString(KxNow().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
         return true;
@@ -354,25 +430,24 @@ bool TfrmDocEdit::ensureHeader()
     return true;
 }
 
-void TfrmDocEdit::updatePartyReadOnly()
+bool TfrmDocEdit::checkHeader(TKxCheckAt at)
 {
-    // Lines were chosen for the party; a document still without one must be able to get it.
-    if (m_partyEdit)
-        m_partyEdit->setReadOnly(m_detail->Active() && !m_detail->IsEmpty() && !m_partyEdit->text().trimmed().isEmpty());
-}
-
-bool TfrmDocEdit::checkPartyAndStorage()
-{
-    if (m_partyEdit->text().trimmed().isEmpty()) {
-        KxShowInfo(m_def.partyMissing);
-        m_partyEdit->setReadOnly(false);
-        m_partyEdit->setFocus();
-        return false;
-    }
-    if (m_storageBox->currentText().trimmed().isEmpty()) {
-        KxShowInfo(m_def.storageMissing);
-        m_storageBox->setEnabled(true);
-        m_storageBox->setFocus();
+    for (const TKxHeaderCheck& check : m_def.checks) {
+        if (!(check.at & at))
+            continue;
+        QWidget* box = headerWidget(check.field);
+        auto* edit = qobject_cast<QLineEdit*>(box);
+        auto* combo = qobject_cast<QComboBox*>(box);
+        const QString text = edit ? edit->text() : combo ? combo->currentText() : m_master->FieldByName(check.field)->AsString();
+        if (!text.trimmed().isEmpty())
+            continue;
+        KxShowInfo(check.message);
+        if (edit)
+            edit->setReadOnly(false);
+        if (combo)
+            combo->setEnabled(true);
+        if (box)
+            box->setFocus();
         return false;
     }
     return true;
@@ -382,7 +457,7 @@ bool TfrmDocEdit::checkPartyAndStorage()
 
 void TfrmDocEdit::PartyButtonClick()
 {
-    if (m_partyEdit->isReadOnly())
+    if (!m_partyEdit || m_partyEdit->isReadOnly())
         return;
     std::unique_ptr<TfrmBase> pick(CallModule(this, m_def.partyModule));
     if (!pick)
@@ -402,7 +477,7 @@ void TfrmDocEdit::PartyButtonClick()
 
 void TfrmDocEdit::PartyEnter()
 {
-    if (m_partyEdit->isReadOnly())
+    if (!m_partyEdit || m_partyEdit->isReadOnly())
         return;
     TPClientDataSet rows;
     const TKxLookupResult found = KxLookup(this, m_def.partyModule,
@@ -478,23 +553,27 @@ void TfrmDocEdit::placeProducts(TPClientDataSet* products)
             m_detail->FieldByName(QStringLiteral("seq"))->SetAsInteger(count + 1);
         }
         m_detail->FieldByName(m_def.codeField)->SetAsString(products->FieldByName(m_def.codeField)->AsString());
-        for (const QString& f : m_def.productFields)
-            if (const TField* source = products->FindField(f))
-                m_detail->FieldByName(f)->SetValue(source->IsNull() ? QVariant() : QVariant(source->AsString()));
-        m_detail->FieldByName(m_def.qtyField)->SetAsInteger(0);
+        for (const QString& entry : m_def.productFields) {
+            const auto [field, source] = productMapping(entry);
+            if (const TField* from = products->FindField(source))
+                m_detail->FieldByName(field)->SetValue(from->IsNull() ? QVariant() : QVariant(from->AsString()));
+        }
+        for (const QString& f : m_def.entryFields)
+            m_detail->FieldByName(f)->SetAsInteger(0);
         m_detail->Post();
     }
     m_placing = false;
+    updateTotal();
 }
 
 void TfrmDocEdit::ProductButtonClick(int row)
 {
-    if (!checkPartyAndStorage())
+    if (!checkHeader(KxCheckAtLines))
         return;
     std::unique_ptr<TfrmBase> pick(CallModule(this, m_def.productModule, {QStringLiteral("multiselect=true")}));
     if (!pick)
         return;
-    pick->FixedConditions() << ProductConditions();
+    pick->FixedConditions() << productConditions();
     if (KxUi().ShowModal(pick.get()) != mrOk)
         return;
     TPClientDataSet chosen;
@@ -510,7 +589,7 @@ void TfrmDocEdit::ProductButtonClick(int row)
     renumber(1);
     m_detail->Last();
     m_detail->EnableControls();
-    focusCell(m_detail->RecordCount() - 1, m_def.qtyField);
+    focusCell(m_detail->RecordCount() - 1, m_def.entryFields.value(0));
 }
 
 void TfrmDocEdit::CodeEntered(int row)
@@ -519,11 +598,11 @@ void TfrmDocEdit::CodeEntered(int row)
         return;
     m_detail->SetRecNo(row + 1);
     const QString code = m_detail->FieldByName(m_def.codeField)->AsString().trimmed();
-    if (code.isEmpty() || !checkPartyAndStorage())
+    if (code.isEmpty() || !checkHeader(KxCheckAtLines))
         return;
     TPClientDataSet products;
     const TKxLookupResult found = KxLookup(this, m_def.productModule,
-                                           QStringList{m_def.codeField + QLatin1Char('=') + code} + ProductConditions(), &products);
+                                           QStringList{m_def.codeField + QLatin1Char('=') + code} + productConditions(), &products);
     // The service could not be asked (already shown): the line stays as typed.
     if (found == TKxLookupResult::Failed)
         return;
@@ -531,7 +610,10 @@ void TfrmDocEdit::CodeEntered(int row)
     if (found == TKxLookupResult::NotFound) {
         m_placing = true;
         m_detail->Edit();
-        for (const QString& f : QStringList{m_def.codeField} + m_def.productFields + QStringList{m_def.qtyField})
+        m_detail->FieldByName(m_def.codeField)->Clear();
+        for (const QString& entry : m_def.productFields)
+            m_detail->FieldByName(productMapping(entry).first)->Clear();
+        for (const QString& f : m_def.entryFields)
             m_detail->FieldByName(f)->Clear();
         m_detail->Post();
         m_placing = false;
@@ -541,16 +623,23 @@ void TfrmDocEdit::CodeEntered(int row)
     }
     placeProducts(&products);
     m_detail->SetRecNo(row + 1);
-    focusCell(row, m_def.qtyField);
+    focusCell(row, m_def.entryFields.value(0));
 }
 
-void TfrmDocEdit::QuantityEntered(int row)
+void TfrmDocEdit::EntryFieldEntered(int row, const QString& field)
 {
-    const TGridColumn* qty = m_grid->ColumnByField(m_def.qtyField);
-    if (!m_detail->Active() || !qty || m_grid->currentIndex().column() != m_grid->IndexOfColumn(qty))
+    const TGridColumn* column = m_grid->ColumnByField(field);
+    const int at = m_def.entryFields.indexOf(field);
+    if (!m_detail->Active() || !column || at < 0 || m_grid->currentIndex().column() != m_grid->IndexOfColumn(column))
         return;
-    if (row + 1 < m_detail->RecordCount()) {
-        focusCell(row + 1, m_def.qtyField);
+    const bool lastRow = row + 1 >= m_detail->RecordCount();
+    const bool nextField = at + 1 < m_def.entryFields.size();
+    if (nextField && (m_def.entryFlow == TKxEntryFlow::Across || lastRow)) {
+        focusCell(row, m_def.entryFields.at(at + 1));
+        return;
+    }
+    if (!lastRow) {
+        focusCell(row + 1, m_def.entryFields.first());
         return;
     }
     appendLine(false);
@@ -561,18 +650,18 @@ void TfrmDocEdit::cellEdited(int row, TGridColumn* column)
 {
     if (m_placing || !column)
         return;
-    const bool code = column->FieldName.compare(m_def.codeField, Qt::CaseInsensitive) == 0;
-    const bool qty = column->FieldName.compare(m_def.qtyField, Qt::CaseInsensitive) == 0;
-    if (!code && !qty)
+    const QString field = column->FieldName;
+    const bool code = field.compare(m_def.codeField, Qt::CaseInsensitive) == 0;
+    if (!code && !m_def.entryFields.contains(field, Qt::CaseInsensitive))
         return;
     // After the editor has closed: the reaction moves the focus and may open another cell.
-    QMetaObject::invokeMethod(this, [self = QPointer<TfrmDocEdit>(this), row, code] {
+    QMetaObject::invokeMethod(this, [self = QPointer<TfrmDocEdit>(this), row, code, field] {
         if (!self)
             return;
         if (code)
             self->CodeEntered(row);
         else
-            self->QuantityEntered(row);
+            self->EntryFieldEntered(row, field);
     }, Qt::QueuedConnection);
 }
 
@@ -588,14 +677,16 @@ void TfrmDocEdit::focusCell(int row, const QString& field)
 
 void TfrmDocEdit::dropEmptyLines()
 {
-    // The keyboard entry leaves an open line at the end; a line without product or quantity
+    // The keyboard entry leaves an open line at the end; a line without product or numbers
     // carries nothing and would only be refused by the service.
     bool dropped = false;
     const TBookmark here = m_detail->GetBookmark();
     m_detail->DisableControls();
     for (int rec = m_detail->RecordCount(); rec >= 1; --rec) {
         m_detail->SetRecNo(rec);
-        if (isBlank(m_detail->FindField(m_def.codeField)) && isZero(m_detail->FindField(m_def.qtyField))) {
+        const bool numbers = std::any_of(m_def.entryFields.begin(), m_def.entryFields.end(),
+                                         [&](const QString& f) { return !isZero(m_detail->FindField(f)); });
+        if (isBlank(m_detail->FindField(m_def.codeField)) && !numbers) {
             m_detail->Delete();
             dropped = true;
         }
@@ -607,6 +698,59 @@ void TfrmDocEdit::dropEmptyLines()
     else if (!m_detail->IsEmpty())
         m_detail->Last();
     m_detail->EnableControls();
+}
+
+bool TfrmDocEdit::refuseZeroQuantities()
+{
+    // A line of nothing would be posted as a line of the document; a count sheet's 0 is a
+    // count and is allowed by its definition.
+    const TField* qty = m_def.qtyField.isEmpty() || !m_def.refuseZeroQty ? nullptr : m_detail->FindField(m_def.qtyField);
+    if (!qty)
+        return false;
+    // Read by position, so that the cursor moves only to the line refused.
+    for (int i = 0; i < m_detail->RecordCount(); ++i) {
+        if (!m_detail->IsNullAt(i, qty))
+            if (const auto value = TDecimal::Parse(m_detail->ValueAt(i, qty).toString()); value && !value->IsZero())
+                continue;
+        const QString code = m_detail->DisplayTextAt(i, m_detail->FieldByName(m_def.codeField)).trimmed();
+        focusCell(i, m_def.qtyField);
+        KxShowInfo(QStringLiteral("第%1行【%2】的数量为0，不能保存！").arg(i + 1).arg(code));
+        return true;
+    }
+    return false;
+}
+
+TDecimal TfrmDocEdit::lineTotal()
+{
+    TDecimal sum = TDecimal::FromInteger(0);
+    if (!m_detail->Active())
+        return sum;
+    const TField* amount = m_detail->FindField(m_def.totalOf);
+    if (!amount)
+        return sum;
+    // Read by position: the cursor stays where the operator is typing.
+    for (int i = 0; i < m_detail->RecordCount(); ++i)
+        if (!m_detail->IsNullAt(i, amount))
+            if (const auto value = TDecimal::Parse(m_detail->ValueAt(i, amount).toString()))
+                sum = sum + *value;
+    return sum;
+}
+
+void TfrmDocEdit::updateTotal()
+{
+    if (m_loading || m_placing || m_def.totalField.isEmpty() || !m_master->Active() || m_master->IsEmpty() || !Editable())
+        return;
+    TField* total = m_master->FieldByName(m_def.totalField);
+    const TDecimal sum = lineTotal();
+    if (!total->IsNull() && total->AsDecimal() == sum)
+        return;
+    const bool posting = m_master->State() == dsBrowse;
+    if (posting)
+        m_master->Edit();
+    total->SetAsDecimal(sum);
+    if (posting)
+        m_master->Post();
+    m_binder->Refresh();
 }
 
 bool TfrmDocEdit::HasUnsavedChanges()
@@ -623,7 +767,8 @@ bool TfrmDocEdit::HasUnsavedChanges()
     m_detail->DisableControls();
     for (m_detail->First(); !m_detail->Eof(); m_detail->Next())
         if (m_detail->UpdateStatus() == usInserted && isBlank(m_detail->FindField(m_def.codeField))
-            && isZero(m_detail->FindField(m_def.qtyField)))
+            && std::all_of(m_def.entryFields.begin(), m_def.entryFields.end(),
+                           [&](const QString& f) { return isZero(m_detail->FindField(f)); }))
             ++openLines;
     if (!m_detail->IsEmpty())
         m_detail->GotoBookmark(here);
@@ -639,13 +784,15 @@ void TfrmDocEdit::FormClose(QCloseEvent* event)
 
 void TfrmDocEdit::dxBL_InsertClick()
 {
+    if (!Editable())
+        return;
     appendLine(true);
     focusCell(m_detail->RecNo() - 1, m_def.codeField);
 }
 
 void TfrmDocEdit::dxBL_DeleteClick()
 {
-    if (!m_detail->Active() || m_detail->IsEmpty())
+    if (!m_detail->Active() || m_detail->IsEmpty() || !Editable())
         return;
     m_detail->Delete();
     if (!m_detail->IsEmpty())
@@ -659,19 +806,25 @@ void TfrmDocEdit::dxBL_RefreshClick()
     if (!m_master->Active() || m_master->IsEmpty())
         return;
     const QString id = m_master->FieldByName(m_def.idField)->AsString().trimmed();
-    if (!id.isEmpty())
-        LoadDocument(id);
+    if (id.isEmpty())
+        return;
+    if (HasUnsavedChanges() && !KxAskOkCancel(QStringLiteral("单据有未保存的修改，确定不保存就刷新吗？")))
+        return;
+    LoadDocument(id);
 }
 
 void TfrmDocEdit::dxBL_NewClick()
 {
     if (!m_master->Active() || !m_detail->Active())
         return;
+    if (HasUnsavedChanges() && !KxAskOkCancel(QStringLiteral("单据有未保存的修改，确定不保存就新建吗？")))
+        return;
     m_master->Cancel();
     m_master->EmptyDataSet();
     m_detail->EmptyDataSet();
     ensureHeader();
     m_binder->Refresh();
+    updateLocks();
 }
 
 bool TfrmDocEdit::postPending()
@@ -686,29 +839,23 @@ void TfrmDocEdit::dxBL_SaveClick()
 {
     if (!m_master->Active() || m_master->IsEmpty() || !postPending())
         return;
-    if (!checkPartyAndStorage())
+    if (!checkHeader(KxCheckAtSave))
         return;
-    if (quint32(m_master->FieldByName(QStringLiteral("status"))->AsInteger()) >= 2) {
+    if (m_def.hasStatus && quint32(m_master->FieldByName(kStatus)->AsInteger()) >= 2) {
         KxShowInfo(QStringLiteral("非新建状态的单据，不能再改动！"));
         return;
     }
     dropEmptyLines();
-    TDecimal sum = TDecimal::FromInteger(0);
-    m_detail->DisableControls();
-    const TBookmark here = m_detail->GetBookmark();
-    for (m_detail->First(); !m_detail->Eof(); m_detail->Next())
-        if (const TField* amount = m_detail->FindField(m_def.totalOf); amount && !amount->IsNull())
-            sum = sum + amount->AsDecimal();
-    if (!m_detail->IsEmpty())
-        m_detail->GotoBookmark(here);
-    m_detail->EnableControls();
-
+    if (refuseZeroQuantities())
+        return;
     m_master->Edit();
-    m_master->FieldByName(QStringLiteral("status"))->SetAsInteger(1);
-    m_master->FieldByName(m_def.totalField)->SetAsDecimal(sum);
+    if (m_def.hasStatus)
+        m_master->FieldByName(kStatus)->SetAsInteger(1);
+    if (!m_def.totalField.isEmpty())
+        m_master->FieldByName(m_def.totalField)->SetAsDecimal(lineTotal());
     m_master->Post();
     if (m_master->ChangeCount() == 0 && m_detail->ChangeCount() == 0) {
-        KxShowInfo(QStringLiteral("无数据有变动，不用提交数据保存！"));
+        KxShowInfo(m_def.unchangedMessage);
         return;
     }
     THttpWeb web;
@@ -722,6 +869,7 @@ void TfrmDocEdit::dxBL_SaveClick()
     try {
         if (!web.SendData())
             return;
+        m_loading = true;
         UnionCDS(m_master, web.Response()->GetParam(QStringLiteral("xmlmaster")));
         // The answer holds every line of the saved document: it replaces the lines, since
         // lines share their header's row key and could not be told apart by it.
@@ -731,20 +879,25 @@ void TfrmDocEdit::dxBL_SaveClick()
             m_detail->MergeChangeLog();
         else if (!m_detail->IsEmpty())
             m_detail->SetRecNo(qBound(1, at, m_detail->RecordCount()));
+        prepareFields();
+        m_loading = false;
         m_binder->Refresh();
+        updateLocks();
         KxShowInfo(QStringLiteral("数据提交成功！"));
     } catch (const std::exception& e) {
+        m_loading = false;
         KxShowInfo(QString::fromUtf8(e.what()));
     }
 }
 
 void TfrmDocEdit::dxBL_AuditClick()
 {
-    if (!m_master->Active() || m_master->IsEmpty())
+    if (!m_def.hasStatus || !m_master->Active() || m_master->IsEmpty())
         return;
-    if (!checkPartyAndStorage())
+    if (!checkHeader(KxCheckAtAudit))
         return;
-    if (m_master->FieldByName(QStringLiteral("status"))->AsInteger() != 1) {
+    const int status = m_master->FieldByName(kStatus)->AsInteger();
+    if (m_def.auditRule == TKxAuditRule::SavedOnly ? status != 1 : status == 2) {
         KxShowInfo(QStringLiteral("非新建状态的单据，不能提交审核！"));
         return;
     }
@@ -753,13 +906,14 @@ void TfrmDocEdit::dxBL_AuditClick()
         return;
     }
     m_master->Edit();
-    m_master->FieldByName(QStringLiteral("status"))->SetAsInteger(2);
+    m_master->FieldByName(kStatus)->SetAsInteger(2);
     m_master->FieldByName(QStringLiteral("auditren"))->SetAsString(operatorStamp());
     m_master->FieldByName(QStringLiteral("audittime"))->SetAsString(KxNow().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
     m_master->Post();
     const auto cancel = [this] {
         m_master->CancelUpdates();
         m_binder->Refresh();
+        updateLocks();
     };
     if (m_master->ChangeCount() == 0)
         return;
@@ -777,11 +931,15 @@ void TfrmDocEdit::dxBL_AuditClick()
         }
         UnionCDS(m_master, web.Response()->GetParam(QStringLiteral("xmlmaster")));
         m_binder->Refresh();
+        updateLocks();
         KxShowInfo(QStringLiteral("数据提交审核成功！"));
     } catch (const std::exception& e) {
         cancel();
         KxShowInfo(QString::fromUtf8(e.what()));
+        return;
     }
+    if (m_def.reloadAfterAudit)
+        LoadDocument(m_master->FieldByName(m_def.idField)->AsString().trimmed());
 }
 
 void TfrmDocEdit::dxBL_PrintClick()
@@ -796,8 +954,16 @@ void TfrmDocEdit::dxBL_PreviewClick()
 
 void TfrmDocEdit::dxBL_PrintReportClick()
 {
-    if (!postPending())
-        return;
+    // The voucher shows the document as it was saved: unsaved lines beside a saved total would
+    // print figures that disagree.
+    if (HasUnsavedChanges()) {
+        if (!KxAskOkCancel(QStringLiteral("单据有未保存的修改，需要先保存再打印吗？")))
+            return;
+        dxBL_SaveClick();
+        if (HasUnsavedChanges())
+            return;
+    }
+    dropEmptyLines();
     KxPrintVoucher(this, m_master, m_def.reportMaster, m_detail, m_def.reportDetail);
 }
 

@@ -1,0 +1,9 @@
+#pragma once
+// The list of stock adjustments.
+#include "ufrmDocList.h"
+
+class TfrmAdjust : public TfrmDocList {
+    Q_OBJECT
+public:
+    Q_INVOKABLE explicit TfrmAdjust(QWidget* owner = nullptr);
+};

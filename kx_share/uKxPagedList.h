@@ -1,0 +1,99 @@
+#pragma once
+// The paged list window that master-data lists, document lists and reports are made of: a
+// tool row (buttons found by id), a title strip with the keyword box "搜索关键字：", a body
+// the member supplies (one grid, or a grid over its lines), and the record label with
+// "下一页", "剩余页" and "暂 停" under it. It keeps the saved search conditions and lays out
+// each page request: the list's own parameters, the conditions, the call parameters, the
+// parameters after them, "curpage". Members state their tools, their rights table, their body
+// and the hooks they need; every service method comes from the module's parameters.
+#include "uFormParts.h"
+#include "ufrmBase.h"
+
+#include <QStringList>
+
+#include <initializer_list>
+
+class QBoxLayout;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TGridView;
+class TKxPager;
+class TPClientDataSet;
+class TRequest;
+
+class TKxPagedList : public TfrmBase {
+    Q_OBJECT
+public:
+    // `recordText` is the record label until the first page arrives.
+    TKxPagedList(const QString& recordText, QWidget* owner);
+
+    TGridView* Grid() const { return m_grid; }
+    TPClientDataSet* ListData() const { return m_list; }
+    TKxPager* Pager() const { return m_pager; }
+    QLabel* TitleLabel() const { return m_title; }
+    QLabel* RecordLabel() const { return m_recordLabel; }
+    QLineEdit* KeywordEdit() const { return m_keyword; }
+    QPushButton* Button(const QString& text) const; // by caption
+    QPushButton* Tool(const char* id) const;
+    QStringList SavedConditions() const { return m_conditions; }
+    int CurPage() const;
+    int PageCount() const;
+
+    // One page of the list. With conditions, they become the saved ones. Page -1 is the
+    // opening call (0 when the form has call parameters); page 1 starts the list anew, later
+    // pages are appended. False when the call failed: the list stays as it was.
+    bool Search(const QStringList* conditions, int page);
+
+    // The buttons every paged list has, by their handlers' names.
+    void dxBL_SearchClick();
+    void dxBL_RefreshClick();
+    void dxBL_ExportClick();
+    void dxBL_PrintClick();
+    void dxBL_PreviewClick();
+    virtual void dxBL_ColumnsClick();
+    void btnNextClick();
+    void btnRemainClick();
+    void btnPauseClick();
+
+protected:
+    // The tool row, in order; a tool without a handler closes the window.
+    void AddTools(std::initializer_list<TKxAction> tools);
+    // The part between the title strip and the pager bar (the main grid when not called).
+    void SetBody(QWidget* body);
+    // Rights on the tool row, and "查 询" only with a search scheme: hidden without one, or
+    // disabled when `hideSearch` is false.
+    void ApplyRights(std::initializer_list<TKxRight> rights, bool hideSearch = true);
+    // The title strip gets "moduletitle".
+    void ShowTitle();
+
+    // Runs once, the first time the window is shown.
+    virtual void FormOpen() = 0;
+    // The method that returns a page of the list.
+    virtual QString SearchMethod() const;
+    // Runs before every page request.
+    virtual void BeforeSearch() {}
+    // Parameters sent before the conditions.
+    virtual void AddSearchParams(TRequest*) {}
+    // Parameters sent after the call parameters, before "curpage".
+    virtual void AddParamsAfterCallParams(TRequest*) {}
+    // Runs after every page that arrived.
+    virtual void AfterSearch(int /*page*/) {}
+
+    void showEvent(QShowEvent* event) override;
+
+    QList<QPushButton*> m_buttons;
+
+private:
+    TPClientDataSet* m_list;
+    TGridView* m_grid;
+    QLabel* m_title;
+    QLabel* m_recordLabel;
+    QLineEdit* m_keyword;
+    TKxPager* m_pager;
+    QBoxLayout* m_tools;
+    QBoxLayout* m_layout;
+    QWidget* m_body = nullptr;
+    QStringList m_conditions;
+    bool m_opened = false;
+};
