@@ -938,9 +938,17 @@ void postStock(TContext& ctx, const TDocKind& k, const QString& id, const std::v
         update->exec(changed.mid(i, 4));
     }
     insertRows(ctx.db, QStringLiteral("INSERT INTO kx_stock (nickid, storageid, commoditycode, stocknum) VALUES "), 4, added);
-    // The ledger's key (kind, document, line, storage) refuses a second posting of a line.
-    insertRows(ctx.db, QStringLiteral("INSERT INTO kx_stock_ledger (nickid, seq, created, operid, storageid, commoditycode, doctype, docid, docseq,"
-                                      " quantity, costprice, stockafter) VALUES "), 12, rows);
+    // The ledger's key (kind, document, line, storage) refuses a second posting of a line;
+    // the call's transaction then undoes everything this audit did.
+    try {
+        insertRows(ctx.db, QStringLiteral("INSERT INTO kx_stock_ledger (nickid, seq, created, operid, storageid, commoditycode, doctype, docid, docseq,"
+                                          " quantity, costprice, stockafter) VALUES "), 12, rows);
+    } catch (const TDbError& e) {
+        const QString what = QString::fromStdString(e.what());
+        if (!what.contains(QLatin1String("UNIQUE"), Qt::CaseInsensitive) && !what.contains(QLatin1String("duplicate"), Qt::CaseInsensitive))
+            throw;
+        throw TServiceError(kxRefused, QStringLiteral("%1【%2】的明细已记入库存，不能重复记账").arg(L(k.title), id));
+    }
 }
 
 struct TPriceChange {
