@@ -244,6 +244,37 @@ void insertRows(QSqlDatabase& db, const QString& head, int width, const QVariant
     }
 }
 
+// Inserts rows into `table` that share the leading values `shared` (of `sharedColumns`): those
+// are bound once per statement, the rest per row, cast to `rowTypes` (both engines name the
+// columns of a VALUES list column1, column2, ...). `tail` follows the statement.
+void insertShared(QSqlDatabase& db, const QString& table, const QStringList& sharedColumns, const QVariantList& shared,
+                  const QStringList& rowColumns, const QStringList& rowTypes, const QVariantList& values, const QString& tail = QString())
+{
+    const int width = int(rowColumns.size());
+    const qsizetype perStatement = std::max<qsizetype>(1, (kValuesPerInsert - shared.size()) / width);
+    const qsizetype rows = values.size() / width;
+    QStringList select(shared.size(), QStringLiteral("?"));
+    for (int i = 0; i < width; ++i)
+        select << QStringLiteral("CAST(v.column%1 AS %2)").arg(i + 1).arg(rowTypes[i]);
+    const QString head = QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM (VALUES ")
+                             .arg(table, (sharedColumns + rowColumns).join(QStringLiteral(", ")), select.join(QStringLiteral(", ")));
+    // "WHERE" keeps SQLite from reading an ON CONFLICT tail as a join's ON.
+    const QString end = QStringLiteral(") v WHERE 1 = 1") + tail;
+    const QString row = QLatin1Char('(') + placeholders(width, QStringLiteral("?")) + QLatin1Char(')');
+    std::optional<TPrepared> full;
+    for (qsizetype i = 0; i < rows; i += perStatement) {
+        const qsizetype n = std::min(rows - i, perStatement);
+        const QVariantList args = shared + values.mid(i * width, n * width);
+        if (n < perStatement) {
+            TPrepared(db, head + placeholders(n, row) + end).exec(args);
+            continue;
+        }
+        if (!full)
+            full.emplace(db, head + placeholders(perStatement, row) + end);
+        full->exec(args);
+    }
+}
+
 // ---------------------------------------------------------------- values
 
 std::optional<TDecimal> decimalOf(const QVariant& v)
@@ -895,14 +926,11 @@ void postStock(TContext& ctx, const TDocKind& k, const QString& id, const std::v
             allCodes << m.line->code;
         }
     }
-    QHash<QString, bool> exists;
     for (auto& [storage, codes] : codesOf)
         inChunks(ctx.db, QStringLiteral("SELECT commoditycode, stocknum FROM kx_stock WHERE nickid = ? AND storageid = ? AND commoditycode IN (%1)"),
                  {ctx.nickid, storage}, codes, [&, s = storage](QSqlQuery& r) {
-                     while (r.next()) {
+                     while (r.next())
                          before[s][r.value(0).toString()] = r.value(1).toLongLong();
-                         exists.insert(s + QLatin1Char('\n') + r.value(0).toString(), true);
-                     }
                  });
     inChunks(ctx.db, QStringLiteral("SELECT commoditycode, costprice FROM kx_commodity WHERE nickid = ? AND commoditycode IN (%1)"),
              {ctx.nickid}, allCodes, [&](QSqlQuery& r) {
@@ -919,30 +947,29 @@ void postStock(TContext& ctx, const TDocKind& k, const QString& id, const std::v
             || (m.quantity < 0 && stock < std::numeric_limits<qint64>::min() - m.quantity))
             throw TServiceError(kxRefused, QStringLiteral("第 %1 行的库存超出范围").arg(m.line->seq));
         stock += m.quantity;
-        rows << ctx.nickid << ledger++ << when << ctx.operid << m.storage << m.line->code << L(k.doctype) << id << m.line->seq << m.quantity
+        rows << ledger++ << m.storage << m.line->code << m.line->seq << m.quantity
              << (m.line->costprice.isEmpty() ? costs.value(m.line->code, QStringLiteral("0")) : m.line->costprice) << stock;
     }
-    QVariantList changed, added;
+    // Each (storage, product) once per statement, many to a statement: a missing stock row
+    // starts at the change, an existing one adds it.
+    QVariantList changes;
     for (const auto& [storage, codes] : after)
-        for (auto it = codes.begin(); it != codes.end(); ++it) {
-            const qint64 change = it.value() - before[storage].value(it.key());
-            if (exists.contains(storage + QLatin1Char('\n') + it.key()))
-                changed << change << ctx.nickid << storage << it.key();
-            else
-                added << ctx.nickid << storage << it.key() << it.value();
-        }
-    std::optional<TPrepared> update;
-    for (qsizetype i = 0; i < changed.size(); i += 4) {
-        if (!update)
-            update.emplace(ctx.db, QStringLiteral("UPDATE kx_stock SET stocknum = stocknum + ? WHERE nickid = ? AND storageid = ? AND commoditycode = ?"));
-        update->exec(changed.mid(i, 4));
-    }
-    insertRows(ctx.db, QStringLiteral("INSERT INTO kx_stock (nickid, storageid, commoditycode, stocknum) VALUES "), 4, added);
+        for (auto it = codes.begin(); it != codes.end(); ++it)
+            changes << storage << it.key() << it.value() - before[storage].value(it.key());
+    insertShared(ctx.db, QStringLiteral("kx_stock"), {QStringLiteral("nickid")}, {ctx.nickid},
+                 {QStringLiteral("storageid"), QStringLiteral("commoditycode"), QStringLiteral("stocknum")},
+                 {QStringLiteral("TEXT"), QStringLiteral("TEXT"), QStringLiteral("BIGINT")}, changes,
+                 QStringLiteral(" ON CONFLICT (nickid, storageid, commoditycode) DO UPDATE SET stocknum = kx_stock.stocknum + excluded.stocknum"));
     // The ledger's key (kind, document, line, storage) refuses a second posting of a line;
     // the call's transaction then undoes everything this audit did.
     try {
-        insertRows(ctx.db, QStringLiteral("INSERT INTO kx_stock_ledger (nickid, seq, created, operid, storageid, commoditycode, doctype, docid, docseq,"
-                                          " quantity, costprice, stockafter) VALUES "), 12, rows);
+        insertShared(ctx.db, QStringLiteral("kx_stock_ledger"),
+                     {QStringLiteral("nickid"), QStringLiteral("created"), QStringLiteral("operid"), QStringLiteral("doctype"), QStringLiteral("docid")},
+                     {ctx.nickid, when, ctx.operid, L(k.doctype), id},
+                     {QStringLiteral("seq"), QStringLiteral("storageid"), QStringLiteral("commoditycode"), QStringLiteral("docseq"), QStringLiteral("quantity"),
+                      QStringLiteral("costprice"), QStringLiteral("stockafter")},
+                     {QStringLiteral("BIGINT"), QStringLiteral("TEXT"), QStringLiteral("TEXT"), QStringLiteral("INTEGER"), QStringLiteral("BIGINT"),
+                      QStringLiteral("NUMERIC(18,4)"), QStringLiteral("BIGINT")}, rows);
     } catch (const TDbError& e) {
         const QString what = QString::fromStdString(e.what());
         if (!what.contains(QLatin1String("UNIQUE"), Qt::CaseInsensitive) && !what.contains(QLatin1String("duplicate"), Qt::CaseInsensitive))
