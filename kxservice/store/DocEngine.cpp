@@ -424,7 +424,9 @@ void search(TContext& ctx, const TDocKind& k)
     QVariantList a = args;
     qint64 offset = 0;
     if (page.page > 0) {
-        offset = (page.page - 1) * page.size;
+        // A page far past the end is empty, however far: the offset stops short of overflowing.
+        constexpr qint64 kOffsetMax = 1000000000000000;
+        offset = page.page - 1 > kOffsetMax / page.size ? kOffsetMax : (page.page - 1) * page.size;
         sql = shape.select.arg(QStringLiteral("(SELECT h.%1 FROM %2 h WHERE ").arg(id, table) + where + QStringLiteral(" ORDER BY ") + order
                                + QStringLiteral(" LIMIT ? OFFSET ?) k JOIN %1 h ON h.nickid = ? AND h.%2 = k.%2").arg(table, id));
         a << page.size << offset << ctx.nickid;
