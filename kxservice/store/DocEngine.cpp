@@ -206,6 +206,7 @@ QString placeholders(qsizetype count, const QString& one)
 // Values bound per statement stay under 999, the lowest limit a SQLite build may have.
 constexpr qsizetype kInListSize = 250;
 constexpr qsizetype kValuesPerInsert = 900;
+constexpr qsizetype kRowsPerInsert = 100;   // a round number of lines fills whole statements
 
 // Runs `sql`, whose "%1" is an IN list, after the leading `args` for `items` in chunks. Every
 // chunk is padded to the same length with its last item, so one prepared statement serves all.
@@ -224,10 +225,10 @@ void inChunks(QSqlDatabase& db, const QString& sql, const QVariantList& args, co
     }
 }
 
-// Inserts rows of `width` values each, many to a statement: `head` + "(?, ...), (?, ...)" + `tail`.
-void insertRows(QSqlDatabase& db, const QString& head, int width, const QVariantList& values, const QString& tail = QString())
+// Inserts rows of `width` values each, many to a statement: `head` + "(?, ...), (?, ...)".
+void insertRows(QSqlDatabase& db, const QString& head, int width, const QVariantList& values)
 {
-    const qsizetype perStatement = std::max<qsizetype>(1, kValuesPerInsert / width);
+    const qsizetype perStatement = std::clamp<qsizetype>(kValuesPerInsert / width, 1, kRowsPerInsert);
     const qsizetype rows = values.size() / width;
     const QString row = QLatin1Char('(') + placeholders(width, QStringLiteral("?")) + QLatin1Char(')');
     std::optional<TPrepared> full;
@@ -235,11 +236,11 @@ void insertRows(QSqlDatabase& db, const QString& head, int width, const QVariant
         const qsizetype n = std::min(rows - i, perStatement);
         const QVariantList args = values.mid(i * width, n * width);
         if (n < perStatement) {
-            TPrepared(db, head + placeholders(n, row) + tail).exec(args);
+            TPrepared(db, head + placeholders(n, row)).exec(args);
             continue;
         }
         if (!full)
-            full.emplace(db, head + placeholders(perStatement, row) + tail);
+            full.emplace(db, head + placeholders(perStatement, row));
         full->exec(args);
     }
 }
