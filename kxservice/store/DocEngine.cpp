@@ -1,13 +1,14 @@
 #include "DocEngine.h"
 
+#include "DocPosting.h"
+#include "DocSql.h"
+#include "DocValues.h"
 #include "handlers/MasterData.h"
-#include "TDecimal.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QHash>
 #include <QSet>
-#include <QSqlError>
 #include <algorithm>
 #include <limits>
 #include <map>
@@ -15,26 +16,15 @@
 #include <optional>
 
 namespace {
+using namespace KxDoc;
 using Col = TPacketColumn;
-
-// Names and texts of a description (field names in ASCII, titles and messages in UTF-8).
-QString L(const char* s)
-{
-    return QString::fromUtf8(s);
-}
 
 // Codes of shops, parties and storages are at most this long; longer ones are refused before
 // they are looked up.
 constexpr int kCodeMax = 20;
-// Quantities and typed prices stay far inside NUMERIC(18,4) and a 64-bit mantissa, whatever a
-// client sends; money totals must fit NUMERIC(18,4).
-constexpr qint64 kQuantityMax = 99999999;
-const TDecimal kPriceMax = TDecimal::FromMantissa(9999999999, 2);       // 99,999,999.99
-const TDecimal kMoneyMax = TDecimal::FromMantissa(999999999999999999, 4); // < 10^14
-
 const char* const kStale = "单据已被他人修改，请刷新后再保存！";
 
-// ---------------------------------------------------------------- columns and statements
+// ---------------------------------------------------------------- columns
 
 QString lineTable(const TDocKind& k)
 {
@@ -168,169 +158,6 @@ void addLines(TContext& ctx, const TDocKind& k, const QString& name, const QStri
                                      + QStringLiteral(" l") + join + QStringLiteral(" WHERE l.nickid = ? AND l.%1 = ? ORDER BY l.seq").arg(L(k.idField)),
                          {ctx.nickid, id});
     ctx.answer.addPacket(name, KxQueryPacket(q, lineColumns(k)));
-}
-
-// One statement prepared once and run for many sets of values: a 500-line document would
-// otherwise prepare (and on PostgreSQL also deallocate) a statement per line.
-class TPrepared {
-public:
-    TPrepared(QSqlDatabase& db, const QString& sql) : m_q(db), m_sql(sql)
-    {
-        m_q.setForwardOnly(db.driverName() == QLatin1String("QSQLITE"));
-        m_q.setNumericalPrecisionPolicy(QSql::HighPrecision);
-        if (!m_q.prepare(sql))
-            throw TDbError(sql + QStringLiteral(" -- ") + m_q.lastError().text());
-    }
-    QSqlQuery& exec(const QVariantList& args)
-    {
-        for (qsizetype i = 0; i < args.size(); ++i) {
-            // As KxExec: a null text binds as empty text, only an invalid QVariant as NULL.
-            const QVariant& v = args[i];
-            m_q.bindValue(int(i), v.metaType().id() == QMetaType::QString && v.toString().isNull() ? QVariant(QStringLiteral("")) : v);
-        }
-        if (!m_q.exec())
-            throw TDbError(m_sql + QStringLiteral(" -- ") + m_q.lastError().text());
-        return m_q;
-    }
-
-private:
-    QSqlQuery m_q;
-    QString m_sql;
-};
-
-QString placeholders(qsizetype count, const QString& one)
-{
-    return QStringList(count, one).join(QStringLiteral(", "));
-}
-
-// Values bound per statement stay under 999, the lowest limit a SQLite build may have.
-constexpr qsizetype kInListSize = 250;
-constexpr qsizetype kValuesPerInsert = 900;
-constexpr qsizetype kRowsPerInsert = 100;   // a round number of lines fills whole statements
-
-// Runs `sql`, whose "%1" is an IN list, after the leading `args` for `items` in chunks. Every
-// chunk is padded to the same length with its last item, so one prepared statement serves all.
-template <typename F>
-void inChunks(QSqlDatabase& db, const QString& sql, const QVariantList& args, const QVariantList& items, F&& each)
-{
-    if (items.isEmpty())
-        return;
-    const qsizetype chunk = std::min(kInListSize, items.size());
-    TPrepared q(db, sql.arg(placeholders(chunk, QStringLiteral("?"))));
-    for (qsizetype i = 0; i < items.size(); i += chunk) {
-        QVariantList a = args;
-        for (qsizetype k = 0; k < chunk; ++k)
-            a << items[std::min(i + k, items.size() - 1)];
-        each(q.exec(a));
-    }
-}
-
-// Inserts rows of `width` values each, many to a statement: `head` + "(?, ...), (?, ...)".
-void insertRows(QSqlDatabase& db, const QString& head, int width, const QVariantList& values)
-{
-    const qsizetype perStatement = std::clamp<qsizetype>(kValuesPerInsert / width, 1, kRowsPerInsert);
-    const qsizetype rows = values.size() / width;
-    const QString row = QLatin1Char('(') + placeholders(width, QStringLiteral("?")) + QLatin1Char(')');
-    std::optional<TPrepared> full;
-    for (qsizetype i = 0; i < rows; i += perStatement) {
-        const qsizetype n = std::min(rows - i, perStatement);
-        const QVariantList args = values.mid(i * width, n * width);
-        if (n < perStatement) {
-            TPrepared(db, head + placeholders(n, row)).exec(args);
-            continue;
-        }
-        if (!full)
-            full.emplace(db, head + placeholders(perStatement, row));
-        full->exec(args);
-    }
-}
-
-// Inserts rows into `table` that share the leading values `shared` (of `sharedColumns`): those
-// are bound once per statement, the rest per row, cast to `rowTypes` (both engines name the
-// columns of a VALUES list column1, column2, ...). `tail` follows the statement.
-void insertShared(QSqlDatabase& db, const QString& table, const QStringList& sharedColumns, const QVariantList& shared,
-                  const QStringList& rowColumns, const QStringList& rowTypes, const QVariantList& values, const QString& tail = QString())
-{
-    const int width = int(rowColumns.size());
-    const qsizetype perStatement = std::max<qsizetype>(1, (kValuesPerInsert - shared.size()) / width);
-    const qsizetype rows = values.size() / width;
-    QStringList select(shared.size(), QStringLiteral("?"));
-    for (int i = 0; i < width; ++i)
-        select << QStringLiteral("CAST(v.column%1 AS %2)").arg(i + 1).arg(rowTypes[i]);
-    const QString head = QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM (VALUES ")
-                             .arg(table, (sharedColumns + rowColumns).join(QStringLiteral(", ")), select.join(QStringLiteral(", ")));
-    // "WHERE" keeps SQLite from reading an ON CONFLICT tail as a join's ON.
-    const QString end = QStringLiteral(") v WHERE 1 = 1") + tail;
-    const QString row = QLatin1Char('(') + placeholders(width, QStringLiteral("?")) + QLatin1Char(')');
-    std::optional<TPrepared> full;
-    for (qsizetype i = 0; i < rows; i += perStatement) {
-        const qsizetype n = std::min(rows - i, perStatement);
-        const QVariantList args = shared + values.mid(i * width, n * width);
-        if (n < perStatement) {
-            TPrepared(db, head + placeholders(n, row) + end).exec(args);
-            continue;
-        }
-        if (!full)
-            full.emplace(db, head + placeholders(perStatement, row) + end);
-        full->exec(args);
-    }
-}
-
-// ---------------------------------------------------------------- values
-
-std::optional<TDecimal> decimalOf(const QVariant& v)
-{
-    if (v.metaType() == QMetaType::fromType<TDecimal>())
-        return v.value<TDecimal>();
-    return TDecimal::Parse(v.toString().trimmed());
-}
-
-bool sameDecimal(const QVariant& a, const QVariant& b)
-{
-    const auto blank = [](const QVariant& v) { return !v.isValid() || v.isNull() || v.toString().trimmed().isEmpty(); };
-    if (blank(a) || blank(b))
-        return blank(a) == blank(b) || (blank(a) ? decimalOf(b) == TDecimal::FromInteger(0) : decimalOf(a) == TDecimal::FromInteger(0));
-    const std::optional<TDecimal> x = decimalOf(a), y = decimalOf(b);
-    return x && y ? *x == *y : a.toString() == b.toString();
-}
-
-// Stock is kept in whole pieces. Outbound, receipt and transfer quantities are positive;
-// adjustments carry their sign; only a kind that counts (a count sheet) may hold 0.
-qint64 quantityOf(const TDocKind& k, const QVariant& v, int seq)
-{
-    const QString shown = v.toString().left(20);
-    const std::optional<TDecimal> d = v.isValid() && !v.isNull() ? decimalOf(v) : TDecimal::FromInteger(0);
-    const std::optional<TDecimal> whole = d ? d->Rescaled(0) : std::nullopt;
-    if (!d || !whole || *whole != *d || (!k.signedQuantity && whole->Mantissa() < 0))
-        throw TServiceError(kxRefused, QStringLiteral("第 %1 行的数量【%2】无效：应为%3整数").arg(seq).arg(shown,
-                                           k.signedQuantity ? QString() : k.zeroQuantity ? QStringLiteral("不小于零的") : QStringLiteral("大于零的")));
-    if (whole->Mantissa() > kQuantityMax || whole->Mantissa() < -kQuantityMax)
-        throw TServiceError(kxRefused, QStringLiteral("第 %1 行的数量【%2】超出范围（最大 %3）").arg(seq).arg(shown).arg(kQuantityMax));
-    if (whole->Mantissa() == 0 && !k.zeroQuantity)
-        throw TServiceError(kxRefused, QStringLiteral("第 %1 行的数量不能为 0").arg(seq));
-    return whole->Mantissa();
-}
-
-// A typed price or discount: a number from 0 up to kPriceMax, kept to 4 decimals.
-QString priceOf(const QString& field, const QVariant& v, int seq)
-{
-    if (!v.isValid() || v.isNull() || v.toString().trimmed().isEmpty())
-        return QStringLiteral("0");
-    const std::optional<TDecimal> d = decimalOf(v);
-    const std::optional<TDecimal> r = d ? d->Rescaled(4) : std::nullopt;
-    if (!r)
-        throw TServiceError(kxRefused, QStringLiteral("第 %1 行的【%2】不是有效的数字：%3").arg(seq).arg(field, v.toString().left(20)));
-    if (r->Mantissa() < 0)
-        throw TServiceError(kxRefused, QStringLiteral("第 %1 行的【%2】不能为负数：%3").arg(seq).arg(field, v.toString().left(20)));
-    if (*r > kPriceMax)
-        throw TServiceError(kxRefused, QStringLiteral("第 %1 行的【%2】超出范围：%3").arg(seq).arg(field, v.toString().left(20)));
-    return r->ToString();
-}
-
-QString moneyText(const TDecimal& d)
-{
-    const std::optional<TDecimal> r = d.Rescaled(2);
-    return r ? r->ToString() : d.ToString();
 }
 
 // "[operid]name", as the client stamps its documents.
@@ -883,201 +710,6 @@ void save(TContext& ctx, const TDocKind& k)
 }
 
 // ---------------------------------------------------------------- audit
-
-// Takes `count` numbers of a per-seller series at once; returns the first.
-qint64 takeNumbers(TContext& ctx, const QString& series, qint64 count)
-{
-    KxExec(ctx.db, QStringLiteral("INSERT INTO kx_counter (nickid, name, value) VALUES (?, ?, 0) ON CONFLICT DO NOTHING"), {ctx.nickid, series});
-    KxExec(ctx.db, QStringLiteral("UPDATE kx_counter SET value = value + ? WHERE nickid = ? AND name = ?"), {count, ctx.nickid, series});
-    return KxScalar(ctx.db, QStringLiteral("SELECT value FROM kx_counter WHERE nickid = ? AND name = ?"), {ctx.nickid, series}).toLongLong() - count + 1;
-}
-
-struct TPost {
-    int seq;
-    QString code;
-    qint64 quantity;
-    QString costprice;     // the line's, when the kind keeps one
-    QList<QVariant> editable;
-};
-
-// One posting: a signed quantity of a product into or out of a storage, for one line.
-struct TMove {
-    QString storage;
-    const TPost* line;
-    qint64 quantity;
-};
-
-// Moves the stock: each (storage, product) once, many to a statement, and one ledger row per
-// move with the stock after it, in line order. Stock may go negative: the shop sold what the
-// books did not show, and the ledger says so; refusing the sale would only hide it.
-void postStock(TContext& ctx, const TDocKind& k, const QString& id, const std::vector<TMove>& moves, const QString& when)
-{
-    // Stock before, per storage and product.
-    std::map<QString, QHash<QString, qint64>> before;
-    std::map<QString, QVariantList> codesOf;
-    QHash<QString, QString> costs;
-    QVariantList allCodes;
-    QSet<QString> seen;
-    for (const TMove& m : moves) {
-        auto& codes = before[m.storage];
-        if (!codes.contains(m.line->code)) {
-            codes.insert(m.line->code, 0);
-            codesOf[m.storage] << m.line->code;
-        }
-        if (!seen.contains(m.line->code)) {
-            seen.insert(m.line->code);
-            allCodes << m.line->code;
-        }
-    }
-    for (auto& [storage, codes] : codesOf)
-        inChunks(ctx.db, QStringLiteral("SELECT commoditycode, stocknum FROM kx_stock WHERE nickid = ? AND storageid = ? AND commoditycode IN (%1)"),
-                 {ctx.nickid, storage}, codes, [&, s = storage](QSqlQuery& r) {
-                     while (r.next())
-                         before[s][r.value(0).toString()] = r.value(1).toLongLong();
-                 });
-    inChunks(ctx.db, QStringLiteral("SELECT commoditycode, costprice FROM kx_commodity WHERE nickid = ? AND commoditycode IN (%1)"),
-             {ctx.nickid}, allCodes, [&](QSqlQuery& r) {
-                 while (r.next())
-                     costs.insert(r.value(0).toString(), r.value(1).toString());
-             });
-
-    std::map<QString, QHash<QString, qint64>> after = before;
-    qint64 ledger = takeNumbers(ctx, QStringLiteral("stockledger"), qint64(moves.size()));
-    QVariantList rows;
-    for (const TMove& m : moves) {
-        qint64& stock = after[m.storage][m.line->code];
-        if ((m.quantity > 0 && stock > std::numeric_limits<qint64>::max() - m.quantity)
-            || (m.quantity < 0 && stock < std::numeric_limits<qint64>::min() - m.quantity))
-            throw TServiceError(kxRefused, QStringLiteral("第 %1 行的库存超出范围").arg(m.line->seq));
-        stock += m.quantity;
-        rows << ledger++ << m.storage << m.line->code << m.line->seq << m.quantity
-             << (m.line->costprice.isEmpty() ? costs.value(m.line->code, QStringLiteral("0")) : m.line->costprice) << stock;
-    }
-    // Each (storage, product) once per statement, many to a statement: a missing stock row
-    // starts at the change, an existing one adds it.
-    QVariantList changes;
-    for (const auto& [storage, codes] : after)
-        for (auto it = codes.begin(); it != codes.end(); ++it)
-            changes << storage << it.key() << it.value() - before[storage].value(it.key());
-    insertShared(ctx.db, QStringLiteral("kx_stock"), {QStringLiteral("nickid")}, {ctx.nickid},
-                 {QStringLiteral("storageid"), QStringLiteral("commoditycode"), QStringLiteral("stocknum")},
-                 {QStringLiteral("TEXT"), QStringLiteral("TEXT"), QStringLiteral("BIGINT")}, changes,
-                 QStringLiteral(" ON CONFLICT (nickid, storageid, commoditycode) DO UPDATE SET stocknum = kx_stock.stocknum + excluded.stocknum"));
-    // The ledger's key (kind, document, line, storage) refuses a second posting of a line;
-    // the call's transaction then undoes everything this audit did.
-    try {
-        insertShared(ctx.db, QStringLiteral("kx_stock_ledger"),
-                     {QStringLiteral("nickid"), QStringLiteral("created"), QStringLiteral("operid"), QStringLiteral("doctype"), QStringLiteral("docid")},
-                     {ctx.nickid, when, ctx.operid, L(k.doctype), id},
-                     {QStringLiteral("seq"), QStringLiteral("storageid"), QStringLiteral("commoditycode"), QStringLiteral("docseq"), QStringLiteral("quantity"),
-                      QStringLiteral("costprice"), QStringLiteral("stockafter")},
-                     {QStringLiteral("BIGINT"), QStringLiteral("TEXT"), QStringLiteral("TEXT"), QStringLiteral("INTEGER"), QStringLiteral("BIGINT"),
-                      QStringLiteral("NUMERIC(18,4)"), QStringLiteral("BIGINT")}, rows);
-    } catch (const TDbError& e) {
-        const QString what = QString::fromStdString(e.what());
-        if (!what.contains(QLatin1String("UNIQUE"), Qt::CaseInsensitive) && !what.contains(QLatin1String("duplicate"), Qt::CaseInsensitive))
-            throw;
-        throw TServiceError(kxRefused, QStringLiteral("%1【%2】的明细已记入库存，不能重复记账").arg(L(k.title), id));
-    }
-}
-
-struct TPriceChange {
-    QString table, keyField, code, field, oldValue, newValue;
-    int seq;
-};
-
-void writePriceChanges(TContext& ctx, const TDocKind& k, const QString& id, const std::vector<TPriceChange>& changes, const QString& when)
-{
-    if (changes.empty())
-        return;
-    qint64 n = takeNumbers(ctx, QStringLiteral("pricehistory"), qint64(changes.size()));
-    QVariantList rows;
-    for (const TPriceChange& c : changes) {
-        KxExec(ctx.db, QStringLiteral("UPDATE %1 SET %2 = ? WHERE nickid = ? AND %3 = ?").arg(c.table, c.field, c.keyField), {c.newValue, ctx.nickid, c.code});
-        rows << ctx.nickid << n++ << when << ctx.operid << L(k.doctype) << id << c.seq << c.table.mid(3) << c.code << c.field << c.oldValue << c.newValue;
-    }
-    insertRows(ctx.db, QStringLiteral("INSERT INTO kx_price_history (nickid, seq, created, operid, doctype, docid, docseq, target, code, field,"
-                                      " oldvalue, newvalue) VALUES "), 12, rows);
-}
-
-// A receipt's products cost, from now on, the average of the stock before (at the old cost)
-// and the received pieces (at the receipt's cost). Stock at or below zero has no cost to
-// average with: the receipt's cost is taken.
-std::vector<TPriceChange> movingCosts(TContext& ctx, const std::vector<TPost>& posts)
-{
-    QVariantList codes;
-    QSet<QString> seen;
-    for (const TPost& p : posts)
-        if (!seen.contains(p.code)) {
-            seen.insert(p.code);
-            codes << p.code;
-        }
-    QHash<QString, qint64> stock;
-    QHash<QString, QString> cost;
-    inChunks(ctx.db, QStringLiteral("SELECT commoditycode, SUM(stocknum) FROM kx_stock WHERE nickid = ? AND commoditycode IN (%1) GROUP BY commoditycode"),
-             {ctx.nickid}, codes, [&](QSqlQuery& r) {
-                 while (r.next())
-                     stock.insert(r.value(0).toString(), r.value(1).toLongLong());
-             });
-    inChunks(ctx.db, QStringLiteral("SELECT commoditycode, costprice FROM kx_commodity WHERE nickid = ? AND commoditycode IN (%1)"),
-             {ctx.nickid}, codes, [&](QSqlQuery& r) {
-                 while (r.next())
-                     cost.insert(r.value(0).toString(), r.value(1).toString());
-             });
-    std::vector<TPriceChange> out;
-    for (const TPost& p : posts) {
-        const TDecimal old = TDecimal::Parse(cost.value(p.code)).value_or(TDecimal::FromInteger(0));
-        const TDecimal line = TDecimal::Parse(p.costprice).value_or(TDecimal::FromInteger(0));
-        const qint64 have = stock.value(p.code);
-        std::optional<TDecimal> next = line.Rescaled(4);
-        if (have > 0) {
-            const std::optional<TDecimal> a = old.Mul(TDecimal::FromInteger(have)), b = line.Mul(TDecimal::FromInteger(p.quantity));
-            const std::optional<TDecimal> sum = a && b ? a->Add(*b) : std::nullopt;
-            next = sum ? sum->Div(TDecimal::FromInteger(have + p.quantity), 4) : std::nullopt;
-        }
-        stock[p.code] = have + p.quantity;
-        if (!next || *next == old)
-            continue;
-        out.push_back({QStringLiteral("kx_commodity"), QStringLiteral("commoditycode"), p.code, QStringLiteral("costprice"), old.ToString(), next->ToString(), p.seq});
-        cost[p.code] = next->ToString();
-    }
-    return out;
-}
-
-// A price document's new prices onto the goods and every SKU of them, or onto single SKUs.
-std::vector<TPriceChange> setPrices(TContext& ctx, const TDocKind& k, const std::vector<TPost>& posts)
-{
-    std::vector<TPriceChange> out;
-    QHash<QString, QString> current;   // table \n code \n field -> value, as changed so far
-    const auto change = [&](const QString& table, const QString& keyField, const QString& code, const QString& field, const QString& value, int seq) {
-        const QString at = table + QLatin1Char('\n') + code + QLatin1Char('\n') + field;
-        if (!current.contains(at))
-            current.insert(at, KxScalar(ctx.db, QStringLiteral("SELECT %1 FROM %2 WHERE nickid = ? AND %3 = ?").arg(field, table, keyField),
-                                        {ctx.nickid, code}).toString());
-        if (sameDecimal(current.value(at), value))
-            return;
-        out.push_back({table, keyField, code, field, current.value(at), value, seq});
-        current.insert(at, value);
-    };
-    for (const TPost& p : posts)
-        for (const TDocPriceSet& s : k.priceSets) {
-            const auto at = std::find_if(k.editable.begin(), k.editable.end(), [&](const char* e) { return qstrcmp(e, s.lineField) == 0; });
-            const QString value = p.editable.value(int(at - k.editable.begin())).toString();
-            if (k.level == EDocLevel::Goods) {
-                change(QStringLiteral("kx_goods"), QStringLiteral("goodscode"), p.code, L(s.productField), value, p.seq);
-                QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT commoditycode FROM kx_commodity WHERE nickid = ? AND goodscode = ? ORDER BY commoditycode"),
-                                     {ctx.nickid, p.code});
-                QStringList skus;
-                while (q.next())
-                    skus << q.value(0).toString();
-                for (const QString& sku : skus)
-                    change(QStringLiteral("kx_commodity"), QStringLiteral("commoditycode"), sku, L(s.productField), value, p.seq);
-            } else {
-                change(QStringLiteral("kx_commodity"), QStringLiteral("commoditycode"), p.code, L(s.productField), value, p.seq);
-            }
-        }
-    return out;
-}
 
 void audit(TContext& ctx, const TDocKind& k)
 {
