@@ -3,3 +3,8 @@ if(TARGET kxservice_core)
   kx_add_bench(bench_service SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_service.cpp
                LIBS kxservice_core kx_utils PkgConfig::HTTPLIB)
 endif()
+# Stock documents at the service: a 500-line transfer saved and audited.
+if(TARGET kxservice_core)
+  kx_add_bench(bench_docs SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_docs.cpp LIBS kxservice_core kx_testsupport kx_cds)
+  target_include_directories(bench_docs PRIVATE ${CMAKE_SOURCE_DIR}/tests/kxservice)
+endif()

@@ -7,6 +7,7 @@
 #include "Receive.h"
 #include "Reports.h"
 #include "Select.h"
+#include "StockDocs.h"
 
 void KxRegisterHandlers(TDispatcher& dispatcher)
 {
@@ -17,4 +18,5 @@ void KxRegisterHandlers(TDispatcher& dispatcher)
     dispatcher.add(KxLogisticsMethods());
     dispatcher.add(KxReportMethods());
     dispatcher.add(KxReceiveMethods());
+    dispatcher.add(KxStockDocMethods());
 }

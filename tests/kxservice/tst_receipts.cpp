@@ -324,6 +324,10 @@ private Q_SLOTS:
         QTest::newRow("quantity not a number") << QStringList{"GY001", "CK01"} << QList<QStringList>{{"1", "G100101", "abc"}} << "数量【abc】无效";
         QTest::newRow("fractional quantity") << QStringList{"GY001", "CK01"} << QList<QStringList>{{"1", "G100101", "2.5"}} << "数量【2.5】无效";
         QTest::newRow("negative quantity") << QStringList{"GY001", "CK01"} << QList<QStringList>{{"1", "G100101", "-1"}} << "数量【-1】无效";
+        QTest::newRow("quantity 0, named by its line") << QStringList{"GY001", "CK01"}
+            << QList<QStringList>{{"1", "G100101", "3"}, {"2", "G100102", "0"}} << "第 2 行的数量不能为 0";
+        QTest::newRow("quantity past the range") << QStringList{"GY001", "CK01"} << QList<QStringList>{{"1", "G100101", "9223372036854775807"}}
+            << "超出范围";
     }
     void badInputWritesNothing()
     {
@@ -386,7 +390,8 @@ private Q_SLOTS:
         // that line costs 1 more from now on).
         QTest::addColumn<QStringList>("edits");
         QTest::addColumn<QString>("refusal");
-        QTest::newRow("quantities") << QStringList{"qty 1 9", "qty 150 40", "qty 300 0"} << "";
+        QTest::newRow("quantities") << QStringList{"qty 1 9", "qty 150 40", "qty 300 4"} << "";
+        QTest::newRow("quantity 0 among good edits") << QStringList{"qty 1 9", "qty 300 0"} << "第 300 行的数量不能为 0";
         QTest::newRow("products") << QStringList{"code 2 G100101", "code 299 G100102"} << "";
         QTest::newRow("deleted in the middle and at the end") << QStringList{"del 10", "del 11", "del 300"} << "";
         QTest::newRow("inserted in the middle") << QStringList{"ins 6 G100101 2"} << "";

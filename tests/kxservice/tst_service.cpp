@@ -430,17 +430,23 @@ private Q_SLOTS:
             << QStringList{"UPDATE kx_module_param SET ismethod = 1 WHERE nickid = '1001' AND value = 'Brand.Search'"}
             << "不属于您可以使用的任何模块" << "";
         QTest::newRow("right from a public module's defaults") << clerk << "Select.GoodsSearch" << QStringList() << QStringList() << "" << "";
-        QTest::newRow("public module's defaults without the right")
+        QTest::newRow("public module's list without the search right")
             << clerk << "Select.GoodsSearch"
             << QStringList{"UPDATE kx_module SET defpower = 'issearchx,iscolumn' WHERE nickid = '1001' AND mod_name = 'Select.Goods'"}
             << QStringList{"UPDATE kx_module SET defpower = 'issearch,iscolumn' WHERE nickid = '1001' AND mod_name = 'Select.Goods'"}
-            << "的查询权限" << "";
+            << "" << "";
+        // Reading needs the module only; saving keeps its right.
+        const QString storageModule = "(SELECT mod_id FROM kx_module WHERE nickid = '1001' AND mod_name = 'Storage.Module')";
+        QTest::newRow("list without the search right")
+            << clerk << "Storage.Search" << QStringList{"UPDATE kx_power SET issearch = 0 WHERE nickid = '1001' AND operid = 'clerk' AND mod_id = " + storageModule}
+            << QStringList{"UPDATE kx_power SET issearch = 1 WHERE nickid = '1001' AND operid = 'clerk' AND mod_id = " + storageModule} << "" << "";
+        QTest::newRow("save without the entry right") << clerk << "Storage.Update" << QStringList() << QStringList() << "您没有【仓库管理】的录入权限" << "";
         QTest::newRow("right held") << clerk << "Storage.Search" << QStringList() << QStringList() << "" << "";
         QTest::newRow("module held, method needs no right") << clerk << "Lookup.Storage" << QStringList() << QStringList() << "" << "";
         QTest::newRow("no naming module held")
             << clerk << "Lookup.Storage" << QStringList{"UPDATE kx_power SET operid = 'clerk_' WHERE nickid = '1001' AND operid = 'clerk'"}
             << QStringList{"UPDATE kx_power SET operid = 'clerk' WHERE nickid = '1001' AND operid = 'clerk_'"} << "模块的权限" << "";
-        QTest::newRow("module not granted") << clerk << "Receive.Search" << QStringList() << QStringList() << "您没有【采购入库单】的查询权限" << "";
+        QTest::newRow("module not granted") << clerk << "Receive.Search" << QStringList() << QStringList() << "您没有使用【采购入库单】模块的权限" << "";
     }
     void callerChecks()
     {

@@ -1,0 +1,826 @@
+#include "DocEngine.h"
+
+#include "DocPosting.h"
+#include "DocSql.h"
+#include "DocValues.h"
+#include "handlers/MasterData.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+#include <limits>
+#include <map>
+#include <mutex>
+#include <optional>
+
+namespace {
+using namespace KxDoc;
+using Col = TPacketColumn;
+
+// Codes of shops, parties and storages are at most this long; longer ones are refused before
+// they are looked up.
+constexpr int kCodeMax = 20;
+const char* const kStale = "单据已被他人修改，请刷新后再保存！";
+
+// ---------------------------------------------------------------- columns
+
+QString lineTable(const TDocKind& k)
+{
+    return L(k.table) + QStringLiteral("_line");
+}
+
+QString codeField(const TDocKind& k)
+{
+    return k.level == EDocLevel::Goods ? QStringLiteral("goodscode") : QStringLiteral("commoditycode");
+}
+
+QString productTable(const TDocKind& k)
+{
+    return k.level == EDocLevel::Goods ? QStringLiteral("kx_goods") : QStringLiteral("kx_commodity");
+}
+
+QString partyCode(const TDocKind& k)
+{
+    return k.party == EDocParty::Supplier ? QStringLiteral("suppliercode") : QStringLiteral("vipid");
+}
+
+QString partyName(const TDocKind& k)
+{
+    return k.party == EDocParty::Supplier ? QStringLiteral("suppliername") : QStringLiteral("vipname");
+}
+
+// The header as answered: columns and the select over "%1" (the headers h), with the storages'
+// and the in-shop's names joined. Keys are unique, so the joins never change which or how many
+// documents a query finds.
+struct THeaderShape {
+    QList<Col> columns;
+    QString select;
+};
+
+const THeaderShape& headerShape(const TDocKind& k)
+{
+    static std::map<const TDocKind*, THeaderShape> shapes;
+    static std::mutex m;
+    std::lock_guard lock(m);
+    auto it = shapes.find(&k);
+    if (it != shapes.end())
+        return it->second;
+    THeaderShape s;
+    QStringList fields, joins;
+    const auto add = [&](const QString& name, Col::Kind kind, int size, const QString& expr) {
+        s.columns << Col{name, kind, size};
+        fields << expr;
+    };
+    add(QStringLiteral("md5_key"), Col::Text, 64, QStringLiteral("h.md5_key"));
+    if (k.hasShop)
+        add(QStringLiteral("shopcode"), Col::Text, 20, QStringLiteral("h.shopcode"));
+    add(L(k.idField), Col::Text, 20, QStringLiteral("h.") + L(k.idField));
+    if (k.party != EDocParty::None) {
+        add(partyCode(k), Col::Text, 20, QStringLiteral("h.") + partyCode(k));
+        add(partyName(k), Col::Text, 200, QStringLiteral("h.") + partyName(k));
+    }
+    for (size_t i = 0; i < k.storages.size(); ++i) {
+        const QString alias = QStringLiteral("s%1").arg(i);
+        add(L(k.storages[i].idField), Col::Text, 20, QStringLiteral("h.") + L(k.storages[i].idField));
+        add(L(k.storages[i].nameField), Col::Text, 100, alias + QStringLiteral(".storagename"));
+        joins << QStringLiteral(" LEFT JOIN kx_storage %1 ON %1.nickid = h.nickid AND %1.storageid = h.%2").arg(alias, L(k.storages[i].idField));
+        if (i == 0 && k.inShop) {
+            add(QStringLiteral("in_shopcode"), Col::Text, 20, QStringLiteral("h.in_shopcode"));
+            add(QStringLiteral("in_shopname"), Col::Text, 50, QStringLiteral("sh.shopname"));
+            joins << QStringLiteral(" LEFT JOIN kx_shop sh ON sh.nickid = h.nickid AND sh.shopcode = h.in_shopcode");
+        }
+    }
+    if (k.totalField)
+        add(L(k.totalField), Col::Decimal, 0, QStringLiteral("h.") + L(k.totalField));
+    for (const char* f : {"inputren", "inputtime", "auditren", "audittime"})
+        add(L(f), Col::Text, QByteArray(f).endsWith("ren") ? 50 : 20, QStringLiteral("h.") + L(f));
+    add(QStringLiteral("status"), Col::Integer, 0, QStringLiteral("h.status"));
+    add(QStringLiteral("memo"), Col::Text, 100, QStringLiteral("h.memo"));
+    if (k.typeField)
+        add(L(k.typeField), Col::Text, 20, QStringLiteral("h.") + L(k.typeField));
+    s.select = QStringLiteral("SELECT ") + fields.join(QStringLiteral(", ")) + QStringLiteral(" FROM %1") + joins.join(QString());
+    return shapes.emplace(&k, std::move(s)).first->second;
+}
+
+// The stored columns of a line after its key, number and code, in table order.
+QStringList lineValueFields(const TDocKind& k)
+{
+    QStringList f;
+    if (k.quantityField)
+        f << L(k.quantityField);
+    for (const char* p : k.productPrices)
+        f << L(p);
+    for (const char* e : k.editable)
+        f << L(e);
+    return f;
+}
+
+QList<Col> lineColumns(const TDocKind& k)
+{
+    QList<Col> c{{QStringLiteral("md5_key"), Col::Text, 64}, {L(k.idField), Col::Text, 20}, {QStringLiteral("seq"), Col::Integer},
+                 {codeField(k), Col::Text, 20}};
+    if (k.level == EDocLevel::Goods) {
+        c << Col{QStringLiteral("goodsname"), Col::Text, 200} << Col{QStringLiteral("propstyle"), Col::Text, 50};
+    } else {
+        c << Col{QStringLiteral("barcode"), Col::Text, 30} << Col{QStringLiteral("commodityname"), Col::Text, 200};
+        for (const char* p : {"propstyle", "propcolor", "propsize"})
+            c << Col{L(p), Col::Text, 50};
+    }
+    for (const QString& f : lineValueFields(k))
+        c << Col{f, Col::Decimal};
+    return c;
+}
+
+void addHeader(TContext& ctx, const TDocKind& k, const QString& name, const QString& id)
+{
+    QSqlQuery q = KxExec(ctx.db, headerShape(k).select.arg(L(k.table) + QStringLiteral(" h"))
+                                     + QStringLiteral(" WHERE h.nickid = ? AND h.%1 = ?").arg(L(k.idField)), {ctx.nickid, id});
+    ctx.answer.addPacket(name, KxQueryPacket(q, headerShape(k).columns));
+}
+
+void addLines(TContext& ctx, const TDocKind& k, const QString& name, const QString& id)
+{
+    QStringList fields{QStringLiteral("l.md5_key"), QStringLiteral("l.") + L(k.idField), QStringLiteral("l.seq"), QStringLiteral("l.") + codeField(k)};
+    QString join;
+    if (k.level == EDocLevel::Goods) {
+        fields << QStringLiteral("c.goodsname") << QStringLiteral("c.propstyle");
+        join = QStringLiteral(" LEFT JOIN kx_goods c ON c.nickid = l.nickid AND c.goodscode = l.goodscode");
+    } else {
+        fields << QStringLiteral("c.barcode") << QStringLiteral("c.commodityname") << QStringLiteral("c.propstyle")
+               << QStringLiteral("c.propcolor") << QStringLiteral("c.propsize");
+        join = QStringLiteral(" LEFT JOIN kx_commodity c ON c.nickid = l.nickid AND c.commoditycode = l.commoditycode");
+    }
+    for (const QString& f : lineValueFields(k))
+        fields << QStringLiteral("l.") + f;
+    QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT ") + fields.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + lineTable(k)
+                                     + QStringLiteral(" l") + join + QStringLiteral(" WHERE l.nickid = ? AND l.%1 = ? ORDER BY l.seq").arg(L(k.idField)),
+                         {ctx.nickid, id});
+    ctx.answer.addPacket(name, KxQueryPacket(q, lineColumns(k)));
+}
+
+// "[operid]name", as the client stamps its documents.
+QString stamp(TContext& ctx)
+{
+    const QString name = KxScalar(ctx.db, QStringLiteral("SELECT opername FROM kx_operator WHERE nickid = ? AND operid = ?"),
+                                  {ctx.nickid, ctx.operid}).toString();
+    return QLatin1Char('[') + ctx.operid + QLatin1Char(']') + name;
+}
+
+QString now()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+// ---------------------------------------------------------------- the list
+
+QString likePattern(const QString& v)
+{
+    QString p = v;
+    p.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('%'), QLatin1String("\\%")).replace(QLatin1Char('_'), QLatin1String("\\_"));
+    return QLatin1Char('%') + p + QLatin1Char('%');
+}
+
+// A day condition is a date written yyyy-MM-dd, nothing before or after it.
+QString dayParam(const TContext& ctx, const QString& name)
+{
+    const QString v = ctx.param(name).trimmed();
+    if (v.isEmpty())
+        return v;
+    const QDate day = QDate::fromString(v, QStringLiteral("yyyy-MM-dd"));
+    if (v.size() != 10 || !day.isValid())
+        throw TServiceError(kxBadParam, QStringLiteral("参数 %1 应为日期（yyyy-MM-dd）：%2").arg(name, v.left(40)));
+    return v;
+}
+
+// A page of the list: the page's numbers are found on the header table alone, in the order of
+// its list index (from the index only when no condition needs more), and only those documents
+// are then read and joined; counting needs no join either. Read and joined first, a deep page
+// read and joined every document it skipped.
+void search(TContext& ctx, const TDocKind& k)
+{
+    QString where = QStringLiteral("h.nickid = ?");
+    QVariantList args{ctx.nickid};
+    const auto text = [&](const QString& param, bool contains) {
+        const QString v = ctx.param(param).trimmed();
+        if (v.isEmpty())
+            return;
+        if (v.size() > 200)
+            throw TServiceError(kxBadParam, QStringLiteral("查询条件 %1 过长").arg(param));
+        where += QStringLiteral(" AND h.") + param + (contains ? QStringLiteral(" LIKE ? ESCAPE '\\'") : QStringLiteral(" = ?"));
+        args << (contains ? likePattern(v) : v);
+    };
+    text(L(k.idField), true);
+    if (k.hasShop)
+        text(QStringLiteral("shopcode"), false);
+    if (k.party != EDocParty::None) {
+        text(partyCode(k), false);
+        text(partyName(k), true);
+    }
+    for (const TDocStorage& s : k.storages)
+        text(L(s.idField), false);
+    if (k.inShop)
+        text(QStringLiteral("in_shopcode"), false);
+    if (k.typeField)
+        text(L(k.typeField), false);
+    text(QStringLiteral("memo"), true);
+    if (!ctx.param(QStringLiteral("status")).trimmed().isEmpty()) {
+        where += QStringLiteral(" AND h.status = ?");
+        args << ctx.intParam(QStringLiteral("status"), 0);
+    }
+    // The days compare with the time stamps' text ("yyyy-MM-dd HH:mm:ss") as a range of the
+    // index: from the first day's date up to, not including, the date of the day after the last.
+    const QString from = dayParam(ctx, QStringLiteral("datefrom")), to = dayParam(ctx, QStringLiteral("dateto"));
+    if (!from.isEmpty()) {
+        where += QStringLiteral(" AND h.inputtime >= ?");
+        args << from;
+    }
+    if (!to.isEmpty()) {
+        const QString after = QDate::fromString(to, QStringLiteral("yyyy-MM-dd")).addDays(1).toString(QStringLiteral("yyyy-MM-dd"));
+        if (after.size() == 10) {   // past the year 9999 every stamp is before it
+            where += QStringLiteral(" AND h.inputtime < ?");
+            args << after;
+        }
+    }
+
+    const TPage page = KxPageOf(ctx);
+    const QString id = L(k.idField), table = L(k.table);
+    const QString order = QStringLiteral("h.inputtime DESC, h.%1 DESC").arg(id);
+    const THeaderShape& shape = headerShape(k);
+    QString sql;
+    QVariantList a = args;
+    qint64 offset = 0;
+    if (page.page > 0) {
+        // A page far past the end is empty, however far: the offset stops short of overflowing.
+        constexpr qint64 kOffsetMax = 1000000000000000;
+        offset = page.page - 1 > kOffsetMax / page.size ? kOffsetMax : (page.page - 1) * page.size;
+        sql = shape.select.arg(QStringLiteral("(SELECT h.%1 FROM %2 h WHERE ").arg(id, table) + where + QStringLiteral(" ORDER BY ") + order
+                               + QStringLiteral(" LIMIT ? OFFSET ?) k JOIN %1 h ON h.nickid = ? AND h.%2 = k.%2").arg(table, id));
+        a << page.size << offset << ctx.nickid;
+    } else {
+        sql = shape.select.arg(table + QStringLiteral(" h")) + QStringLiteral(" WHERE ") + where;
+    }
+    QSqlQuery q = KxExec(ctx.db, sql + QStringLiteral(" ORDER BY ") + order, a);
+    int rows = 0;
+    ctx.answer.addPacket(QStringLiteral("xmldata"), KxQueryPacket(q, shape.columns, &rows));
+    // Every row, or a page that is not full, tells the count: only other pages count.
+    qint64 total = offset + rows;
+    if (page.page > 0 && (rows == page.size || (rows == 0 && offset > 0)))
+        total = KxScalar(ctx.db, QStringLiteral("SELECT COUNT(*) FROM %1 h WHERE ").arg(table) + where, args).toLongLong();
+    ctx.answer.add(QStringLiteral("recordcount"), total);
+    ctx.answer.add(QStringLiteral("pagecount"), page.page > 0 ? qMax<qint64>(1, (total + page.size - 1) / page.size) : 1);
+}
+
+// ---------------------------------------------------------------- the header
+
+// The header fields the operator sets, in a fixed order: the party's code, the storages, the
+// in-shop, the memo and the type text. Numbers, stamps, totals and names are the service's.
+QStringList operatorFields(const TDocKind& k)
+{
+    QStringList f;
+    if (k.party != EDocParty::None)
+        f << partyCode(k);
+    for (const TDocStorage& s : k.storages)
+        f << L(s.idField);
+    if (k.inShop)
+        f << QStringLiteral("in_shopcode");
+    f << QStringLiteral("memo");
+    if (k.typeField)
+        f << L(k.typeField);
+    return f;
+}
+
+struct THeader {
+    bool exists = false;
+    QString id, shopcode;
+    int status = 0;
+    QHash<QString, QString> fields;   // operatorFields
+};
+
+THeader headerByKey(TContext& ctx, const TDocKind& k, const QString& key)
+{
+    THeader h;
+    const QStringList fields = operatorFields(k);
+    QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT %1, status, %2, %3 FROM %4 WHERE nickid = ? AND md5_key = ?")
+                                     .arg(L(k.idField), k.hasShop ? QStringLiteral("shopcode") : QStringLiteral("''"),
+                                          fields.join(QStringLiteral(", ")), L(k.table)),
+                         {ctx.nickid, key});
+    if (q.next()) {
+        h.exists = true;
+        h.id = q.value(0).toString();
+        h.status = q.value(1).toInt();
+        h.shopcode = q.value(2).toString();
+        for (int i = 0; i < fields.size(); ++i)
+            h.fields.insert(fields[i], q.value(3 + i).toString());
+    }
+    return h;
+}
+
+// Saved documents change only while open (status 1); the client makes the same test, the
+// service repeats it so that no second client can change an audited document.
+void requireOpen(const TDocKind& k, const THeader& h)
+{
+    if (h.status == 2)
+        throw TServiceError(kxRefused, QStringLiteral("%1【%2】已审核，不能再改动！").arg(L(k.title), h.id));
+    if (h.status != 0 && h.status != 1)
+        throw TServiceError(kxRefused, QStringLiteral("非新建状态的单据，不能再改动！"));
+}
+
+void requireCode(const QString& caption, const QString& code)
+{
+    if (code.size() > kCodeMax)
+        throw TServiceError(kxRefused, QStringLiteral("%1不能超过 %2 个字符").arg(caption).arg(kCodeMax));
+}
+
+// Checks the header's codes against the seller's rows; returns the party's name.
+QString checkHeader(TContext& ctx, const TDocKind& k, THeader& h, bool auditing)
+{
+    requireCode(QStringLiteral("门店编码"), h.shopcode);
+    if (k.hasShop && h.shopcode != ctx.shopcode
+        && !KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM kx_shop WHERE nickid = ? AND shopcode = ?"), {ctx.nickid, h.shopcode}).isValid())
+        throw TServiceError(kxRefused, QStringLiteral("门店【%1】不存在").arg(h.shopcode));
+    QString name;
+    if (k.party != EDocParty::None) {
+        const QString code = h.fields.value(partyCode(k));
+        if (code.isEmpty() && k.partyMissing)
+            throw TServiceError(kxRefused, L(k.partyMissing));
+        if (!code.isEmpty()) {
+            const bool supplier = k.party == EDocParty::Supplier;
+            requireCode(supplier ? QStringLiteral("供应商编码") : QStringLiteral("会员卡号"), code);
+            const QVariant n = KxScalar(ctx.db, supplier ? QStringLiteral("SELECT suppliername FROM kx_supplier WHERE nickid = ? AND suppliercode = ?")
+                                                         : QStringLiteral("SELECT vipname FROM kx_vipcard WHERE nickid = ? AND vipid = ?"),
+                                        {ctx.nickid, code});
+            if (!n.isValid())
+                throw TServiceError(kxRefused, (supplier ? QStringLiteral("供应商【%1】不存在") : QStringLiteral("会员卡【%1】不存在")).arg(code));
+            name = n.toString();
+        }
+    }
+    for (size_t i = 0; i < k.storages.size(); ++i) {
+        const TDocStorage& s = k.storages[i];
+        const QString id = h.fields.value(L(s.idField));
+        if (id.isEmpty()) {
+            if (auditing || s.requiredToSave)
+                throw TServiceError(kxRefused, L(s.missing));
+            continue;
+        }
+        requireCode(QStringLiteral("仓库编码"), id);
+        const QVariant type = KxScalar(ctx.db, QStringLiteral("SELECT storagetype FROM kx_storage WHERE nickid = ? AND storageid = ?"), {ctx.nickid, id});
+        if (!type.isValid() || (!s.types.empty() && std::find(s.types.begin(), s.types.end(), type.toInt()) == s.types.end()))
+            throw TServiceError(kxRefused, QStringLiteral("仓库【%1】不存在或不能用于%2").arg(id, L(k.title)));
+        if (i == 0 && k.inShop) {
+            const QString shop = h.fields.value(QStringLiteral("in_shopcode"));
+            if (shop.isEmpty())
+                throw TServiceError(kxRefused, QStringLiteral("调入门店不能为空！"));
+            requireCode(QStringLiteral("门店编码"), shop);
+            if (!KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM kx_shop WHERE nickid = ? AND shopcode = ?"), {ctx.nickid, shop}).isValid())
+                throw TServiceError(kxRefused, QStringLiteral("门店【%1】不存在").arg(shop));
+        }
+    }
+    if (k.storages.size() == 2 && !h.fields.value(L(k.storages[0].idField)).isEmpty()
+        && h.fields.value(L(k.storages[0].idField)) == h.fields.value(L(k.storages[1].idField)))
+        throw TServiceError(kxRefused, QStringLiteral("调出仓库与调入仓库不能相同！"));
+    if (h.fields.value(QStringLiteral("memo")).size() > 100)
+        throw TServiceError(kxRefused, QStringLiteral("备注不能超过 100 个字符"));
+    if (k.typeField && h.fields.value(L(k.typeField)).size() > 20)
+        throw TServiceError(kxRefused, QStringLiteral("单据类型不能超过 20 个字符"));
+    return name;
+}
+
+// ---------------------------------------------------------------- the lines
+
+struct TLine {
+    int origSeq = -1;     // the saved line's number; -1 for a line new in this save
+    qint64 seq = 0;
+    QString code;
+    QVariant quantity;
+    QStringList prices;   // productPrices, as stored
+    QList<QVariant> editable;
+    bool reprice = false; // product new or changed: prices come from the product
+    bool deleted = false;
+};
+
+QString keyOf(const TDeltaChange& ch)
+{
+    return (ch.kind == TDeltaChange::Delete ? ch.original : ch.values).value(QStringLiteral("md5_key")).toString().trimmed();
+}
+
+// The prices the kind copies of the products its lines name, in a few queries rather than
+// one per line; a product that does not exist has no entry.
+QHash<QString, QStringList> productPrices(TContext& ctx, const TDocKind& k, const std::vector<TLine>& lines)
+{
+    QSet<QString> seen;
+    QVariantList codes;
+    for (const TLine& l : lines)
+        if (!l.code.isEmpty() && !seen.contains(l.code)) {
+            seen.insert(l.code);
+            codes << l.code;
+        }
+    QStringList fields{codeField(k)};
+    for (const char* p : k.productPrices)
+        fields << L(p);
+    QHash<QString, QStringList> out;
+    inChunks(ctx.db, QStringLiteral("SELECT %1 FROM %2 WHERE nickid = ? AND %3 IN (%4)").arg(fields.join(QStringLiteral(", ")), productTable(k), codeField(k), QStringLiteral("%1")),
+             {ctx.nickid}, codes, [&](QSqlQuery& r) {
+                 while (r.next()) {
+                     QStringList p;
+                     for (int i = 1; i < fields.size(); ++i)
+                         p << r.value(i).toString();
+                     out.insert(r.value(0).toString(), p);
+                 }
+             });
+    return out;
+}
+
+// Whether the stored line already holds what is about to be written at its number.
+bool unchanged(const TDocKind& k, const TLine& stored, const TLine& line, qint64 quantity)
+{
+    if (stored.code != line.code)
+        return false;
+    if (k.quantityField && !sameDecimal(stored.quantity, QVariant(quantity)))
+        return false;
+    for (qsizetype i = 0; i < line.prices.size(); ++i)
+        if (!sameDecimal(stored.prices.value(i), line.prices[i]))
+            return false;
+    for (qsizetype i = 0; i < line.editable.size(); ++i)
+        if (!sameDecimal(stored.editable.value(i), line.editable[i]))
+            return false;
+    return true;
+}
+
+// Writes the lines numbered 1..n over the stored ones: a line equal to the one stored under
+// its number stays, numbers past the end go, every other line is removed and inserted anew.
+void writeLines(TContext& ctx, const TDocKind& k, const QString& id, const QString& key, const std::vector<TLine>& lines,
+                const std::vector<qint64>& quantities, const QHash<int, TLine>& stored)
+{
+    std::vector<size_t> write;
+    QVariantList replaced;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const int seq = int(i) + 1;
+        const auto s = stored.constFind(seq);
+        if (s != stored.constEnd()) {
+            if (unchanged(k, *s, lines[i], quantities[i]))
+                continue;
+            replaced << seq;
+        }
+        write.push_back(i);
+    }
+    const QString table = lineTable(k), idField = L(k.idField);
+    if (stored.size() > qsizetype(lines.size()))
+        KxExec(ctx.db, QStringLiteral("DELETE FROM %1 WHERE nickid = ? AND %2 = ? AND seq > ?").arg(table, idField), {ctx.nickid, id, qint64(lines.size())});
+    inChunks(ctx.db, QStringLiteral("DELETE FROM %1 WHERE nickid = ? AND %2 = ? AND seq IN (%3)").arg(table, idField, QStringLiteral("%1")),
+             {ctx.nickid, id}, replaced, [](QSqlQuery&) {});
+    if (write.empty())
+        return;
+    const QStringList values = lineValueFields(k);
+    QVariantList args;
+    for (const size_t at : write) {
+        const TLine& l = lines[at];
+        args << ctx.nickid << id << int(at) + 1 << key << l.code;
+        if (k.quantityField)
+            args << quantities[at];
+        for (const QString& p : l.prices)
+            args << p;
+        for (const QVariant& e : l.editable)
+            args << e;
+    }
+    insertRows(ctx.db, QStringLiteral("INSERT INTO %1 (nickid, %2, seq, md5_key, %3%4) VALUES ").arg(table, idField, codeField(k),
+                                         values.isEmpty() ? QString() : QStringLiteral(", ") + values.join(QStringLiteral(", "))),
+               int(5 + values.size()), args);
+}
+
+// ---------------------------------------------------------------- save
+
+void save(TContext& ctx, const TDocKind& k)
+{
+    const QByteArray* dm = ctx.call.file(QStringLiteral("deltamaster"));
+    const QByteArray* dd = ctx.call.file(QStringLiteral("deltadetail"));
+    if (!dm && !dd)
+        throw TServiceError(kxMissingParam, QStringLiteral("缺少提交的修改记录（deltamaster、deltadetail）"));
+    const QList<TDeltaChange> master = KxDocDelta(ctx, QStringLiteral("deltamaster"));
+    const QList<TDeltaChange> detail = KxDocDelta(ctx, QStringLiteral("deltadetail"));
+    if (master.size() > 1)
+        throw TServiceError(kxRefused, QStringLiteral("一次只能保存一张单据"));
+    if (master.isEmpty() && detail.isEmpty())
+        throw TServiceError(kxRefused, QStringLiteral("无数据有变动，不用提交数据保存！"));
+
+    const TDeltaChange* m = master.isEmpty() ? nullptr : &master.first();
+    if (m && m->kind == TDeltaChange::Delete)
+        throw TServiceError(kxRefused, QStringLiteral("%1不能删除").arg(L(k.title)));
+    const QString key = m ? (m->kind == TDeltaChange::Insert ? m->values : m->original).value(QStringLiteral("md5_key")).toString().trimmed()
+                          : keyOf(detail.first());
+    if (key.isEmpty() || key.size() > 64)
+        throw TServiceError(kxRefused, QStringLiteral("单据缺少有效的行标识（md5_key）"));
+
+    const bool isNew = m && m->kind == TDeltaChange::Insert;
+    // A saved document's row is locked before it is read: only changed lines are written, so
+    // a concurrent save of it must wait and then read the header and lines this one leaves.
+    // (On SQLite the write lock taken at BEGIN already orders them.)
+    if (!isNew)
+        KxExec(ctx.db, QStringLiteral("UPDATE %1 SET status = status WHERE nickid = ? AND md5_key = ? AND status IN (0, 1)").arg(L(k.table)),
+               {ctx.nickid, key});
+    THeader h = headerByKey(ctx, k, key);
+    if (isNew && h.exists)
+        throw TServiceError(kxRefused, QStringLiteral("这张单据已经保存过（单据号【%1】），请刷新后再修改").arg(h.id));
+    if (!isNew && !h.exists)
+        throw TServiceError(kxRefused, QStringLiteral("要修改的单据已不存在，请刷新后再试"));
+    if (h.exists)
+        requireOpen(k, h);
+
+    if (m) {
+        for (const QString& f : operatorFields(k)) {
+            if (!isNew && !m->changed.contains(f))
+                continue;
+            // What the client loaded must still be what is stored.
+            if (!isNew && m->original.value(f).isValid() && m->original.value(f).toString().trimmed() != h.fields.value(f))
+                throw TServiceError(kxRefused, L(kStale));
+            h.fields.insert(f, m->values.value(f).toString().trimmed());
+        }
+        if (isNew) {
+            if (k.hasShop)
+                h.shopcode = m->values.value(QStringLiteral("shopcode")).toString().trimmed();
+            if (h.shopcode.isEmpty())
+                h.shopcode = ctx.shopcode;
+            if (k.typeField && h.fields.value(L(k.typeField)).isEmpty())
+                h.fields.insert(L(k.typeField), QString::fromUtf8(k.typeDefault));
+        }
+        const QVariant status = m->values.value(QStringLiteral("status"));
+        if ((isNew || m->changed.contains(QStringLiteral("status"))) && status.isValid() && status.toInt() != 0 && status.toInt() != 1)
+            throw TServiceError(kxRefused, QStringLiteral("非新建状态的单据，不能再改动！"));
+    }
+    const QString partyNameValue = checkHeader(ctx, k, h, false);
+
+    // The lines as they are saved, changed by the delta in memory and then numbered 1..n;
+    // `stored` keeps the saved state by number, so that only lines that differ are written.
+    const QStringList values = lineValueFields(k);
+    const qsizetype nPrices = qsizetype(k.productPrices.size()), nEditable = qsizetype(k.editable.size());
+    std::vector<TLine> lines;
+    QHash<int, TLine> stored;
+    QHash<int, size_t> bySeq;
+    if (h.exists) {
+        QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT seq, %1%2 FROM %3 WHERE nickid = ? AND %4 = ? ORDER BY seq")
+                                         .arg(codeField(k), values.isEmpty() ? QString() : QStringLiteral(", ") + values.join(QStringLiteral(", ")),
+                                              lineTable(k), L(k.idField)),
+                             {ctx.nickid, h.id});
+        while (q.next()) {
+            TLine l;
+            l.origSeq = q.value(0).toInt();
+            l.seq = q.value(0).toLongLong();
+            l.code = q.value(1).toString();
+            int c = 2;
+            if (k.quantityField)
+                l.quantity = q.value(c++);
+            for (qsizetype i = 0; i < nPrices; ++i)
+                l.prices << q.value(c++).toString();
+            for (qsizetype i = 0; i < nEditable; ++i)
+                l.editable << q.value(c++);
+            bySeq.insert(l.origSeq, lines.size());
+            stored.insert(l.origSeq, l);
+            lines.push_back(l);
+        }
+    }
+    // A changed or deleted line is found by the number it was loaded with, and must still hold
+    // what the client loaded: lines are renumbered on save, so a stale delta would otherwise
+    // change or delete another line.
+    const auto saved = [&](const TDeltaChange& ch) -> TLine& {
+        const int seq = ch.original.value(QStringLiteral("seq")).toInt();
+        const auto it = bySeq.constFind(seq);
+        if (it == bySeq.constEnd() || lines[*it].deleted)
+            throw TServiceError(kxRefused, L(kStale));
+        const TLine& s = stored[seq];
+        const auto differs = [&](const QString& field, const QVariant& now) {
+            const QVariant old = ch.original.value(field);
+            return old.isValid() && !sameDecimal(old, now) && old.toString().trimmed() != now.toString();
+        };
+        const QVariant oldCode = ch.original.value(codeField(k));
+        if ((oldCode.isValid() && oldCode.toString().trimmed() != s.code) || (k.quantityField && differs(L(k.quantityField), s.quantity)))
+            throw TServiceError(kxRefused, L(kStale));
+        for (qsizetype i = 0; i < nEditable; ++i)
+            if (differs(L(k.editable[size_t(i)]), s.editable[i]))
+                throw TServiceError(kxRefused, L(kStale));
+        return lines[*it];
+    };
+    for (const TDeltaChange& ch : detail) {
+        if (keyOf(ch) != key)
+            throw TServiceError(kxRefused, QStringLiteral("明细与单据的行标识（md5_key）不一致"));
+        if (ch.kind == TDeltaChange::Delete) {
+            saved(ch).deleted = true;
+            continue;
+        }
+        const bool all = ch.kind == TDeltaChange::Insert;
+        if (all) {
+            lines.emplace_back();
+            for (qsizetype i = 0; i < nEditable; ++i)
+                lines.back().editable << QVariant();
+        }
+        TLine& l = all ? lines.back() : saved(ch);
+        if (all || ch.changed.contains(QStringLiteral("seq"))) {
+            const QVariant seq = ch.values.value(QStringLiteral("seq"));
+            l.seq = seq.isValid() ? seq.toLongLong() : std::numeric_limits<int>::max();
+        }
+        if (all || ch.changed.contains(codeField(k))) {
+            l.code = ch.values.value(codeField(k)).toString().trimmed();
+            l.reprice = true;
+        }
+        if (k.quantityField && (all || ch.changed.contains(L(k.quantityField))))
+            l.quantity = ch.values.value(L(k.quantityField));
+        for (qsizetype i = 0; i < nEditable; ++i)
+            if (all || ch.changed.contains(L(k.editable[size_t(i)])))
+                l.editable[i] = ch.values.value(L(k.editable[size_t(i)]));
+    }
+    lines.erase(std::remove_if(lines.begin(), lines.end(), [](const TLine& l) { return l.deleted; }), lines.end());
+    std::stable_sort(lines.begin(), lines.end(), [](const TLine& a, const TLine& b) { return a.seq < b.seq; });
+
+    const QHash<QString, QStringList> prices = productPrices(ctx, k, lines);
+    const int amountAt = k.amountPrice ? int(std::find_if(k.productPrices.begin(), k.productPrices.end(),
+                                                          [&](const char* p) { return qstrcmp(p, k.amountPrice) == 0; }) - k.productPrices.begin()) : -1;
+    const int discountAt = k.amountDiscount ? int(std::find_if(k.editable.begin(), k.editable.end(),
+                                                               [&](const char* p) { return qstrcmp(p, k.amountDiscount) == 0; }) - k.editable.begin()) : -1;
+    TDecimal money = TDecimal::FromInteger(0);
+    std::vector<qint64> quantities;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        TLine& l = lines[i];
+        const int seq = int(i) + 1;
+        if (l.code.isEmpty())
+            throw TServiceError(kxRefused, QStringLiteral("第 %1 行的商品编码不能为空").arg(seq));
+        const auto p = prices.constFind(l.code);
+        if (p == prices.constEnd())
+            throw TServiceError(kxRefused, QStringLiteral("第 %1 行的商品【%2】不存在").arg(seq).arg(l.code.left(40)));
+        if (l.reprice)
+            l.prices = *p;
+        quantities.push_back(k.quantityField ? quantityOf(k, l.quantity, seq) : 0);
+        for (qsizetype e = 0; e < nEditable; ++e)
+            l.editable[e] = priceOf(L(k.editable[size_t(e)]), l.editable[e], seq);
+        if (k.totalField && amountAt >= 0) {
+            std::optional<TDecimal> unit = TDecimal::Parse(l.prices.value(amountAt));
+            if (unit && discountAt >= 0) {
+                const TDecimal discount = *TDecimal::Parse(l.editable[discountAt].toString());
+                if (discount > *unit)
+                    throw TServiceError(kxRefused, QStringLiteral("第 %1 行的折扣【%2】不能大于单价【%3】").arg(seq).arg(discount.ToString(), unit->ToString()));
+                unit = unit->Sub(discount);
+            }
+            const std::optional<TDecimal> amount = unit ? unit->Mul(TDecimal::FromInteger(quantities.back())) : std::nullopt;
+            const std::optional<TDecimal> sum = amount ? money.Add(*amount) : std::nullopt;
+            if (unit && (!sum || *sum > kMoneyMax || -*sum > kMoneyMax))
+                throw TServiceError(kxRefused, QStringLiteral("第 %1 行起单据金额超出范围").arg(seq));
+            if (sum)
+                money = *sum;
+        }
+    }
+
+    // The header's columns as written, in operatorFields order, then the party's name and the total.
+    const QStringList fields = operatorFields(k);
+    QStringList columns = fields;
+    QVariantList args;
+    for (const QString& f : fields)
+        args << h.fields.value(f);
+    if (k.party != EDocParty::None) {
+        columns << partyName(k);
+        args << partyNameValue;
+    }
+    if (k.totalField) {
+        columns << L(k.totalField);
+        args << moneyText(money);
+    }
+    if (isNew) {
+        // Numbers run per seller and day; the counter row is taken inside this transaction.
+        const QString series = L(k.prefix) + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
+        h.id = KxNextCode(ctx, series, series, L(k.table), L(k.idField));
+        columns << L(k.idField) << QStringLiteral("md5_key") << QStringLiteral("inputren") << QStringLiteral("inputtime") << QStringLiteral("status");
+        args << h.id << key << stamp(ctx) << now() << 1;
+        if (k.hasShop) {
+            columns << QStringLiteral("shopcode");
+            args << h.shopcode;
+        }
+        KxExec(ctx.db, QStringLiteral("INSERT INTO %1 (nickid, %2) VALUES (?, %3)").arg(L(k.table), columns.join(QStringLiteral(", ")),
+                                                                                       placeholders(args.size(), QStringLiteral("?"))),
+               QVariantList{ctx.nickid} + args);
+    } else {
+        // The status test is repeated in the write, so a concurrent audit cannot slip between.
+        QSqlQuery u = KxExec(ctx.db, QStringLiteral("UPDATE %1 SET %2 = ?, status = 1 WHERE nickid = ? AND %3 = ? AND status IN (0, 1)")
+                                         .arg(L(k.table), columns.join(QStringLiteral(" = ?, ")), L(k.idField)),
+                             args + QVariantList{ctx.nickid, h.id});
+        if (u.numRowsAffected() != 1)
+            throw TServiceError(kxRefused, QStringLiteral("%1【%2】已审核，不能再改动！").arg(L(k.title), h.id));
+    }
+
+    writeLines(ctx, k, h.id, key, lines, quantities, stored);
+    addHeader(ctx, k, QStringLiteral("xmlmaster"), h.id);
+    addLines(ctx, k, QStringLiteral("xmldetail"), h.id);
+}
+
+// ---------------------------------------------------------------- audit
+
+void audit(TContext& ctx, const TDocKind& k)
+{
+    if (!ctx.call.file(QStringLiteral("deltamaster")))
+        throw TServiceError(kxMissingParam, QStringLiteral("缺少提交审核的单据（deltamaster）"));
+    const QList<TDeltaChange> changes = KxDocDelta(ctx, QStringLiteral("deltamaster"));
+    if (changes.size() != 1)
+        throw TServiceError(kxRefused, QStringLiteral("一次只能审核一张单据"));
+    const TDeltaChange& ch = changes.first();
+    if (ch.kind != TDeltaChange::Update)
+        throw TServiceError(kxRefused, QStringLiteral("请先保存单据再提交审核"));
+    THeader h = headerByKey(ctx, k, ch.original.value(QStringLiteral("md5_key")).toString().trimmed());
+    if (!h.exists)
+        throw TServiceError(kxRefused, QStringLiteral("要审核的单据不存在，请先保存"));
+    if (h.status == 2)
+        throw TServiceError(kxRefused, QStringLiteral("%1【%2】已审核，不能重复审核！").arg(L(k.title), h.id));
+    if (h.status != 1)
+        throw TServiceError(kxRefused, QStringLiteral("非新建状态的单据，不能提交审核！"));
+    for (const QString& f : ch.changed)
+        if (f != QLatin1String("status") && f != QLatin1String("statusname") && f != QLatin1String("auditren") && f != QLatin1String("audittime"))
+            throw TServiceError(kxRefused, QStringLiteral("数据有变动，请保存后再提交审核！"));
+
+    // The status changes first and only from 1: of two audits at once, the second finds
+    // nothing to change and posts nothing. Every refusal after it undoes it with the rest.
+    const QString who = stamp(ctx), when = now();
+    QSqlQuery u = KxExec(ctx.db, QStringLiteral("UPDATE %1 SET status = 2, auditren = ?, audittime = ? WHERE nickid = ? AND %2 = ? AND status = 1")
+                                     .arg(L(k.table), L(k.idField)),
+                         {who, when, ctx.nickid, h.id});
+    if (u.numRowsAffected() != 1)
+        throw TServiceError(kxRefused, QStringLiteral("%1【%2】已审核，不能重复审核！").arg(L(k.title), h.id));
+    h = headerByKey(ctx, k, ch.original.value(QStringLiteral("md5_key")).toString().trimmed());
+    if (k.stock != EDocStock::None)
+        checkHeader(ctx, k, h, true);
+
+    std::vector<TPost> posts;
+    const bool hasCost = std::any_of(k.productPrices.begin(), k.productPrices.end(), [](const char* p) { return qstrcmp(p, "costprice") == 0; });
+    QStringList fields{QStringLiteral("seq"), codeField(k), k.quantityField ? L(k.quantityField) : QStringLiteral("0"),
+                       hasCost ? QStringLiteral("costprice") : QStringLiteral("''")};
+    for (const char* e : k.editable)
+        fields << L(e);
+    QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT %1 FROM %2 WHERE nickid = ? AND %3 = ? ORDER BY seq").arg(fields.join(QStringLiteral(", ")), lineTable(k), L(k.idField)),
+                         {ctx.nickid, h.id});
+    while (q.next()) {
+        TPost p{q.value(0).toInt(), q.value(1).toString(), k.quantityField ? quantityOf(k, q.value(2), q.value(0).toInt()) : 0, q.value(3).toString(), {}};
+        for (int i = 0; i < int(k.editable.size()); ++i)
+            p.editable << q.value(4 + i);
+        posts.push_back(p);
+    }
+    if (posts.empty())
+        throw TServiceError(kxRefused, QStringLiteral("%1【%2】没有明细，不能审核！").arg(L(k.title), h.id));
+
+    std::vector<TPriceChange> priceChanges;
+    if (k.prices == EDocPrices::MovingCost)
+        priceChanges = movingCosts(ctx, posts);   // before the stock moves: averages with the stock before
+    else if (k.prices == EDocPrices::Set)
+        priceChanges = setPrices(ctx, k, posts);
+    if (k.stock != EDocStock::None) {
+        std::vector<TMove> moves;
+        const QString first = h.fields.value(L(k.storages[0].idField));
+        for (const TPost& p : posts) {
+            switch (k.stock) {
+            case EDocStock::In:
+            case EDocStock::Signed: moves.push_back({first, &p, p.quantity}); break;
+            case EDocStock::Out: moves.push_back({first, &p, -p.quantity}); break;
+            case EDocStock::Transfer:
+                moves.push_back({first, &p, -p.quantity});
+                moves.push_back({h.fields.value(L(k.storages[1].idField)), &p, p.quantity});
+                break;
+            case EDocStock::None: break;
+            }
+        }
+        postStock(ctx, k, h.id, moves, when);
+    }
+    writePriceChanges(ctx, k, h.id, priceChanges, when);
+    addHeader(ctx, k, QStringLiteral("xmlmaster"), h.id);
+}
+}
+
+QList<TDeltaChange> KxDocDelta(const TContext& ctx, const QString& part)
+{
+    const QByteArray* d = ctx.call.file(part);
+    return d ? KxReadDelta(*d) : QList<TDeltaChange>();
+}
+
+void KxDocSearch(TContext& ctx, const TDocKind& kind)
+{
+    search(ctx, kind);
+}
+
+void KxDocLines(TContext& ctx, const TDocKind& kind)
+{
+    addLines(ctx, kind, QStringLiteral("xmldata"), ctx.need(L(kind.idField)).trimmed());
+}
+
+// One document for the edit form; no number gives the empty structures of a new one.
+void KxDocLoad(TContext& ctx, const TDocKind& kind)
+{
+    const QString id = ctx.param(L(kind.idField)).trimmed();
+    if (!id.isEmpty()
+        && !KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM %1 WHERE nickid = ? AND %2 = ?").arg(L(kind.table), L(kind.idField)), {ctx.nickid, id}).isValid())
+        throw TServiceError(kxRefused, QStringLiteral("%1【%2】不存在").arg(L(kind.title), id.left(40)));
+    addHeader(ctx, kind, QStringLiteral("xmlmaster"), id);
+    addLines(ctx, kind, QStringLiteral("xmldetail"), id);
+}
+
+void KxDocSave(TContext& ctx, const TDocKind& kind)
+{
+    save(ctx, kind);
+}
+
+void KxDocAudit(TContext& ctx, const TDocKind& kind)
+{
+    audit(ctx, kind);
+}

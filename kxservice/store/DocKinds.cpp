@@ -1,0 +1,120 @@
+#include "DocKinds.h"
+
+namespace {
+TDocKind named(const char* doctype, const char* title, const char* table, const char* idField, const char* prefix)
+{
+    TDocKind k;
+    k.doctype = doctype;
+    k.title = title;
+    k.table = table;
+    k.idField = idField;
+    k.prefix = prefix;
+    return k;
+}
+}
+
+// Storage types: 1 dispatch storages (goods are received there), 2 shop-floor storages (sold
+// from), 3 return storages (sent back to suppliers from). Transfers and adjustments take any.
+
+const TDocKind kKxReceive = [] {
+    TDocKind k = named("receive", "采购入库单", "kx_receive", "receiveid", "RK");
+    k.party = EDocParty::Supplier;
+    k.partyMissing = "供应商信息不能为空！";
+    k.storages = {{"storageid", "storagename", {1}, "仓库信息不能为空！"}};
+    k.totalField = "receivemoney";
+    k.quantityField = "receivenum";
+    k.productPrices = {"costprice", "saleprice"};
+    k.amountPrice = "costprice";
+    k.stock = EDocStock::In;
+    k.prices = EDocPrices::MovingCost;
+    return k;
+}();
+
+const TDocKind kKxOutput = [] {
+    TDocKind k = named("output", "零售出库单", "kx_output", "outputid", "LS");
+    k.party = EDocParty::Member;
+    k.storages = {{"storageid", "storagename", {2}, "出货仓库不能为空！"}};
+    k.totalField = "outputmoney";
+    k.quantityField = "outputnum";
+    k.productPrices = {"saleprice"};
+    k.editable = {"disprice"};
+    k.amountPrice = "saleprice";
+    k.amountDiscount = "disprice";
+    k.stock = EDocStock::Out;
+    return k;
+}();
+
+const TDocKind kKxWhole = [] {
+    TDocKind k = named("whole", "批发出库单", "kx_whole", "wholeid", "PF");
+    k.party = EDocParty::Member;
+    // Saved without a storage; it must have one before it is audited.
+    k.storages = {{"storageid", "storagename", {2}, "出货仓库不能为空！", false}};
+    k.totalField = "wholemoney";
+    k.quantityField = "wholenum";
+    k.productPrices = {"wholesale"};
+    k.editable = {"disprice"};
+    k.amountPrice = "wholesale";
+    k.amountDiscount = "disprice";
+    k.stock = EDocStock::Out;
+    return k;
+}();
+
+const TDocKind kKxResult = [] {
+    TDocKind k = named("result", "采购退单", "kx_result", "resultid", "CT");
+    k.party = EDocParty::Supplier;
+    k.partyMissing = "供应商信息不能为空！";
+    k.storages = {{"storageid", "storagename", {3}, "退货仓库不能为空！"}};
+    k.totalField = "resultmoney";
+    k.quantityField = "resultnum";
+    k.productPrices = {"costprice", "saleprice"};
+    k.amountPrice = "costprice";
+    k.stock = EDocStock::Out;
+    return k;
+}();
+
+const TDocKind kKxAllocate = [] {
+    TDocKind k = named("allocate", "调拨单", "kx_allocate", "allocateid", "DB");
+    k.storages = {{"out_storageid", "out_storagename", {}, "调出仓库不能为空！"}, {"in_storageid", "in_storagename", {}, "调入仓库不能为空！"}};
+    k.inShop = true;
+    k.quantityField = "allocatenum";
+    k.productPrices = {"costprice", "saleprice"};
+    k.stock = EDocStock::Transfer;
+    return k;
+}();
+
+const TDocKind kKxAdjust = [] {
+    TDocKind k = named("adjust", "库存调整单", "kx_adjust", "adjustid", "TZ");
+    k.storages = {{"storageid", "storagename", {}, "仓库信息不能为空！"}};
+    k.typeField = "adjusttype";
+    k.typeDefault = "库存调整单";
+    k.quantityField = "adjustnum";
+    k.signedQuantity = true;
+    k.productPrices = {"costprice", "saleprice"};
+    k.stock = EDocStock::Signed;
+    return k;
+}();
+
+namespace {
+TDocKind priceKind(const char* doctype, const char* title, const char* table, const char* prefix, EDocLevel level, bool sale)
+{
+    TDocKind k = named(doctype, title, table, "adjustid", prefix);
+    k.hasShop = false;
+    k.level = level;
+    k.prices = EDocPrices::Set;
+    if (sale) {
+        k.productPrices = {"costprice", "saleprice", "wholesale"};
+        k.editable = {"newprice", "newwhole"};
+        k.priceSets = {{"newprice", "saleprice"}, {"newwhole", "wholesale"}};
+    } else {
+        k.productPrices = {"costprice", "saleprice"};
+        k.editable = {"newprice"};
+        k.priceSets = {{"newprice", "costprice"}};
+    }
+    return k;
+}
+}
+
+const TDocKind kKxAdjustCost = priceKind("adjustcost", "母商品进价调单", "kx_adjustcost", "MJ", EDocLevel::Goods, false);
+const TDocKind kKxAdjustPrice = priceKind("adjustprice", "母商品售价调单", "kx_adjustprice", "MS", EDocLevel::Goods, true);
+const TDocKind kKxAdjustItemCost = priceKind("adjustitemcost", "商品进价调单", "kx_adjustitemcost", "SJ", EDocLevel::Product, false);
+const TDocKind kKxAdjustItemPrice = priceKind("adjustitemprice", "商品售价调单", "kx_adjustitemprice", "SS", EDocLevel::Product, true);
