@@ -4,7 +4,8 @@
 // connections held open (reopened whenever the service closes them, as an attacker would).
 // big_delta: a 30 MB delta saved by a logged-in operator against the kxservice program: the
 // service's peak and kept memory (resident set of its process), and how long another
-// writer's one-row save waits meanwhile.
+// writer's one-row save waits meanwhile; beside it the same body sent to a method that does
+// not read it (unparsed_*: what the front and the call's checks cost).
 #include "KxService.h"
 #include "uConfig.h"
 #include "uHttpWeb.h"
@@ -283,13 +284,13 @@ QString brandDelta(int rows, const QString& tag)
     return ds.GetKXXMLDelta();
 }
 
-bool save(const QString& delta)
+bool save(const QString& delta, const QString& method = QStringLiteral("Brand.Update"))
 {
     THttpWeb web;
     web.setNickid(QStringLiteral("1001"));
     web.setOperid(QStringLiteral("admin"));
     web.setShopid(QStringLiteral("S01"));
-    web.setModule(QStringLiteral("Brand.Update"));
+    web.setModule(method);
     web.Request()->AddFiles(QStringLiteral("delta"), delta);
     return web.SendData();
 }
@@ -329,12 +330,20 @@ void bigDelta(int mb)
         if (!web.SendData())
             return;
     }
-    // About 290 bytes of delta a row.
-    const QString big = brandDelta(int((qint64(mb) << 20) / 290), QStringLiteral("b"));
+    // About 270 bytes of delta a row.
+    const QString big = brandDelta(int((qint64(mb) << 20) / 270), QStringLiteral("b"));
     const double mbSent = double(big.toUtf8().size()) / (1 << 20);
     save(brandDelta(1, QStringLiteral("warm")));
 
+    // What the front and the call's checks cost: the same body to a method that ignores it.
     const qint64 pid = p.processId();
+    resetPeak(pid);
+    const double frontBefore = statusMb(pid, "VmRSS:");
+    save(big, QStringLiteral("Lookup.Storage"));
+    const double frontPeak = statusMb(pid, "VmHWM:") - frontBefore;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const double frontKept = statusMb(pid, "VmRSS:") - frontBefore;
+
     resetPeak(pid);
     const double before = statusMb(pid, "VmRSS:");
     std::atomic<bool> done{false};
@@ -361,9 +370,10 @@ void bigDelta(int mb)
     KxResetTransport();
     p.terminate();
     p.waitForFinished(10000);
-    std::printf("BENCH big_delta mb=%.0f peak_mb=%.0f kept_mb=%.0f writer_wait_ms=%.0f writes_during=%zu save_ms=%.0f ok=%d\n", mbSent,
+    std::printf("BENCH big_delta mb=%.0f peak_mb=%.0f kept_mb=%.0f writer_wait_ms=%.0f writes_during=%zu save_ms=%.0f ok=%d"
+                " unparsed_peak_mb=%.0f unparsed_kept_mb=%.0f\n", mbSent,
                 peak - before, after - before, writerMs.empty() ? 0.0 : *std::max_element(writerMs.begin(), writerMs.end()),
-                writerMs.size(), bigMs, ok ? 1 : 0);
+                writerMs.size(), bigMs, ok ? 1 : 0, frontPeak, frontKept);
     std::fflush(stdout);
 }
 }

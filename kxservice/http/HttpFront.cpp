@@ -423,6 +423,10 @@ QByteArray THttpFront::TImpl::runCall(QByteArray&& body, const std::string& boun
 THttpFront::THttpFront(const TServiceOptions& options, TDispatcher& dispatcher, std::function<void()> onWorkerExit)
     : d(std::make_unique<TImpl>(options, dispatcher, std::move(onWorkerExit)))
 {
+    // Bodies, deltas and answers of big calls are single large buffers. glibc would raise its
+    // mmap threshold after the first is freed and put the next ones in a worker's heap, where
+    // freed memory stays; a fixed threshold keeps them mapped and returned on free.
+    ::mallopt(M_MMAP_THRESHOLD, 256 * 1024);
 }
 
 THttpFront::~THttpFront()
