@@ -13,6 +13,8 @@
 #include <boost/beast/http.hpp>
 
 #include <malloc.h>
+#include <sys/socket.h>
+#include <sys/uio.h>
 #include <sys/resource.h>
 
 #include <array>
@@ -111,6 +113,10 @@ public:
     void abort()
     {
         const auto keep = shared_from_this(); // cancelling the wait may drop the last other owner
+        if (m_inCall) {
+            m_aborted = true; // a worker may be writing to the socket; closed when it is done
+            return;
+        }
         if (m_ticket) {
             m_front.budget.cancel(m_ticket);
             m_ticket = 0;
@@ -240,16 +246,34 @@ private:
         });
     }
 
+    // While the worker has the call, the network thread leaves the connection alone: the
+    // worker sends what the socket takes at once (no hop back before the client has its
+    // answer), the network thread writes the rest.
     void run()
     {
+        m_inCall = true;
         m_front.pool.enqueue([self = shared_from_this(), body = std::move(m_body)]() mutable {
-            QByteArray wire = self->m_front.runCall(std::move(body), self->m_boundary, self->m_qaddr);
-            asio::post(self->m_front.io, [self, wire = std::move(wire)]() mutable {
+            self->setAnswer(self->m_front.runCall(std::move(body), self->m_boundary, self->m_qaddr), self->m_keepAlive);
+            const size_t sent = self->sendNow();
+            asio::post(self->m_front.io, [self, sent] {
+                self->m_inCall = false;
                 self->m_front.budget.give(self->m_reserved);
                 self->m_reserved = 0;
-                self->send(std::move(wire), self->m_keepAlive);
+                if (self->m_aborted)
+                    return self->m_stream.close();
+                self->writeFrom(sent);
             });
         });
+    }
+
+    size_t sendNow()
+    {
+        iovec parts[2] = {{m_head.data(), m_head.size()}, {m_wire.data(), size_t(m_wire.size())}};
+        msghdr msg{};
+        msg.msg_iov = parts;
+        msg.msg_iovlen = 2;
+        const ssize_t n = ::sendmsg(m_stream.socket().native_handle(), &msg, MSG_DONTWAIT | MSG_NOSIGNAL);
+        return n > 0 ? size_t(n) : 0; // a failure shows again in the write that follows
     }
 
     // Reads the announced body and drops it, so that a client still sending gets the answer.
@@ -302,20 +326,40 @@ private:
 
     void send(QByteArray wire, bool keepAlive)
     {
+        setAnswer(std::move(wire), keepAlive);
+        writeFrom(0);
+    }
+
+    void setAnswer(QByteArray wire, bool keepAlive)
+    {
         m_wire = std::move(wire);
+        m_answerKeepsAlive = keepAlive;
         m_head = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: " + std::to_string(m_wire.size())
                + (keepAlive ? "\r\nConnection: keep-alive\r\n\r\n" : "\r\nConnection: close\r\n\r\n");
-        const std::array<asio::const_buffer, 2> buffers{asio::buffer(m_head), asio::buffer(m_wire.constData(), size_t(m_wire.size()))};
+    }
+
+    // Writes the answer from byte `sent` of head and body on.
+    void writeFrom(size_t sent)
+    {
+        const size_t head = m_head.size(), total = head + size_t(m_wire.size());
+        if (sent >= total)
+            return answered();
+        const std::array<asio::const_buffer, 2> buffers{asio::buffer(m_head) + std::min(sent, head),
+                                                        asio::buffer(m_wire.constData(), size_t(m_wire.size())) + (sent > head ? sent - head : 0)};
         m_stream.expires_after(m_front.seconds(m_front.options.writeTimeoutSec));
-        asio::async_write(m_stream, buffers, [self = shared_from_this(), keepAlive](error_code ec, size_t) {
-            self->m_wire = QByteArray();
-            if (ec)
-                return;
-            if (keepAlive)
-                self->waitForNextRequest();
-            else
-                self->lingerClose();
+        asio::async_write(m_stream, buffers, [self = shared_from_this()](error_code ec, size_t) {
+            if (!ec)
+                self->answered();
         });
+    }
+
+    void answered()
+    {
+        m_wire = QByteArray();
+        if (m_answerKeepsAlive)
+            waitForNextRequest();
+        else
+            lingerClose();
     }
 
     // Closing with unread input would reset the connection and could destroy the answer on
@@ -346,7 +390,10 @@ private:
     const QString m_qaddr;
     const bool m_counted;
     bool m_keepAlive = true;
+    bool m_answerKeepsAlive = true;
     bool m_continue = false;
+    bool m_inCall = false;
+    bool m_aborted = false;
     qint64 m_length = 0;
     size_t m_drainLeft = 0;
     std::string m_boundary;
