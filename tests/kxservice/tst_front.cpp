@@ -258,6 +258,51 @@ private Q_SLOTS:
         QCOMPARE(next.call(shopCall()), QStringLiteral("<ok>"));
     }
 
+    // Requests that never become a call are answered with what is wrong, then closed.
+    void requestsRefusedBeforeACall_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("not HTTP") << QByteArray("HELLO\r\n\r\n") << QStringLiteral("无法读取 HTTP 请求");
+        QTest::newRow("headers too large") << kHeaderStart + "X-Big: " + QByteArray(20000, 'a') + "\r\n\r\n"
+                                           << QStringLiteral("请求头太大");
+        QTest::newRow("chunked body") << kHeaderStart + "Transfer-Encoding: chunked\r\n\r\n1\r\nx\r\n0\r\n\r\n"
+                                      << QStringLiteral("需要 Content-Length");
+        QTest::newRow("GET") << QByteArray("GET /Service.aspx HTTP/1.1\r\nHost: x\r\n\r\n") << QStringLiteral("服务地址错误：GET /Service.aspx");
+    }
+    void requestsRefusedBeforeACall()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(QString, expected);
+        TFront f;
+        TSocket s(f.port());
+        QVERIFY(s.send(request));
+        bool closed = false;
+        const QByteArray got = s.readUntilClosed(5000, &closed);
+        QVERIFY(closed);
+        const qsizetype body = got.indexOf("\r\n\r\n");
+        QVERIFY2(body > 0, got.left(100).constData());
+        const QString shown = TSocket::decode(got.mid(body + 4));
+        QVERIFY2(shown.contains(expected), qPrintable(shown));
+    }
+
+    // A client that asks before sending its body is told to go on.
+    void expectContinueIsAnswered()
+    {
+        TFront f;
+        TSocket s(f.port());
+        const TBody b = shopCall();
+        QVERIFY(s.send(kHeaderStart + "Content-Type: " + b.contentType + "\r\nContent-Length: " + QByteArray::number(b.bytes.size())
+                       + "\r\nExpect: 100-continue\r\n\r\n"));
+        bool closed = false;
+        QCOMPARE(s.readUntilClosed(500, &closed), QByteArray("HTTP/1.1 100 Continue\r\n\r\n"));
+        QVERIFY(!closed);
+        QVERIFY(s.send(b.bytes));
+        const QByteArray got = s.readUntilClosed(1000, &closed);
+        QVERIFY2(got.startsWith("HTTP/1.1 200"), got.left(100).constData());
+        QCOMPARE(TSocket::decode(got.mid(got.indexOf("\r\n\r\n") + 4)), QStringLiteral("<ok>"));
+    }
+
     // A connection beyond the cap of its address is refused with a message; other addresses
     // and freed places are not affected.
     void connectionsPerAddressAreCapped()
