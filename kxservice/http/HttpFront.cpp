@@ -34,6 +34,7 @@ constexpr size_t kHeaderLimit = 16 * 1024;
 constexpr qint64 kTrimAfterBytes = qint64(1) << 20; // bodies above this hand freed memory back
 constexpr std::chrono::seconds kLinger{2};          // reading what a closed connection still sends
 constexpr size_t kKeepBuffer = 64 * 1024;           // a larger read buffer is dropped between calls
+constexpr qint64 kSmallBody = 64 * 1024;            // bodies up to this take nothing from the budget
 
 QString tooBig(qint64 max)
 {
@@ -200,9 +201,13 @@ private:
         reserve();
     }
 
-    // The call's share of the memory budget, before a byte of its body is held.
+    // The call's share of the memory budget, before a byte of its body is held. Small bodies
+    // take none: what they hold is bounded by the connections and the workers, and a budget
+    // taken by a few big bodies trickling in must not stop logins and lookups.
     void reserve()
     {
+        if (m_length <= kSmallBody)
+            return readBody();
         const qint64 share = m_front.budget.share(m_length * kKxCallMemoryFactor);
         auto self = shared_from_this();
         m_ticket = m_front.budget.take(share, [self, share] {

@@ -363,18 +363,19 @@ private Q_SLOTS:
     }
 
     // Calls whose bodies do not fit in the memory budget wait, then are refused as busy;
-    // smaller calls pass meanwhile, and the big one passes once the budget is free.
+    // small calls pass even when the budget is all taken, and the big one passes once it is
+    // free.
     void callsBeyondTheMemoryBudgetWaitThenAreRefused()
     {
-        // Room for 250 KB of bodies: the holder's 200 KB and 100 KB more do not fit together.
+        // Room for 250 KB of bodies: the holder announces more, and takes it all.
         TFront f([](TServiceOptions& o) {
             o.callMemoryBytes = qint64(kKxCallMemoryFactor) * 250 * 1024;
             o.callMemoryWaitSec = 1;
             o.bodyTimeoutSec = 30;
         });
         const TBody small = shopCall(), big = shopCall(100 << 10);
-        TSocket holder(f.port(), "127.0.3.1"); // announces 200 KB, sends nothing of it
-        QVERIFY(holder.send(kHeaderStart + "Content-Type: " + small.contentType + "\r\nContent-Length: 204800\r\n\r\n"));
+        TSocket holder(f.port(), "127.0.3.1"); // announces 400 KB, sends nothing of it
+        QVERIFY(holder.send(kHeaderStart + "Content-Type: " + small.contentType + "\r\nContent-Length: 409600\r\n\r\n"));
         QTest::qWait(100);
 
         TSocket bigCaller(f.port());
