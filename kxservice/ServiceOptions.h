@@ -23,7 +23,7 @@ struct TServiceOptions {
     int bodyTimeoutSec = 60;
     int writeTimeoutSec = 30;
     int keepAliveSec = 60;
-    int maxConnsPerAddr = 64;         // open connections from one client address
+    int maxConnsPerAddr = 256;        // open connections from one client address (a shop behind one NAT address shares it)
     int maxConnections = 4096;        // in all (lowered to what the descriptor limit allows)
     // Calls being read or run reserve kKxCallMemoryFactor times their body from this budget;
     // a call that does not fit waits up to callMemoryWaitSec, then is refused as busy.

@@ -33,7 +33,7 @@ int main(int argc, char** argv)
     p.addOption({QStringLiteral("workers"), QStringLiteral("Worker threads."), QStringLiteral("N"), QStringLiteral("16")});
     p.addOption({QStringLiteral("session-idle"), QStringLiteral("Seconds an idle operator session stays valid."), QStringLiteral("SEC"), QStringLiteral("43200")});
     p.addOption({QStringLiteral("header-timeout"), QStringLiteral("Seconds a client has to send a request's headers."), QStringLiteral("SEC"), QStringLiteral("5")});
-    p.addOption({QStringLiteral("max-conns-per-addr"), QStringLiteral("Open connections allowed from one client address."), QStringLiteral("N"), QStringLiteral("64")});
+    p.addOption({QStringLiteral("max-conns-per-addr"), QStringLiteral("Open connections allowed from one client address."), QStringLiteral("N"), QStringLiteral("256")});
     p.addOption({QStringLiteral("call-memory"), QStringLiteral("Megabytes the calls being read or run may hold together."), QStringLiteral("MB"), QStringLiteral("512")});
     p.process(app);
 
