@@ -309,7 +309,7 @@ private Q_SLOTS:
     {
         TFront f([](TServiceOptions& o) {
             o.maxConnsPerAddr = 3;
-            o.headerTimeoutSec = 10;
+            o.headerTimeoutSec = 30; // the held places stay held for the whole test
         });
         std::vector<std::unique_ptr<TSocket>> held;
         for (int i = 0; i < 3; ++i) {
