@@ -7,10 +7,10 @@
 #include <sodium.h>
 
 namespace {
-QString utf8(const std::string& bytes, const char* what, const std::string& name)
+QString utf8(QByteArrayView bytes, const char* what, const std::string& name)
 {
     QStringDecoder dec(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
-    QString s = dec(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    QString s = dec(bytes);
     if (dec.hasError())
         throw TServiceError(kxBadRequest, QStringLiteral("请求格式错误：%1 %2 不是有效的 UTF-8 文本")
                                               .arg(QString::fromLatin1(what), QString::fromUtf8(name.c_str())));
@@ -34,19 +34,19 @@ TCall TCall::fromParts(std::vector<TRawPart>&& parts, const QString& remoteAddr)
     TCall call;
     call.m_remote = remoteAddr;
     if (!parts.empty()) {
-        std::string& last = parts.back().content;
-        if (last.size() >= 2 && last.compare(last.size() - 2, 2, "\r\n") == 0)
-            last.resize(last.size() - 2);
+        QByteArray& last = parts.back().content;
+        if (last.endsWith("\r\n"))
+            last.chop(2);
     }
     for (TRawPart& p : parts) {
-        const QString name = utf8(p.name, "字段名", p.name);
+        const QString name = utf8(QByteArrayView(p.name.data(), qsizetype(p.name.size())), "字段名", p.name);
         if (name.isEmpty())
             throw TServiceError(kxBadRequest, QStringLiteral("请求格式错误：字段名为空"));
         if (!p.filename.empty()) {
             for (const auto& f : call.m_files)
                 if (f.first == name)
                     throw TServiceError(kxBadRequest, QStringLiteral("请求格式错误：附件 %1 重复").arg(name));
-            call.m_files.emplace_back(name, QByteArray(p.content.data(), qsizetype(p.content.size())));
+            call.m_files.emplace_back(name, std::move(p.content));
             continue;
         }
         if (call.hasParam(name))

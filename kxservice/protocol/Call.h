@@ -3,11 +3,12 @@
 // order, checked and decoded.
 #include <QByteArray>
 #include <QString>
+#include <string>
 #include <vector>
 
 struct TRawPart {
     std::string name, filename;
-    std::string content;
+    QByteArray content;
 };
 
 struct TCallField {
@@ -19,7 +20,8 @@ class TCall {
 public:
     // Takes the parts in body order. The client ends its body with an empty line before the
     // closing delimiter, so the last part carries one CRLF that is not content: exactly one is
-    // removed. Throws TServiceError for a body the service cannot accept.
+    // removed. Attachments keep their buffers (moved, not copied). Throws TServiceError for a
+    // body the service cannot accept.
     static TCall fromParts(std::vector<TRawPart>&& parts, const QString& remoteAddr);
 
     QString param(const QString& name) const;   // empty when absent
