@@ -32,6 +32,7 @@ int main(int argc, char** argv)
     p.addOption({QStringLiteral("log"), QStringLiteral("Log file (default: standard error)."), QStringLiteral("FILE")});
     p.addOption({QStringLiteral("workers"), QStringLiteral("Worker threads."), QStringLiteral("N"), QStringLiteral("16")});
     p.addOption({QStringLiteral("session-idle"), QStringLiteral("Seconds an idle operator session stays valid."), QStringLiteral("SEC"), QStringLiteral("43200")});
+    p.addOption({QStringLiteral("trusted-proxy"), QStringLiteral("Address of a proxy whose X-Forwarded-For names the client."), QStringLiteral("ADDR")});
     p.process(app);
 
     TServiceOptions o;
@@ -50,6 +51,7 @@ int main(int argc, char** argv)
     o.logFile = p.value(QStringLiteral("log"));
     o.workers = p.value(QStringLiteral("workers")).toInt();
     o.sessionIdleSec = p.value(QStringLiteral("session-idle")).toInt();
+    o.trustedProxy = p.value(QStringLiteral("trusted-proxy"));
     if (o.workers < 1 || o.sessionIdleSec < 1) {
         std::fprintf(stderr, "kxservice: --workers and --session-idle must be positive\n");
         return 2;
