@@ -230,8 +230,10 @@ void TFrmClient::Relogin()
     QPointer<TfrmBase> frm = CallModule(this, QStringLiteral("System.Logon"));
     if (!frm)
         return;
-    frm->ShowModule();
+    const int result = frm->ShowModule();
     delete frm;
+    if (result != mrOk && !KxTerminated())
+        KxTerminate();
 }
 
 TFrmClient* TFrmClient::Instance()

@@ -114,7 +114,7 @@ void update(TContext& ctx)
             // deleted earlier in this save is nothing to do.
             const qint64 id = idValue(ch.original.value(QStringLiteral("child_id")), "分类编码");
             if (exists(ctx, type, id))
-                checkUnchanged(ctx, type, id, ch, "");
+                checkUnchanged(ctx, type, id, ch, "要删除的分类【%1】已不存在，请刷新后再试");
             KxExec(ctx.db, QStringLiteral(
                 "WITH RECURSIVE sub(catid) AS (SELECT catid FROM kx_category WHERE nickid = ? AND cattype = ? AND catid = ?"
                 " UNION SELECT c.catid FROM kx_category c JOIN sub ON c.parentid = sub.catid WHERE c.nickid = ? AND c.cattype = ?)"
