@@ -36,7 +36,7 @@ TGuardRow readRow(QSqlDatabase& db, const QString& nickid, const QString& subjec
         r.lastFailure = q.value(1).toLongLong();
         r.lockedUntil = q.value(2).toLongLong();
     }
-    if (r.lockedUntil <= now && now - r.lastFailure > qint64(o.loginLockSec) * 1000)
+    if (r.lockedUntil <= now && now - r.lastFailure >= qint64(o.loginLockSec) * 1000)
         r.failures = 0;
     return r;
 }
@@ -61,18 +61,27 @@ void refuseIfHeld(const TGuardRow& r, const TLimits& l, const QString& who, cons
         throw TServiceError(kxLoginLocked, QStringLiteral("登录失败次数过多，请 %1 秒后再试").arg((wait + 999) / 1000));
 }
 
-// Adds one failure to a subject; returns the row as now stored.
+// Adds one failure to a subject; returns the row as now stored. One upsert, so failures
+// arriving together each count (PostgreSQL locks the row; SQLite's writers queue).
 TGuardRow addFailure(QSqlDatabase& db, const QString& nickid, const QString& subject, const TLimits& l,
                      const TServiceOptions& o, qint64 now)
 {
-    TGuardRow r = readRow(db, nickid, subject, o, now);
-    ++r.failures;
+    const qint64 forgetMs = qint64(o.loginLockSec) * 1000;
+    KxExec(db, QStringLiteral(
+        "INSERT INTO kx_login_guard (nickid, subject, failures, last_failure, locked_until) VALUES (?, ?, 1, ?, 0)"
+        " ON CONFLICT (nickid, subject) DO UPDATE SET"
+        " failures = CASE WHEN kx_login_guard.locked_until <= ? AND ? - kx_login_guard.last_failure >= ?"
+        " THEN 1 ELSE kx_login_guard.failures + 1 END, last_failure = ?"),
+        {nickid, subject, now, now, now, forgetMs, now});
+    TGuardRow r;
+    r.failures = KxScalar(db, QStringLiteral("SELECT failures FROM kx_login_guard WHERE nickid = ? AND subject = ?"),
+                          {nickid, subject}).toLongLong();
     r.lastFailure = now;
-    if (r.failures >= l.lockAfter)
-        r.lockedUntil = now + qint64(o.loginLockSec) * 1000;
-    KxExec(db, QStringLiteral("DELETE FROM kx_login_guard WHERE nickid = ? AND subject = ?"), {nickid, subject});
-    KxExec(db, QStringLiteral("INSERT INTO kx_login_guard (nickid, subject, failures, last_failure, locked_until)"
-                              " VALUES (?, ?, ?, ?, ?)"), {nickid, subject, r.failures, r.lastFailure, r.lockedUntil});
+    if (r.failures >= l.lockAfter) {
+        r.lockedUntil = now + forgetMs;
+        KxExec(db, QStringLiteral("UPDATE kx_login_guard SET locked_until = ? WHERE nickid = ? AND subject = ?"),
+               {r.lockedUntil, nickid, subject});
+    }
     return r;
 }
 }

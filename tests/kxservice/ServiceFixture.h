@@ -172,15 +172,16 @@ public:
         KxExec(d, sql, args);
     }
 
-    // Module windows driven by the tests call as the client does, with gSessionKey: the last
-    // login made on the main thread sets it.
+    // Module windows driven by the tests call as the client does, with gOperId and
+    // gSessionKey: a login made on the main thread sets the key when it is the client's
+    // operator's (or the client has none yet).
     void rememberLogin(const QString& nick, const QString& oper, const QString& key)
     {
         {
             std::lock_guard lock(keysMutex);
             keys.insert(nick + u'/' + oper, key);
         }
-        if (QThread::currentThread() == QCoreApplication::instance()->thread())
+        if (QThread::currentThread() == QCoreApplication::instance()->thread() && (gOperId.isEmpty() || gOperId == oper))
             gSessionKey = key;
     }
 

@@ -308,10 +308,28 @@ class TestLoginGuard : public QObject {
         return f.call(kSeller, QStringLiteral("PowerMger.Login"), loginParams(oper, password));
     }
 
+    static QString kind()
+    {
+        QFETCH_GLOBAL(QString, db);
+        return db;
+    }
+
 private Q_SLOTS:
+    void initTestCase_data()
+    {
+        QTest::addColumn<QString>("db");
+        QTest::newRow("sqlite") << QStringLiteral("sqlite");
+        QTest::newRow("postgresql") << QStringLiteral("postgresql");
+    }
+    void init()
+    {
+        if (kind() == QLatin1String("postgresql") && qEnvironmentVariableIsEmpty("KX_PG_URL"))
+            QSKIP("KX_PG_URL is not set");
+    }
+
     void failuresBackOff()
     {
-        TServiceFixture f(QStringLiteral("sqlite"), qint64(4) << 20, [](TServiceOptions& o) { o.loginBackoffMs = 20'000; });
+        TServiceFixture f(kind(), qint64(4) << 20, [](TServiceOptions& o) { o.loginBackoffMs = 20'000; });
         KxSetServiceUrl(f.url());
         for (int i = 0; i < 3; ++i)
             QVERIFY(login(f, "clerk", "guess").error.contains("密码错误"));
@@ -324,7 +342,7 @@ private Q_SLOTS:
 
     void lockHoldsUntilAnAdministratorLiftsIt()
     {
-        TServiceFixture f(QStringLiteral("sqlite"), qint64(4) << 20, [](TServiceOptions& o) {
+        TServiceFixture f(kind(), qint64(4) << 20, [](TServiceOptions& o) {
             o.loginBackoffMs = 0;
             o.loginLockAfter = 5;
         });
@@ -354,8 +372,12 @@ private Q_SLOTS:
         r = login(f, "clerk", "fresh-start-1");
         QVERIFY2(r.ok, qPrintable(r.error));
     }
+};
 
-    // The address behind a proxy: believed only from the proxy the service was told to trust.
+// The address behind a proxy: believed only from the proxy the service was told to trust.
+class TestProxyAddress : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
     void clientAddressFromTrustedProxyOnly_data()
     {
         QTest::addColumn<QString>("trusted");
@@ -413,6 +435,10 @@ int main(int argc, char** argv)
     }
     {
         TestLoginGuard t;
+        status |= QTest::qExec(&t, argc, argv);
+    }
+    {
+        TestProxyAddress t;
         status |= QTest::qExec(&t, argc, argv);
     }
     return status;
