@@ -3,9 +3,10 @@
 #include "wire/uConfig.h"
 #include "wire/uIdMultipartFormData.h"
 
+#include <QApplication>
 #include <QBuffer>
-#include <QCoreApplication>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <httplib.h>
 #include <map>
@@ -155,6 +156,20 @@ std::function<void()>& sessionExpiredHandler()
 
 bool reloginPending = false;
 
+// Runs the handler from the event loop once no modal window is open: logging in closes the
+// module tabs, and with them any dialog a module is showing.
+void runReloginWhenIdle()
+{
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(200, qApp, runReloginWhenIdle);
+        return;
+    }
+    const std::function<void()> handler = sessionExpiredHandler();
+    if (handler)
+        handler();
+    reloginPending = false;
+}
+
 // The session is gone: forget its key (the calls of the login dialog need none) and let the
 // shell log in again once the failed call's caller has stopped (logging in closes module
 // tabs, perhaps the one whose call failed). Calls failing meanwhile add nothing.
@@ -165,12 +180,7 @@ void sessionExpired()
     if (reloginPending || !sessionExpiredHandler() || !app || QThread::currentThread() != app->thread())
         return;
     reloginPending = true;
-    QMetaObject::invokeMethod(app, [] {
-        const std::function<void()> handler = sessionExpiredHandler();
-        if (handler)
-            handler();
-        reloginPending = false;
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(app, runReloginWhenIdle, Qt::QueuedConnection);
 }
 }
 

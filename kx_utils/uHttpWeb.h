@@ -53,6 +53,6 @@ void KxResetTransport();
 
 // What to do when the service answers that the session is gone (expired, or replaced by
 // another login): the shell opens its login dialog again. Runs from the event loop of the
-// user-interface thread after the failed call's caller has returned; one at a time. Empty:
-// nothing.
+// user-interface thread after the failed call's caller has returned and no modal window is
+// open any more; one at a time. Empty: nothing.
 void KxSetSessionExpiredHandler(std::function<void()> handler);
