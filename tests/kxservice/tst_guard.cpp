@@ -249,52 +249,76 @@ private Q_SLOTS:
         QVERIFY2(log.contains("ok\\x7f"), qPrintable(log.right(600)));
     }
 
-    // Two clients load the same rows; the second saves from its stale copy.
-    void staleMasterDataSaveIsRefused_data()
+    // Two clients load the same rows; the second saves from its stale copy, together with a
+    // new row: the whole save is refused.
+    void staleSaveIsRefused_data()
     {
-        QTest::addColumn<QString>("second"); // what the stale client does
-        QTest::newRow("edits the row edited meanwhile") << "edit";
-        QTest::newRow("deletes the row edited meanwhile") << "delete";
+        QTest::addColumn<QString>("area");     // Brand / Category
+        QTest::addColumn<QString>("keyField");
+        QTest::addColumn<QString>("nameField");
+        QTest::addColumn<QString>("second");   // what the stale client does with the row
+        QTest::addColumn<QString>("expected"); // %1: the row's key
+        const QString brand = QStringLiteral("记录【%1】的数据已被他人修改，请刷新后再保存！");
+        const QString category = QStringLiteral("分类【%1】的数据已被他人修改，请刷新后再保存！");
+        QTest::newRow("brand edited meanwhile, edited") << "Brand" << "brand_id" << "brand_name" << "edit" << brand;
+        QTest::newRow("brand edited meanwhile, deleted") << "Brand" << "brand_id" << "brand_name" << "delete" << brand;
+        QTest::newRow("category renamed meanwhile, renamed") << "Category" << "child_id" << "child_name" << "edit" << category;
+        QTest::newRow("category renamed meanwhile, deleted") << "Category" << "child_id" << "child_name" << "delete" << category;
     }
-    void staleMasterDataSaveIsRefused()
+    void staleSaveIsRefused()
     {
+        QFETCH(QString, area);
+        QFETCH(QString, keyField);
+        QFETCH(QString, nameField);
         QFETCH(QString, second);
+        QFETCH(QString, expected);
         TServiceFixture& f = fx();
         login(f, "admin", "admin888");
-        const TCallResult loaded = f.call(kAdmin, "Brand.Search", {{"curpage", "0"}});
+        const bool brand = area == "Brand";
+        const QString key = brand ? QStringLiteral("B02")
+                                  : f.scalar("SELECT catid FROM kx_category WHERE nickid = '1001' AND catname = '衬衫'").toString();
+        const auto stored = [&] {
+            return brand ? f.scalar("SELECT brand_name FROM kx_brand WHERE nickid = '1001' AND brand_id = 'B02'").toString()
+                         : f.scalar("SELECT catname FROM kx_category WHERE nickid = '1001' AND catid = ?", {key.toLongLong()}).toString();
+        };
+        const TCallResult loaded = f.call(kAdmin, area + ".Search", {{"curpage", "0"}});
         QVERIFY2(loaded.ok, qPrintable(loaded.error));
         TPClientDataSet a, b;
         QVERIFY(a.SetKXXMLData(loaded.value("xmldata")));
         QVERIFY(b.SetKXXMLData(loaded.value("xmldata")));
-        QVERIFY(a.Locate("brand_id", "B02") && b.Locate("brand_id", "B02"));
-        const QString original = a.FieldByName("brand_name")->AsString();
+        QVERIFY(a.Locate(keyField, key) && b.Locate(keyField, key));
+        const QString original = a.FieldByName(nameField)->AsString();
 
         a.Edit();
-        a.FieldByName("brand_name")->SetAsString(original + "·甲");
+        a.FieldByName(nameField)->SetAsString(original + "·甲");
         QVERIFY(a.Post());
-        const TCallResult first = f.call(kAdmin, "Brand.Update", {}, {{"delta", a.GetKXXMLDelta()}});
+        const TCallResult first = f.call(kAdmin, area + ".Update", {}, {{"delta", a.GetKXXMLDelta()}});
         QVERIFY2(first.ok, qPrintable(first.error));
 
-        // The stale save also inserts a row: the whole save is refused.
         if (second == "edit") {
             b.Edit();
-            b.FieldByName("brand_name")->SetAsString(original + "·乙");
+            b.FieldByName(nameField)->SetAsString(original + "·乙");
             QVERIFY(b.Post());
         } else {
             b.Delete();
         }
         b.Append();
-        b.FieldByName("brand_name")->SetAsString("新品牌");
+        b.FieldByName(nameField)->SetAsString("新的一行");
         QVERIFY(b.Post());
         const QString before = snapshot(f);
-        const TCallResult stale = f.call(kAdmin, "Brand.Update", {}, {{"delta", b.GetKXXMLDelta()}});
+        const int categories = f.scalar("SELECT COUNT(*) FROM kx_category").toInt();
+        const TCallResult stale = f.call(kAdmin, area + ".Update", {}, {{"delta", b.GetKXXMLDelta()}});
         QVERIFY(!stale.ok);
-        QVERIFY2(stale.error.contains("记录【B02】的数据已被他人修改，请刷新后再保存！"), qPrintable(stale.error));
+        QVERIFY2(stale.error.contains(expected.arg(key)), qPrintable(stale.error));
         QCOMPARE(snapshot(f), before);
-        QCOMPARE(f.scalar("SELECT brand_name FROM kx_brand WHERE nickid = '1001' AND brand_id = 'B02'").toString(), original + "·甲");
+        QCOMPARE(f.scalar("SELECT COUNT(*) FROM kx_category").toInt(), categories);
+        QCOMPARE(stored(), original + "·甲");
 
         // Back to the seed for the next row.
-        f.exec("UPDATE kx_brand SET brand_name = ? WHERE nickid = '1001' AND brand_id = 'B02'", {original});
+        if (brand)
+            f.exec("UPDATE kx_brand SET brand_name = ? WHERE nickid = '1001' AND brand_id = 'B02'", {original});
+        else
+            f.exec("UPDATE kx_category SET catname = ? WHERE nickid = '1001' AND catid = ?", {original, key.toLongLong()});
     }
 };
 
