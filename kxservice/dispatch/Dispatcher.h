@@ -38,7 +38,7 @@ public:
     QByteArray refuse(int code, const QString& msg, const QString& addr);
 
     // The longest parameter value accepted (characters).
-    static constexpr int kMaxParamChars = 1000;
+    static constexpr int kMaxParamChars = 4000;
 
 private:
     QString clientAddress(const TCall& call) const;

@@ -165,7 +165,7 @@ private Q_SLOTS:
                                                    << "仓库类型超出范围";
         QTest::newRow("storage type 2^31 saved") << "Storage.Update" << QStringList() << storageInsert(qint64(1) << 31) << "仓库类型超出范围";
         QTest::newRow("1 MB search text") << "Brand.Search" << QStringList{"brand_name=" + QString(1 << 20, u'字')} << ""
-                                          << "参数 brand_name 太长：最多 1000 个字符";
+                                          << "参数 brand_name 太长：最多 4000 个字符";
         QTest::newRow("1 MB carrier search text") << "Logistics.SearchMger" << QStringList{"logistics_name=" + QString(1 << 20, u'%')} << ""
                                                   << "参数 logistics_name 太长";
         QTest::newRow("second delta root") << "Brand.Update" << QStringList() << brandInsert("甲") + brandInsert("乙")
@@ -222,6 +222,7 @@ private Q_SLOTS:
         QTest::newRow("underscore") << "_" << 0;
         QTest::newRow("percent inside") << "顺%运" << 0;
         QTest::newRow("plain text") << "快运" << 4;
+        QTest::newRow("longest text accepted") << QString(4000, u'%') << 0;
     }
     void carrierSearchTakesWildcardsLiterally()
     {
