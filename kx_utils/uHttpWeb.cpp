@@ -3,7 +3,10 @@
 #include "wire/uConfig.h"
 #include "wire/uIdMultipartFormData.h"
 
+#include <QApplication>
 #include <QBuffer>
+#include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <httplib.h>
 #include <map>
@@ -144,11 +147,56 @@ void KxResetTransport()
     pool().clear();
 }
 
+namespace {
+std::function<void()>& sessionExpiredHandler()
+{
+    static std::function<void()> handler;
+    return handler;
+}
+
+bool reloginPending = false;
+
+// Runs the handler from the event loop once no modal window is open: logging in closes the
+// module tabs, and with them any dialog a module is showing.
+void runReloginWhenIdle()
+{
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(200, qApp, runReloginWhenIdle);
+        return;
+    }
+    const std::function<void()> handler = sessionExpiredHandler();
+    if (handler)
+        handler();
+    reloginPending = false;
+}
+
+// The session is gone: forget its key (the calls of the login dialog need none) and let the
+// shell log in again once the failed call's caller has stopped (logging in closes module
+// tabs, perhaps the one whose call failed). Calls failing meanwhile add nothing.
+void sessionExpired()
+{
+    gSessionKey.clear();
+    QCoreApplication* app = QCoreApplication::instance();
+    if (reloginPending || !sessionExpiredHandler() || !app || QThread::currentThread() != app->thread())
+        return;
+    reloginPending = true;
+    QMetaObject::invokeMethod(app, runReloginWhenIdle, Qt::QueuedConnection);
+}
+}
+
+void KxSetSessionExpiredHandler(std::function<void()> handler)
+{
+    sessionExpiredHandler() = std::move(handler);
+}
+
 THttpWeb::THttpWeb(QObject* owner) : QObject(owner)
 {
     setNickid(gNickId);
     setOperid(gOperId);
     setShopid(gShopId);
+    // After login every call names its session; before it there is none to name.
+    if (!gSessionKey.isEmpty())
+        m_request.AddParams(QStringLiteral("sessionkey"), gSessionKey);
 }
 
 THttpWeb::~THttpWeb() = default;
@@ -191,6 +239,7 @@ QByteArray THttpWeb::BuildBody(QString* contentType) const
 bool THttpWeb::SendData()
 {
     QString failure;
+    int code = 0;
     try {
         std::vector<std::unique_ptr<QObject>> parts;
         auto body = buildBody(m_request, parts);
@@ -222,6 +271,7 @@ bool THttpWeb::SendData()
         return m_response.DataReceive(wire);
     } catch (const EKXServiceError& e) {
         failure = e.Message;
+        code = e.Code;
     } catch (const EIdException& e) {
         failure = e.Message;
     } catch (const std::exception& e) {
@@ -232,5 +282,7 @@ bool THttpWeb::SendData()
     const QString url = KxTrimLow(gcallurl);
     if (!url.isEmpty() && KxIsWebUrl(url))
         KxUi().OpenUrl(url);
+    if (code == kKxSessionExpired)
+        sessionExpired();
     return false;
 }

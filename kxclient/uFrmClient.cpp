@@ -109,6 +109,7 @@ QIcon KxNavPicture(const QString& fileName)
 TFrmClient::TFrmClient(QWidget* parent) : QMainWindow(parent), m_nav(std::make_unique<TNavMager>())
 {
     instance = this;
+    KxSetSessionExpiredHandler([this] { Relogin(); });
     setObjectName(QStringLiteral("FrmClient"));
     setWindowTitle(KxAppTitle());
     m_baseCaption = windowTitle();
@@ -216,8 +217,23 @@ TFrmClient::TFrmClient(QWidget* parent) : QMainWindow(parent), m_nav(std::make_u
 
 TFrmClient::~TFrmClient()
 {
-    if (instance == this)
+    if (instance == this) {
         instance = nullptr;
+        KxSetSessionExpiredHandler({});
+    }
+}
+
+void TFrmClient::Relogin()
+{
+    // The login dialog comes as the service's module, whose description needs no session.
+    // Closing it without logging in ends the program, as at start-up.
+    QPointer<TfrmBase> frm = CallModule(this, QStringLiteral("System.Logon"));
+    if (!frm)
+        return;
+    const int result = frm->ShowModule();
+    delete frm;
+    if (result != mrOk && !KxTerminated())
+        KxTerminate();
 }
 
 TFrmClient* TFrmClient::Instance()
@@ -268,6 +284,7 @@ bool TFrmClient::Login(const QString& shopCode, const QString& operCode, const Q
     gShopName = answer.GetParam(QStringLiteral("shopname"));
     gOperId = operCode;
     gOperName = answer.GetParam(QStringLiteral("username"));
+    gSessionKey = answer.GetParam(QStringLiteral("sessionkey"));
     ClearNavigation();
     StatusPanels[1]->setText(QStringLiteral("    门店:[") + shopCode + QStringLiteral("] ") + gShopName);
     StatusPanels[2]->setText(QStringLiteral("  操作员:[") + operCode + QStringLiteral("] ") + gOperName);

@@ -27,6 +27,9 @@ public:
     static TFrmClient* Instance();
 
     bool Login(const QString& shopCode, const QString& operCode, const QString& password);
+    // The session ended under a running program (the service's answer, already shown, says
+    // so): the login dialog again.
+    void Relogin();
     void OpenModule(int modId);
     bool ChangePassword(const QString& oldPassword, const QString& newPassword);
 

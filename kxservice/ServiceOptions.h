@@ -30,4 +30,12 @@ struct TServiceOptions {
     qint64 callMemoryBytes = qint64(512) << 20;
     int callMemoryWaitSec = 20;
     int sessionIdleSec = 12 * 3600;
+    // The proxy (load balancer) whose X-Forwarded-For is believed: calls from that address
+    // are logged and guarded under the client address it names. Empty: none.
+    QString trustedProxy;
+    // Failed logins (see dispatch/LoginGuard.h): the first wait after repeated failures, and
+    // how many failures of an operator lock it, for how long.
+    int loginBackoffMs = 1000;
+    int loginLockAfter = 10;
+    int loginLockSec = 15 * 60;
 };

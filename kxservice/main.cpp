@@ -35,6 +35,7 @@ int main(int argc, char** argv)
     p.addOption({QStringLiteral("header-timeout"), QStringLiteral("Seconds a client has to send a request's headers."), QStringLiteral("SEC"), QStringLiteral("5")});
     p.addOption({QStringLiteral("max-conns-per-addr"), QStringLiteral("Open connections allowed from one client address."), QStringLiteral("N"), QStringLiteral("256")});
     p.addOption({QStringLiteral("call-memory"), QStringLiteral("Megabytes the calls being read or run may hold together."), QStringLiteral("MB"), QStringLiteral("512")});
+    p.addOption({QStringLiteral("trusted-proxy"), QStringLiteral("Address of a proxy whose X-Forwarded-For names the client."), QStringLiteral("ADDR")});
     p.process(app);
 
     TServiceOptions o;
@@ -53,6 +54,7 @@ int main(int argc, char** argv)
     o.logFile = p.value(QStringLiteral("log"));
     o.workers = p.value(QStringLiteral("workers")).toInt();
     o.sessionIdleSec = p.value(QStringLiteral("session-idle")).toInt();
+    o.trustedProxy = p.value(QStringLiteral("trusted-proxy"));
     o.headerTimeoutSec = p.value(QStringLiteral("header-timeout")).toInt();
     o.maxConnsPerAddr = p.value(QStringLiteral("max-conns-per-addr")).toInt();
     o.callMemoryBytes = p.value(QStringLiteral("call-memory")).toLongLong() << 20;

@@ -4,6 +4,8 @@
 #include "store/Packet.h"
 #include "uRequest.h"
 
+#include <limits>
+
 namespace {
 using Col = TPacketColumn;
 
@@ -78,21 +80,41 @@ qint64 idValue(const QVariant& v, const char* what)
     const qint64 id = v.isValid() ? v.toLongLong(&ok) : 0;
     if (v.isValid() && !ok)
         throw TServiceError(kxRefused, QStringLiteral("%1应为整数").arg(QString::fromUtf8(what)));
+    // Category ids are INTEGER columns, 32 bits on PostgreSQL.
+    if (id < std::numeric_limits<qint32>::min() || id > std::numeric_limits<qint32>::max())
+        throw TServiceError(kxRefused, QStringLiteral("%1超出范围：%2").arg(QString::fromUtf8(what)).arg(id));
     return id;
+}
+
+// A renamed or deleted category must still be as the client loaded it (its name and parent),
+// so that a stale tree cannot undo someone else's change.
+void checkUnchanged(TContext& ctx, const QString& type, qint64 id, const TDeltaChange& ch, const char* gone)
+{
+    QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT catname, parentid FROM kx_category WHERE nickid = ? AND cattype = ? AND catid = ?"),
+                         {ctx.nickid, type, id});
+    if (!q.next())
+        throw TServiceError(kxRefused, QString::fromUtf8(gone).arg(id));
+    const auto name = ch.original.constFind(QStringLiteral("child_name"));
+    const auto parent = ch.original.constFind(QStringLiteral("parent_id"));
+    if ((name != ch.original.constEnd() && name->toString() != q.value(0).toString())
+        || (parent != ch.original.constEnd() && parent->toLongLong() != q.value(1).toLongLong()))
+        throw TServiceError(kxRefused, QStringLiteral("分类【%1】的数据已被他人修改，请刷新后再保存！").arg(id));
 }
 
 void update(TContext& ctx)
 {
     const QString type = typeOf(ctx);
-    const QByteArray* delta = ctx.call.file(QStringLiteral("delta"));
-    if (!delta)
+    const QList<TDeltaChange>* changes = ctx.delta(QStringLiteral("delta"));
+    if (!changes)
         throw TServiceError(kxMissingParam, QStringLiteral("缺少提交的修改记录（delta）"));
     QList<qint64> touched;
-    for (const TDeltaChange& ch : KxReadDelta(*delta)) {
+    for (const TDeltaChange& ch : *changes) {
         if (ch.kind == TDeltaChange::Delete) {
-            // The category and every category below it; one already gone (with an ancestor
-            // deleted earlier in this save) is nothing to do.
+            // The category and every category below it; one already gone with an ancestor
+            // deleted earlier in this save is nothing to do.
             const qint64 id = idValue(ch.original.value(QStringLiteral("child_id")), "分类编码");
+            if (exists(ctx, type, id))
+                checkUnchanged(ctx, type, id, ch, "要删除的分类【%1】已不存在，请刷新后再试");
             KxExec(ctx.db, QStringLiteral(
                 "WITH RECURSIVE sub(catid) AS (SELECT catid FROM kx_category WHERE nickid = ? AND cattype = ? AND catid = ?"
                 " UNION SELECT c.catid FROM kx_category c JOIN sub ON c.parentid = sub.catid WHERE c.nickid = ? AND c.cattype = ?)"
@@ -114,8 +136,7 @@ void update(TContext& ctx)
             continue;
         }
         const qint64 id = idValue(ch.original.value(QStringLiteral("child_id")), "分类编码");
-        if (!exists(ctx, type, id))
-            throw TServiceError(kxRefused, QStringLiteral("要修改的分类【%1】已不存在，请刷新后再试").arg(id));
+        checkUnchanged(ctx, type, id, ch, "要修改的分类【%1】已不存在，请刷新后再试");
         if (ch.changed.contains(QStringLiteral("child_id")) || ch.changed.contains(QStringLiteral("parent_id")))
             throw TServiceError(kxRefused, QStringLiteral("分类编码和父级分类不能修改"));
         if (ch.changed.contains(QStringLiteral("child_name")))

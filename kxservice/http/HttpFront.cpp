@@ -61,7 +61,7 @@ struct THttpFront::TImpl {
     void accept();
     void admit(tcp::socket s);
     // On a worker: the body becomes a call, the call an answer (compressed, ready to send).
-    QByteArray runCall(QByteArray&& body, const std::string& boundary, const QString& addr);
+    QByteArray runCall(QByteArray&& body, const std::string& boundary, const QString& addr, const QString& forwardedFor);
     std::chrono::seconds seconds(int s) const { return std::chrono::seconds(s > 0 ? s : 1); }
 
     const TServiceOptions& options;
@@ -195,6 +195,9 @@ private:
         if (!beast::iequals(type.substr(0, 19), "multipart/form-data"))
             return refuseAfterBody(kxBadRequest, QStringLiteral("请求格式错误：需要 multipart/form-data 请求体"));
         m_boundary = KxMultipartBoundary(contentType);
+        // Kept as sent; the dispatcher believes it only from a proxy it was told to trust.
+        const auto forwarded = req["X-Forwarded-For"];
+        m_forwardedFor = QString::fromUtf8(forwarded.data(), qsizetype(std::min<size_t>(forwarded.size(), 200)));
         if (m_boundary.empty())
             return refuseAfterBody(kxBadRequest, QStringLiteral("请求格式错误：无法读取 multipart 请求体"));
         m_parser.reset();
@@ -258,7 +261,7 @@ private:
     {
         m_inCall = true;
         m_front.pool.enqueue([self = shared_from_this(), body = std::move(m_body)]() mutable {
-            self->setAnswer(self->m_front.runCall(std::move(body), self->m_boundary, self->m_qaddr), self->m_keepAlive);
+            self->setAnswer(self->m_front.runCall(std::move(body), self->m_boundary, self->m_qaddr, self->m_forwardedFor), self->m_keepAlive);
             const size_t sent = self->sendNow();
             asio::post(self->m_front.io, [self, sent] {
                 self->m_inCall = false;
@@ -402,6 +405,7 @@ private:
     qint64 m_length = 0;
     size_t m_drainLeft = 0;
     std::string m_boundary;
+    QString m_forwardedFor;
     QByteArray m_body;
     qint64 m_reserved = 0;
     TCallBudget::TTicket m_ticket = 0;
@@ -449,14 +453,16 @@ void THttpFront::TImpl::admit(tcp::socket s)
     std::make_shared<TConnection>(*this, std::move(s), std::move(addr), true)->start();
 }
 
-QByteArray THttpFront::TImpl::runCall(QByteArray&& body, const std::string& boundary, const QString& addr)
+QByteArray THttpFront::TImpl::runCall(QByteArray&& body, const std::string& boundary, const QString& addr,
+                                      const QString& forwardedFor)
 {
     const bool big = body.size() > kTrimAfterBytes;
     QByteArray wire;
     {
         QByteArray xml;
         try {
-            const TCall call = TCall::fromParts(KxSplitMultipart(std::move(body), boundary, options.maxParts), addr);
+            TCall call = TCall::fromParts(KxSplitMultipart(std::move(body), boundary, options.maxParts), addr);
+            call.setForwardedFor(forwardedFor);
             xml = dispatcher.handle(call);
         } catch (const TServiceError& e) {
             xml = dispatcher.refuse(e.Code, e.Msg, addr);

@@ -7,13 +7,34 @@
 #include <sodium.h>
 
 namespace {
+// A field name for a message: its bytes that are not UTF-8 written as \xNN, so the refusal
+// itself stays readable text.
+QString readableName(const std::string& name)
+{
+    const QByteArrayView bytes(name.data(), qsizetype(name.size()));
+    QString out;
+    for (qsizetype i = 0; i < bytes.size() && out.size() < 80;) {
+        const unsigned char lead = static_cast<unsigned char>(bytes[i]);
+        const qsizetype n = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        const QByteArrayView c = bytes.sliced(i, qMin(n, bytes.size() - i));
+        if (c.size() == n && c.isValidUtf8()) {
+            out += QString::fromUtf8(c);
+            i += n;
+        } else {
+            out += QStringLiteral("\\x%1").arg(uint(lead), 2, 16, QLatin1Char('0'));
+            ++i;
+        }
+    }
+    return out;
+}
+
 QString utf8(QByteArrayView bytes, const char* what, const std::string& name)
 {
     QStringDecoder dec(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
     QString s = dec(bytes);
     if (dec.hasError())
         throw TServiceError(kxBadRequest, QStringLiteral("请求格式错误：%1 %2 不是有效的 UTF-8 文本")
-                                              .arg(QString::fromLatin1(what), QString::fromUtf8(name.c_str())));
+                                              .arg(QString::fromUtf8(what), readableName(name)));
     return s;
 }
 
