@@ -436,8 +436,8 @@ private Q_SLOTS:
             std::vector<TRawPart> parts;
             const QList<QPair<QString, QString>> fields{{"module", "PowerMger.Module"}, {"masternick", "nobody"}};
             for (const auto& p : fields)
-                parts.push_back({p.first.toStdString(), {}, p.second.toStdString()});
-            parts.push_back({"sign", {}, KxSignature(fields, Secret).toStdString()});
+                parts.push_back({p.first.toStdString(), {}, p.second.toUtf8()});
+            parts.push_back({"sign", {}, KxSignature(fields, Secret).toUtf8()});
             TCall call = TCall::fromParts(std::move(parts), peer);
             call.setForwardedFor(header);
             d.handle(call);
