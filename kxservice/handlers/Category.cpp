@@ -106,13 +106,13 @@ void refuseWhileUsed(TContext& ctx, const QString& type, qint64 id)
         const qint64 n = KxScalar(ctx.db, kSubtree + QString::fromLatin1(u.sql),
                                   {ctx.nickid, type, id, ctx.nickid, type, ctx.nickid}).toLongLong();
         if (n > 0)
-            counts << QString::number(n) + QString::fromUtf8(u.unit);
+            counts << QStringLiteral("%1 %2").arg(n).arg(QString::fromUtf8(u.unit));
     }
     if (counts.isEmpty())
         return;
     const QString name = KxScalar(ctx.db, QStringLiteral("SELECT catname FROM kx_category WHERE nickid = ? AND catid = ?"),
                                   {ctx.nickid, id}).toString();
-    throw TServiceError(kxRefused, QStringLiteral("分类【%1】及其下级分类正被 %2 使用，不能删除")
+    throw TServiceError(kxRefused, QStringLiteral("分类【%1】及其下级分类正被 %2使用，不能删除")
                                        .arg(name, counts.join(QStringLiteral("、"))));
 }
 
