@@ -113,6 +113,12 @@ QString TGridModel::CellText(int row, const TGridColumn* c) const
         const auto d = TDecimal::Parse(std::string_view(latin.constData(), size_t(latin.size())), 2);
         return d ? d->ToString() : text;
     }
+    case TGridEditor::Integer: {
+        const QString text = ds->DisplayTextAt(row, f);
+        const QByteArray latin = text.toLatin1();
+        const auto d = TDecimal::Parse(std::string_view(latin.constData(), size_t(latin.size())), 0);
+        return d ? d->ToString() : text;
+    }
     case TGridEditor::Lookup: {
         if (!c->LookupDataSet || ds->IsNullAt(row, f))
             return {};
@@ -167,7 +173,7 @@ QVariant TGridModel::data(const QModelIndex& index, int role) const
             return int(Qt::AlignCenter);
         if (c->Editor == TGridEditor::Lookup)
             return {};
-        return c->Editor == TGridEditor::Amount || f->DataType() == ftInteger || f->DataType() == ftLargeint
+        return c->Editor == TGridEditor::Amount || c->Editor == TGridEditor::Integer || f->DataType() == ftInteger || f->DataType() == ftLargeint
                        || f->DataType() == ftDecimal || f->DataType() == ftFloat
                    ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
                    : QVariant();

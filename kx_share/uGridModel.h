@@ -14,6 +14,7 @@ class TPClientDataSet;
 enum class TGridEditor {
     Text,
     Amount,   // shown with two decimals ("0.00")
+    Integer,  // a number shown whole (rounded half away from zero)
     Check,    // a check box; on non-Boolean fields "1" is ticked and "0" not
     Lookup,   // a drop-down over another data set, showing its display field
     Button,   // text with a pick button (TGridView::ButtonClicked)

@@ -141,7 +141,7 @@ void TKxPagedList::dxBL_RefreshClick()
 
 void TKxPagedList::dxBL_ExportClick()
 {
-    ExportGridToExcel(m_grid, true, true, true, QStringLiteral("xls"));
+    ExportPagedGridToExcel(m_grid, m_pager);
 }
 
 void TKxPagedList::dxBL_PrintClick()

@@ -9,6 +9,7 @@
 #include "ufrmBase.h"
 #include "wire/uConfig.h"
 
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -492,8 +493,25 @@ bool TFrmClient::CloseTab(int index)
     QWidget* page = cxPageControl1->widget(index);
     if (!page || page == TabSheetHome)
         return false;
+    for (TfrmBase* frm : page->findChildren<TfrmBase*>(QString(), Qt::FindDirectChildrenOnly))
+        if (!frm->close())
+            return false;
     delete page; // the module window goes with its tab
     return true;
+}
+
+void TFrmClient::closeEvent(QCloseEvent* event)
+{
+    for (int i = cxPageControl1->count() - 1; i >= 0; --i) {
+        if (cxPageControl1->widget(i) == TabSheetHome)
+            continue;
+        cxPageControl1->setCurrentIndex(i); // the window that may ask is the one shown
+        if (!CloseTab(i)) {
+            event->ignore();
+            return;
+        }
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void TFrmClient::TabChanged(int index)

@@ -50,11 +50,14 @@ public:
     TNavMager& NavMager() { return *m_nav; }
     QString BaseCaption() const { return m_baseCaption; }
 
-    // Closes a module tab (not the home tab); false when refused.
+    // Closes a module tab (not the home tab); false when refused, by the home tab or by its
+    // module window (one with unsaved changes asks first).
     bool CloseTab(int index);
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // The module tabs close first; when one of them refuses, the program stays open.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void ClearNavigation();

@@ -101,6 +101,41 @@ void checkUnchanged(TContext& ctx, const QString& type, qint64 id, const TDeltaC
         throw TServiceError(kxRefused, QStringLiteral("分类【%1】的数据已被他人修改，请刷新后再保存！").arg(id));
 }
 
+// The subtree of one category: the category and every category below it.
+const QString kSubtree = QStringLiteral(
+    "WITH RECURSIVE sub(catid) AS (SELECT catid FROM kx_category WHERE nickid = ? AND cattype = ? AND catid = ?"
+    " UNION SELECT c.catid FROM kx_category c JOIN sub ON c.parentid = sub.catid WHERE c.nickid = ? AND c.cattype = ?) ");
+
+// Deleting a category that records still use would leave them pointing at nothing: refused,
+// naming how many records of each kind use the category or one below it.
+void refuseWhileUsed(TContext& ctx, const QString& type, qint64 id)
+{
+    struct TUse {
+        const char* sql;
+        const char* unit;
+    };
+    static const TUse uses[] = {
+        {"SELECT COUNT(*) FROM kx_goods WHERE nickid = ? AND catid IN (SELECT catid FROM sub)", "个货品"},
+        {"SELECT COUNT(*) FROM kx_commodity m JOIN kx_goods g ON g.nickid = m.nickid AND g.goodscode = m.goodscode"
+         " WHERE m.nickid = ? AND m.is_del = 0 AND g.catid IN (SELECT catid FROM sub)", "个商品"},
+        {"SELECT COUNT(*) FROM kx_supplier WHERE nickid = ? AND catid IN (SELECT catid FROM sub)", "个供应商"},
+        {"SELECT COUNT(*) FROM kx_vipcard WHERE nickid = ? AND catid IN (SELECT catid FROM sub)", "张会员卡"},
+    };
+    QStringList counts;
+    for (const TUse& u : uses) {
+        const qint64 n = KxScalar(ctx.db, kSubtree + QString::fromLatin1(u.sql),
+                                  {ctx.nickid, type, id, ctx.nickid, type, ctx.nickid}).toLongLong();
+        if (n > 0)
+            counts << QStringLiteral("%1 %2").arg(n).arg(QString::fromUtf8(u.unit));
+    }
+    if (counts.isEmpty())
+        return;
+    const QString name = KxScalar(ctx.db, QStringLiteral("SELECT catname FROM kx_category WHERE nickid = ? AND catid = ?"),
+                                  {ctx.nickid, id}).toString();
+    throw TServiceError(kxRefused, QStringLiteral("分类【%1】及其下级分类正被 %2使用，不能删除")
+                                       .arg(name, counts.join(QStringLiteral("、"))));
+}
+
 void update(TContext& ctx)
 {
     const QString type = typeOf(ctx);
@@ -115,10 +150,8 @@ void update(TContext& ctx)
             const qint64 id = idValue(ch.original.value(QStringLiteral("child_id")), "分类编码");
             if (exists(ctx, type, id))
                 checkUnchanged(ctx, type, id, ch, "要删除的分类【%1】已不存在，请刷新后再试");
-            KxExec(ctx.db, QStringLiteral(
-                "WITH RECURSIVE sub(catid) AS (SELECT catid FROM kx_category WHERE nickid = ? AND cattype = ? AND catid = ?"
-                " UNION SELECT c.catid FROM kx_category c JOIN sub ON c.parentid = sub.catid WHERE c.nickid = ? AND c.cattype = ?)"
-                " DELETE FROM kx_category WHERE nickid = ? AND catid IN (SELECT catid FROM sub)"),
+            refuseWhileUsed(ctx, type, id);
+            KxExec(ctx.db, kSubtree + QStringLiteral("DELETE FROM kx_category WHERE nickid = ? AND catid IN (SELECT catid FROM sub)"),
                    {ctx.nickid, type, id, ctx.nickid, type, ctx.nickid});
             touched.removeAll(id);
             continue;

@@ -9,6 +9,8 @@
 #include "uConfig.h"
 #include "uFrmReport.h"
 #include "uFrmSearch.h"
+#include "uGridView.h"
+#include "uGridModel.h"
 #include "uRMPreview.h"
 
 #include <QDir>
@@ -187,6 +189,37 @@ private Q_SLOTS:
         QVERIFY(!refunds->Search(&bad, 1));
         QVERIFY2(m_ui->last().contains(QStringLiteral("datefrom")), qPrintable(m_ui->last()));
         QCOMPARE(refunds->DataSet()->RecordCount(), before);
+    }
+
+    // The seeded reports show their codes by name and their counts as whole numbers.
+    void seededReportsShowNamesAndWholeNumbers_data()
+    {
+        QTest::addColumn<QString>("module");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<bool>("named"); // false: a whole number
+        QTest::newRow("refund status") << "Report.Refund" << "status" << true;
+        QTest::newRow("refund goods status") << "Report.Refund" << "good_status" << true;
+        QTest::newRow("order status") << "Report.SalesDetail" << "status" << true;
+        QTest::newRow("orders a day") << "Report.Sales" << "tradecount" << false;
+        QTest::newRow("stock") << "Report.Stock" << "stocknum" << false;
+    }
+    void seededReportsShowNamesAndWholeNumbers()
+    {
+        QFETCH(QString, module);
+        QFETCH(QString, field);
+        QFETCH(bool, named);
+        auto form = open(module);
+        QVERIFY(form);
+        QVERIFY(form->Search(nullptr, 1));
+        const TGridColumn* c = form->Grid()->ColumnByField(field);
+        QVERIFY(c);
+        QVERIFY(form->DataSet()->RecordCount() > 0);
+        for (int r = 0; r < form->DataSet()->RecordCount(); ++r) {
+            const QString text = form->Grid()->GridModel()->CellText(r, c);
+            const bool ok = named ? !text.isEmpty() && text.at(0).unicode() >= 0x4E00
+                                  : !text.isEmpty() && !text.contains(u'.');
+            QVERIFY2(ok, qPrintable(text));
+        }
     }
 
     void purchaseReportListsReceiptLines()

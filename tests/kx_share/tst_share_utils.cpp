@@ -286,6 +286,38 @@ private slots:
         QCOMPARE(ui.messages.size(), 1);
     }
 
+    // The file dialog reads "description (patterns)" pairs joined by ";;".
+    void fileDialogFilters_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("dialog");
+        QTest::newRow("patterns already named") << "Excel 文件(*.xls)|*.xls" << "Excel 文件(*.xls)";
+        QTest::newRow("two pairs, patterns added") << "文本|*.txt;*.csv|所有文件|*.*" << "文本 (*.txt *.csv);;所有文件 (*.*)";
+        QTest::newRow("already in the dialog's form") << "PDF 文件 (*.pdf)" << "PDF 文件 (*.pdf)";
+    }
+    void fileDialogFilters()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QString, dialog);
+        QCOMPARE(KxFileDialogFilter(filter), dialog);
+    }
+
+    // A layout file with a DOCTYPE is reported and not applied.
+    void layoutWithDoctypeIsRefused()
+    {
+        {
+            QFile f(colsDef());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("<!DOCTYPE Root [<!ENTITY v \"false\">]><Root><K><code Width=\"10\" Visible=\"&v;\"/></K></Root>");
+        }
+        TScriptedUi ui;
+        TGridView v;
+        grid(v, {"code"});
+        GetGridColumnVisible("K", &v);
+        QVERIFY(v.Column(0)->Visible);
+        QVERIFY2(ui.lastText().contains(QStringLiteral("DOCTYPE")), qPrintable(ui.lastText()));
+    }
+
     void cancelWritesNothing()
     {
         ColumnsDefUi ui;

@@ -10,6 +10,7 @@
 #include "uShell.h"
 #include "ufrmBase.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -24,6 +25,21 @@ public:
     using TfrmBase::TfrmBase;
 };
 KX_REGISTER_CLASS(TfrmTabProbe)
+
+// A module window holding unsaved changes: asks before it lets itself be closed.
+class TfrmChangedProbe : public TfrmBase {
+    Q_OBJECT
+public:
+    using TfrmBase::TfrmBase;
+
+protected:
+    void FormClose(QCloseEvent* event) override
+    {
+        if (!KxAskOkCancel(QStringLiteral("单据有未保存的修改，确定不保存就退出吗？")))
+            event->ignore();
+    }
+};
+KX_REGISTER_CLASS(TfrmChangedProbe)
 
 namespace {
 
@@ -40,12 +56,14 @@ void answerSession(TFakeService& svc)
     svc.answer("Power.Login",
                Answer({{"shopname", "旗舰店"}, {"username", "张三"},
                        {"kx_module", Packet({"mod_id:int", "mod_name"},
-                                            {{"1", "Mod.Tab"}, {"2", "Mod.Modal"}, {"3", "Mod.Psw"}, {"4", "Mod.Gone"}})},
+                                            {{"1", "Mod.Tab"}, {"2", "Mod.Modal"}, {"3", "Mod.Psw"}, {"4", "Mod.Gone"},
+                                             {"5", "Mod.Changed"}})},
                        {"kx_menu", Packet({"menu_id:int", "parent_id:int", "menu_title", "mod_id:int"},
                                           {{"1", "0", "订单", "1"}})}}));
     svc.answer("Mod.Tab", module("TfrmTabProbe", "订单管理").toUtf8());
     svc.answer("Mod.Modal", module("TfrmTabProbe", "选择商品", "true").toUtf8());
     svc.answer("Mod.Psw", module("TFrmModifyPsw", "修改密码", "true").toUtf8());
+    svc.answer("Mod.Changed", module("TfrmChangedProbe", "采购入库单").toUtf8());
     svc.answer("Mod.Gone", module("TfrmNotInAnyPackage", "x").toUtf8());
     svc.answer("Power.ModifyPsw", "<response><result>ok</result></response>");
 }
@@ -142,6 +160,39 @@ private Q_SLOTS:
         emit tabs->tabBar()->tabBarDoubleClicked(1);
         QCOMPARE(tabs->count(), 1);
         QCOMPARE(tabs->widget(0), client->TabSheetHome);
+    }
+
+    // Closing the main window (or a tab) lets each module window ask about its unsaved
+    // changes; "取消" keeps the program and the document open.
+    void closingAsksChangedDocuments_data()
+    {
+        QTest::addColumn<bool>("mainWindow");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<int>("tabsLeft");
+        QTest::addColumn<int>("shownTag"); // the tab shown afterwards (-1 home)
+        QTest::newRow("main window, discard") << true << int(mrOk) << true << 1 << -1;
+        QTest::newRow("main window, keep") << true << int(mrCancel) << false << 2 << 5;
+        QTest::newRow("tab, keep") << false << int(mrCancel) << false << 3 << 1;
+    }
+    void closingAsksChangedDocuments()
+    {
+        QFETCH(bool, mainWindow);
+        QFETCH(int, answer);
+        QFETCH(bool, closed);
+        QFETCH(int, tabsLeft);
+        QFETCH(int, shownTag);
+        QTabWidget* tabs = client->cxPageControl1;
+        client->OpenModule(5);
+        client->OpenModule(1);
+        QCOMPARE(tabs->count(), 3);
+        ui->answers.enqueue(answer);
+        const bool done = mainWindow ? client->close() : client->CloseTab(1);
+        QCOMPARE(done, closed);
+        QCOMPARE(ui->messages.size(), 1);
+        QCOMPARE(ui->lastText(), QString("单据有未保存的修改，确定不保存就退出吗？"));
+        QCOMPARE(tabs->count(), tabsLeft);
+        QCOMPARE(tabs->currentWidget()->property("tag").toInt(), shownTag);
     }
 
     void reloginRebuildsAndClosesModuleTabs()
