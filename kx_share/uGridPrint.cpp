@@ -152,7 +152,8 @@ void KxRenderGrid(TGridView* grid, QPagedPaintDevice* device, const TGridPrintOp
         for (int i = 0; i < texts.size(); ++i) {
             const QRect r(xs[i], y, xs[i + 1] - xs[i], h);
             p.drawRect(r);
-            const int align = (alignRight || (!isBold && right[i]) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+            const bool toRight = (alignRight && !(i == 0 && texts[i] == QStringLiteral("合计"))) || (!isBold && right[i]);
+            const int align = (toRight ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
             p.drawText(r.adjusted(pad, pad, -pad, -pad), align | flags, texts[i]);
         }
     };
