@@ -7,6 +7,7 @@
 #include <QCollator>
 
 #include <algorithm>
+#include <vector>
 
 bool KxIsTotalField(const QString& fieldName)
 {
@@ -342,12 +343,14 @@ void TGridModel::buildOrder()
             return key[a] < key[b];
         });
     } else {
-        QList<QString> key(rows);
-        for (int r = 0; r < rows; ++r)
-            key[r] = CellText(r, c);
+        // Sort keys once per row instead of collating the texts at every comparison.
         QCollator collator(QLocale(QLocale::Chinese, QLocale::China));
         collator.setNumericMode(true);
-        std::stable_sort(m_order.begin(), m_order.end(), [&](int a, int b) { return collator.compare(key[a], key[b]) < 0; });
+        std::vector<QCollatorSortKey> key;
+        key.reserve(size_t(rows));
+        for (int r = 0; r < rows; ++r)
+            key.push_back(collator.sortKey(CellText(r, c)));
+        std::stable_sort(m_order.begin(), m_order.end(), [&](int a, int b) { return key[size_t(a)].compare(key[size_t(b)]) < 0; });
     }
     if (m_sortOrder == Qt::DescendingOrder)
         std::reverse(m_order.begin(), m_order.end());
