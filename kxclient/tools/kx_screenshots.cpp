@@ -16,6 +16,7 @@
 #include "wire/uConfig.h"
 
 #include <QApplication>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
@@ -136,6 +137,15 @@ int main(int argc, char* argv[])
         logon.show();
         settle(600);
         save(&logon, QStringLiteral("login"), QStringLiteral("登录"));
+        // An open drop-down with its highlighted entry.
+        logon.cxComboBox2->showPopup();
+        settle(300);
+        if (QWidget* popup = logon.cxComboBox2->view()->window()) {
+            logon.cxComboBox2->view()->setCurrentIndex(logon.cxComboBox2->model()->index(1, 0));
+            settle(100);
+            save(popup, QStringLiteral("dropdown"), QStringLiteral("操作员"));
+        }
+        logon.cxComboBox2->hidePopup();
         logon.cxComboBox2->setCurrentIndex(qMax(0, logon.cxComboBox2->findData(QStringLiteral("admin"))));
         logon.cxTextEdit1->setText(QStringLiteral("wrong-password"));
         logon.cxButton2Click();
