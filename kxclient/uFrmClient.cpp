@@ -10,7 +10,6 @@
 #include "wire/uConfig.h"
 
 #include <QFileInfo>
-#include <functional>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -31,6 +30,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <functional>
 
 namespace {
 
