@@ -17,9 +17,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QLabel>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
 #include <QStyle>
 #include <QTreeWidget>
 
@@ -139,8 +136,10 @@ void GetGridColumnVisible(const QString& key, TGridView* view)
             bool ok = false;
             if (e.hasAttribute(QStringLiteral("Width"))) {
                 const int w = e.attribute(QStringLiteral("Width")).trimmed().toInt(&ok);
-                if (ok)
+                if (ok) {
                     c->Width = w;
+                    c->WidthFixed = true;
+                }
             }
             if (e.hasAttribute(QStringLiteral("Visible"))) {
                 const QString v = e.attribute(QStringLiteral("Visible")).trimmed();
@@ -241,22 +240,12 @@ QString KxFileDialogFilter(const QString& filter)
 
 void GridPrint(TGridView* grid)
 {
-    QPrinter printer(QPrinter::HighResolution);
-    QPrintDialog dlg(&printer, grid->window());
-    if (KxUi().ShowModal(&dlg) != mrOk)
-        return;
-    KxRenderGrid(grid, &printer, {grid->window()->windowTitle(), grid->FooterVisible()});
+    KxPrintGrid(grid, {grid->window()->windowTitle(), grid->FooterVisible()});
 }
 
 void GridPreview(TGridView* grid)
 {
-    QPrinter printer(QPrinter::HighResolution);
-    QPrintPreviewDialog dlg(&printer, grid->window());
-    dlg.setWindowTitle(QStringLiteral("打印预览"));
-    dlg.setWindowState(dlg.windowState() | Qt::WindowMaximized);
-    QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, grid,
-                     [grid](QPrinter* p) { KxRenderGrid(grid, p, {QString(), false}); });
-    KxUi().ShowModal(&dlg);
+    KxPreviewGrid(grid, {grid->window()->windowTitle(), grid->FooterVisible()});
 }
 
 void SetTreeView(QTreeWidget* tree, TPClientDataSet* dataSet)

@@ -17,6 +17,30 @@
 
 namespace {
 
+// What went wrong on the way, in the operator's words (the library's own text is English).
+QString transportFailure(httplib::Error error)
+{
+    switch (error) {
+    case httplib::Error::Connection:
+        return QStringLiteral("连接被拒绝，服务可能没有启动或地址有误");
+    case httplib::Error::ConnectionTimeout:
+        return QStringLiteral("连接超时，请检查网络");
+    case httplib::Error::Read:
+        return QStringLiteral("读取服务应答时连接中断");
+    case httplib::Error::Write:
+        return QStringLiteral("发送请求时连接中断");
+    case httplib::Error::SSLConnection:
+    case httplib::Error::SSLLoadingCerts:
+        return QStringLiteral("无法建立安全连接");
+    case httplib::Error::SSLServerVerification:
+        return QStringLiteral("服务的证书无法验证");
+    case httplib::Error::Canceled:
+        return QStringLiteral("请求已取消");
+    default:
+        return QStringLiteral("网络错误（代码 %1）").arg(int(error));
+    }
+}
+
 // One kept-alive connection per service address and thread: a call per THttpWeb is the
 // program's rhythm, and reconnecting (or a TLS handshake) for each would dominate small calls.
 std::map<std::string, std::unique_ptr<httplib::Client>>& pool()
@@ -263,10 +287,9 @@ bool THttpWeb::SendData()
         const std::string contentType = body->RequestContentType().toStdString();
         httplib::Result res = cli.Post(target.path.c_str(), httplib::Headers{}, size_t(length), provider, contentType.c_str());
         if (!res)
-            throw EKXServiceError(QStringLiteral("无法连接服务 %1：%2")
-                                      .arg(KxServiceUrl(), QString::fromStdString(httplib::to_string(res.error()))));
+            throw EKXServiceError(QStringLiteral("无法连接服务 %1：%2").arg(KxServiceUrl(), transportFailure(res.error())));
         if (res->status != 200)
-            throw EKXServiceError(QStringLiteral("服务返回 HTTP 错误 %1 %2").arg(res->status).arg(QString::fromStdString(res->reason)));
+            throw EKXServiceError(QStringLiteral("服务返回 HTTP 错误 %1").arg(res->status));
         const QByteArray wire = QByteArray::fromRawData(res->body.data(), qsizetype(res->body.size()));
         return m_response.DataReceive(wire);
     } catch (const EKXServiceError& e) {

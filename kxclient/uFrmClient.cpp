@@ -20,6 +20,8 @@
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabBar>
@@ -29,6 +31,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <functional>
 
 namespace {
 
@@ -183,7 +187,7 @@ TFrmClient::TFrmClient(QWidget* parent) : QMainWindow(parent), m_nav(std::make_u
     StatusPanels[1]->setFixedWidth(200);
     StatusPanels[1]->setStyleSheet(QStringLiteral("color: maroon;"));
     StatusPanels[2]->setFixedWidth(200);
-    StatusPanels[3]->setText(QStringLiteral("Version 1.2"));
+    StatusPanels[3]->setText(QStringLiteral("Version " KX_VERSION));
     statusBar()->addWidget(startPanel);
     statusBar()->addWidget(StatusPanels[1]);
     statusBar()->addWidget(StatusPanels[2]);
@@ -195,6 +199,12 @@ TFrmClient::TFrmClient(QWidget* parent) : QMainWindow(parent), m_nav(std::make_u
             [this](int) { CloseTab(cxPageControl1->currentIndex()); });
     connect(cxPageControl1, &QTabWidget::currentChanged, this, &TFrmClient::TabChanged);
     connect(cxTreeView1, &QTreeWidget::itemDoubleClicked, this, &TFrmClient::TreeDblClick);
+    // Enter opens the entry under the cursor, as a double click does.
+    for (const int key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
+        auto* enter = new QShortcut(QKeySequence(key), cxTreeView1);
+        enter->setContext(Qt::WidgetShortcut);
+        connect(enter, &QShortcut::activated, this, [this] { TreeDblClick(cxTreeView1->currentItem()); });
+    }
     connect(cxTreeView1, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
         if (item != cxTreeView1->topLevelItem(0) && item->childCount() > 0)
             item->setIcon(0, KxTreeIcon(2));
@@ -415,6 +425,27 @@ void TFrmClient::BuildTree()
     }
     root->setExpanded(true);
     cxTreeView1->setVisible(!entries.isEmpty());
+    fitTreeWidth();
+}
+
+void TFrmClient::fitTreeWidth()
+{
+    // Wide enough for the longest entry at its depth, folded or not, within a third of the
+    // window.
+    const QFontMetrics fm(cxTreeView1->font());
+    int widest = 0;
+    std::function<void(QTreeWidgetItem*, int)> walk = [&](QTreeWidgetItem* item, int depth) {
+        widest = qMax(widest, (depth + 1) * cxTreeView1->indentation() + cxTreeView1->iconSize().width()
+                                  + fm.horizontalAdvance(item->text(0)) + 24);
+        for (int i = 0; i < item->childCount(); ++i)
+            walk(item->child(i), depth + 1);
+    };
+    for (int i = 0; i < cxTreeView1->topLevelItemCount(); ++i)
+        walk(cxTreeView1->topLevelItem(i), 0);
+    const int width = qBound(160, widest + cxTreeView1->verticalScrollBar()->sizeHint().width(), qMax(160, this->width() / 3));
+    cxTreeView1->setMinimumWidth(qMin(width, 240));
+    const int total = qMax(cxSplitter1->width(), width + 400);
+    cxSplitter1->setSizes({width, total - width});
 }
 
 void TFrmClient::BuildRibbon()

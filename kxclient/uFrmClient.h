@@ -64,6 +64,7 @@ private:
     void BuildStartMenu(const QString& xml);
     void PruneMenu(const QString& xml);
     void BuildTree();
+    void fitTreeWidth();
     void BuildRibbon();
     void Timer1Timer();
     void TabChanged(int index);

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTreeWidget>
 #include <QtTest>
 
 class TfrmTabProbe : public TfrmBase {
@@ -111,6 +112,26 @@ private Q_SLOTS:
         QCOMPARE(tabs->count(), 2);
         QCOMPARE(svc->modules(), QStringList({"Mod.Tab"}));
         QCOMPARE(svc->calls()[0].value("operid"), QString("zhang"));
+    }
+
+    // Enter on a menu entry opens its module as a double click does; the tree shows the
+    // longest entry whole.
+    void menuEntryOpensOnEnter()
+    {
+        client->show();
+        client->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(client.get()));
+        QTreeWidget* tree = client->cxTreeView1;
+        QTreeWidgetItem* entry = tree->topLevelItem(0)->child(0);
+        QVERIFY(entry);
+        QCOMPARE(entry->text(0), QString("订单"));
+        QVERIFY(tree->width() >= tree->visualItemRect(entry).left() + tree->fontMetrics().horizontalAdvance(entry->text(0)));
+        tree->setCurrentItem(entry);
+        tree->setFocus();
+        QTest::keyClick(tree, Qt::Key_Return);
+        QCOMPARE(client->cxPageControl1->count(), 2);
+        QCOMPARE(client->cxPageControl1->tabText(1), QString(" 订单管理 "));
+        QCOMPARE(svc->modules(), QStringList({"Mod.Tab"}));
     }
 
     void unknownIdsAndUnregisteredClasses()

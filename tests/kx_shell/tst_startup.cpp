@@ -309,6 +309,9 @@ private Q_SLOTS:
         QCOMPARE(svc.modules().last(), QString("Power.Login"));
         QVERIFY(logon.isVisible());
         QCOMPARE(logon.cxTextEdit1->text(), QString("wrong"));
+        // Selected, so typing replaces it; Tab goes on to "登   录".
+        QCOMPARE(logon.cxTextEdit1->selectedText(), QString("wrong"));
+        QCOMPARE(logon.cxTextEdit1->nextInFocusChain(), logon.cxButton2);
         QCOMPARE(gOperId, QString());
         QCOMPARE(terminations, 0);
         logon.close(); // closing without a login ends the program
