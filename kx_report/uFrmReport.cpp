@@ -100,7 +100,15 @@ void TFrmReport::applyColumnFormats()
         c->LookupListField = QStringLiteral("name");
         m_lookupColumns << c;
     }
+    // A totals row under the loaded rows for the quantities and money the report names.
+    bool sums = false;
+    for (const QString& name : GetParam(QStringLiteral("sumfields")).split(u';', Qt::SkipEmptyParts))
+        if (TGridColumn* c = Grid()->ColumnByField(name.trimmed())) {
+            c->Footer = TGridFooter::Sum;
+            sums = true;
+        }
     Grid()->ColumnsChanged();
+    Grid()->SetFooterVisible(sums);
 }
 
 void TFrmReport::addUnnamedCodes(int fromRow)

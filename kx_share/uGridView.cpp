@@ -112,8 +112,10 @@ private:
                     exact = false;
                 approx += text.toDouble();
             }
-            const auto shown = exact ? sum.Rescaled(2) : TDecimal::FromDouble(approx, 2);
-            m_texts.insert(c, shown ? shown->ToString() : QString::number(approx, 'f', 2));
+            // A column of whole numbers sums as one, as its cells are shown.
+            const int scale = c->Editor == TGridEditor::Integer ? 0 : 2;
+            const auto shown = exact ? sum.Rescaled(scale) : TDecimal::FromDouble(approx, scale);
+            m_texts.insert(c, shown ? shown->ToString() : QString::number(approx, 'f', scale));
         }
     }
 

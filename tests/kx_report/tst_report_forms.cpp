@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyleOptionViewItem>
+#include <QHeaderView>
 #include <QtTest>
 
 #include <functional>
@@ -349,7 +350,7 @@ private Q_SLOTS:
     void columnFormatsFromParameters()
     {
         m_svc->answer(QStringLiteral("Report.Sales"), page(refundRows(), 2, 1));
-        auto form = open(moduleXml(kAllRights, {{"intfields", "num;"},
+        auto form = open(moduleXml(kAllRights, {{"intfields", "num;"}, {"sumfields", "num;"},
                                                 {"lookupfields", "status=SUCCESS:退款成功,CLOSED:退款关闭;"}}));
         TGridView* grid = form->Grid();
         TGridModel* m = grid->GridModel();
@@ -357,10 +358,16 @@ private Q_SLOTS:
         const TGridColumn* num = grid->ColumnByField(QStringLiteral("num"));
         QCOMPARE((QStringList{m->CellText(0, status), m->CellText(1, status)}), (QStringList{"退款成功", "NEW_CODE"}));
         QCOMPARE((QStringList{m->CellText(0, num), m->CellText(1, num)}), (QStringList{"11", "3"}));
+        // Narrowed, and not the last column, which fills the rest of the grid.
         grid->ColumnByField(QStringLiteral("reason"))->Width = 60;
         grid->ColumnsChanged();
+        QHeaderView* head = grid->horizontalHeader();
+        head->moveSection(head->visualIndex(grid->IndexOfColumn(grid->ColumnByField(QStringLiteral("reason")))), 0);
         form->dxBL_RefreshClick();
         QVERIFY(grid->rowHeight(1) > grid->rowHeight(0));
+        // The totals row sums whole numbers as the cells show them.
+        QVERIFY(grid->FooterVisible());
+        QCOMPARE(grid->FooterText(num), QStringLiteral("14"));
     }
 
     // "导出Excel" with pages still to come offers to load them first; the save dialog gets

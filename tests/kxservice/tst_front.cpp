@@ -64,7 +64,7 @@ TBody shopCall(qsizetype padding = 0)
     web.setShopid(QString());
     web.setModule(QStringLiteral("PowerMger.Shop"));
     if (padding)
-        web.Request()->AddParams(QStringLiteral("note"), QString(padding, QLatin1Char('x')));
+        web.Request()->AddFiles(QStringLiteral("note"), QString(padding, QLatin1Char('x')));
     QString ct;
     TBody b;
     b.bytes = web.BuildBody(&ct);
