@@ -184,6 +184,26 @@ void frozeStorage(TContext& ctx)
     KxExec(ctx.db, QStringLiteral("UPDATE kx_checkbatch SET status = 1 WHERE nickid = ? AND checkcode = ?"), {ctx.nickid, code});
 }
 
+// What an empty count sheet of a frozen storage lists: the storage (xmlmaster) and its frozen
+// products without their book stock (xmldetail), so that the count is blind.
+void emptySheet(TContext& ctx)
+{
+    const QString code = ctx.need(QStringLiteral("checkcode")).trimmed().left(40), storage = ctx.need(QStringLiteral("storageid")).trimmed().left(40);
+    QSqlQuery h = KxExec(ctx.db, QStringLiteral("SELECT f.checkcode, f.storageid, s.storagename, f.frozetime FROM kx_checkfroze f LEFT JOIN kx_storage s"
+                                                " ON s.nickid = f.nickid AND s.storageid = f.storageid WHERE f.nickid = ? AND f.checkcode = ? AND f.storageid = ?"),
+                         {ctx.nickid, code, storage});
+    ctx.answer.addPacket(QStringLiteral("xmlmaster"), KxQueryPacket(h, {{QStringLiteral("checkcode"), Col::Text, 20}, {QStringLiteral("storageid"), Col::Text, 20},
+                                                                         {QStringLiteral("storagename"), Col::Text, 100}, {QStringLiteral("frozetime"), Col::DateTime}}));
+    QSqlQuery l = KxExec(ctx.db, QStringLiteral("SELECT k.commoditycode, c.barcode, c.commodityname, c.propstyle, c.propcolor, c.propsize FROM kx_checkstock k"
+                                                " LEFT JOIN kx_commodity c ON c.nickid = k.nickid AND c.commoditycode = k.commoditycode"
+                                                " WHERE k.nickid = ? AND k.checkcode = ? AND k.storageid = ? ORDER BY k.commoditycode"),
+                         {ctx.nickid, code, storage});
+    QList<Col> cols{{QStringLiteral("commoditycode"), Col::Text, 20}, {QStringLiteral("barcode"), Col::Text, 30}, {QStringLiteral("commodityname"), Col::Text, 200}};
+    for (const char* f : {"propstyle", "propcolor", "propsize"})
+        cols << Col{L(f), Col::Text, 50};
+    ctx.answer.addPacket(QStringLiteral("xmldetail"), KxQueryPacket(l, cols));
+}
+
 // ---------------------------------------------------------------- summary
 
 // Summarizes the ticked sheets: each open sheet of an effective batch is stamped and its lines
@@ -429,6 +449,7 @@ const std::vector<TMethodDef>& KxCheckMethods()
         m.push_back({"CheckBatch.Status", EAccess::Module, ETx::Read, batchStatus});
         m.push_back({"CheckBatch.Update", EAccess::Module, ETx::Write, batchUpdate});
         m.push_back({"CheckBatch.FrozeStorage", EAccess::Module, ETx::Write, frozeStorage});
+        m.push_back({"Check.EmptySheet", EAccess::Module, ETx::Read, emptySheet});
         m.push_back({"Check.SumAudit", EAccess::Module, ETx::Write, sumAudit});
         m.push_back({"Check.AdjStructure", EAccess::Module, ETx::Read, adjustStructure});
         m.push_back({"Check.AdjSearch", EAccess::Module, ETx::Read, diffSearch});
