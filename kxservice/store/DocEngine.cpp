@@ -15,6 +15,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace {
 using namespace KxDoc;
@@ -232,6 +233,16 @@ void search(TContext& ctx, const TDocKind& k)
     for (const char* t : k.headerTexts)
         text(L(t), false);
     text(QStringLiteral("memo"), true);
+    // A range of numbers, as a window opened for the documents another one made asks it.
+    for (const auto& [suffix, op] : {std::pair{"1", ">="}, std::pair{"2", "<="}}) {
+        const QString v = ctx.param(L(k.idField) + L(suffix)).trimmed();
+        if (v.isEmpty())
+            continue;
+        if (v.size() > 40)
+            throw TServiceError(kxBadParam, QStringLiteral("查询条件 %1 过长").arg(L(k.idField) + L(suffix)));
+        where += QStringLiteral(" AND h.%1 %2 ?").arg(L(k.idField), L(op));
+        args << v;
+    }
     if (!ctx.param(QStringLiteral("status")).trimmed().isEmpty()) {
         where += QStringLiteral(" AND h.status = ?");
         args << ctx.intParam(QStringLiteral("status"), 0);

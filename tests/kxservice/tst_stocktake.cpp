@@ -260,6 +260,9 @@ private Q_SLOTS:
         QCOMPARE(KxColumn(r.value("xmlmaster"), "adjusttype"), (QStringList{"盘点库存调整", "盘点库存调整"}));
         QCOMPARE(KxColumn(r.value("xmlmaster"), "status"), (QStringList{"2", "2"}));
         QVERIFY(!KxColumn(r.value("xmldata"), "status").contains("False"));
+        // The adjustment list opened for them finds exactly them.
+        r = call("Adjust.Search", {{"adjustid1", adjustments[0]}, {"adjustid2", adjustments[1]}, {"curpage", "1"}});
+        QCOMPARE(KxColumn(r.value("xmldata"), "adjustid"), (QStringList{adjustments[1], adjustments[0]}));
 
         // The book stock is what was counted, product by product, and the ledger explains
         // each change by a line of the batch's adjustments, valued as money.
