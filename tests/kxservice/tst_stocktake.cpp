@@ -6,6 +6,7 @@
 #include "ServiceFixture.h"
 
 #include <QUuid>
+#include <thread>
 
 namespace {
 const TCaller kAdmin{QStringLiteral("1001"), QStringLiteral("admin"), QStringLiteral("S01")};
@@ -314,6 +315,26 @@ private Q_SLOTS:
         QCOMPARE(KxColumn(r.value("xmldata"), "status"), QStringList{"False"});
         QVERIFY(adjust(batch, {"CK02"}).ok);
         QCOMPARE(stock("CK02", "G100105"), before + 5);
+    }
+
+    // Two workstations save sheets of one storage at once: both are kept, numbered apart, and
+    // a product on both adds up.
+    void twoWorkstationsOneStorage()
+    {
+        QString batch;
+        QVERIFY(createBatch(&batch).ok);
+        QVERIFY(freeze(batch, "CK01").ok);
+        QString a, b;
+        TCallResult ra, rb;
+        std::thread t1([&] { ra = sheet(batch, "CK01", {"G100103 2", "G100104 1"}, &a); });
+        std::thread t2([&] { rb = sheet(batch, "CK01", {"G100103 5"}, &b); });
+        t1.join();
+        t2.join();
+        QVERIFY2(ra.ok && rb.ok, qPrintable(ra.error + rb.error));
+        QVERIFY(a != b);
+        QVERIFY(summarize(batch, {a, b}).ok);
+        const TCallResult r = call("Check.AdjSearch", {{"checkcode", batch}, {"storageid", "CK01"}, {"commoditycode", "G100103"}, {"curpage", "1"}});
+        QCOMPARE(KxColumn(r.value("xmldata"), "checknum"), QStringList{"7.00"});
     }
 
     // Refused steps, each against a batch arranged for it, leave everything as it was.
