@@ -8,6 +8,8 @@
 #include "store/DocValues.h"
 #include "store/StockFreeze.h"
 
+#include "DataPacket.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QHash>
@@ -342,6 +344,26 @@ QString money(qint64 quantity, const QString& unit)
     return m ? moneyText(*m) : QStringLiteral("0");
 }
 
+// The row keys a difference list's delta sets adjusted, read straight from the delta: it
+// carries every column of up to every row of the list, and two of them matter here.
+QVariantList adjustedKeys(const TContext& ctx)
+{
+    QVariantList keys;
+    const QByteArray* delta = ctx.call.file(QStringLiteral("delta"));
+    if (!delta)
+        return keys;
+    TDeltaReader r;
+    if (!r.Load(*delta))
+        throw TServiceError(kxBadDelta, QStringLiteral("提交的数据不是有效的修改记录：%1").arg(r.LastError().left(200)));
+    const int key = r.FieldIndex(QStringLiteral("md5_key")), status = r.FieldIndex(QStringLiteral("status"));
+    if (key < 0 || status < 0)
+        return keys;
+    for (int c = 0; c < r.Count(); ++c)
+        if (r.Kind(c) == ukModify && r.NewRow(c).Value(status).toBool() && !r.OldRow(c).Value(status).toBool())
+            keys << r.OldRow(c).Value(key).toString().trimmed();
+    return keys;
+}
+
 // Turns the ticked difference rows into audited stock adjustments of the effective batch, one
 // per storage in the order the storages first appear, and posts them; the rows become
 // adjusted. The service reads the differences from its own rows, not from the lines sent:
@@ -349,27 +371,23 @@ QString money(qint64 quantity, const QString& unit)
 // a difference are marked adjusted and write no line. All of it in the call's transaction.
 void adjustAudit(TContext& ctx)
 {
-    const QList<TDeltaChange> changes = KxDocDelta(ctx, QStringLiteral("delta"));
     const QString batch = effectiveBatch(ctx);
     if (batch.isEmpty())
         throw TServiceError(kxRefused, QStringLiteral("只有生效的盘点批次才可以调整库存！"));
     // Finishing the batch waits for this call, or this call sees it finished.
     if (KxExec(ctx.db, QStringLiteral("UPDATE kx_checkbatch SET status = status WHERE nickid = ? AND checkcode = ? AND status = 1"), {ctx.nickid, batch}).numRowsAffected() != 1)
         throw TServiceError(kxRefused, QStringLiteral("只有生效的盘点批次才可以调整库存！"));
-    QVariantList keys;
-    for (const TDeltaChange& ch : changes)
-        if (ch.kind == TDeltaChange::Update && ch.values.value(QStringLiteral("status")).toBool() && !ch.original.value(QStringLiteral("status")).toBool())
-            keys << ch.original.value(QStringLiteral("md5_key")).toString().trimmed();
+    const QVariantList keys = adjustedKeys(ctx);
     if (keys.isEmpty())
         throw TServiceError(kxRefused, QStringLiteral("无数据变动，不用提交数据汇总！"));
+    // The batch's rows in one pass of its key: IN lists of row keys cost PostgreSQL a scan each.
     QHash<QString, TDiffRow> rows;
-    inChunks(ctx.db, QStringLiteral("SELECT md5_key, storageid, commoditycode, checknum - stocknum - adjnum, costprice, saleprice, status FROM kx_checkdiff"
-                                    " WHERE nickid = ? AND checkcode = ? AND md5_key IN (%1)"),
-             {ctx.nickid, batch}, keys, [&](QSqlQuery& q) {
-                 while (q.next())
-                     rows.insert(q.value(0).toString(), {q.value(1).toString(), q.value(2).toString(), q.value(3).toLongLong(), q.value(4).toString(),
-                                                         q.value(5).toString(), q.value(6).toInt() != 0});
-             });
+    QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT md5_key, storageid, commoditycode, checknum - stocknum - adjnum, costprice, saleprice, status"
+                                                " FROM kx_checkdiff WHERE nickid = ? AND checkcode = ?"),
+                         {ctx.nickid, batch});
+    while (q.next())
+        rows.insert(q.value(0).toString(), {q.value(1).toString(), q.value(2).toString(), q.value(3).toLongLong(), q.value(4).toString(),
+                                            q.value(5).toString(), q.value(6).toInt() != 0});
     // Header keys the client chose, by storage, so that its headers merge with the answer.
     QHash<QString, QString> headerKeys;
     for (const TDeltaChange& ch : KxDocDelta(ctx, QStringLiteral("deltamaster")))
@@ -378,14 +396,14 @@ void adjustAudit(TContext& ctx)
 
     std::vector<QString> order;
     std::map<QString, std::vector<const TDiffRow*>> groups;
-    QVariantList marked;
+    std::map<QString, QVariantList> marked;   // product codes by storage
     for (const QVariant& key : keys) {
         const auto it = rows.constFind(key.toString());
         if (it == rows.constEnd())
             throw TServiceError(kxRefused, QStringLiteral("盘点差异【%1】不存在，请刷新后再调整").arg(key.toString().left(60)));
         if (it->adjusted)
             continue;   // adjusted meanwhile from another workstation
-        marked << key;
+        marked[it->storage] << it->code;
         if (it->quantity == 0)
             continue;
         if (!groups.count(it->storage))
@@ -422,9 +440,10 @@ void adjustAudit(TContext& ctx)
         ids << id;
     }
     const QString mark = QUuid::createUuid().toString(QUuid::Id128);
-    inChunks(ctx.db, QStringLiteral("UPDATE kx_checkdiff SET adjnum = checknum - stocknum, status = 1, adjmark = ? WHERE nickid = ? AND checkcode = ? AND status = 0"
-                                    " AND md5_key IN (%1)"),
-             {mark, ctx.nickid, batch}, marked, [](QSqlQuery&) {});
+    for (const auto& [storage, codes] : marked)
+        inChunks(ctx.db, QStringLiteral("UPDATE kx_checkdiff SET adjnum = checknum - stocknum, status = 1, adjmark = ? WHERE nickid = ? AND checkcode = ?"
+                                        " AND storageid = ? AND status = 0 AND commoditycode IN (%1)"),
+                 {mark, ctx.nickid, batch, storage}, codes, [](QSqlQuery&) {});
     QSqlQuery d = KxExec(ctx.db, kDiffSelect + QStringLiteral(" WHERE d.nickid = ? AND d.checkcode = ? AND d.adjmark = ? ORDER BY d.storageid, d.commoditycode"),
                          {ctx.nickid, batch, mark});
     ctx.answer.addPacket(QStringLiteral("xmldata"), KxQueryPacket(d, diffColumns()));

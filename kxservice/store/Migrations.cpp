@@ -212,8 +212,6 @@ const std::vector<TMigration>& KxMigrations()
             // One row per product and storage of a batch: counted (summarized sheets), frozen
             // book stock, what the batch's adjustments already posted, the frozen unit prices.
             "CREATE TABLE kx_checkdiff (nickid TEXT NOT NULL, checkcode TEXT NOT NULL, storageid TEXT NOT NULL, commoditycode TEXT NOT NULL, md5_key TEXT NOT NULL, checknum BIGINT NOT NULL DEFAULT 0, stocknum BIGINT NOT NULL DEFAULT 0, adjnum BIGINT NOT NULL DEFAULT 0, costprice NUMERIC(18,4) NOT NULL DEFAULT 0, saleprice NUMERIC(18,4) NOT NULL DEFAULT 0, status INTEGER NOT NULL DEFAULT 0, adjmark TEXT NOT NULL DEFAULT '', PRIMARY KEY (nickid, checkcode, storageid, commoditycode))",
-            // The difference list's rows are found by their row key when they are adjusted.
-            "CREATE UNIQUE INDEX kx_checkdiff_key ON kx_checkdiff (nickid, checkcode, md5_key)",
             "ALTER TABLE kx_adjust ADD COLUMN checkcode TEXT NOT NULL DEFAULT ''",
         }},
     };
