@@ -15,3 +15,8 @@ if(TARGET kxservice_core)
                LIBS kxservice_core kx_utils kx_cds PkgConfig::HTTPLIB)
   add_dependencies(bench_front kxservice)
 endif()
+# The stocktake at the service: freeze, summary and adjustment of 50,000 products.
+if(TARGET kxservice_core)
+  kx_add_bench(bench_stocktake SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_stocktake.cpp LIBS kxservice_core kx_testsupport kx_cds)
+  target_include_directories(bench_stocktake PRIVATE ${CMAKE_SOURCE_DIR}/tests/kxservice)
+endif()

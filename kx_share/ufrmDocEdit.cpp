@@ -411,6 +411,9 @@ bool TfrmDocEdit::ensureHeader()
     if (!m_master->Active())
         return false;
     if (m_master->IsEmpty()) {
+        QList<QPair<QString, QString>> values;
+        if (!NewHeaderValues(values))
+            return false;
         m_master->Append();
         m_master->FieldByName(QStringLiteral("md5_key"))->SetAsString(GetMd5_Key());
         for (const QString& field : m_def.shopFields)
@@ -419,7 +422,7 @@ bool TfrmDocEdit::ensureHeader()
             m_master->FieldByName(kStatus)->SetAsInteger(0);
         if (!m_def.totalField.isEmpty())
             m_master->FieldByName(m_def.totalField)->SetAsDecimal(TDecimal::FromInteger(0));
-        for (const auto& [field, value] : m_def.defaults)
+        for (const auto& [field, value] : m_def.defaults + values)
             m_master->FieldByName(field)->SetAsString(value);
         m_master->FieldByName(QStringLiteral("inputren"))->SetAsString(operatorStamp());
         m_master->FieldByName(QStringLiteral("inputtime"))->SetAsString(KxNow().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
@@ -621,9 +624,49 @@ void TfrmDocEdit::CodeEntered(int row)
         KxShowInfo(QStringLiteral("此信息不存在,请重新输入！"));
         return;
     }
+    if (m_def.scanAddsOne && scanOne(row, &products))
+        return;
     placeProducts(&products);
     m_detail->SetRecNo(row + 1);
     focusCell(row, m_def.entryFields.value(0));
+}
+
+bool TfrmDocEdit::scanOne(int row, TPClientDataSet* products)
+{
+    const QString code = products->FieldByName(m_def.codeField)->AsString();
+    int holder = -1;
+    for (int i = 0; i < m_detail->RecordCount() && holder < 0; ++i)
+        if (i != row && m_detail->DisplayTextAt(i, m_detail->FieldByName(m_def.codeField)).trimmed() == code)
+            holder = i;
+    m_placing = true;
+    if (holder >= 0) {
+        m_detail->SetRecNo(holder + 1);
+        m_detail->Edit();
+        TField* qty = m_detail->FieldByName(m_def.qtyField);
+        qty->SetAsDecimal(qty->AsDecimal().Add(TDecimal::FromInteger(1)).value_or(qty->AsDecimal()));
+        m_detail->Post();
+        m_detail->SetRecNo(row + 1);
+        m_detail->Edit();
+        m_detail->FieldByName(m_def.codeField)->Clear();
+        m_detail->Post();
+        m_placing = false;
+        updateTotal();
+        focusCell(row, m_def.codeField);
+        return true;
+    }
+    m_placing = false;
+    placeProducts(products);
+    m_placing = true;
+    m_detail->SetRecNo(row + 1);
+    m_detail->Edit();
+    m_detail->FieldByName(m_def.qtyField)->SetAsInteger(1);
+    m_detail->Post();
+    m_placing = false;
+    updateTotal();
+    if (row + 1 == m_detail->RecordCount())
+        appendLine(false);
+    focusCell(m_detail->RecordCount() - 1, m_def.codeField);
+    return true;
 }
 
 void TfrmDocEdit::EntryFieldEntered(int row, const QString& field)
@@ -784,7 +827,7 @@ void TfrmDocEdit::FormClose(QCloseEvent* event)
 
 void TfrmDocEdit::dxBL_InsertClick()
 {
-    if (!Editable())
+    if (!Editable() || !checkHeader(KxCheckAtInsert))
         return;
     appendLine(true);
     focusCell(m_detail->RecNo() - 1, m_def.codeField);
@@ -843,6 +886,10 @@ void TfrmDocEdit::dxBL_SaveClick()
         return;
     if (m_def.hasStatus && quint32(m_master->FieldByName(kStatus)->AsInteger()) >= 2) {
         KxShowInfo(QStringLiteral("非新建状态的单据，不能再改动！"));
+        return;
+    }
+    if (!m_def.lockedFlag.isEmpty() && m_master->FieldByName(m_def.lockedFlag)->AsBoolean()) {
+        KxShowInfo(m_def.lockedMessage);
         return;
     }
     dropEmptyLines();

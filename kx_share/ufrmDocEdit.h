@@ -23,7 +23,7 @@ class TKxRecordBinder;
 class TPClientDataSet;
 
 // When a header check runs (flags).
-enum TKxCheckAt { KxCheckAtSave = 1, KxCheckAtAudit = 2, KxCheckAtLines = 4, KxCheckAlways = 7 };
+enum TKxCheckAt { KxCheckAtSave = 1, KxCheckAtAudit = 2, KxCheckAtLines = 4, KxCheckAlways = 7, KxCheckAtInsert = 8 };
 
 // A header box that must not be empty (its text trimmed), with the message shown otherwise.
 // The box is then made editable and focused.
@@ -76,6 +76,11 @@ struct TKxDocEditDef {
     TKxEntryFlow entryFlow = TKxEntryFlow::Down;
     QString qtyField;             // the quantity; empty: none (price documents)
     bool refuseZeroQty = true;    // a line with quantity 0 is refused at save
+    bool scanAddsOne = false;     // a code entered counts one piece: onto the line holding the
+                                  // product already (the open line is emptied for the next
+                                  // code), or a new line of 1 followed by an open line
+    QString lockedFlag;           // a boolean header field that, when true, refuses a save
+    QString lockedMessage;        // with this message
     QStringList markedFields;     // drawn bold green (white on a selected line)
     QString totalField;           // header total, the sum of `totalOf` over the lines; empty: none
     QString totalOf;
@@ -158,6 +163,10 @@ public:
     bool Editable() const;
 
 protected:
+    // Values of a new header beside the defaults; false cancels the new header (the member
+    // has said why).
+    virtual bool NewHeaderValues(QList<QPair<QString, QString>>& /*values*/) { return true; }
+
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     // Closing with unsaved changes asks first; they are kept when the operator says no.
@@ -177,6 +186,7 @@ private:
     void stampLine();
     void renumber(int fromRecNo);
     void placeProducts(TPClientDataSet* products);
+    bool scanOne(int row, TPClientDataSet* products);
     void dropEmptyLines();
     bool refuseZeroQuantities();
     TDecimal lineTotal();

@@ -126,7 +126,7 @@ void TfrmDocList::FormOpen()
     if (!m_def.shopFields.isEmpty())
         KxLoadLookupList(this, QStringLiteral("shop"), {}, m_shop);
     KxLoadLookupList(this, QStringLiteral("status"), {}, m_status);
-    if (Search(nullptr, -1))
+    if (Search(nullptr, m_def.firstPage))
         LoadLines();
 }
 

@@ -25,6 +25,7 @@ struct TKxDocListDef {
     QList<TKxLineAmount> amounts;
     QString reportMaster;         // names of the two data sets in the voucher template
     QString reportDetail;
+    int firstPage = -1;           // the page the opening search asks for (see TKxPagedList::Search)
 };
 
 class TfrmDocList : public TKxPagedList {

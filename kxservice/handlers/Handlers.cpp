@@ -1,6 +1,7 @@
 #include "Handlers.h"
 
 #include "Category.h"
+#include "Check.h"
 #include "Logistics.h"
 #include "MasterData.h"
 #include "PowerMger.h"
@@ -19,4 +20,5 @@ void KxRegisterHandlers(TDispatcher& dispatcher)
     dispatcher.add(KxReportMethods());
     dispatcher.add(KxReceiveMethods());
     dispatcher.add(KxStockDocMethods());
+    dispatcher.add(KxCheckMethods());
 }

@@ -3,6 +3,7 @@
 #include "DocPosting.h"
 #include "DocSql.h"
 #include "DocValues.h"
+#include "StockFreeze.h"
 #include "handlers/MasterData.h"
 
 #include <QDate>
@@ -14,6 +15,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace {
 using namespace KxDoc;
@@ -100,6 +102,10 @@ const THeaderShape& headerShape(const TDocKind& k)
     add(QStringLiteral("memo"), Col::Text, 100, QStringLiteral("h.memo"));
     if (k.typeField)
         add(L(k.typeField), Col::Text, 20, QStringLiteral("h.") + L(k.typeField));
+    for (const char* t : k.headerTexts)
+        add(L(t), Col::Text, 50, QStringLiteral("h.") + L(t));
+    if (k.auditedFlag)
+        add(L(k.auditedFlag), Col::Boolean, 0, QStringLiteral("CASE WHEN h.status = 2 THEN 1 ELSE 0 END"));
     s.select = QStringLiteral("SELECT ") + fields.join(QStringLiteral(", ")) + QStringLiteral(" FROM %1") + joins.join(QString());
     return shapes.emplace(&k, std::move(s)).first->second;
 }
@@ -224,7 +230,19 @@ void search(TContext& ctx, const TDocKind& k)
         text(QStringLiteral("in_shopcode"), false);
     if (k.typeField)
         text(L(k.typeField), false);
+    for (const char* t : k.headerTexts)
+        text(L(t), false);
     text(QStringLiteral("memo"), true);
+    // A range of numbers, as a window opened for the documents another one made asks it.
+    for (const auto& [suffix, op] : {std::pair{"1", ">="}, std::pair{"2", "<="}}) {
+        const QString v = ctx.param(L(k.idField) + L(suffix)).trimmed();
+        if (v.isEmpty())
+            continue;
+        if (v.size() > 40)
+            throw TServiceError(kxBadParam, QStringLiteral("查询条件 %1 过长").arg(L(k.idField) + L(suffix)));
+        where += QStringLiteral(" AND h.%1 %2 ?").arg(L(k.idField), L(op));
+        args << v;
+    }
     if (!ctx.param(QStringLiteral("status")).trimmed().isEmpty()) {
         where += QStringLiteral(" AND h.status = ?");
         args << ctx.intParam(QStringLiteral("status"), 0);
@@ -288,6 +306,8 @@ QStringList operatorFields(const TDocKind& k)
     f << QStringLiteral("memo");
     if (k.typeField)
         f << L(k.typeField);
+    for (const char* t : k.headerTexts)
+        f << L(t);
     return f;
 }
 
@@ -384,6 +404,11 @@ QString checkHeader(TContext& ctx, const TDocKind& k, THeader& h, bool auditing)
         throw TServiceError(kxRefused, QStringLiteral("备注不能超过 100 个字符"));
     if (k.typeField && h.fields.value(L(k.typeField)).size() > 20)
         throw TServiceError(kxRefused, QStringLiteral("单据类型不能超过 20 个字符"));
+    for (const char* t : k.headerTexts)
+        if (h.fields.value(L(t)).size() > 50)
+            throw TServiceError(kxRefused, QStringLiteral("%1不能超过 50 个字符").arg(L(t)));
+    if (k.saveCheck && !auditing)
+        k.saveCheck(ctx, h.fields);
     return name;
 }
 
@@ -741,8 +766,13 @@ void audit(TContext& ctx, const TDocKind& k)
     if (u.numRowsAffected() != 1)
         throw TServiceError(kxRefused, QStringLiteral("%1【%2】已审核，不能重复审核！").arg(L(k.title), h.id));
     h = headerByKey(ctx, k, ch.original.value(QStringLiteral("md5_key")).toString().trimmed());
-    if (k.stock != EDocStock::None)
+    if (k.stock != EDocStock::None) {
         checkHeader(ctx, k, h, true);
+        QStringList storages;
+        for (const TDocStorage& s : k.storages)
+            storages << h.fields.value(L(s.idField));
+        KxRefuseFrozen(ctx, storages);
+    }
 
     std::vector<TPost> posts;
     const bool hasCost = std::any_of(k.productPrices.begin(), k.productPrices.end(), [](const char* p) { return qstrcmp(p, "costprice") == 0; });
@@ -795,6 +825,17 @@ QList<TDeltaChange> KxDocDelta(const TContext& ctx, const QString& part)
         return *read;
     const QByteArray* d = ctx.call.file(part);
     return d ? KxReadDelta(*d) : QList<TDeltaChange>();
+}
+
+void KxDocAnswerHeaders(TContext& ctx, const TDocKind& kind, const QString& name, const QStringList& ids)
+{
+    QVariantList args{ctx.nickid};
+    for (const QString& id : ids)
+        args << id;
+    const QString in = ids.isEmpty() ? QStringLiteral("NULL") : placeholders(ids.size(), QStringLiteral("?"));
+    QSqlQuery q = KxExec(ctx.db, headerShape(kind).select.arg(L(kind.table) + QStringLiteral(" h"))
+                                     + QStringLiteral(" WHERE h.nickid = ? AND h.%1 IN (%2) ORDER BY h.%1").arg(L(kind.idField), in), args);
+    ctx.answer.addPacket(name, KxQueryPacket(q, headerShape(kind).columns));
 }
 
 void KxDocSearch(TContext& ctx, const TDocKind& kind)

@@ -14,6 +14,9 @@ void KxDocLoad(TContext& ctx, const TDocKind& kind);
 void KxDocSave(TContext& ctx, const TDocKind& kind);
 void KxDocAudit(TContext& ctx, const TDocKind& kind);
 
+// Adds the headers of the documents `ids` (in list order) as the packet `name`.
+void KxDocAnswerHeaders(TContext& ctx, const TDocKind& kind, const QString& name, const QStringList& ids);
+
 // The changes of the call's attachment `part` ("deltamaster", "deltadetail"); empty when the
 // call has none. Every document delta is read here.
 QList<TDeltaChange> KxDocDelta(const TContext& ctx, const QString& part);

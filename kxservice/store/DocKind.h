@@ -2,7 +2,11 @@
 // What one kind of stock document is, as data: its tables and field names, its party, its
 // storages, its line columns, its total, and what its audit does to stock and prices. The
 // document engine (DocEngine.h) reads nothing else, so a new kind is one more description.
+#include <QHash>
+#include <QString>
 #include <vector>
+
+class TContext;
 
 // Who the document is with; the name is copied from the party's row at every save.
 enum class EDocParty {
@@ -61,6 +65,10 @@ struct TDocKind {
     const char* totalField = nullptr;       // header total, or none
     const char* typeField = nullptr;        // a header text set by the operator ("adjusttype")
     const char* typeDefault = nullptr;      // its value when the operator sets none
+    std::vector<const char*> headerTexts;   // more header texts the operator sets, each a list condition (equal)
+    const char* auditedFlag = nullptr;      // a boolean header column answered true once audited ("issum")
+    // A kind's own refusal at save, after the engine's checks, over the operator's header fields.
+    void (*saveCheck)(TContext& ctx, const QHash<QString, QString>& fields) = nullptr;
     EDocLevel level = EDocLevel::Product;
     const char* quantityField = nullptr;    // none: the lines change prices only
     bool zeroQuantity = false;      // a line may hold quantity 0 (a count sheet's "none counted")

@@ -1,5 +1,7 @@
 #include "DocKinds.h"
 
+#include "StockFreeze.h"
+
 namespace {
 TDocKind named(const char* doctype, const char* title, const char* table, const char* idField, const char* prefix)
 {
@@ -91,6 +93,20 @@ const TDocKind kKxAdjust = [] {
     k.signedQuantity = true;
     k.productPrices = {"costprice", "saleprice"};
     k.stock = EDocStock::Signed;
+    return k;
+}();
+
+// A count sheet: what was found on one shelf of a frozen storage. 0 found is a count; its audit
+// is the stocktake's summary, which moves no stock (the adjustments do).
+const TDocKind kKxCheck = [] {
+    TDocKind k = named("check", "盘点单", "kx_check", "checkid", "PD");
+    k.storages = {{"storageid", "storagename", {}, "仓库信息不能为空！"}};
+    k.headerTexts = {"checkcode", "rackcode"};
+    k.auditedFlag = "issum";
+    k.quantityField = "checknum";
+    k.zeroQuantity = true;
+    k.productPrices = {"costprice", "saleprice"};
+    k.saveCheck = KxCheckSheetSave;
     return k;
 }();
 

@@ -8,6 +8,7 @@ extern const TDocKind kKxWhole;          // wholesale outbound
 extern const TDocKind kKxResult;         // purchase return
 extern const TDocKind kKxAllocate;       // transfer between storages
 extern const TDocKind kKxAdjust;         // stock adjustment
+extern const TDocKind kKxCheck;          // stocktake count sheet
 extern const TDocKind kKxAdjustCost;     // goods cost price
 extern const TDocKind kKxAdjustPrice;    // goods sale and wholesale price
 extern const TDocKind kKxAdjustItemCost; // SKU cost price

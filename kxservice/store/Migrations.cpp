@@ -211,6 +211,22 @@ const std::vector<TMigration>& KxMigrations()
             "CREATE TABLE kx_login_guard (nickid TEXT NOT NULL, subject TEXT NOT NULL, failures INTEGER NOT NULL,"
             " last_failure BIGINT NOT NULL, locked_until BIGINT NOT NULL, PRIMARY KEY (nickid, subject))",
         }},
+        {9, QStringLiteral("stocktake: batches, freezes with their book stock, count sheets, the difference list"), {
+            // status 0 new, 1 effective (a storage is frozen for it), 2 finished.
+            "CREATE TABLE kx_checkbatch (nickid TEXT NOT NULL, checkcode TEXT NOT NULL, md5_key TEXT NOT NULL, shopcode TEXT NOT NULL DEFAULT '', checktime TEXT NOT NULL DEFAULT '', memo TEXT NOT NULL DEFAULT '', status INTEGER NOT NULL DEFAULT 0, createren TEXT NOT NULL DEFAULT '', createtime TEXT NOT NULL DEFAULT '', finishren TEXT NOT NULL DEFAULT '', finishtime TEXT NOT NULL DEFAULT '', PRIMARY KEY (nickid, checkcode), UNIQUE (nickid, md5_key))",
+            "CREATE TABLE kx_checkfroze (nickid TEXT NOT NULL, checkcode TEXT NOT NULL, storageid TEXT NOT NULL, frozeren TEXT NOT NULL DEFAULT '', frozetime TEXT NOT NULL DEFAULT '', PRIMARY KEY (nickid, checkcode, storageid))",
+            "CREATE INDEX kx_checkfroze_storage ON kx_checkfroze (nickid, storageid)",
+            // The book stock and unit prices of every product of a storage at its freeze.
+            "CREATE TABLE kx_checkstock (nickid TEXT NOT NULL, checkcode TEXT NOT NULL, storageid TEXT NOT NULL, commoditycode TEXT NOT NULL, stocknum BIGINT NOT NULL DEFAULT 0, costprice NUMERIC(18,4) NOT NULL DEFAULT 0, saleprice NUMERIC(18,4) NOT NULL DEFAULT 0, PRIMARY KEY (nickid, checkcode, storageid, commoditycode))",
+            "CREATE TABLE kx_check (nickid TEXT NOT NULL, checkid TEXT NOT NULL, md5_key TEXT NOT NULL, shopcode TEXT NOT NULL DEFAULT '', storageid TEXT NOT NULL DEFAULT '', checkcode TEXT NOT NULL DEFAULT '', rackcode TEXT NOT NULL DEFAULT '', inputren TEXT NOT NULL DEFAULT '', inputtime TEXT NOT NULL DEFAULT '', auditren TEXT NOT NULL DEFAULT '', audittime TEXT NOT NULL DEFAULT '', status INTEGER NOT NULL DEFAULT 1, memo TEXT NOT NULL DEFAULT '', PRIMARY KEY (nickid, checkid), UNIQUE (nickid, md5_key))",
+            "CREATE INDEX kx_check_list ON kx_check (nickid, inputtime, checkid)",
+            "CREATE INDEX kx_check_batch ON kx_check (nickid, checkcode, status)",
+            "CREATE TABLE kx_check_line (nickid TEXT NOT NULL, checkid TEXT NOT NULL, seq INTEGER NOT NULL, md5_key TEXT NOT NULL, commoditycode TEXT NOT NULL, checknum NUMERIC(18,4) NOT NULL DEFAULT 0, costprice NUMERIC(18,4) NOT NULL DEFAULT 0, saleprice NUMERIC(18,4) NOT NULL DEFAULT 0, PRIMARY KEY (nickid, checkid, seq))",
+            // One row per product and storage of a batch: counted (summarized sheets), frozen
+            // book stock, what the batch's adjustments already posted, the frozen unit prices.
+            "CREATE TABLE kx_checkdiff (nickid TEXT NOT NULL, checkcode TEXT NOT NULL, storageid TEXT NOT NULL, commoditycode TEXT NOT NULL, md5_key TEXT NOT NULL, checknum BIGINT NOT NULL DEFAULT 0, stocknum BIGINT NOT NULL DEFAULT 0, adjnum BIGINT NOT NULL DEFAULT 0, costprice NUMERIC(18,4) NOT NULL DEFAULT 0, saleprice NUMERIC(18,4) NOT NULL DEFAULT 0, status INTEGER NOT NULL DEFAULT 0, adjmark TEXT NOT NULL DEFAULT '', PRIMARY KEY (nickid, checkcode, storageid, commoditycode))",
+            "ALTER TABLE kx_adjust ADD COLUMN checkcode TEXT NOT NULL DEFAULT ''",
+        }},
     };
     return all;
 }
