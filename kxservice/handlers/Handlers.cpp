@@ -3,11 +3,13 @@
 #include "Category.h"
 #include "Logistics.h"
 #include "MasterData.h"
+#include "NetShop.h"
 #include "PowerMger.h"
 #include "Receive.h"
 #include "Reports.h"
 #include "Select.h"
 #include "StockDocs.h"
+#include "Trade.h"
 
 void KxRegisterHandlers(TDispatcher& dispatcher)
 {
@@ -19,4 +21,6 @@ void KxRegisterHandlers(TDispatcher& dispatcher)
     dispatcher.add(KxReportMethods());
     dispatcher.add(KxReceiveMethods());
     dispatcher.add(KxStockDocMethods());
+    dispatcher.add(KxTradeMethods());
+    dispatcher.add(KxNetShopMethods());
 }
