@@ -250,7 +250,7 @@ private Q_SLOTS:
         TCallResult r = fx().call(kAdmin, "NetShop.TradeRate", {{"detailnick", kMain}, {"tid", tid}, {"result", "good"}, {"content", "谢谢惠顾😊"}});
         QVERIFY2(r.ok, qPrintable(r.error));
         QCOMPARE(books("SELECT detail FROM kx_mk_event WHERE nickid = '1001' AND kind = 'rate' AND target = ?", {tid}), QStringLiteral("good:谢谢惠顾😊"));
-        QCOMPARE(books("SELECT seller_rate || seller_can_rate FROM kx_trade WHERE nickid = '1001' AND tid = ?", {tid}), QStringLiteral("10"));
+        QCOMPARE(books("SELECT CAST(seller_rate AS TEXT) || CAST(seller_can_rate AS TEXT) FROM kx_trade WHERE nickid = '1001' AND tid = ?", {tid}), QStringLiteral("10"));
         const QString events = books("SELECT COUNT(*) FROM kx_mk_event WHERE nickid = '1001'");
         r = fx().call(kAdmin, "NetShop.TradeRate", {{"detailnick", kMain}, {"tid", tid}, {"result", "good"}});
         QVERIFY(!r.ok);
