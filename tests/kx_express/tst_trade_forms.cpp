@@ -5,7 +5,14 @@
 #include "ScriptedUi.h"
 
 #include "uConfig.h"
+#include "ufrmTrade.h"
 #include "ufrmTradeDown.h"
+#include "uPClientDataSet.h"
+#include "uGridView.h"
+
+#include <QTabBar>
+#include <QTextBrowser>
+#include <QPlainTextEdit>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,6 +27,45 @@ QByteArray total(int n)
 {
     return "<response><total_results> " + QByteArray::number(n) + " </total_results></response>";
 }
+QString tradeModule()
+{
+    return QStringLiteral("<response><moduletitle>网络订单</moduletitle>"
+                          "<modulepower>isupdate=True;issearch=True;isprint=True;isoutput=True;iscolumn=True;</modulepower>"
+                          "<search>Trade.Search</search><tradestatus>Lookup.TradeStatus</tradestatus><codstatus>Lookup.CodStatus</codstatus>"
+                          "<refundstatus>Lookup.RefundStatus</refundstatus><tradetype>Lookup.TradeType</tradetype>"
+                          "<itempage>https://item.example.com/item?id=</itempage></response>");
+}
+QByteArray packet(const QByteArray& fields, const QList<QByteArray>& rows)
+{
+    QByteArray p = "<datapacket><fields>" + fields + "</fields><rows>";
+    for (const QByteArray& r : rows)
+        p += "<row " + r + "/>";
+    return p + "</rows></datapacket>";
+}
+const QByteArray kOrderFields =
+    "<field name=\"ischeck\" type=\"boolean\"/><field name=\"tid\" type=\"string\" size=\"30\"/>"
+    "<field name=\"buyer_nick\" type=\"string\" size=\"50\"/><field name=\"status\" type=\"string\" size=\"40\"/>"
+    "<field name=\"dbstatus\" type=\"string\" size=\"20\"/><field name=\"refund\" type=\"integer\"/>"
+    "<field name=\"seller_rate\" type=\"boolean\"/><field name=\"buyer_message\" type=\"string\" size=\"500\"/>"
+    "<field name=\"seller_memo\" type=\"string\" size=\"500\"/>";
+const QByteArray kLineFields =
+    "<field name=\"tid\" type=\"string\" size=\"30\"/><field name=\"oid\" type=\"string\" size=\"30\"/>"
+    "<field name=\"num_iid\" type=\"string\" size=\"30\"/><field name=\"pic_path\" type=\"string\" size=\"300\"/>"
+    "<field name=\"sku_properties_name\" type=\"string\" size=\"200\"/>";
+QByteArray page(const QList<QByteArray>& orders, const QList<QByteArray>& lines, int pages = 1)
+{
+    return "<response><pagecount>" + QByteArray::number(pages) + "</pagecount><recordcount>" + QByteArray::number(orders.size() * pages)
+           + "</recordcount><xmlmaster><![CDATA[" + packet(kOrderFields, orders) + "]]></xmlmaster><xmldetail><![CDATA["
+           + packet(kLineFields, lines) + "]]></xmldetail></response>";
+}
+QStringList column(TPClientDataSet* ds, const QString& field)
+{
+    QStringList out;
+    for (ds->First(); !ds->Eof(); ds->Next())
+        out << ds->FieldByName(field)->AsString();
+    return out;
+}
+
 // Each call as "account status daynum page_no/page_size".
 QStringList downCalls(TFakeService& svc)
 {
@@ -57,6 +103,120 @@ private Q_SLOTS:
     {
         m_ui.reset();
         m_svc.reset();
+    }
+
+    // The filter of each quick tab, exactly, alone and with a quick-filter text.
+    void tabFilters_data()
+    {
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<QString>("quick");
+        QTest::addColumn<QString>("filter");
+        QTest::newRow("not picked") << 0 << "" << "dbstatus='NOT_PICKING' and refund=0  and (status='WAIT_SELLER_SEND_GOODS'   or status='WAIT_BUYER_CONFIRM_GOODS'   or status='TRADE_FINISHED')";
+        QTest::newRow("picked") << 1 << "" << "dbstatus='PICKINGED'";
+        QTest::newRow("all orders") << 2 << "" << "";
+        QTest::newRow("all orders, keyword alone") << 2 << " abc " << "(buyer_nick ='abc*' or tid='abc*')";
+        QTest::newRow("awaiting payment") << 3 << "" << "status='WAIT_BUYER_PAY'";
+        QTest::newRow("awaiting shipment with abc") << 4 << "abc" << "status='WAIT_SELLER_SEND_GOODS' and (buyer_nick ='abc*' or tid='abc*')";
+        QTest::newRow("shipped") << 5 << "" << "status='WAIT_BUYER_CONFIRM_GOODS'";
+        QTest::newRow("to rate") << 6 << "" << "seller_rate=0 and status='TRADE_FINISHED'";
+        QTest::newRow("finished") << 7 << "" << "status='TRADE_FINISHED'";
+        QTest::newRow("closed") << 8 << "" << "status='TRADE_CLOSED'";
+        QTest::newRow("refunding") << 9 << "" << "refund=1";
+        QTest::newRow("history") << 10 << "" << "pay_time <'2026-11-10 00:00:00'";
+        QTest::newRow("a quote stays in the value") << 3 << "o'b" << "status='WAIT_BUYER_PAY' and (buyer_nick ='o''b*' or tid='o''b*')";
+    }
+    void tabFilters()
+    {
+        QFETCH(int, tab);
+        QFETCH(QString, quick);
+        QFETCH(QString, filter);
+        QCOMPARE(TfrmTrade::TabFilter(tab, quick, QDate(2026, 12, 10)), filter);
+    }
+
+    // Opening: the four lists, then the first page with "curpage" -1; the tab filter is on and
+    // a quoted quick filter narrows the loaded orders without asking the service.
+    void opensAndFiltersLocally()
+    {
+        m_svc->answer("Trade.Search", page({"ischeck=\"false\" tid=\"T1\" buyer_nick=\"o'brien\" status=\"WAIT_SELLER_SEND_GOODS\" dbstatus=\"NOT_PICKING\" refund=\"0\"",
+                                            "ischeck=\"false\" tid=\"T2\" buyer_nick=\"amy\" status=\"WAIT_BUYER_PAY\" dbstatus=\"NOT_PICKING\" refund=\"0\"",
+                                            "ischeck=\"false\" tid=\"T3\" buyer_nick=\"o'hara\" status=\"TRADE_FINISHED\" dbstatus=\"PICKINGED\" refund=\"0\""},
+                                           {"tid=\"T1\" oid=\"T1-1\""}, 3));
+        TfrmTrade form;
+        form.InitModule(tradeModule());
+        form.show();
+        QStringList methods;
+        for (const TFakeCall& c : m_svc->calls())
+            methods << c.module() + (c.module() == "Trade.Search" ? " curpage=" + c.value("curpage") : QString());
+        QCOMPARE(methods, (QStringList{"Lookup.TradeStatus", "Lookup.CodStatus", "Lookup.RefundStatus", "Lookup.TradeType", "Trade.Search curpage=-1"}));
+        QCOMPARE(form.Tabs()->currentIndex(), 0);
+        QCOMPARE(form.Tabs()->tabText(10), QStringLiteral("  历史订单  "));
+        QCOMPARE(column(form.Orders(), "tid"), QStringList{"T1"});
+        form.Tabs()->setCurrentIndex(2);
+        form.QuickFilter()->setText("o'");
+        QCOMPARE(column(form.Orders(), "tid"), (QStringList{"T1", "T3"}));
+        QCOMPARE(m_svc->calls().size(), 5);
+
+        // Page 1 replaces what is shown, page 2 adds to it.
+        form.QuickFilter()->clear();
+        form.btnNextClick();
+        QCOMPARE(m_svc->calls().last().value("curpage"), QStringLiteral("1"));
+        QCOMPARE(column(form.Orders(), "tid").size(), 3);
+        form.btnNextClick();
+        QCOMPARE(m_svc->calls().last().value("curpage"), QStringLiteral("2"));
+        QCOMPARE(column(form.Orders(), "tid").size(), 6);
+        form.dxBL_RefreshClick();
+        QCOMPARE(column(form.Orders(), "tid").size(), 3);
+    }
+
+    void opensOnFixedConditionsAtAllOrders()
+    {
+        m_svc->answer("Trade.Search", page({}, {}));
+        TfrmTrade form;
+        form.InitModule(tradeModule());
+        form.FixedConditions() << "tid=T9";
+        form.show();
+        QCOMPARE(m_svc->calls().last().value("tid"), QStringLiteral("T9"));
+        QCOMPARE(m_svc->calls().last().value("curpage"), QStringLiteral("0"));
+        QCOMPARE(form.Tabs()->currentIndex(), 2);
+    }
+
+    // Marketplace texts reach the picture panel as text, never as markup; only web pictures.
+    void picturePanelEscapesMarketplaceTexts_data()
+    {
+        QTest::addColumn<QString>("numIid");
+        QTest::addColumn<QString>("pic");
+        QTest::addColumn<QString>("props");
+        QTest::addColumn<QString>("page");
+        QTest::newRow("plain") << "52001" << "http://img.example.com/a.jpg" << "颜色:红"
+                               << "<div align=\"center\"><a href=\"https://item.example.com/item?id=52001\"  target=\"_blank\"><img src=\"http://img.example.com/a.jpg_120x120.jpg\" style=\"border:0px; \"></a><div>颜色:红</div></div>";
+        QTest::newRow("markup in texts") << "5\"><script>" << "http://x/a.jpg?s=1&t=2" << "<b>红</b>&"
+                               << "<div align=\"center\"><a href=\"https://item.example.com/item?id=5%22%3E%3Cscript%3E\"  target=\"_blank\"><img src=\"http://x/a.jpg?s=1&amp;t=2_120x120.jpg\" style=\"border:0px; \"></a><div>&lt;b&gt;红&lt;/b&gt;&amp;</div></div>";
+        QTest::newRow("a quote in the picture address") << "1" << "http://x/\"onerror=\"y" << ""
+                               << "<div align=\"center\"><a href=\"https://item.example.com/item?id=1\"  target=\"_blank\"><img src=\"\" style=\"border:0px; \"></a><div></div></div>";
+        QTest::newRow("not a web picture") << "1" << "file:///etc/passwd" << ""
+                               << "<div align=\"center\"><a href=\"https://item.example.com/item?id=1\"  target=\"_blank\"><img src=\"\" style=\"border:0px; \"></a><div></div></div>";
+        QTest::newRow("no item") << "" << "http://x/a.jpg" << "颜色" << "";
+    }
+    void picturePanelEscapesMarketplaceTexts()
+    {
+        QFETCH(QString, numIid);
+        QFETCH(QString, pic);
+        QFETCH(QString, props);
+        QFETCH(QString, page);
+        QCOMPARE(TfrmTrade::PicturePage("https://item.example.com/item?id=", numIid, pic, props), page);
+    }
+
+    // The buyer's message shows emoji as written; a memo edit stays in the loaded order.
+    void messagePanelKeepsEveryCharacter()
+    {
+        m_svc->answer("Trade.Search", page({"ischeck=\"false\" tid=\"T1\" buyer_nick=\"a\" status=\"WAIT_SELLER_SEND_GOODS\" dbstatus=\"NOT_PICKING\" refund=\"0\""
+                                            " buyer_message=\"请尽快发货🚚 𠮷\" seller_memo=\"\""}, {}));
+        TfrmTrade form;
+        form.InitModule(tradeModule());
+        form.show();
+        QCOMPARE(form.MessageEdit()->toPlainText(), QStringLiteral("请尽快发货🚚 𠮷"));
+        form.MemoBox()->setPlainText(QStringLiteral("加急🎁"));
+        QCOMPARE(form.Orders()->FieldByName("seller_memo")->AsString(), QStringLiteral("加急🎁"));
     }
 
     void opensWithAccountsUnticked()
