@@ -10,6 +10,7 @@
 #include "uUtils.h"
 #include "uUiHooks.h"
 #include "ufrmTradeDown.h"
+#include "ufrmTradeRate.h"
 
 #include <QDate>
 #include <QHBoxLayout>
@@ -28,6 +29,8 @@ namespace {
 constexpr char kSelectAll[] = "dxBL_SelectAll";
 constexpr char kInvert[] = "dxBL_Invert";
 constexpr char kDownload[] = "dxBL_Download";
+constexpr char kRate[] = "dxBL_Rate";
+constexpr int kToRate = 6;
 
 const char* const kTabs[] = {"未拣货", "已拣货", "所有订单", "待付款", "待发货", "已发货", "待评价", "成功的", "关闭的", "退款中", "历史订单"};
 constexpr int kAllOrders = 2;
@@ -70,6 +73,7 @@ TfrmTrade::TfrmTrade(QWidget* owner)
               {kSelectAll, "全  选", [this] { SelectAll(false); }},
               {kInvert, "反  选", [this] { SelectAll(true); }},
               {kDownload, "下载订单", [this] { dxBL_DownloadClick(); }},
+              {kRate, "批量好评", [this] { dxBL_RateClick(); }},
               {KxTool::Export, "导出Excel", [this] { dxBL_ExportClick(); }},
               {KxTool::Print, "打 印", [this] { dxBL_PrintClick(); }},
               {KxTool::Preview, "预 览", [this] { dxBL_PreviewClick(); }},
@@ -242,6 +246,7 @@ void TfrmTrade::AfterSearch(int page)
 void TfrmTrade::ApplyFilter()
 {
     const int tab = m_tabs->currentIndex();
+    Tool(kRate)->setEnabled(tab == kToRate);
     Orders()->SetFilter(TabFilter(tab, m_quick->text(), QDate::currentDate()));
     Orders()->SetFiltered(true);
     if (TGridColumn* c = Grid()->ColumnByField(QStringLiteral("ischeck"))) {
@@ -276,6 +281,43 @@ void TfrmTrade::dxBL_DownloadClick()
     delete down;
     if (done)
         dxBL_RefreshClick();
+}
+
+QList<QPair<QString, QString>> TfrmTrade::CheckedOrders()
+{
+    QList<QPair<QString, QString>> out;
+    TField* check = Orders()->FindField(QStringLiteral("ischeck"));
+    if (!check || Orders()->RecordCount() == 0)
+        return out;
+    if (Orders()->State() == dsEdit || Orders()->State() == dsInsert)
+        Orders()->Post();
+    const TBookmark at = Orders()->GetBookmark();
+    for (Orders()->First(); !Orders()->Eof(); Orders()->Next())
+        if (check->AsBoolean())
+            out.append({Orders()->FieldByName(QStringLiteral("tid"))->AsString(), Orders()->FieldByName(QStringLiteral("seller_nick"))->AsString()});
+    Orders()->GotoBookmark(at);
+    return out;
+}
+
+void TfrmTrade::dxBL_RateClick()
+{
+    auto* rate = qobject_cast<TfrmTradeRate*>(CallModule(this, QStringLiteral("Trade.Rate")));
+    if (!rate)
+        return;
+    rate->SetOrders(CheckedOrders());
+    // A rated order leaves the tab's filter only when the list is filtered again.
+    rate->SetOnRated([this](const QString& tid) {
+        const TBookmark at = Orders()->GetBookmark();
+        if (Orders()->Locate(QStringLiteral("tid"), tid)) {
+            Orders()->Edit();
+            Orders()->FieldByName(QStringLiteral("seller_can_rate"))->SetAsBoolean(false);
+            Orders()->FieldByName(QStringLiteral("seller_rate"))->SetAsBoolean(true);
+            Orders()->Post();
+        }
+        Orders()->GotoBookmark(at);
+    });
+    rate->ShowModule();
+    delete rate;
 }
 
 void TfrmTrade::dxBL_ColumnsClick()

@@ -30,7 +30,10 @@ public:
 
     void ApplyFilter();
     void SelectAll(bool invert);
+    // The ticked orders in the list's order as (tid, seller_nick); the focused row stays.
+    QList<QPair<QString, QString>> CheckedOrders();
     void dxBL_DownloadClick();
+    void dxBL_RateClick();
     void dxBL_ColumnsClick() override;
 
 protected:

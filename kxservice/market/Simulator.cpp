@@ -116,7 +116,7 @@ QSqlQuery TMarketSimulator::lines(const QString& tid) const
         " FROM kx_mk_order o WHERE o.nickid = ? AND o.tid = ? ORDER BY o.oid"), {m_nick, tid});
 }
 
-void TMarketSimulator::populate(quint64 seed, int trades, const QDate& from, const QString& sellerNick)
+void TMarketSimulator::populate(quint64 seed, int trades, const QDate& from, const QString& sellerNick, int spacingSecs)
 {
     TRng rng(seed);
     const QString stamp = from.startOfDay().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
@@ -166,7 +166,7 @@ void TMarketSimulator::populate(quint64 seed, int trades, const QDate& from, con
     sub.finish();
     struct TConsignee { QString buyer, receiver, address; int place = 0; };
     // The marketplace's present: an hour after the last order. Nothing happens after it.
-    const QDateTime present = from.startOfDay().addSecs(qint64(trades) * 5400 + 3600);
+    const QDateTime present = from.startOfDay().addSecs(qint64(trades) * spacingSecs + 3600);
     const auto until = [&](const QDateTime& at) {
         return (at < present ? at : present.addSecs(-60)).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     };
@@ -179,7 +179,7 @@ void TMarketSimulator::populate(quint64 seed, int trades, const QDate& from, con
     for (int t = 0; t < trades; ++t) {
         const QString status = QString::fromLatin1(kStatus[t % 7]);
         const QString tid = QString::number(3100000000000ll + seed % 100000 * 10000 + t + 1);
-        const QDateTime created = from.startOfDay().addSecs(qint64(t) * 5400 + rng.below(3600));
+        const QDateTime created = from.startOfDay().addSecs(qint64(t) * spacingSecs + rng.below(3600));
         const QString createdText = created.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         const bool paid = status != QLatin1String("WAIT_BUYER_PAY") && status != QLatin1String("TRADE_CLOSED");
         const bool sent = status == QLatin1String("WAIT_BUYER_CONFIRM_GOODS") || status == QLatin1String("TRADE_FINISHED");

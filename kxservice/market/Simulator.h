@@ -15,7 +15,8 @@ public:
 
     // Lists every goods item and product of the seller and generates `trades` orders placed
     // from `from` on, with their lines and refunds. Runs in the caller's transaction.
-    void populate(quint64 seed, int trades, const QDate& from, const QString& sellerNick);
+    // Orders are placed `spacingSecs` apart (plus up to an hour).
+    void populate(quint64 seed, int trades, const QDate& from, const QString& sellerNick, int spacingSecs = 5400);
 
     // The seller's actions. Each checks the marketplace's rules, changes the simulated state
     // and records an event; a refused action throws TServiceError and changes nothing.

@@ -7,6 +7,7 @@
 #include "uConfig.h"
 #include "ufrmTrade.h"
 #include "ufrmTradeDown.h"
+#include "ufrmTradeRate.h"
 #include "uPClientDataSet.h"
 #include "uGridView.h"
 
@@ -20,6 +21,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QButtonGroup>
+#include <QPushButton>
 #include <QtTest>
 
 namespace {
@@ -217,6 +220,56 @@ private Q_SLOTS:
         QCOMPARE(form.MessageEdit()->toPlainText(), QStringLiteral("请尽快发货🚚 𠮷"));
         form.MemoBox()->setPlainText(QStringLiteral("加急🎁"));
         QCOMPARE(form.Orders()->FieldByName("seller_memo")->AsString(), QStringLiteral("加急🎁"));
+    }
+
+    // Rating: every handed order in turn with the chosen result and the trimmed text; each one
+    // taken is reported back; refused ones are named at the end and do not stop the others.
+    void ratingTriesEveryOrder_data()
+    {
+        QTest::addColumn<bool>("refuse");
+        QTest::addColumn<QStringList>("rated");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("all taken") << false << QStringList{"T1", "T2", "T3"} << "批量评价完成！";
+        QTest::newRow("all refused") << true << QStringList{} << "评价失败！T1，T2，T3";
+    }
+    void ratingTriesEveryOrder()
+    {
+        QFETCH(bool, refuse);
+        QFETCH(QStringList, rated);
+        QFETCH(QString, status);
+        if (refuse)
+            m_svc->fail("NetShop.TradeRate", 50, "不能评价");
+        else
+            m_svc->answer("NetShop.TradeRate", "<response/>");
+        TfrmTradeRate d;
+        d.SetOrders({{"T1", "shop"}, {"T2", "shop:amy"}, {"T3", "shop"}});
+        QStringList seen;
+        d.SetOnRated([&](const QString& tid) { seen << tid; });
+        d.Results()->button(1)->setChecked(true);
+        d.ContentEdit()->setPlainText(QStringLiteral("  谢谢😊  "));
+        d.btnRateClick();
+        QCOMPARE(m_svc->calls().size(), 3);
+        QCOMPARE(m_svc->calls()[1].value("detailnick") + ' ' + m_svc->calls()[1].value("tid") + ' ' + m_svc->calls()[1].value("result")
+                     + ' ' + m_svc->calls()[1].value("content"), QStringLiteral("shop:amy T2 neutral 谢谢😊"));
+        QCOMPARE(seen, rated);
+        QCOMPARE(d.StatusLine()->text(), status);
+        QCOMPARE(d.Progress()->value(), 3);
+    }
+
+    // "批量好评" only on the tab of orders to rate; it hands over the ticked orders in order.
+    void rateOnlyOnTheTabToRate()
+    {
+        m_svc->answer("Trade.Search", page({"ischeck=\"true\" tid=\"T1\" status=\"TRADE_FINISHED\" seller_rate=\"false\" dbstatus=\"PICKINGED\" refund=\"0\"",
+                                            "ischeck=\"false\" tid=\"T2\" status=\"TRADE_FINISHED\" seller_rate=\"false\" dbstatus=\"PICKINGED\" refund=\"0\"",
+                                            "ischeck=\"true\" tid=\"T3\" status=\"TRADE_FINISHED\" seller_rate=\"false\" dbstatus=\"PICKINGED\" refund=\"0\""}, {}));
+        TfrmTrade form;
+        form.InitModule(tradeModule());
+        form.show();
+        QVERIFY(!form.Button("批量好评")->isEnabled());
+        form.Tabs()->setCurrentIndex(6);
+        QVERIFY(form.Button("批量好评")->isEnabled());
+        QCOMPARE(form.CheckedOrders().size(), 2);
+        QCOMPARE(form.CheckedOrders().last().first, QStringLiteral("T3"));
     }
 
     void opensWithAccountsUnticked()
