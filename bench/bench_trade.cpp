@@ -58,6 +58,10 @@ int main(int argc, char** argv)
         return 1;
     }
     const QString log = fx.dir.filePath(QStringLiteral("service.log"));
+    gNickId = QStringLiteral("1001");
+    gOperId = QStringLiteral("admin");
+    gOperName = QStringLiteral("管理员");
+    gShopId = QStringLiteral("S01");
 
     // ---- trade_down
     constexpr int kDown = 10000;

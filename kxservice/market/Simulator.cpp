@@ -97,9 +97,9 @@ QSqlQuery TMarketSimulator::trades(const TTradeQuery& q, const QString& afterMod
 {
     QVariantList args;
     const QString from = tradeFilter(q, args);
-    args << afterModified << afterModified << afterTid << limit;
+    args << afterModified << afterTid << limit;
     return KxExec(m_db, QStringLiteral("SELECT ") + kTradeColumns + from
-                            + QStringLiteral(" AND (t.modified > ? OR (t.modified = ? AND t.tid > ?)) ORDER BY t.modified, t.tid LIMIT ?"), args);
+                            + QStringLiteral(" AND (t.modified, t.tid) > (?, ?) ORDER BY t.modified, t.tid LIMIT ?"), args);
 }
 
 QSqlQuery TMarketSimulator::trade(const QString& sellerNick, const QString& tid) const

@@ -10,6 +10,11 @@ bool KxRefundRunning(const QString& s)
            || s == QLatin1String("WAIT_SELLER_CONFIRM_GOODS");
 }
 
+TTradeBooks::TTradeBooks(QSqlDatabase& db, const QString& nickid, TMarketSimulator& market)
+    : m_db(db), m_nick(nickid), m_market(market), m_now(market.clock().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+{
+}
+
 void TTradeBooks::store(const QSqlQuery& t)
 {
     const QString tid = t.value(0).toString();
@@ -39,7 +44,6 @@ void TTradeBooks::store(const QSqlQuery& t)
     }
     l.finish();
 
-    const QString now = m_market.clock().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     KxExec(m_db, QStringLiteral(
         "INSERT INTO kx_trade (nickid, tid, seller_nick, buyer_nick, trade_type, status, cod_status, cod_fee, buyer_cod_fee, payment,"
         " post_fee, created, modified, pay_time, end_time, buyer_area, buyer_email, seller_rate, seller_can_rate, receiver_name,"
@@ -58,5 +62,5 @@ void TTradeBooks::store(const QSqlQuery& t)
            {m_nick, tid, t.value(1), t.value(2), t.value(3), status, t.value(5), t.value(6), t.value(6), t.value(7), t.value(8),
             t.value(10), t.value(11), t.value(12), t.value(13), t.value(17).toString() + t.value(18).toString(), t.value(14),
             rated ? 1 : 0, status == QLatin1String("TRADE_FINISHED") && !rated ? 1 : 0, t.value(16), t.value(17), t.value(18),
-            t.value(19), t.value(20), t.value(21), t.value(22), t.value(23), t.value(24), t.value(25), refund ? 1 : 0, now});
+            t.value(19), t.value(20), t.value(21), t.value(22), t.value(23), t.value(24), t.value(25), refund ? 1 : 0, m_now});
 }

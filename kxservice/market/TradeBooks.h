@@ -11,7 +11,7 @@
 
 class TTradeBooks {
 public:
-    TTradeBooks(QSqlDatabase& db, const QString& nickid, TMarketSimulator& market) : m_db(db), m_nick(nickid), m_market(market) {}
+    TTradeBooks(QSqlDatabase& db, const QString& nickid, TMarketSimulator& market);
 
     // Stores the order the query stands on (TMarketSimulator::trades columns) with its lines.
     void store(const QSqlQuery& trade);
@@ -20,6 +20,7 @@ private:
     QSqlDatabase& m_db;
     QString m_nick;
     TMarketSimulator& m_market;
+    QString m_now;  // marketplace time of the download
 };
 
 // True while a refund in this state is still open.

@@ -224,6 +224,12 @@ const std::vector<TMigration>& KxMigrations()
             " downloaded TEXT NOT NULL, PRIMARY KEY (nickid, tid))",
             // The list pages newest first from this index, number as the tie-break.
             "CREATE INDEX kx_trade_list ON kx_trade (nickid, created, tid)",
+            // A download pages an account's changes in (modified, tid) order; an order's lines
+            // find their refunds; a line finds the product that carries its SKU, and its stock.
+            "CREATE INDEX kx_mk_trade_changes ON kx_mk_trade (nickid, seller_nick, modified, tid)",
+            "CREATE INDEX kx_mk_refund_oid ON kx_mk_refund (nickid, oid)",
+            "CREATE INDEX kx_commodity_sku ON kx_commodity (nickid, num_iid, sku_id)",
+            "CREATE INDEX kx_stock_item ON kx_stock (nickid, commoditycode)",
             "CREATE TABLE kx_trade_order (nickid TEXT NOT NULL, oid TEXT NOT NULL, tid TEXT NOT NULL, num_iid TEXT NOT NULL DEFAULT '',"
             " sku_id TEXT NOT NULL DEFAULT '', sku_properties_name TEXT NOT NULL DEFAULT '', title TEXT NOT NULL DEFAULT '',"
             " price NUMERIC(18,4) NOT NULL DEFAULT 0, num INTEGER NOT NULL DEFAULT 0, total_fee NUMERIC(18,4) NOT NULL DEFAULT 0,"
