@@ -2,6 +2,8 @@
 
 #include "uCallModule.h"
 #include "uDocCommon.h"
+#include "uFrmSelect.h"
+#include "uGridModel.h"
 #include "uGridView.h"
 #include "uHttpWeb.h"
 #include "uKxPager.h"
@@ -136,6 +138,23 @@ TfrmTrade::TfrmTrade(QWidget* owner)
             showLine();
     });
     connect(Grid(), &QAbstractItemView::clicked, this, [this] { m_detailClicked = false; });
+    connect(m_gridDetail, &TGridView::ButtonClicked, this, [this](TGridColumn* c, int row) {
+        if (c && c->FieldName == QLatin1String("commoditycode") && !c->ReadOnly) {
+            m_lines->SetRecNo(row + 1);
+            PickLineProduct();
+        }
+    });
+    connect(m_gridDetail->GridModel(), &TGridModel::cellEdited, this, [this](int row, TGridColumn* c) {
+        if (m_binding || !c || c->FieldName != QLatin1String("commoditycode"))
+            return;
+        // After the editor has closed: the binding asks and shows messages.
+        QMetaObject::invokeMethod(this, [this, row] {
+            if (row >= 0 && row < m_lines->RecordCount()) {
+                m_lines->SetRecNo(row + 1);
+                BindLineCode(m_lines->FieldByName(QStringLiteral("commoditycode"))->AsString());
+            }
+        }, Qt::QueuedConnection);
+    });
     // The memo is edited in the loaded row only; picking lists made afterwards carry it.
     connect(m_memo, &QPlainTextEdit::textChanged, this, [this] {
         TField* f = Orders()->FindField(QStringLiteral("seller_memo"));
@@ -230,6 +249,10 @@ void TfrmTrade::AfterSearch(int page)
     lookup(Grid(), QStringLiteral("trade_type"), m_tradeType);
     lookup(m_gridDetail, QStringLiteral("status"), m_tradeStatus);
     lookup(m_gridDetail, QStringLiteral("refund_status"), m_refundStatus);
+    if (TGridColumn* c = m_gridDetail->ColumnByField(QStringLiteral("commoditycode"))) {
+        c->Editor = TGridEditor::Button;
+        c->ReadOnly = !GetPower(QStringLiteral("isupdate"));
+    }
     for (const char* sum : {"total_fee", "payment", "discount_fee", "adjust_fee"})
         if (TGridColumn* c = m_gridDetail->ColumnByField(QLatin1String(sum)))
             c->Footer = TGridFooter::Sum;
@@ -318,6 +341,85 @@ void TfrmTrade::dxBL_RateClick()
     });
     rate->ShowModule();
     delete rate;
+}
+
+void TfrmTrade::PickLineProduct()
+{
+    if (m_lines->RecordCount() == 0)
+        return;
+    std::unique_ptr<TfrmBase> pick(CallModule(this, QStringLiteral("Select.Commodity")));
+    if (!pick)
+        return;
+    pick->FixedConditions() << QStringLiteral("is_del=0");
+    if (pick->ShowModule() != mrOk)
+        return;
+    TPClientDataSet chosen;
+    pick->ResultStream()->seek(0);
+    if (chosen.LoadFromStream(pick->ResultStream()))
+        applyProduct(&chosen);
+}
+
+void TfrmTrade::BindLineCode(const QString& code)
+{
+    if (m_lines->RecordCount() == 0)
+        return;
+    if (m_lines->State() == dsEdit || m_lines->State() == dsInsert)
+        m_lines->Post();
+    TPClientDataSet products;
+    const TKxLookupResult found = KxLookup(this, QStringLiteral("Select.Commodity"),
+                                           {QStringLiteral("commoditycode=") + code.trimmed(), QStringLiteral("is_del=0")}, &products);
+    // The service could not be asked (already shown): the line stays as it is.
+    if (found == TKxLookupResult::Failed)
+        return;
+    applyProduct(&products);
+}
+
+void TfrmTrade::applyProduct(TPClientDataSet* chosen)
+{
+    m_binding = true;
+    const auto field = [this](const char* name) { return m_lines->FieldByName(QLatin1String(name)); };
+    if (!chosen->Active() || chosen->IsEmpty()) {
+        m_lines->Edit();
+        field("commoditycode")->Clear();
+        field("stocknum")->Clear();
+        m_lines->Post();
+        m_lines->MergeChangeLog();
+        m_binding = false;
+        KxShowInfo(QStringLiteral("此信息不存在,请重新输入！"));
+        return;
+    }
+    chosen->First();
+    const QString code = chosen->FieldByName(QStringLiteral("commoditycode"))->AsString();
+    bool done = false;
+    if (KxAskOkCancel(QStringLiteral("真的需要提交修改吗？"))) {
+        THttpWeb web;
+        web.setModule(GetParam(QStringLiteral("updatecommoditysku")));
+        const TField* seller = Orders()->FindField(QStringLiteral("seller_nick"));
+        web.Request()->AddParams(QStringLiteral("oid"), field("oid")->AsString());
+        web.Request()->AddParams(QStringLiteral("commoditycode"), code);
+        web.Request()->AddParams(QStringLiteral("num_iid"), field("num_iid")->AsString());
+        web.Request()->AddParams(QStringLiteral("sku_id"), field("sku_id")->AsString());
+        web.Request()->AddParams(QStringLiteral("detailnick"), seller ? seller->AsString() : QString());
+        web.Request()->AddParams(QStringLiteral("title"), field("title")->AsString());
+        web.Request()->AddParams(QStringLiteral("sku_properties_name"), field("sku_properties_name")->AsString());
+        web.Request()->AddParams(QStringLiteral("pic_path"), field("pic_path")->AsString());
+        if (web.SendData()) {
+            KxShowInfo(QStringLiteral("数据提交成功！"));
+            const TField* stock = chosen->FindField(QStringLiteral("stocknum"));
+            m_lines->Edit();
+            field("commoditycode")->SetAsString(code);
+            field("stocknum")->SetAsString(stock ? stock->AsString() : web.Response()->GetParam(QStringLiteral("stocknum")));
+            m_lines->Post();
+            m_lines->MergeChangeLog();
+            done = true;
+        }
+    }
+    if (!done) {
+        if (m_lines->State() == dsEdit)
+            m_lines->Cancel();
+        m_lines->CancelUpdates();
+    }
+    m_binding = false;
 }
 
 void TfrmTrade::dxBL_ColumnsClick()

@@ -34,6 +34,10 @@ public:
     QList<QPair<QString, QString>> CheckedOrders();
     void dxBL_DownloadClick();
     void dxBL_RateClick();
+    // Binds the focused line to a product: picked in "Select.Commodity", or looked up by a typed
+    // code (or a scanned barcode the pick knows).
+    void PickLineProduct();
+    void BindLineCode(const QString& code);
     void dxBL_ColumnsClick() override;
 
 protected:
@@ -44,6 +48,7 @@ protected:
 
 private:
     void showLine();
+    void applyProduct(TPClientDataSet* chosen);
     void showOrder();
 
     TPClientDataSet* m_lines;
@@ -59,4 +64,5 @@ private:
     QPlainTextEdit* m_memo;
     QTextBrowser* m_picture;
     bool m_detailClicked = false;
+    bool m_binding = false;   // the line's own edits while a binding is applied
 };

@@ -272,6 +272,48 @@ private Q_SLOTS:
         QCOMPARE(form.CheckedOrders().last().first, QStringLiteral("T3"));
     }
 
+    // A typed code: not found clears the line's product and says so; found, confirmed and
+    // taken binds the line with exactly the binding's parameters.
+    void typedCodeBindsTheLine()
+    {
+        const QByteArray lineFields = kLineFields + "<field name=\"sku_id\" type=\"string\" size=\"30\"/><field name=\"title\" type=\"string\" size=\"200\"/>"
+                                      "<field name=\"commoditycode\" type=\"string\" size=\"30\"/><field name=\"stocknum\" type=\"integer\"/>";
+        QByteArray answer = page({"ischeck=\"false\" tid=\"T1\" status=\"WAIT_SELLER_SEND_GOODS\" dbstatus=\"NOT_PICKING\" refund=\"0\""}, {});
+        answer.replace(packet(kLineFields, {}), packet(lineFields, {"tid=\"T1\" oid=\"T11\" num_iid=\"520\" sku_id=\"420\" title=\"T恤\" sku_properties_name=\"红\" pic_path=\"\" commoditycode=\"OLD\" stocknum=\"3\""}));
+        m_svc->answer("Trade.Search", answer);
+        QByteArray tradeParams = tradeModule().toUtf8();
+        tradeParams.replace("</response>", "<updatecommoditysku>Trade.UpdateCommoditySku</updatecommoditysku></response>");
+        TfrmTrade form;
+        form.InitModule(QString::fromUtf8(tradeParams));
+        form.show();
+
+        m_svc->answer("Select.Commodity", "<response><moduleclass>TFrmSelect</moduleclass><modal>true</modal><search>Select.CommoditySearch</search></response>");
+        m_svc->answer("Select.CommoditySearch", "<response><xmldata><![CDATA[" + packet("<field name=\"commoditycode\" type=\"string\" size=\"30\"/>", {}) + "]]></xmldata></response>");
+        form.BindLineCode(" NOPE ");
+        QCOMPARE(m_svc->calls().last().value("commoditycode"), QStringLiteral("NOPE"));
+        QCOMPARE(m_svc->calls().last().value("is_del"), QStringLiteral("0"));
+        QVERIFY(form.Lines()->FieldByName("commoditycode")->IsNull() && form.Lines()->FieldByName("stocknum")->IsNull());
+        QCOMPARE(m_ui->messages.last().text, QStringLiteral("此信息不存在,请重新输入！"));
+
+        m_svc->answer("Select.CommoditySearch", "<response><xmldata><![CDATA[" + packet("<field name=\"commoditycode\" type=\"string\" size=\"30\"/><field name=\"stocknum\" type=\"integer\"/>",
+                                                                              {"commoditycode=\"C01\" stocknum=\"7\""}) + "]]></xmldata></response>");
+        m_svc->answer("Trade.UpdateCommoditySku", "<response><commoditycode>C01</commoditycode><stocknum>7</stocknum></response>");
+        m_ui->answers.enqueue(mrCancel);
+        form.BindLineCode("C01");
+        QCOMPARE(m_svc->calls().last().module(), QStringLiteral("Select.CommoditySearch"));
+        QVERIFY(form.Lines()->FieldByName("commoditycode")->IsNull());
+        form.BindLineCode("C01");
+        QCOMPARE(m_ui->messages.last().text, QStringLiteral("数据提交成功！"));
+        const TFakeCall bind = m_svc->calls().last();
+        QStringList sent;
+        for (const auto& f : bind.fields)
+            if (f.first != "nickid" && f.first != "operid" && f.first != "shopid")
+                sent << f.first + '=' + f.second;
+        QCOMPARE(sent, (QStringList{"module=Trade.UpdateCommoditySku", "oid=T11", "commoditycode=C01", "num_iid=520", "sku_id=420",
+                                    "detailnick=", "title=T恤", "sku_properties_name=红", "pic_path="}));
+        QCOMPARE(form.Lines()->FieldByName("commoditycode")->AsString() + form.Lines()->FieldByName("stocknum")->AsString(), QStringLiteral("C017"));
+    }
+
     void opensWithAccountsUnticked()
     {
         auto d = dialog({}, {});
