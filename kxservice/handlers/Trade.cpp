@@ -111,10 +111,20 @@ void search(TContext& ctx)
     QVariantList keyArgs = args;
     qint64 offset = 0;
     if (page.page > 0) {
+        // The page's numbers first, from the list index alone; the orders and their lines are
+        // then read by number, so the deep offset is walked once.
         constexpr qint64 kOffsetMax = 1000000000000000;
         offset = page.page - 1 > kOffsetMax / page.size ? kOffsetMax : (page.page - 1) * page.size;
-        keys += QStringLiteral(" LIMIT ? OFFSET ?");
-        keyArgs << page.size << offset;
+        QSqlQuery k = KxExec(ctx.db, keys + QStringLiteral(" LIMIT ? OFFSET ?"), keyArgs + QVariantList{page.size, offset});
+        QStringList marks;
+        keyArgs = {ctx.nickid};
+        while (k.next()) {
+            marks << QStringLiteral("?");
+            keyArgs << k.value(0);
+        }
+        k.finish();
+        keys = marks.isEmpty() ? QStringLiteral("SELECT tid FROM kx_trade WHERE nickid = ? AND 1 = 0")
+                               : QStringLiteral("SELECT tid FROM kx_trade WHERE nickid = ? AND tid IN (%1)").arg(marks.join(QLatin1Char(',')));
     }
     QSqlQuery m = KxExec(ctx.db, kMasterSelect + QStringLiteral(" FROM (") + keys + QStringLiteral(") k JOIN kx_trade h ON h.nickid = ? AND h.tid = k.tid")
                                      + order, keyArgs + QVariantList{ctx.nickid});

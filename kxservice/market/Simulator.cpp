@@ -70,10 +70,19 @@ const QString kTradeColumns = QStringLiteral(
     " t.buyer_message, t.seller_memo");
 }
 
-QString TMarketSimulator::tradeFilter(const TTradeQuery& q, QVariantList& args) const
+QString TMarketSimulator::tradeFilter(const TTradeQuery& q, QVariantList& args, const QString& afterModified, const QString& afterTid) const
 {
-    QString sql = QStringLiteral(" FROM kx_mk_trade t WHERE t.nickid = ? AND t.seller_nick = ? AND t.created >= ? AND t.modified > ? AND t.modified <= ?");
-    args = {m_nick, q.sellerNick, q.createdFrom, q.after, q.until};
+    // Past a cursor the cursor alone is the lower bound (it lies after q.after), so the index
+    // ranges over it instead of over everything since q.after.
+    QString sql = QStringLiteral(" FROM kx_mk_trade t WHERE t.nickid = ? AND t.seller_nick = ? AND t.created >= ? AND t.modified <= ?");
+    args = {m_nick, q.sellerNick, q.createdFrom, q.until};
+    if (afterModified.isEmpty()) {
+        sql += QStringLiteral(" AND t.modified > ?");
+        args << q.after;
+    } else {
+        sql += QStringLiteral(" AND (t.modified, t.tid) > (?, ?)");
+        args << afterModified << afterTid;
+    }
     if (q.status == QLatin1String("RATE_UNSELLER")) {
         sql += QStringLiteral(" AND t.status = 'TRADE_FINISHED' AND t.seller_rate = 0");
     } else if (q.status != QLatin1String("TRADE_ALL")) {
@@ -89,17 +98,16 @@ QString TMarketSimulator::tradeFilter(const TTradeQuery& q, QVariantList& args) 
 int TMarketSimulator::countTrades(const TTradeQuery& q) const
 {
     QVariantList args;
-    const QString from = tradeFilter(q, args);
+    const QString from = tradeFilter(q, args, QString(), QString());
     return KxScalar(m_db, QStringLiteral("SELECT COUNT(*)") + from, args).toInt();
 }
 
 QSqlQuery TMarketSimulator::trades(const TTradeQuery& q, const QString& afterModified, const QString& afterTid, int limit) const
 {
     QVariantList args;
-    const QString from = tradeFilter(q, args);
-    args << afterModified << afterTid << limit;
-    return KxExec(m_db, QStringLiteral("SELECT ") + kTradeColumns + from
-                            + QStringLiteral(" AND (t.modified, t.tid) > (?, ?) ORDER BY t.modified, t.tid LIMIT ?"), args);
+    const QString from = tradeFilter(q, args, afterModified, afterTid);
+    args << limit;
+    return KxExec(m_db, QStringLiteral("SELECT ") + kTradeColumns + from + QStringLiteral(" ORDER BY t.modified, t.tid LIMIT ?"), args);
 }
 
 QSqlQuery TMarketSimulator::trade(const QString& sellerNick, const QString& tid) const
@@ -112,7 +120,8 @@ QSqlQuery TMarketSimulator::lines(const QString& tid) const
 {
     return KxExec(m_db, QStringLiteral(
         "SELECT o.oid, o.num_iid, o.sku_id, o.sku_properties_name, o.title, o.price, o.num, o.total_fee, o.status, o.refund_status,"
-        " COALESCE((SELECT MAX(r.refund_id) FROM kx_mk_refund r WHERE r.nickid = o.nickid AND r.oid = o.oid), ''), o.outer_sku_id"
+        " COALESCE((SELECT r.refund_id FROM kx_mk_refund r WHERE r.nickid = o.nickid AND r.oid = o.oid"
+        " ORDER BY r.created DESC, r.refund_id DESC LIMIT 1), ''), o.outer_sku_id"
         " FROM kx_mk_order o WHERE o.nickid = ? AND o.tid = ? ORDER BY o.oid"), {m_nick, tid});
 }
 

@@ -55,7 +55,7 @@ public:
 
 private:
     QString now() const;
-    QString tradeFilter(const TTradeQuery& q, QVariantList& args) const;
+    QString tradeFilter(const TTradeQuery& q, QVariantList& args, const QString& afterModified, const QString& afterTid) const;
     QSqlDatabase& m_db;
     QString m_nick;
 };

@@ -228,7 +228,8 @@ const std::vector<TMigration>& KxMigrations()
             // find their refunds; a line finds the product that carries its SKU, and its stock.
             "CREATE INDEX kx_mk_trade_changes ON kx_mk_trade (nickid, seller_nick, modified, tid)",
             "CREATE INDEX kx_mk_refund_oid ON kx_mk_refund (nickid, oid)",
-            "CREATE INDEX kx_commodity_sku ON kx_commodity (nickid, num_iid, sku_id)",
+            "CREATE INDEX kx_commodity_sku ON kx_commodity (nickid, num_iid, sku_id, commoditycode)",
+            "CREATE INDEX kx_mk_order_lines ON kx_mk_order (nickid, tid, oid)",
             "CREATE INDEX kx_stock_item ON kx_stock (nickid, commoditycode)",
             "CREATE TABLE kx_trade_order (nickid TEXT NOT NULL, oid TEXT NOT NULL, tid TEXT NOT NULL, num_iid TEXT NOT NULL DEFAULT '',"
             " sku_id TEXT NOT NULL DEFAULT '', sku_properties_name TEXT NOT NULL DEFAULT '', title TEXT NOT NULL DEFAULT '',"
@@ -237,7 +238,7 @@ const std::vector<TMigration>& KxMigrations()
             " adjust_fee NUMERIC(18,4) NOT NULL DEFAULT 0, commoditycode TEXT NOT NULL DEFAULT '', status TEXT NOT NULL DEFAULT '',"
             " refund_status TEXT NOT NULL DEFAULT 'NO_REFUND', refund_id TEXT NOT NULL DEFAULT '', end_time TEXT NOT NULL DEFAULT '',"
             " outer_id TEXT NOT NULL DEFAULT '', pic_path TEXT NOT NULL DEFAULT '', PRIMARY KEY (nickid, oid))",
-            "CREATE INDEX kx_trade_order_tid ON kx_trade_order (nickid, tid)",
+            "CREATE INDEX kx_trade_order_tid ON kx_trade_order (nickid, tid, oid)",
             // A marketplace SKU bound by an operator to one of the seller's products; later
             // orders of the same SKU come bound.
             "CREATE TABLE kx_sku_bind (nickid TEXT NOT NULL, num_iid TEXT NOT NULL, sku_id TEXT NOT NULL,"

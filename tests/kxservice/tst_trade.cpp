@@ -194,6 +194,12 @@ private Q_SLOTS:
         QCOMPARE(next.size(), 20);
         QVERIFY(!QSet<QString>(tids.begin(), tids.end()).intersects(QSet<QString>(next.begin(), next.end())));
 
+        // A page past the end is empty and still counts.
+        const TCallResult beyond = fx().call(kAdmin, "Trade.Search", {{"curpage", "999"}, {"pagesize", "20"}});
+        QVERIFY2(beyond.ok, qPrintable(beyond.error));
+        QCOMPARE(KxColumn(beyond.value("xmlmaster"), "tid"), QStringList());
+        QCOMPARE(beyond.value("recordcount").toInt(), total);
+
         // A fixed condition and "curpage" 0: every match in one answer.
         const QString emoji = books("SELECT MIN(tid) FROM kx_mk_trade WHERE nickid = '1001' AND seller_nick = ? AND buyer_message LIKE '%🎁%'", {kMain});
         QVERIFY(!emoji.isEmpty());
