@@ -111,29 +111,38 @@ void search(TContext& ctx)
     QVariantList keyArgs = args;
     qint64 offset = 0;
     if (page.page > 0) {
-        // The page's numbers first, from the list index alone; the orders and their lines are
-        // then read by number, so the deep offset is walked once.
         constexpr qint64 kOffsetMax = 1000000000000000;
         offset = page.page - 1 > kOffsetMax / page.size ? kOffsetMax : (page.page - 1) * page.size;
-        QSqlQuery k = KxExec(ctx.db, keys + QStringLiteral(" LIMIT ? OFFSET ?"), keyArgs + QVariantList{page.size, offset});
-        QStringList marks;
-        keyArgs = {ctx.nickid};
-        while (k.next()) {
-            marks << QStringLiteral("?");
-            keyArgs << k.value(0);
-        }
-        k.finish();
-        keys = marks.isEmpty() ? QStringLiteral("SELECT tid FROM kx_trade WHERE nickid = ? AND 1 = 0")
-                               : QStringLiteral("SELECT tid FROM kx_trade WHERE nickid = ? AND tid IN (%1)").arg(marks.join(QLatin1Char(',')));
+        keys += QStringLiteral(" LIMIT ? OFFSET ?");
+        keyArgs << page.size << offset;
     }
+    // The page's numbers come from the list index alone; the orders are joined to them.
     QSqlQuery m = KxExec(ctx.db, kMasterSelect + QStringLiteral(" FROM (") + keys + QStringLiteral(") k JOIN kx_trade h ON h.nickid = ? AND h.tid = k.tid")
                                      + order, keyArgs + QVariantList{ctx.nickid});
     int rows = 0;
     ctx.answer.addPacket(QStringLiteral("xmlmaster"), KxQueryPacket(m, masterColumns(), &rows));
     m.finish();
-    QSqlQuery d = KxExec(ctx.db, kDetailSelect + QStringLiteral(" FROM (") + keys + QStringLiteral(") k JOIN kx_trade_order o ON o.nickid = ? AND o.tid = k.tid"
-                                                                                                  " ORDER BY o.tid DESC, o.oid"),
-                         keyArgs + QVariantList{ctx.nickid});
+    // The lines by those numbers; a page's numbers are read once more for them, which costs
+    // less than any join the planner might pick without statistics.
+    QSqlQuery d;
+    if (page.page > 0) {
+        QSqlQuery k = KxExec(ctx.db, keys, keyArgs);
+        QStringList marks;
+        QVariantList lineArgs{ctx.nickid};
+        while (k.next()) {
+            marks << QStringLiteral("?");
+            lineArgs << k.value(0);
+        }
+        k.finish();
+        if (marks.isEmpty())
+            marks << QStringLiteral("NULL");
+        d = KxExec(ctx.db, kDetailSelect + QStringLiteral(" FROM kx_trade_order o WHERE o.nickid = ? AND o.tid IN (%1) ORDER BY o.tid DESC, o.oid")
+                                               .arg(marks.join(QLatin1Char(','))), lineArgs);
+    } else {
+        d = KxExec(ctx.db, kDetailSelect + QStringLiteral(" FROM (") + keys + QStringLiteral(") k JOIN kx_trade_order o ON o.nickid = ? AND o.tid = k.tid"
+                                                                                          " ORDER BY o.tid DESC, o.oid"),
+                   keyArgs + QVariantList{ctx.nickid});
+    }
     ctx.answer.addPacket(QStringLiteral("xmldetail"), KxQueryPacket(d, detailColumns()));
     d.finish();
     qint64 total = offset + rows;
