@@ -126,7 +126,15 @@ void runService(const QString& db, const char* tag, double seconds, double bareR
         const TBody login = body(QStringLiteral("1001"), QString(), QString(), QStringLiteral("PowerMger.Login"),
                                  {{QStringLiteral("shopcode"), QStringLiteral("S01")}, {QStringLiteral("usercode"), QStringLiteral("admin")},
                                   {QStringLiteral("password"), QStringLiteral("admin888")}});
-        cli.Post("/Service.aspx", login.body, login.contentType.c_str());
+        auto res = cli.Post("/Service.aspx", login.body, login.contentType.c_str());
+        // The operator's calls below carry the session key (THttpWeb adds gSessionKey).
+        TResponse answer;
+        try {
+            if (res && answer.DataReceive(QByteArray(res->body.data(), qsizetype(res->body.size()))))
+                gSessionKey = answer.GetParam(QStringLiteral("sessionkey"));
+        } catch (const EKXServiceError& e) {
+            std::fprintf(stderr, "login failed: %s\n", qPrintable(e.Message));
+        }
     }
     // A small call as a logged-in client makes most: session and rights checked, a short lookup.
     const TRate module = hammer(svc.port(), body(QStringLiteral("1001"), QStringLiteral("admin"), QStringLiteral("S01"),
@@ -134,6 +142,7 @@ void runService(const QString& db, const char* tag, double seconds, double bareR
     const TBody page = body(QStringLiteral("1001"), QStringLiteral("admin"), QStringLiteral("S01"), QStringLiteral("Brand.Search"),
                             {{QStringLiteral("curpage"), QStringLiteral("1")}, {QStringLiteral("pagesize"), QStringLiteral("1000")}});
     const double ms = pageMs(svc.port(), page, 40);
+    gSessionKey.clear();
     svc.stop();
     std::printf("BENCH service_small_calls clients=8%s calls_s=%.0f ratio_to_bare=%.2f p99_ms=%.2f errors=%d\n", tag,
                 small.callsPerSec, small.callsPerSec / bareRate, small.p99ms, small.errors);

@@ -8,3 +8,10 @@ if(TARGET kxservice_core)
   kx_add_bench(bench_docs SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_docs.cpp LIBS kxservice_core kx_testsupport kx_cds)
   target_include_directories(bench_docs PRIVATE ${CMAKE_SOURCE_DIR}/tests/kxservice)
 endif()
+# The HTTP front: small calls with 500 idle and 50 slowloris connections held open, and the
+# memory and writer wait of a 30 MB delta (against the kxservice program).
+if(TARGET kxservice_core)
+  kx_add_bench(bench_front SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_front.cpp
+               LIBS kxservice_core kx_utils kx_cds PkgConfig::HTTPLIB)
+  add_dependencies(bench_front kxservice)
+endif()

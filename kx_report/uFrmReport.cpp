@@ -42,6 +42,7 @@ TFrmReport::TFrmReport(QWidget* owner) : TKxPagedList(QStringLiteral("记录数�
     Grid()->setSortingEnabled(false);
     Grid()->horizontalHeader()->setSectionsMovable(false);
     Grid()->verticalHeader()->setVisible(true);
+    Grid()->setWordWrap(true);
     connect(Grid(), &QAbstractItemView::doubleClicked, this, [this] { cxGrid1DblClick(); });
 }
 
@@ -58,13 +59,89 @@ void TFrmReport::FormOpen()
     Search(nullptr, -1);
     SetGridColumn(DataSet(), Grid());
     TableViewDispay(Grid(), GetParam(QStringLiteral("fieldlabels")));
-    DisTableViewDispay(Grid(), GetParam(QStringLiteral("disfieldlabels")));
+    RemoveGridColumns(Grid(), GetParam(QStringLiteral("disfieldlabels")));
+    applyColumnFormats();
+    addUnnamedCodes(0);
     GetGridColumnVisible(windowTitle(), Grid());
+    fitRows(0);
     const QPointer<TFrmReport> self(this);
     QTimer::singleShot(100, this, [self] {
         if (self)
             self->autoSearch();
     });
+}
+
+void TFrmReport::applyColumnFormats()
+{
+    for (const QString& name : GetParam(QStringLiteral("intfields")).split(u';', Qt::SkipEmptyParts))
+        if (TGridColumn* c = Grid()->ColumnByField(name.trimmed()))
+            c->Editor = TGridEditor::Integer;
+    for (const QString& entry : GetParam(QStringLiteral("lookupfields")).split(u';', Qt::SkipEmptyParts)) {
+        const qsizetype eq = entry.indexOf(u'=');
+        TGridColumn* c = eq > 0 ? Grid()->ColumnByField(entry.left(eq).trimmed()) : nullptr;
+        if (!c)
+            continue;
+        auto* names = new TPClientDataSet(this);
+        names->FieldDefs().Add(QStringLiteral("code"), ftString, 100);
+        names->FieldDefs().Add(QStringLiteral("name"), ftString, 100);
+        names->CreateDataSet();
+        for (const QString& pair : entry.mid(eq + 1).split(u',', Qt::SkipEmptyParts)) {
+            const qsizetype colon = pair.indexOf(u':');
+            if (colon <= 0)
+                continue;
+            names->Append();
+            names->FieldByName(QStringLiteral("code"))->SetAsString(pair.left(colon).trimmed());
+            names->FieldByName(QStringLiteral("name"))->SetAsString(pair.mid(colon + 1).trimmed());
+            names->Post();
+        }
+        c->Editor = TGridEditor::Lookup;
+        c->LookupDataSet = names;
+        c->LookupKeyField = QStringLiteral("code");
+        c->LookupListField = QStringLiteral("name");
+        m_lookupColumns << c;
+    }
+    Grid()->ColumnsChanged();
+}
+
+void TFrmReport::addUnnamedCodes(int fromRow)
+{
+    TPClientDataSet* ds = DataSet();
+    for (TGridColumn* c : m_lookupColumns) {
+        const TField* f = ds->FindField(c->FieldName);
+        TPClientDataSet* names = c->LookupDataSet;
+        if (!f || !names)
+            continue;
+        for (int r = fromRow; r < ds->RecordCount(); ++r) {
+            const QString code = ds->DisplayTextAt(r, f);
+            if (ds->IsNullAt(r, f) || names->Locate(QStringLiteral("code"), code, {}))
+                continue;
+            names->Append();
+            names->FieldByName(QStringLiteral("code"))->SetAsString(code);
+            names->FieldByName(QStringLiteral("name"))->SetAsString(code);
+            names->Post();
+        }
+    }
+}
+
+void TFrmReport::fitRows(int fromRow)
+{
+    for (int r = fromRow; r < Grid()->model()->rowCount(); ++r)
+        Grid()->resizeRowToContents(r);
+}
+
+void TFrmReport::BeforeSearch()
+{
+    m_rowsBefore = DataSet()->Active() ? DataSet()->RecordCount() : 0;
+}
+
+void TFrmReport::AfterSearch(int page)
+{
+    // Before the window opened, the columns are not made yet; FormOpen does it then.
+    if (Grid()->ColumnCount() == 0)
+        return;
+    const int from = page > 1 ? m_rowsBefore : 0;
+    addUnnamedCodes(from);
+    fitRows(from);
 }
 
 void TFrmReport::autoSearch()

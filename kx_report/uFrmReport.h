@@ -5,6 +5,8 @@
 // the rows, and drills down from a row into another module.
 #include "uKxPagedList.h"
 
+class TGridColumn;
+
 class TFrmReport : public TKxPagedList {
     Q_OBJECT
 public:
@@ -23,7 +25,19 @@ public:
 
 protected:
     void FormOpen() override;
+    void BeforeSearch() override;
+    void AfterSearch(int page) override;
 
 private:
     void autoSearch();
+    // Columns named in "intfields" show whole numbers; those in "lookupfields"
+    // ("field=CODE:名称,CODE:名称;...") show the name of their code.
+    void applyColumnFormats();
+    // A code the parameters do not name shows as itself, never as an empty cell.
+    void addUnnamedCodes(int fromRow);
+    // Each row grows with its content.
+    void fitRows(int fromRow);
+
+    QList<TGridColumn*> m_lookupColumns;
+    int m_rowsBefore = 0; // rows held before the page being loaded
 };

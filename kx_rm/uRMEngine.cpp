@@ -278,7 +278,12 @@ private:
             const TRMObject& o = band.objects[i];
             TRMPreparedItem item;
             item.object = &o;
-            item.rect = QRectF(m_page.left + o.rect.x(), m_y + o.rect.y(), o.rect.width(), objectHeight(band, o, texts[i]));
+            double h = objectHeight(band, o, texts[i]);
+            // In a row that grew, the cells reaching the band's bottom grow with it, so the
+            // row's frames stay one height.
+            if (band.stretch && o.kind == TRMObjectKind::Memo && o.rect.bottom() >= band.height - 1e-6)
+                h = std::max(h, height - o.rect.y());
+            item.rect = QRectF(m_page.left + o.rect.x(), m_y + o.rect.y(), o.rect.width(), h);
             item.text = texts[i];
             if (o.kind == TRMObjectKind::BarCode) {
                 auto& shape = m_barcodes[qMakePair(int(o.barcode), item.text)];

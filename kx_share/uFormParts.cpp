@@ -8,11 +8,67 @@
 #include "uPClientDataSet.h"
 #include "ufrmBase.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QBoxLayout>
+#include <QIcon>
+#include <QShortcut>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QStyleOptionViewItem>
+
+namespace {
+
+struct TToolLook {
+    const char* id;
+    const char* icon; // a name of the icon theme
+    QKeySequence key;
+};
+
+const TToolLook& toolLook(const char* id)
+{
+    static const TToolLook none{"", nullptr, {}};
+    static const TToolLook looks[] = {
+        {KxTool::Search, "edit-find", QKeySequence(Qt::CTRL | Qt::Key_F)},
+        {KxTool::Refresh, "view-refresh", QKeySequence(Qt::Key_F5)},
+        {KxTool::New, "document-new", QKeySequence(Qt::CTRL | Qt::Key_N)},
+        {KxTool::Edit, "document-edit", {}},
+        {KxTool::Insert, "list-add", {}},
+        {KxTool::Delete, "edit-delete", QKeySequence(Qt::Key_Delete)},
+        {KxTool::Save, "document-save", QKeySequence(Qt::CTRL | Qt::Key_S)},
+        {KxTool::Audit, "dialog-ok-apply", {}},
+        {KxTool::Export, "x-office-spreadsheet", {}},
+        {KxTool::Print, "document-print", {}},
+        {KxTool::Preview, "document-print-preview", {}},
+        {KxTool::PrintReport, "insert-table", {}},
+        {KxTool::Columns, "view-list-details", {}},
+        {KxTool::Exit, "application-exit", QKeySequence(Qt::Key_Escape)},
+        {KxTool::Next, "go-next", {}},
+        {KxTool::Remain, "go-last", {}},
+        {KxTool::Pause, "media-playback-pause", {}},
+    };
+    for (const TToolLook& l : looks)
+        if (qstrcmp(l.id, id) == 0)
+            return l;
+    return none;
+}
+
+// The grid whose cell editor holds the focus, if any.
+TGridView* editingGrid()
+{
+    for (QWidget* w = QApplication::focusWidget(); w; w = w->parentWidget())
+        if (auto* grid = qobject_cast<TGridView*>(w))
+            return grid->Editing() ? grid : nullptr;
+    return nullptr;
+}
+
+} // namespace
+
+QKeySequence KxToolKey(const char* id)
+{
+    return toolLook(id).key;
+}
 
 void KxAddButtons(QWidget* owner, QBoxLayout* layout, std::initializer_list<TKxAction> actions,
                   QList<QPushButton*>& buttons)
@@ -20,10 +76,36 @@ void KxAddButtons(QWidget* owner, QBoxLayout* layout, std::initializer_list<TKxA
     for (const TKxAction& a : actions) {
         auto* b = new QPushButton(QString::fromUtf8(a.text), owner);
         b->setObjectName(QString::fromLatin1(a.id));
+        b->setFixedHeight(KxToolHeight);
+        b->setAutoDefault(false);
+        const TToolLook& look = toolLook(a.id);
+        if (look.icon)
+            b->setIcon(QIcon::fromTheme(QString::fromLatin1(look.icon)));
         if (a.run)
             QObject::connect(b, &QPushButton::clicked, owner, a.run);
         else
             QObject::connect(b, &QPushButton::clicked, owner, &QWidget::close);
+        if (!look.key.isEmpty()) {
+            b->setToolTip(QStringLiteral("%1 (%2)").arg(b->text(), look.key.toString(QKeySequence::NativeText)));
+            auto* key = new QShortcut(look.key, owner);
+            key->setContext(Qt::WidgetWithChildrenShortcut);
+            const bool esc = look.key == QKeySequence(Qt::Key_Escape);
+            const bool del = look.key == QKeySequence(Qt::Key_Delete);
+            QObject::connect(key, &QShortcut::activated, b, [b, owner, esc, del] {
+                // Delete removes rows only from the rows: in a drop-down of the header it
+                // must not take a line away.
+                if (del && !qobject_cast<QAbstractItemView*>(QApplication::focusWidget()))
+                    return;
+                if (TGridView* grid = esc ? editingGrid() : nullptr) {
+                    // Leaving the cell is all Esc does there.
+                    grid->CancelEdit();
+                    grid->setFocus();
+                    return;
+                }
+                if (b->isEnabled() && b->isVisibleTo(owner))
+                    b->click();
+            });
+        }
         layout->addWidget(b);
         buttons << b;
     }

@@ -3,6 +3,7 @@
 // of ids, captions and handlers, finding a button by its id (or caption), the rights table,
 // the keyword highlight of a grid (cells containing the keyword drawn bold in red), and
 // fetching one page of a paged list.
+#include <QKeySequence>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -49,9 +50,18 @@ struct TKxAction {
     std::function<void()> run; // empty: the button closes the window
 };
 
-// One button per action, added to `layout` in order and appended to `buttons`.
+// One button per action, added to `layout` in order and appended to `buttons`. Every tool
+// row has the same height; a tool shows its icon beside the caption, and the usual tools
+// answer their key while the focus is inside `owner` (Ctrl+F "查 询", F5 "刷 新", Ctrl+N
+// "新 建", Ctrl+S "保 存", Delete "删 除", Esc "退 出"), named in the tooltip. A key does
+// what a click does, so a disabled or hidden button ignores it; Delete acts only from the
+// rows (a grid has the focus); Esc in a cell being edited only leaves the cell.
 void KxAddButtons(QWidget* owner, QBoxLayout* layout, std::initializer_list<TKxAction> actions,
                   QList<QPushButton*>& buttons);
+// The key of a tool id (empty when it has none).
+QKeySequence KxToolKey(const char* id);
+// The height of every tool row's buttons.
+constexpr int KxToolHeight = 28;
 // By caption (for what the operator sees) or by id (for code).
 QPushButton* KxFindButton(const QList<QPushButton*>& buttons, const QString& text);
 QPushButton* KxFindTool(const QList<QPushButton*>& buttons, const char* id);

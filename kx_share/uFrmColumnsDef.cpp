@@ -26,7 +26,12 @@ TFrmColumnsDef::TFrmColumnsDef(const QString& gridKey, TGridView* view, QWidget*
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
     m_grid->verticalHeader()->hide();
-    m_grid->horizontalHeader()->setStretchLastSection(true);
+    // Every column in view: the name takes what the others leave.
+    QHeaderView* h = m_grid->horizontalHeader();
+    h->setStretchLastSection(false);
+    h->setSectionResizeMode(QHeaderView::ResizeToContents);
+    h->setSectionResizeMode(colName, QHeaderView::Stretch);
+    h->setMinimumSectionSize(48);
 
     auto* buttons = new QVBoxLayout;
     auto add = [&](const QString& text, void (TFrmColumnsDef::*slot)()) {
@@ -45,7 +50,7 @@ TFrmColumnsDef::TFrmColumnsDef(const QString& gridKey, TGridView* view, QWidget*
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(m_grid, 1);
     layout->addLayout(buttons);
-    resize(420, 360);
+    resize(520, 400);
     btnDefaultClick();
 }
 

@@ -141,6 +141,12 @@ QListWidgetItem* TFrmSearch::addEntry(const QString& name)
     return item;
 }
 
+QListWidgetItem* TFrmSearch::chosenEntry() const
+{
+    QListWidgetItem* entry = m_schemes->currentItem();
+    return entry && entry->isSelected() ? entry : nullptr;
+}
+
 void TFrmSearch::fillSchemes()
 {
     m_schemes->clear();
@@ -266,7 +272,7 @@ void TFrmSearch::btnNewClick()
 
 void TFrmSearch::btnEditClick()
 {
-    QListWidgetItem* entry = m_schemes->currentItem();
+    QListWidgetItem* entry = chosenEntry();
     if (!entry || m_schemes->row(entry) == 0)
         return;
     const QString name = askName();
@@ -279,7 +285,7 @@ void TFrmSearch::btnEditClick()
 
 void TFrmSearch::btnSaveClick()
 {
-    QListWidgetItem* entry = m_schemes->currentItem();
+    QListWidgetItem* entry = chosenEntry();
     if (!entry) {
         KxShowError(QStringLiteral("请选择需要保存的方案!"));
         return;
@@ -291,14 +297,17 @@ void TFrmSearch::btnSaveClick()
 
 void TFrmSearch::btnDeleteClick()
 {
-    QListWidgetItem* entry = m_schemes->currentItem();
+    QListWidgetItem* entry = chosenEntry();
     if (!entry || m_schemes->row(entry) == 0)
         return;
     const QString name = entry->text();
     if (!KxAskYesNo(QStringLiteral("真的删除此【") + name + QStringLiteral("】查询方案吗?")))
         return;
-    if (DeleteScheme(name))
-        delete entry;
+    if (!DeleteScheme(name))
+        return;
+    delete entry;
+    m_schemes->clearSelection();
+    m_schemes->setCurrentItem(nullptr);
 }
 
 void TFrmSearch::btnOkClick()

@@ -55,6 +55,9 @@ protected:
 private:
     void fillSchemes();
     QListWidgetItem* addEntry(const QString& name);
+    // The entry the operator selected; none after a delete, even though the list moves its
+    // current row to a neighbour.
+    QListWidgetItem* chosenEntry() const;
     // The scheme name a second dialog asks for; empty when cancelled.
     QString askName();
 

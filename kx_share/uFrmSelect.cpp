@@ -70,17 +70,6 @@ void makeSelectColumn(TGridView* grid)
     grid->ColumnsChanged();
 }
 
-void removeHiddenColumns(TGridView* grid, const QString& hidden)
-{
-    for (const QString& name : hidden.split(u';', Qt::SkipEmptyParts)) {
-        for (int i = 0; i < grid->ColumnCount(); ++i)
-            if (grid->Column(i)->FieldName == name) {
-                grid->GridModel()->RemoveColumn(i);
-                break;
-            }
-    }
-}
-
 } // namespace
 
 TFrmSelect::TFrmSelect(QWidget* owner)
@@ -145,10 +134,8 @@ TFrmSelect::TFrmSelect(QWidget* owner)
     m_pager->Bind(m_lblRecord, nullptr, nullptr, nullptr);
     m_pager->SetFetchPage([this](int page) { return Search(nullptr, page); });
 
-    connect(m_keyword, &QLineEdit::textChanged, this, [this](const QString& text) {
-        m_gridList->SetHighlightText(text.trimmed());
-        m_gridChosen->SetHighlightText(text.trimmed());
-    });
+    KxHighlightKeyword(m_gridList, m_keyword);
+    KxHighlightKeyword(m_gridChosen, m_keyword);
     connect(m_tree, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) { tvGroupClick(item); });
     connect(m_gridList, &QAbstractItemView::doubleClicked, this, [this] {
         if (!MultiSelect())
@@ -210,9 +197,10 @@ void TFrmSelect::setupColumns()
     for (TGridView* grid : {m_gridList, m_gridChosen}) {
         SetGridColumn(m_list, grid);
         TableViewDispay(grid, labels);
-        GetGridColumnVisible(windowTitle(), grid);
-        removeHiddenColumns(grid, hidden);
+        RemoveGridColumns(grid, hidden);
+        // The layout comes last, so it finds the "选择" caption it was saved with.
         makeSelectColumn(grid);
+        GetGridColumnVisible(windowTitle(), grid);
     }
 }
 
@@ -386,7 +374,7 @@ void TFrmSelect::btnSearchClick()
 
 void TFrmSelect::btnExportClick()
 {
-    ExportGridToExcel(m_gridList, true, true, true, QStringLiteral("xls"));
+    ExportPagedGridToExcel(m_gridList, m_pager);
 }
 
 void TFrmSelect::btnPrintClick()

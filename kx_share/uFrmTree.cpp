@@ -44,6 +44,14 @@ QTreeWidgetItem* findById(QTreeWidgetItem* item, qint64 id)
     return nullptr;
 }
 
+int descendantCount(const QTreeWidgetItem* item)
+{
+    int n = item->childCount();
+    for (int i = 0; i < item->childCount(); ++i)
+        n += descendantCount(item->child(i));
+    return n;
+}
+
 } // namespace
 
 TFrmTree::TFrmTree(QWidget* owner) : TfrmBase(owner), m_data(new TPClientDataSet(this))
@@ -121,8 +129,10 @@ bool TFrmTree::SaveData()
     THttpWeb web;
     web.setModule(GetParam(QStringLiteral("update")));
     web.Request()->AddFiles(QStringLiteral("delta"), m_data->GetKXXMLDelta());
-    if (!web.SendData())
+    if (!web.SendData()) {
+        m_data->CancelUpdates();
         return false;
+    }
     UnionCDS(m_data, web.Response()->GetParam(QStringLiteral("xmldata")));
     KxShowInfo(QStringLiteral("数据提交成功！"));
     return true;
@@ -132,6 +142,13 @@ QTreeWidgetItem* TFrmTree::selectedCategory() const
 {
     QTreeWidgetItem* item = m_tree->currentItem();
     return hasId(item) ? item : nullptr;
+}
+
+bool TFrmTree::askName(TFrmTreeEdit& edit)
+{
+    if (TField* name = m_data->FindField(kName))
+        edit.SetMaxNameLength(name->Size());
+    return KxUi().ShowModal(&edit) == mrOk;
 }
 
 bool TFrmTree::locate(qint64 childId)
@@ -150,7 +167,7 @@ void TFrmTree::actAddClick()
         edit.SetParentCategory(idOf(parent), parent->text(0));
     else
         edit.SetParentCategory(0, kRootText);
-    if (KxUi().ShowModal(&edit) != mrOk)
+    if (!askName(edit))
         return;
 
     m_data->Append();
@@ -160,9 +177,9 @@ void TFrmTree::actAddClick()
         key->SetAsString(GetMd5_Key());
     m_data->Post();
     const TBookmark added = m_data->GetBookmark();
-    SaveData();
+    if (!SaveData())
+        return;
     m_data->GotoBookmark(added);
-    // Without a successful save the new category has no id yet.
     const qint64 childId = m_data->FieldByName(kChild)->AsLargeInt();
 
     QTreeWidgetItem* root = m_tree->topLevelItem(0); // made by the load that opened m_data
@@ -187,15 +204,15 @@ void TFrmTree::actEditClick()
     else
         edit.SetParentCategory(0, kRootText);
     edit.SetCategoryName(node->text(0));
-    if (KxUi().ShowModal(&edit) != mrOk)
+    if (!askName(edit))
         return;
     if (!locate(idOf(node)))
         return;
     m_data->Edit();
     m_data->FieldByName(kName)->SetAsString(edit.CategoryName());
     m_data->Post();
-    SaveData();
-    node->setText(0, edit.CategoryName());
+    if (SaveData())
+        node->setText(0, edit.CategoryName());
 }
 
 void TFrmTree::actDeleteClick()
@@ -203,7 +220,11 @@ void TFrmTree::actDeleteClick()
     QTreeWidgetItem* node = selectedCategory();
     if (!node)
         return;
-    if (!KxAskOkCancel(QStringLiteral("真的删除记录吗？")))
+    // Its sub-categories go with it, so the question says how many.
+    const int below = descendantCount(node);
+    const QString question = below == 0 ? QStringLiteral("真的删除记录吗？")
+                                         : QStringLiteral("分类【%1】下的 %2 个子分类将一并删除，真的删除记录吗？").arg(node->text(0)).arg(below);
+    if (!KxAskOkCancel(question))
         return;
     const qint64 id = idOf(node);
     if (!locate(id))
@@ -212,8 +233,8 @@ void TFrmTree::actDeleteClick()
     // Its direct children go with it; the service removes the rest of the subtree.
     while (m_data->Locate(kParent, QString::number(id), loCaseInsensitive))
         m_data->Delete();
-    SaveData();
-    delete node;
+    if (SaveData())
+        delete node;
 }
 
 void TFrmTree::btnExitClick()

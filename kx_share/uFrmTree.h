@@ -7,6 +7,7 @@ class QAction;
 class QLabel;
 class QTreeWidget;
 class QTreeWidgetItem;
+class TFrmTreeEdit;
 class TPClientDataSet;
 
 class TFrmTree : public TfrmBase {
@@ -16,8 +17,8 @@ public:
 
     // "刷 新": the categories again from the service.
     void LoadTree();
-    // Sends the pending changes; merges the saved rows back. False when the call failed (the
-    // changes stay pending and go with the next save).
+    // Sends the pending changes; merges the saved rows back. False when the call failed: the
+    // changes are cancelled, so a change the service refused does not go with every later save.
     bool SaveData();
 
     void actAddClick();    // "新增分类"
@@ -37,6 +38,8 @@ private:
     // The selected node when it carries a category id.
     QTreeWidgetItem* selectedCategory() const;
     bool locate(qint64 childId);
+    // Opens the name dialog; true when the operator confirmed a name.
+    bool askName(TFrmTreeEdit& edit);
 
     TPClientDataSet* m_data;
     QTreeWidget* m_tree;

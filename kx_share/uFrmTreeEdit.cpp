@@ -56,6 +56,15 @@ QString TFrmTreeEdit::CategoryName() const
 
 void TFrmTreeEdit::btnOkClick()
 {
+    const QString name = CategoryName();
+    if (name.isEmpty()) {
+        KxShowError(QStringLiteral("分类名称不能为空"));
+        return;
+    }
+    if (m_maxLength > 0 && name.size() > m_maxLength) {
+        KxShowError(QStringLiteral("分类名称不能超过 %1 个字符").arg(m_maxLength));
+        return;
+    }
     done(mrOk);
 }
 

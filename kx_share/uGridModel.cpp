@@ -4,6 +4,18 @@
 #include "TDecimal.h"
 #include "uPClientDataSet.h"
 
+#include <QCollator>
+
+#include <algorithm>
+#include <vector>
+
+bool KxIsTotalField(const QString& fieldName)
+{
+    const QString n = fieldName.trimmed().toLower();
+    return n.endsWith(u"money") || n.startsWith(u"sum") || n.endsWith(u"num") || n.endsWith(u"count")
+           || n.startsWith(u"qty") || n.startsWith(u"total");
+}
+
 TGridColumn::TGridColumn(const QString& fieldName, QObject* parent)
     : QObject(parent), FieldName(fieldName), Caption(fieldName)
 {
@@ -11,19 +23,56 @@ TGridColumn::TGridColumn(const QString& fieldName, QObject* parent)
 
 TGridModel::TGridModel(QObject* parent) : QAbstractTableModel(parent), m_source(new DataSetModel(this))
 {
-    // Rows come from the data set model; columns are ours.
+    // Rows come from the data set model; columns are ours. New data keeps a chosen sort
+    // (it is applied again); single rows added or removed while sorted put the rows back in
+    // the data set's order, so a new row appears where the data set put it.
     connect(m_source, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
-    connect(m_source, &QAbstractItemModel::modelReset, this, [this] { endResetModel(); });
-    connect(m_source, &QAbstractItemModel::rowsAboutToBeInserted, this,
-            [this](const QModelIndex&, int f, int l) { beginInsertRows(QModelIndex(), f, l); });
-    connect(m_source, &QAbstractItemModel::rowsInserted, this, [this] { endInsertRows(); });
-    connect(m_source, &QAbstractItemModel::rowsAboutToBeRemoved, this,
-            [this](const QModelIndex&, int f, int l) { beginRemoveRows(QModelIndex(), f, l); });
-    connect(m_source, &QAbstractItemModel::rowsRemoved, this, [this] { endRemoveRows(); });
+    connect(m_source, &QAbstractItemModel::modelReset, this, [this] {
+        buildOrder();
+        endResetModel();
+    });
+    connect(m_source, &QAbstractItemModel::rowsAboutToBeInserted, this, [this](const QModelIndex&, int f, int l) {
+        m_dropSort = !m_order.isEmpty();
+        if (m_dropSort)
+            beginResetModel();
+        else
+            beginInsertRows(QModelIndex(), f, l);
+    });
+    connect(m_source, &QAbstractItemModel::rowsInserted, this, [this] {
+        if (!m_dropSort) {
+            endInsertRows();
+            return;
+        }
+        clearOrder();
+        endResetModel();
+        emit sortCleared();
+    });
+    connect(m_source, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this](const QModelIndex&, int f, int l) {
+        m_dropSort = !m_order.isEmpty();
+        if (m_dropSort)
+            beginResetModel();
+        else
+            beginRemoveRows(QModelIndex(), f, l);
+    });
+    connect(m_source, &QAbstractItemModel::rowsRemoved, this, [this] {
+        if (!m_dropSort) {
+            endRemoveRows();
+            return;
+        }
+        clearOrder();
+        endResetModel();
+        emit sortCleared();
+    });
     connect(m_source, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex& tl, const QModelIndex& br, const QList<int>& roles) {
-                if (!m_columns.isEmpty())
+                if (m_columns.isEmpty())
+                    return;
+                if (m_order.isEmpty())
                     emit dataChanged(index(tl.row(), 0), index(br.row(), columnCount() - 1), roles);
+                else if (tl.row() == br.row())
+                    emit dataChanged(index(RowOf(tl.row()), 0), index(RowOf(tl.row()), columnCount() - 1), roles);
+                else
+                    emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), roles);
             });
 }
 
@@ -39,10 +88,22 @@ TPClientDataSet* TGridModel::DataSet() const
 
 void TGridModel::reset(const std::function<void()>& change)
 {
+    // Columns added, moved or removed: the sort column's index means another column now.
+    const bool sorted = m_sortColumn >= 0;
     beginResetModel();
     change();
+    clearOrder();
     endResetModel();
     emit columnsChanged();
+    if (sorted)
+        emit sortCleared();
+}
+
+void TGridModel::clearOrder()
+{
+    m_sortColumn = -1;
+    m_order.clear();
+    m_rowOf.clear();
 }
 
 TGridColumn* TGridModel::AddColumn(const QString& fieldName)
@@ -102,15 +163,23 @@ QString TGridModel::CellText(int row, const TGridColumn* c) const
     const TField* f = FieldOf(c);
     if (!f || row < 0 || row >= rowCount())
         return {};
+    const bool whole = f->DataType() == ftInteger || f->DataType() == ftLargeint;
     switch (c->Editor) {
     case TGridEditor::Password:
         return ds->IsNullAt(row, f) ? QString() : QStringLiteral("******");
     case TGridEditor::Amount: {
         const QString text = ds->DisplayTextAt(row, f);
-        if (text.isEmpty())
+        // Counts stay whole numbers even in a column of amounts.
+        if (text.isEmpty() || whole)
             return text;
         const QByteArray latin = text.toLatin1();
         const auto d = TDecimal::Parse(std::string_view(latin.constData(), size_t(latin.size())), 2);
+        return d ? d->ToString() : text;
+    }
+    case TGridEditor::Integer: {
+        const QString text = ds->DisplayTextAt(row, f);
+        const QByteArray latin = text.toLatin1();
+        const auto d = TDecimal::Parse(std::string_view(latin.constData(), size_t(latin.size())), 0);
         return d ? d->ToString() : text;
     }
     case TGridEditor::Lookup: {
@@ -149,9 +218,9 @@ QVariant TGridModel::data(const QModelIndex& index, int role) const
         return {};
     const TGridColumn* c = m_columns[index.column()];
     const TField* f = FieldOf(c);
-    if (!f)
+    const int row = RecordOf(index.row());
+    if (!f || row < 0)
         return {};
-    const int row = index.row();
     const bool check = c->Editor == TGridEditor::Check || f->DataType() == ftBoolean;
     switch (role) {
     case Qt::DisplayRole:
@@ -167,7 +236,7 @@ QVariant TGridModel::data(const QModelIndex& index, int role) const
             return int(Qt::AlignCenter);
         if (c->Editor == TGridEditor::Lookup)
             return {};
-        return c->Editor == TGridEditor::Amount || f->DataType() == ftInteger || f->DataType() == ftLargeint
+        return c->Editor == TGridEditor::Amount || c->Editor == TGridEditor::Integer || f->DataType() == ftInteger || f->DataType() == ftLargeint
                        || f->DataType() == ftDecimal || f->DataType() == ftFloat
                    ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
                    : QVariant();
@@ -181,7 +250,7 @@ QVariant TGridModel::data(const QModelIndex& index, int role) const
 QVariant TGridModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation == Qt::Vertical)
-        return m_source->headerData(section, orientation, role);
+        return m_source->headerData(RecordOf(section), orientation, role);
     if (section < 0 || section >= m_columns.size())
         return {};
     const TGridColumn* c = m_columns[section];
@@ -222,15 +291,96 @@ bool TGridModel::setData(const QModelIndex& index, const QVariant& value, int ro
     // A password cell left empty keeps the stored value.
     if (c->Editor == TGridEditor::Password && v.toString().isEmpty())
         return false;
-    ds->SetRecNo(index.row() + 1);
+    const int rec = RecordOf(index.row());
+    ds->SetRecNo(rec + 1);
     ds->Edit();
     if (!f->SetValue(v)) {
         ds->Cancel();
-        emit valueRefused(index.row(), m_columns[index.column()], v.toString());
+        emit valueRefused(rec, m_columns[index.column()], v.toString());
         return false;
     }
     if (!ds->Post())
         return false;
-    emit cellEdited(index.row(), m_columns[index.column()]);
+    emit cellEdited(rec, m_columns[index.column()]);
     return true;
+}
+
+int TGridModel::RecordOf(int row) const
+{
+    if (row < 0 || row >= rowCount())
+        return -1;
+    return m_order.isEmpty() ? row : m_order.value(row, -1);
+}
+
+int TGridModel::RowOf(int recIndex) const
+{
+    if (recIndex < 0 || recIndex >= rowCount())
+        return -1;
+    return m_rowOf.isEmpty() ? recIndex : m_rowOf.value(recIndex, -1);
+}
+
+void TGridModel::buildOrder()
+{
+    m_order.clear();
+    m_rowOf.clear();
+    const TGridColumn* c = m_columns.value(m_sortColumn);
+    const TField* f = FieldOf(c);
+    const int rows = rowCount();
+    if (!f || rows == 0)
+        return;
+    TPClientDataSet* ds = DataSet();
+    m_order.resize(rows);
+    for (int r = 0; r < rows; ++r)
+        m_order[r] = r;
+    const TFieldType t = f->DataType();
+    const bool numeric = c->Editor != TGridEditor::Lookup
+                         && (t == ftInteger || t == ftLargeint || t == ftFloat || t == ftDecimal || c->Editor == TGridEditor::Amount);
+    // Empty cells come first when ascending; the data set's order breaks ties.
+    if (numeric) {
+        QList<double> key(rows);
+        QList<bool> empty(rows);
+        for (int r = 0; r < rows; ++r) {
+            empty[r] = ds->IsNullAt(r, f);
+            key[r] = empty[r] ? 0 : ds->DisplayTextAt(r, f).toDouble();
+        }
+        std::stable_sort(m_order.begin(), m_order.end(), [&](int a, int b) {
+            if (empty[a] != empty[b])
+                return empty[a];
+            return key[a] < key[b];
+        });
+    } else {
+        // Sort keys once per row instead of collating the texts at every comparison.
+        QCollator collator(QLocale(QLocale::Chinese, QLocale::China));
+        collator.setNumericMode(true);
+        std::vector<QCollatorSortKey> key;
+        key.reserve(size_t(rows));
+        for (int r = 0; r < rows; ++r)
+            key.push_back(collator.sortKey(CellText(r, c)));
+        std::stable_sort(m_order.begin(), m_order.end(), [&](int a, int b) { return key[size_t(a)].compare(key[size_t(b)]) < 0; });
+    }
+    if (m_sortOrder == Qt::DescendingOrder)
+        std::reverse(m_order.begin(), m_order.end());
+    m_rowOf.resize(rows);
+    for (int r = 0; r < rows; ++r)
+        m_rowOf[m_order[r]] = r;
+}
+
+void TGridModel::sort(int column, Qt::SortOrder order)
+{
+    // Persistent indexes (the current cell, the selection) follow their records.
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    QList<int> records;
+    records.reserve(before.size());
+    for (const QModelIndex& i : before)
+        records << RecordOf(i.row());
+    m_sortColumn = column >= 0 && column < m_columns.size() ? column : -1;
+    m_sortOrder = order;
+    buildOrder();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (int k = 0; k < before.size(); ++k)
+        after << (records[k] < 0 ? QModelIndex() : index(RowOf(records[k]), before[k].column()));
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

@@ -14,6 +14,7 @@ class TPClientDataSet;
 enum class TGridEditor {
     Text,
     Amount,   // shown with two decimals ("0.00")
+    Integer,  // a number shown whole (rounded half away from zero)
     Check,    // a check box; on non-Boolean fields "1" is ticked and "0" not
     Lookup,   // a drop-down over another data set, showing its display field
     Button,   // text with a pick button (TGridView::ButtonClicked)
@@ -23,6 +24,10 @@ enum class TGridEditor {
 
 enum class TGridFooter { None, Sum, Count };
 
+// Whether a field's name says it holds a total worth summing under the rows: money
+// ("...money", "sum..."), quantities ("...num", "...count", "qty..."); unit prices are not.
+bool KxIsTotalField(const QString& fieldName);
+
 class TGridColumn : public QObject {
     Q_OBJECT
 public:
@@ -31,6 +36,8 @@ public:
     QString FieldName;
     QString Caption;     // the field name until set
     int Width = 80;
+    // The width came from a saved layout: sizing to the content leaves it alone.
+    bool WidthFixed = false;
     bool Visible = true;
     bool ReadOnly = false;
     TGridEditor Editor = TGridEditor::Text;
@@ -64,9 +71,18 @@ public:
     // Tells views that column properties (captions, widths, visibility, editors) changed.
     void ColumnsChanged();
 
-    // The text a person sees in the cell: amounts with two decimals, lookups resolved,
+    // The text a person sees in the cell of record `recIndex` (a data set row, not a view
+    // row): amounts with two decimals (whole numbers for integer fields), lookups resolved,
     // passwords masked.
-    QString CellText(int row, const TGridColumn* column) const;
+    QString CellText(int recIndex, const TGridColumn* column) const;
+
+    // Rows can be shown in another order than the data set's (a header click sorts the
+    // loaded rows here, leaving the data set as it is). Column -1 is the data set's order.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    int SortColumn() const { return m_sortColumn; }
+    // The data set row shown on view row `row`, and back; -1 when out of range.
+    int RecordOf(int row) const;
+    int RowOf(int recIndex) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -82,9 +98,19 @@ signals:
     // The operator's entry did not fit the field (a quantity that is not a number, say);
     // the row keeps its value.
     void valueRefused(int row, TGridColumn* column, const QString& text);
+    // The rows went back to the data set's order (rows were added or removed while sorted).
+    void sortCleared();
 
 private:
     void reset(const std::function<void()>& change);
+    void buildOrder();
+    void clearOrder();
+
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+    QList<int> m_order;   // view row -> data set row; empty: the data set's order
+    QList<int> m_rowOf;   // data set row -> view row, when m_order is set
+    bool m_dropSort = false;
 
     DataSetModel* m_source;
     QList<TGridColumn*> m_columns;

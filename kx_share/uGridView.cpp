@@ -59,14 +59,24 @@ protected:
         p.setPen(palette().mid().color());
         p.drawLine(0, 0, width(), 0);
         p.setPen(palette().windowText().color());
+        QFont bold = font();
+        bold.setBold(true);
+        p.setFont(bold);
         QHeaderView* h = m_view->horizontalHeader();
-        for (int i = 0; i < m_view->ColumnCount(); ++i) {
+        bool labelled = false;
+        for (int k = 0; k < h->count(); ++k) {
+            const int i = h->logicalIndex(k);
             if (h->isSectionHidden(i))
                 continue;
-            const QString text = Text(m_view->Column(i));
-            if (text.isEmpty())
-                continue;
             QRect r(h->sectionViewportPosition(i), 0, h->sectionSize(i), height());
+            const QString text = Text(m_view->Column(i));
+            if (text.isEmpty()) {
+                if (!labelled && m_view->Column(i)->Footer == TGridFooter::None)
+                    p.drawText(r.adjusted(4, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("合计"));
+                labelled = true;
+                continue;
+            }
+            labelled = true;
             p.drawText(r.adjusted(3, 0, -3, 0), Qt::AlignRight | Qt::AlignVCenter, text);
         }
     }
@@ -191,7 +201,7 @@ public:
         case TGridEditor::Button: {
             auto* e = new QLineEdit(parent);
             QAction* pick = e->addAction(e->style()->standardIcon(QStyle::SP_FileDialogContentsView), QLineEdit::TrailingPosition);
-            const int row = index.row();
+            const int row = m_view->GridModel()->RecordOf(index.row());
             connect(pick, &QAction::triggered, m_view, [view = m_view, c, row] { emit view->ButtonClicked(c, row); });
             return e;
         }
@@ -247,26 +257,45 @@ TGridView::TGridView(QWidget* parent)
     v->setDefaultSectionSize(fontMetrics().height() + 6);
     v->setMinimumSectionSize(1);
     v->setDefaultAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    horizontalHeader()->setHighlightSections(false);
+    QHeaderView* h = horizontalHeader();
+    h->setHighlightSections(false);
+    h->setStretchLastSection(true);
+    // A header click sorts the loaded rows; a third click gives back the data set's order.
+    h->setSortIndicator(-1, Qt::AscendingOrder);
+    h->setSortIndicatorClearable(true);
+    setSortingEnabled(true);
     m_footer->hide();
+    connect(m_model, &TGridModel::sortCleared, this, [this] { horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder); });
 
     connect(m_model, &TGridModel::columnsChanged, this, &TGridView::applyColumns);
+    // While the model resets, the header lays its sections out anew: those sizes are not
+    // the columns' widths.
+    connect(m_model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_applying = true; });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        m_applying = false;
         applyColumns();
+        scheduleSizing();
         m_footer->MarkDirty();
         // A reset forgets the view's current row; the data set's cursor is still where it was.
         if (TPClientDataSet* ds = DataSet())
             followCursor(ds->CurrentIndex());
     });
-    connect(m_model, &QAbstractItemModel::rowsInserted, m_footer, [this] { m_footer->MarkDirty(); });
+    connect(m_model, &QAbstractItemModel::rowsInserted, m_footer, [this] {
+        scheduleSizing();
+        m_footer->MarkDirty();
+    });
     connect(m_model, &QAbstractItemModel::rowsRemoved, m_footer, [this] { m_footer->MarkDirty(); });
     connect(m_model, &QAbstractItemModel::dataChanged, m_footer, [this] { m_footer->MarkDirty(); });
     connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int i, int, int size) {
-        if (!m_applying && size > 0)
+        // The last column's stretch to the view's width is not its width.
+        if (!m_applying && size > 0 && i != lastVisibleColumn())
             if (TGridColumn* c = Column(i))
                 c->Width = size;
         m_footer->update();
     });
+    m_sizeTimer.setSingleShot(true);
+    m_sizeTimer.setInterval(0);
+    connect(&m_sizeTimer, &QTimer::timeout, this, &TGridView::sizeOnFirstRows);
     connect(horizontalScrollBar(), &QScrollBar::valueChanged, m_footer, qOverload<>(&QWidget::update));
 }
 
@@ -355,16 +384,18 @@ void TGridView::currentChanged(const QModelIndex& current, const QModelIndex& pr
 {
     QTableView::currentChanged(current, previous);
     TPClientDataSet* ds = DataSet();
-    if (m_syncing || !ds || !current.isValid() || current.row() == ds->CurrentIndex())
+    const int rec = current.isValid() ? m_model->RecordOf(current.row()) : -1;
+    if (m_syncing || !ds || rec < 0 || rec == ds->CurrentIndex())
         return;
     m_syncing = true;
-    ds->SetRecNo(current.row() + 1);
+    ds->SetRecNo(rec + 1);
     m_syncing = false;
 }
 
-void TGridView::followCursor(int row)
+void TGridView::followCursor(int recIndex)
 {
-    if (m_syncing || row < 0 || row >= m_model->rowCount())
+    const int row = m_model->RowOf(recIndex);
+    if (m_syncing || row < 0)
         return;
     m_syncing = true;
     const int column = currentIndex().isValid() ? currentIndex().column() : 0;
@@ -398,4 +429,83 @@ void TGridView::AddOnCustomDrawCell(TCustomDrawCell hook)
         first(index, column, option);
         then(index, column, option);
     };
+}
+
+void TGridView::showEvent(QShowEvent* event)
+{
+    QTableView::showEvent(event);
+    // Rows already there are measured before the first paint; before any rows, the
+    // captions at least are whole.
+    if (m_sizeTimer.isActive()) {
+        m_sizeTimer.stop();
+        sizeOnFirstRows();
+    }
+    if (!m_sized)
+        SizeColumnsToContent();
+}
+
+void TGridView::scheduleSizing()
+{
+    // After the caller has added all its columns and rows.
+    if (!m_sized && m_model->rowCount() > 0)
+        m_sizeTimer.start();
+}
+
+void TGridView::sizeOnFirstRows()
+{
+    if (m_sized || m_model->rowCount() == 0 || m_model->columnCount() == 0)
+        return;
+    m_sized = true;
+    SizeColumnsToContent();
+}
+
+int TGridView::lastVisibleColumn() const
+{
+    const QHeaderView* h = horizontalHeader();
+    for (int k = h->count() - 1; k >= 0; --k)
+        if (!h->isSectionHidden(h->logicalIndex(k)))
+            return h->logicalIndex(k);
+    return -1;
+}
+
+void TGridView::SizeColumnsToContent()
+{
+    // A sample of rows is enough to find a width and keeps 100,000 rows quick.
+    constexpr int kSampleRows = 400;
+    constexpr int kTextLimit = 260;
+    const QFontMetrics cellFm(font());
+    const QFontMetrics headFm(horizontalHeader()->font());
+    const int rows = qMin(m_model->rowCount(), kSampleRows);
+    const int pad = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 14;
+    bool changed = false;
+    for (TGridColumn* c : m_model->Columns()) {
+        if (!c->Visible || c->WidthFixed)
+            continue;
+        const TField* f = m_model->FieldOf(c);
+        // Room for the sort arrow beside the caption.
+        int width = headFm.horizontalAdvance(c->Caption) + pad + 16;
+        int content = 0;
+        if (c->Editor == TGridEditor::Check || (f && f->DataType() == ftBoolean)) {
+            content = style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, this) + pad;
+        } else {
+            for (int r = 0; r < rows; ++r)
+                content = qMax(content, cellFm.horizontalAdvance(m_model->CellText(m_model->RecordOf(r), c)));
+            if (content > 0)
+                content += pad;
+        }
+        const bool whole = f && c->Editor != TGridEditor::Lookup
+                           && (c->Editor == TGridEditor::Amount || c->Editor == TGridEditor::Date || f->DataType() == ftInteger
+                               || f->DataType() == ftLargeint || f->DataType() == ftFloat || f->DataType() == ftDecimal
+                               || f->DataType() == ftDate || f->DataType() == ftDateTime);
+        if (content > 0)
+            width = qMax(width, whole ? content : qMin(content, kTextLimit));
+        // Only wider: a column's own width is the least it gets.
+        width = qMax(width, c->Width);
+        if (c->Width != width) {
+            c->Width = width;
+            changed = true;
+        }
+    }
+    if (changed)
+        applyColumns();
 }

@@ -7,6 +7,7 @@
 #include "uGridModel.h"
 
 #include <QTableView>
+#include <QTimer>
 
 #include <functional>
 
@@ -49,7 +50,13 @@ public:
     void CancelEdit();
     bool Editing() const { return state() == EditingState; }
 
-    // A line under the rows with each column's footer (sum or count).
+    // Columns whose width no saved layout fixed widen to their caption and content (numbers
+    // and dates whole, texts up to a limit); none gets narrower than its own width. Runs by itself once the first rows
+    // have arrived (when control returns to the event loop, or at the first show).
+    void SizeColumnsToContent();
+
+    // A line under the rows with each column's footer (sum or count), "合计" in the first
+    // column without one.
     void SetFooterVisible(bool visible);
     bool FooterVisible() const;
     QString FooterText(const TGridColumn* column) const;
@@ -61,10 +68,14 @@ signals:
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void updateGeometries() override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void applyColumns();
-    void followCursor(int row);
+    void followCursor(int recIndex);
+    void sizeOnFirstRows();
+    void scheduleSizing();
+    int lastVisibleColumn() const;
 
     TGridModel* m_model;
     TGridFooterBar* m_footer;
@@ -72,4 +83,6 @@ private:
     TCustomDrawCell m_customDraw;
     bool m_applying = false;
     bool m_syncing = false;
+    bool m_sized = false; // sized to rows once; later pages keep the widths
+    QTimer m_sizeTimer;
 };

@@ -1,5 +1,6 @@
 #include "uKxPagedList.h"
 
+#include "uGridPrint.h"
 #include "uGridView.h"
 #include "uKxPager.h"
 #include "uPClientDataSet.h"
@@ -54,8 +55,18 @@ TKxPagedList::TKxPagedList(const QString& recordText, QWidget* owner)
 
 void TKxPagedList::AddTools(std::initializer_list<TKxAction> tools)
 {
+    const qsizetype pager = m_buttons.size();
     KxAddButtons(this, m_tools, tools, m_buttons);
     m_tools->addStretch();
+    // The focus goes as the eye does: the tools, the keyword, the rows, the pager.
+    QList<QWidget*> chain;
+    for (qsizetype i = pager; i < m_buttons.size(); ++i)
+        chain << m_buttons[i];
+    chain << m_keyword << m_grid;
+    for (qsizetype i = 0; i < pager; ++i)
+        chain << m_buttons[i];
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
 }
 
 void TKxPagedList::SetBody(QWidget* body)
@@ -142,17 +153,39 @@ void TKxPagedList::dxBL_RefreshClick()
 
 void TKxPagedList::dxBL_ExportClick()
 {
-    ExportGridToExcel(m_grid, true, true, true, QStringLiteral("xls"));
+    ExportPagedGridToExcel(m_grid, m_pager);
+}
+
+TGridPrintOptions TKxPagedList::PrintOptions() const
+{
+    TGridPrintOptions o;
+    o.Title = GetParam(QStringLiteral("moduletitle")).trimmed();
+    if (o.Title.isEmpty())
+        o.Title = windowTitle();
+    o.Footers = m_grid->FooterVisible();
+    // Conditions read with the list's captions where it has one for the name.
+    const QStringList captions = GetParam(QStringLiteral("fieldlabels")).split(u';');
+    for (const QString& line : m_conditions) {
+        const qsizetype eq = line.indexOf(u'=');
+        QString name = line.left(eq);
+        for (const QString& pair : captions)
+            if (pair.section(u'=', 0, 0).compare(name, Qt::CaseInsensitive) == 0 && !pair.section(u'=', 1).trimmed().isEmpty()) {
+                name = pair.section(u'=', 1).trimmed();
+                break;
+            }
+        o.Conditions << (eq < 0 ? line : name + QStringLiteral("：") + line.mid(eq + 1));
+    }
+    return o;
 }
 
 void TKxPagedList::dxBL_PrintClick()
 {
-    GridPrint(m_grid);
+    KxPrintGrid(m_grid, PrintOptions());
 }
 
 void TKxPagedList::dxBL_PreviewClick()
 {
-    GridPreview(m_grid);
+    KxPreviewGrid(m_grid, PrintOptions());
 }
 
 void TKxPagedList::dxBL_ColumnsClick()

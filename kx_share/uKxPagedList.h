@@ -7,6 +7,7 @@
 // parameters after them, "curpage". Members state their tools, their rights table, their body
 // and the hooks they need; every service method comes from the module's parameters.
 #include "uFormParts.h"
+#include "uGridPrint.h"
 #include "ufrmBase.h"
 
 #include <QStringList>
@@ -40,6 +41,9 @@ public:
     QStringList SavedConditions() const { return m_conditions; }
     int CurPage() const;
     int PageCount() const;
+    // What "打 印" and "预 览" put on the page: the module's title, the saved conditions
+    // (with the list's captions), the footer sums when shown.
+    TGridPrintOptions PrintOptions() const;
 
     // One page of the list. With conditions, they become the saved ones. Page -1 is the
     // opening call (0 when the form has call parameters); page 1 starts the list anew, later

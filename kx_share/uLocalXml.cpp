@@ -5,6 +5,7 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QXmlStreamReader>
 
 namespace {
 
@@ -63,6 +64,15 @@ bool KxLoadLocalXml(const QString& fileName, QDomDocument* doc, QString* error)
             return false;
         }
         text = d(bytes);
+    }
+    // A DOCTYPE could declare entities that the DOM would expand: refused, as every reader
+    // here refuses it.
+    QXmlStreamReader probe(text);
+    while (!probe.atEnd() && probe.readNext() != QXmlStreamReader::StartElement) {
+        if (probe.tokenType() == QXmlStreamReader::DTD) {
+            *error = QStringLiteral("文件 %1 含有 DOCTYPE 声明，已拒绝").arg(fileName);
+            return false;
+        }
     }
     QString message;
     int line = 0;

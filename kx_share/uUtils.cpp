@@ -3,6 +3,7 @@
 #include "uFrmColumnsDef.h"
 #include "uGridPrint.h"
 #include "uGridView.h"
+#include "uKxPager.h"
 #include "uLocalXml.h"
 #include "uPClientDataSet.h"
 #include "uUiHooks.h"
@@ -16,9 +17,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QLabel>
-#include <QPrintDialog>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
 #include <QStyle>
 #include <QTreeWidget>
 
@@ -68,6 +66,18 @@ void DisTableViewDispay(TGridView* view, const QString& hiddenFields)
         for (int i = 0; i < view->ColumnCount(); ++i)
             if (view->Column(i)->FieldName == name) {
                 view->Column(i)->Visible = false;
+                break;
+            }
+    }
+    view->ColumnsChanged();
+}
+
+void RemoveGridColumns(TGridView* view, const QString& fields)
+{
+    for (const QString& name : fields.split(u';', Qt::SkipEmptyParts)) {
+        for (int i = 0; i < view->ColumnCount(); ++i)
+            if (view->Column(i)->FieldName == name) {
+                view->GridModel()->RemoveColumn(i);
                 break;
             }
     }
@@ -126,8 +136,10 @@ void GetGridColumnVisible(const QString& key, TGridView* view)
             bool ok = false;
             if (e.hasAttribute(QStringLiteral("Width"))) {
                 const int w = e.attribute(QStringLiteral("Width")).trimmed().toInt(&ok);
-                if (ok)
+                if (ok) {
                     c->Width = w;
+                    c->WidthFixed = true;
+                }
             }
             if (e.hasAttribute(QStringLiteral("Visible"))) {
                 const QString v = e.attribute(QStringLiteral("Visible")).trimmed();
@@ -148,7 +160,7 @@ void SetGridColumnVisible(const QString& key, TGridView* view)
 void ExportGridToExcel(TGridView* grid, bool expand, bool saveAll, bool native, const QString& extension)
 {
     QString fileName = KxUi().GetSaveFileName(grid->window(), QStringLiteral("导出记录到Excel文件"), QString(),
-                                              QStringLiteral("Excel 文件(*.xls)|*.xls"));
+                                              KxFileDialogFilter(QStringLiteral("Excel 文件(*.xls)|*.xls")));
     if (fileName.isEmpty())
         return;
     if (!extension.isEmpty() && QFileInfo(fileName).suffix().isEmpty())
@@ -199,24 +211,41 @@ void ExportGridToExcel(TGridView* grid, bool expand, bool saveAll, bool native, 
         KxShowError(QStringLiteral("导出文件 %1 失败：%2").arg(fileName, error));
 }
 
+void ExportPagedGridToExcel(TGridView* grid, TKxPager* pager)
+{
+    if (pager->HasNextPage()) {
+        const QString question = QStringLiteral("共 %1 条，已载入 %2 条，是否全部导出？")
+                                     .arg(pager->RecordCount())
+                                     .arg(grid->GridModel()->rowCount());
+        if (KxAskYesNo(question))
+            pager->RemainingPages();
+    }
+    ExportGridToExcel(grid, true, true, true, QStringLiteral("xls"));
+}
+
+QString KxFileDialogFilter(const QString& filter)
+{
+    const QStringList parts = filter.split(u'|');
+    if (parts.size() < 2)
+        return filter;
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString patterns = parts[i + 1].trimmed().replace(u';', u' ');
+        const QString text = parts[i].trimmed();
+        // A description that already names its patterns keeps them once.
+        out << (text.contains(u'(' + patterns + u')') ? text : text + QStringLiteral(" (") + patterns + u')');
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
 void GridPrint(TGridView* grid)
 {
-    QPrinter printer(QPrinter::HighResolution);
-    QPrintDialog dlg(&printer, grid->window());
-    if (KxUi().ShowModal(&dlg) != mrOk)
-        return;
-    KxRenderGrid(grid, &printer, {grid->window()->windowTitle(), grid->FooterVisible()});
+    KxPrintGrid(grid, {grid->window()->windowTitle(), grid->FooterVisible()});
 }
 
 void GridPreview(TGridView* grid)
 {
-    QPrinter printer(QPrinter::HighResolution);
-    QPrintPreviewDialog dlg(&printer, grid->window());
-    dlg.setWindowTitle(QStringLiteral("打印预览"));
-    dlg.setWindowState(dlg.windowState() | Qt::WindowMaximized);
-    QObject::connect(&dlg, &QPrintPreviewDialog::paintRequested, grid,
-                     [grid](QPrinter* p) { KxRenderGrid(grid, p, {QString(), false}); });
-    KxUi().ShowModal(&dlg);
+    KxPreviewGrid(grid, {grid->window()->windowTitle(), grid->FooterVisible()});
 }
 
 void SetTreeView(QTreeWidget* tree, TPClientDataSet* dataSet)

@@ -8,6 +8,7 @@
 class QTreeWidget;
 class QWidget;
 class TGridView;
+class TKxPager;
 class TPClientDataSet;
 
 // The text the last row key was made from; empty at start.
@@ -18,6 +19,9 @@ extern QString RandomStr;
 void TableViewDispay(TGridView* view, const QString& captions);
 // "name;...": hides the first column bound to each name (letter case counts).
 void DisTableViewDispay(TGridView* view, const QString& hiddenFields);
+// "name;...": removes the first column bound to each name (letter case counts), so neither
+// the column settings nor a saved layout can bring it back.
+void RemoveGridColumns(TGridView* view, const QString& fields);
 // Labels named in the caption string get the caption and "：", check boxes the caption.
 void FormViewDispay(QWidget* container, const QString& captions);
 // A read-only column for every field without one (md5_key never); numbers as "0.00".
@@ -28,6 +32,12 @@ void GetGridColumnVisible(const QString& key, TGridView* view);
 void SetGridColumnVisible(const QString& key, TGridView* view);
 // Asks for a file name and writes the grid as an Excel workbook (.xls).
 void ExportGridToExcel(TGridView* grid, bool expand, bool saveAll, bool native, const QString& extension);
+// "导出Excel" of a paged list: while pages are still to come, offers to load them first
+// ("共 963 条，已载入 100 条，是否全部导出？"), then exports the rows loaded.
+void ExportPagedGridToExcel(TGridView* grid, TKxPager* pager);
+// A filter written "description|patterns|description|patterns" in the form the file dialog
+// reads ("description (patterns);;..."); a filter without "|" is returned as it is.
+QString KxFileDialogFilter(const QString& filter);
 void GridPrint(TGridView* grid);
 void GridPreview(TGridView* grid);
 // Builds the category tree (parent_id, child_id, child_name) under a root "所有类别".

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QSplitter>
 
+#include <algorithm>
 #include <memory>
 
 TfrmDocList::TfrmDocList(const TKxDocListDef& def, QWidget* owner)
@@ -49,7 +50,6 @@ TfrmDocList::TfrmDocList(const TKxDocListDef& def, QWidget* owner)
     m_gridDetail->setObjectName(QStringLiteral("cxGridDetail"));
     for (TGridView* g : {Grid(), m_gridDetail}) {
         g->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        g->setSortingEnabled(false);
         g->viewport()->installEventFilter(this);
     }
     m_gridDetail->SetDataSet(m_detail);
@@ -81,6 +81,9 @@ void TfrmDocList::setupColumns(TGridView* grid, const QStringList& fields)
         c->Width = KxDocColumnWidth(name);
         if (m_def.amountFields.contains(name))
             c->Editor = TGridEditor::Amount;
+        // Money and quantities are summed under the rows; unit prices are not.
+        if (name == m_def.qtyField || (m_def.amountFields.contains(name) && KxIsTotalField(name)))
+            c->Footer = TGridFooter::Sum;
         if (m_def.storageFields.contains(name))
             lookup(c, m_storage, QStringLiteral("storageid"), QStringLiteral("storagename"));
         else if (m_def.shopFields.contains(name))
@@ -89,6 +92,8 @@ void TfrmDocList::setupColumns(TGridView* grid, const QStringList& fields)
             lookup(c, m_status, QStringLiteral("status"), QStringLiteral("statusname"));
     }
     grid->ColumnsChanged();
+    grid->SetFooterVisible(std::any_of(grid->GridModel()->Columns().begin(), grid->GridModel()->Columns().end(),
+                                       [](const TGridColumn* c) { return c->Footer != TGridFooter::None; }));
 }
 
 bool TfrmDocList::eventFilter(QObject* watched, QEvent* event)

@@ -3,7 +3,10 @@
 #include "wire/uConfig.h"
 #include "wire/uIdMultipartFormData.h"
 
+#include <QApplication>
 #include <QBuffer>
+#include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <httplib.h>
 #include <map>
@@ -13,6 +16,30 @@
 #endif
 
 namespace {
+
+// What went wrong on the way, in the operator's words (the library's own text is English).
+QString transportFailure(httplib::Error error)
+{
+    switch (error) {
+    case httplib::Error::Connection:
+        return QStringLiteral("连接被拒绝，服务可能没有启动或地址有误");
+    case httplib::Error::ConnectionTimeout:
+        return QStringLiteral("连接超时，请检查网络");
+    case httplib::Error::Read:
+        return QStringLiteral("读取服务应答时连接中断");
+    case httplib::Error::Write:
+        return QStringLiteral("发送请求时连接中断");
+    case httplib::Error::SSLConnection:
+    case httplib::Error::SSLLoadingCerts:
+        return QStringLiteral("无法建立安全连接");
+    case httplib::Error::SSLServerVerification:
+        return QStringLiteral("服务的证书无法验证");
+    case httplib::Error::Canceled:
+        return QStringLiteral("请求已取消");
+    default:
+        return QStringLiteral("网络错误（代码 %1）").arg(int(error));
+    }
+}
 
 // One kept-alive connection per service address and thread: a call per THttpWeb is the
 // program's rhythm, and reconnecting (or a TLS handshake) for each would dominate small calls.
@@ -144,11 +171,56 @@ void KxResetTransport()
     pool().clear();
 }
 
+namespace {
+std::function<void()>& sessionExpiredHandler()
+{
+    static std::function<void()> handler;
+    return handler;
+}
+
+bool reloginPending = false;
+
+// Runs the handler from the event loop once no modal window is open: logging in closes the
+// module tabs, and with them any dialog a module is showing.
+void runReloginWhenIdle()
+{
+    if (QApplication::activeModalWidget()) {
+        QTimer::singleShot(200, qApp, runReloginWhenIdle);
+        return;
+    }
+    const std::function<void()> handler = sessionExpiredHandler();
+    if (handler)
+        handler();
+    reloginPending = false;
+}
+
+// The session is gone: forget its key (the calls of the login dialog need none) and let the
+// shell log in again once the failed call's caller has stopped (logging in closes module
+// tabs, perhaps the one whose call failed). Calls failing meanwhile add nothing.
+void sessionExpired()
+{
+    gSessionKey.clear();
+    QCoreApplication* app = QCoreApplication::instance();
+    if (reloginPending || !sessionExpiredHandler() || !app || QThread::currentThread() != app->thread())
+        return;
+    reloginPending = true;
+    QMetaObject::invokeMethod(app, runReloginWhenIdle, Qt::QueuedConnection);
+}
+}
+
+void KxSetSessionExpiredHandler(std::function<void()> handler)
+{
+    sessionExpiredHandler() = std::move(handler);
+}
+
 THttpWeb::THttpWeb(QObject* owner) : QObject(owner)
 {
     setNickid(gNickId);
     setOperid(gOperId);
     setShopid(gShopId);
+    // After login every call names its session; before it there is none to name.
+    if (!gSessionKey.isEmpty())
+        m_request.AddParams(QStringLiteral("sessionkey"), gSessionKey);
 }
 
 THttpWeb::~THttpWeb() = default;
@@ -191,6 +263,7 @@ QByteArray THttpWeb::BuildBody(QString* contentType) const
 bool THttpWeb::SendData()
 {
     QString failure;
+    int code = 0;
     try {
         std::vector<std::unique_ptr<QObject>> parts;
         auto body = buildBody(m_request, parts);
@@ -214,14 +287,14 @@ bool THttpWeb::SendData()
         const std::string contentType = body->RequestContentType().toStdString();
         httplib::Result res = cli.Post(target.path.c_str(), httplib::Headers{}, size_t(length), provider, contentType.c_str());
         if (!res)
-            throw EKXServiceError(QStringLiteral("无法连接服务 %1：%2")
-                                      .arg(KxServiceUrl(), QString::fromStdString(httplib::to_string(res.error()))));
+            throw EKXServiceError(QStringLiteral("无法连接服务 %1：%2").arg(KxServiceUrl(), transportFailure(res.error())));
         if (res->status != 200)
-            throw EKXServiceError(QStringLiteral("服务返回 HTTP 错误 %1 %2").arg(res->status).arg(QString::fromStdString(res->reason)));
+            throw EKXServiceError(QStringLiteral("服务返回 HTTP 错误 %1").arg(res->status));
         const QByteArray wire = QByteArray::fromRawData(res->body.data(), qsizetype(res->body.size()));
         return m_response.DataReceive(wire);
     } catch (const EKXServiceError& e) {
         failure = e.Message;
+        code = e.Code;
     } catch (const EIdException& e) {
         failure = e.Message;
     } catch (const std::exception& e) {
@@ -232,5 +305,7 @@ bool THttpWeb::SendData()
     const QString url = KxTrimLow(gcallurl);
     if (!url.isEmpty() && KxIsWebUrl(url))
         KxUi().OpenUrl(url);
+    if (code == kKxSessionExpired)
+        sessionExpired();
     return false;
 }

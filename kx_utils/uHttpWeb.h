@@ -5,6 +5,7 @@
 #include "wire/uResponse.h"
 
 #include <QObject>
+#include <functional>
 #include <memory>
 
 class THttpWeb : public QObject {
@@ -49,3 +50,9 @@ TKxProxy KxSystemProxy(const QString& url);
 
 // Closes the kept-alive connections of this thread (after a failure, and in tests).
 void KxResetTransport();
+
+// What to do when the service answers that the session is gone (expired, or replaced by
+// another login): the shell opens its login dialog again. Runs from the event loop of the
+// user-interface thread after the failed call's caller has returned and no modal window is
+// open any more; one at a time. Empty: nothing.
+void KxSetSessionExpiredHandler(std::function<void()> handler);

@@ -53,6 +53,12 @@ public:
             return dlg->exec();
         // A plain window shown modally: run a local loop until it is hidden or destroyed.
         window->setWindowModality(Qt::ApplicationModal);
+        // Over the middle of the window it was opened from (a picker over its form), unless
+        // it placed itself.
+        const QWidget* owner = window->parentWidget() ? window->parentWidget()->window() : nullptr;
+        if (owner && owner != window && owner->isVisible() && !window->testAttribute(Qt::WA_Moved)
+            && !(window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
+            window->move(owner->frameGeometry().center() - QPoint(window->width() / 2, window->height() / 2));
         window->show();
         QEventLoop loop;
         QObject::connect(window, &QObject::destroyed, &loop, &QEventLoop::quit);

@@ -9,6 +9,7 @@
 #include "ufrmBase.h"
 #include "wire/uConfig.h"
 
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -19,6 +20,8 @@
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabBar>
@@ -28,6 +31,8 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <functional>
 
 namespace {
 
@@ -109,6 +114,7 @@ QIcon KxNavPicture(const QString& fileName)
 TFrmClient::TFrmClient(QWidget* parent) : QMainWindow(parent), m_nav(std::make_unique<TNavMager>())
 {
     instance = this;
+    KxSetSessionExpiredHandler([this] { Relogin(); });
     setObjectName(QStringLiteral("FrmClient"));
     setWindowTitle(KxAppTitle());
     m_baseCaption = windowTitle();
@@ -181,7 +187,7 @@ TFrmClient::TFrmClient(QWidget* parent) : QMainWindow(parent), m_nav(std::make_u
     StatusPanels[1]->setFixedWidth(200);
     StatusPanels[1]->setStyleSheet(QStringLiteral("color: maroon;"));
     StatusPanels[2]->setFixedWidth(200);
-    StatusPanels[3]->setText(QStringLiteral("Version 1.2"));
+    StatusPanels[3]->setText(QStringLiteral("Version " KX_VERSION));
     statusBar()->addWidget(startPanel);
     statusBar()->addWidget(StatusPanels[1]);
     statusBar()->addWidget(StatusPanels[2]);
@@ -193,6 +199,12 @@ TFrmClient::TFrmClient(QWidget* parent) : QMainWindow(parent), m_nav(std::make_u
             [this](int) { CloseTab(cxPageControl1->currentIndex()); });
     connect(cxPageControl1, &QTabWidget::currentChanged, this, &TFrmClient::TabChanged);
     connect(cxTreeView1, &QTreeWidget::itemDoubleClicked, this, &TFrmClient::TreeDblClick);
+    // Enter opens the entry under the cursor, as a double click does.
+    for (const int key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
+        auto* enter = new QShortcut(QKeySequence(key), cxTreeView1);
+        enter->setContext(Qt::WidgetShortcut);
+        connect(enter, &QShortcut::activated, this, [this] { TreeDblClick(cxTreeView1->currentItem()); });
+    }
     connect(cxTreeView1, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) {
         if (item != cxTreeView1->topLevelItem(0) && item->childCount() > 0)
             item->setIcon(0, KxTreeIcon(2));
@@ -216,8 +228,23 @@ TFrmClient::TFrmClient(QWidget* parent) : QMainWindow(parent), m_nav(std::make_u
 
 TFrmClient::~TFrmClient()
 {
-    if (instance == this)
+    if (instance == this) {
         instance = nullptr;
+        KxSetSessionExpiredHandler({});
+    }
+}
+
+void TFrmClient::Relogin()
+{
+    // The login dialog comes as the service's module, whose description needs no session.
+    // Closing it without logging in ends the program, as at start-up.
+    QPointer<TfrmBase> frm = CallModule(this, QStringLiteral("System.Logon"));
+    if (!frm)
+        return;
+    const int result = frm->ShowModule();
+    delete frm;
+    if (result != mrOk && !KxTerminated())
+        KxTerminate();
 }
 
 TFrmClient* TFrmClient::Instance()
@@ -268,6 +295,7 @@ bool TFrmClient::Login(const QString& shopCode, const QString& operCode, const Q
     gShopName = answer.GetParam(QStringLiteral("shopname"));
     gOperId = operCode;
     gOperName = answer.GetParam(QStringLiteral("username"));
+    gSessionKey = answer.GetParam(QStringLiteral("sessionkey"));
     ClearNavigation();
     StatusPanels[1]->setText(QStringLiteral("    门店:[") + shopCode + QStringLiteral("] ") + gShopName);
     StatusPanels[2]->setText(QStringLiteral("  操作员:[") + operCode + QStringLiteral("] ") + gOperName);
@@ -397,6 +425,27 @@ void TFrmClient::BuildTree()
     }
     root->setExpanded(true);
     cxTreeView1->setVisible(!entries.isEmpty());
+    fitTreeWidth();
+}
+
+void TFrmClient::fitTreeWidth()
+{
+    // Wide enough for the longest entry at its depth, folded or not, within a third of the
+    // window.
+    const QFontMetrics fm(cxTreeView1->font());
+    int widest = 0;
+    std::function<void(QTreeWidgetItem*, int)> walk = [&](QTreeWidgetItem* item, int depth) {
+        widest = qMax(widest, (depth + 1) * cxTreeView1->indentation() + cxTreeView1->iconSize().width()
+                                  + fm.horizontalAdvance(item->text(0)) + 24);
+        for (int i = 0; i < item->childCount(); ++i)
+            walk(item->child(i), depth + 1);
+    };
+    for (int i = 0; i < cxTreeView1->topLevelItemCount(); ++i)
+        walk(cxTreeView1->topLevelItem(i), 0);
+    const int width = qBound(160, widest + cxTreeView1->verticalScrollBar()->sizeHint().width(), qMax(160, this->width() / 3));
+    cxTreeView1->setMinimumWidth(qMin(width, 240));
+    const int total = qMax(cxSplitter1->width(), width + 400);
+    cxSplitter1->setSizes({width, total - width});
 }
 
 void TFrmClient::BuildRibbon()
@@ -475,8 +524,25 @@ bool TFrmClient::CloseTab(int index)
     QWidget* page = cxPageControl1->widget(index);
     if (!page || page == TabSheetHome)
         return false;
+    for (TfrmBase* frm : page->findChildren<TfrmBase*>(QString(), Qt::FindDirectChildrenOnly))
+        if (!frm->close())
+            return false;
     delete page; // the module window goes with its tab
     return true;
+}
+
+void TFrmClient::closeEvent(QCloseEvent* event)
+{
+    for (int i = cxPageControl1->count() - 1; i >= 0; --i) {
+        if (cxPageControl1->widget(i) == TabSheetHome)
+            continue;
+        cxPageControl1->setCurrentIndex(i); // the window that may ask is the one shown
+        if (!CloseTab(i)) {
+            event->ignore();
+            return;
+        }
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void TFrmClient::TabChanged(int index)

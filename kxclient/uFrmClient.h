@@ -27,6 +27,9 @@ public:
     static TFrmClient* Instance();
 
     bool Login(const QString& shopCode, const QString& operCode, const QString& password);
+    // The session ended under a running program (the service's answer, already shown, says
+    // so): the login dialog again.
+    void Relogin();
     void OpenModule(int modId);
     bool ChangePassword(const QString& oldPassword, const QString& newPassword);
 
@@ -47,17 +50,21 @@ public:
     TNavMager& NavMager() { return *m_nav; }
     QString BaseCaption() const { return m_baseCaption; }
 
-    // Closes a module tab (not the home tab); false when refused.
+    // Closes a module tab (not the home tab); false when refused, by the home tab or by its
+    // module window (one with unsaved changes asks first).
     bool CloseTab(int index);
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // The module tabs close first; when one of them refuses, the program stays open.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void ClearNavigation();
     void BuildStartMenu(const QString& xml);
     void PruneMenu(const QString& xml);
     void BuildTree();
+    void fitTreeWidth();
     void BuildRibbon();
     void Timer1Timer();
     void TabChanged(int index);

@@ -74,6 +74,13 @@ TFrmLogon::TFrmLogon(QWidget* owner) : TfrmBase(owner)
     if (QScreen* s = QGuiApplication::primaryScreen())
         move(s->availableGeometry().center() - rect().center());
 
+    // The focus follows the eye: shop, operator, password, then "登   录" before the feedback.
+    setTabOrder(cxComboBox1, cxComboBox2);
+    setTabOrder(cxComboBox2, cxTextEdit1);
+    setTabOrder(cxTextEdit1, cxButton2);
+    setTabOrder(cxButton2, cxButton1);
+    cxTextEdit1->setFocus();
+
     connect(cxButton2, &QPushButton::clicked, this, &TFrmLogon::cxButton2Click);
     connect(cxTextEdit1, &QLineEdit::returnPressed, this, &TFrmLogon::cxButton2Click);
     connect(cxButton1, &QPushButton::clicked, this, [] { KxUi().OpenUrl(KxFeedbackUrl); });
@@ -153,8 +160,13 @@ void TFrmLogon::cxButton2Click()
     }
     TFrmClient* client = TFrmClient::Instance();
     if (client && client->Login(cxComboBox1->currentData().toString(), cxComboBox2->currentData().toString(),
-                                cxTextEdit1->text()))
+                                cxTextEdit1->text())) {
         SetModalResult(mrOk);
+        return;
+    }
+    // A refused password is selected, so typing replaces it.
+    cxTextEdit1->setFocus();
+    cxTextEdit1->selectAll();
 }
 
 void TFrmLogon::FormClose(QCloseEvent*)

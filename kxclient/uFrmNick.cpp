@@ -16,7 +16,7 @@ TFrmNick::TFrmNick(const QString& programDir, QWidget* parent) : QDialog(parent)
     grid->setContentsMargins(24, 24, 24, 20);
     grid->setHorizontalSpacing(10);
     grid->setVerticalSpacing(16);
-    grid->addWidget(new QLabel(QStringLiteral("主淘宝帐号："), this), 0, 0);
+    grid->addWidget(new QLabel(QStringLiteral("主网店帐号："), this), 0, 0);
     NickEdit = new QLineEdit(this);
     NickEdit->setMinimumWidth(220);
     grid->addWidget(NickEdit, 0, 1);

@@ -18,6 +18,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <QTextStream>
 
 #ifdef _WIN32
@@ -54,6 +55,20 @@ void setRegValue(HKEY root, const wchar_t* key, const wchar_t* name, const QStri
 }
 #endif
 
+// nick.dll as this program writes it (UTF-8), as other tools wrote it (with a byte order mark)
+// or as an older client wrote it (the local GB encoding); a byte order mark is never part of
+// the nick.
+QString nickText(const QByteArray& bytes)
+{
+    if (const auto bom = QStringConverter::encodingForData(bytes))
+        return QStringDecoder(*bom)(bytes);
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(bytes);
+    if (!utf8.hasError())
+        return text;
+    return QStringDecoder("GB18030")(bytes);
+}
+
 } // namespace
 
 THttpWeb& KxDirectory()
@@ -88,7 +103,7 @@ QString KxReadMasterNick(const QString& dir, const QStringList& args)
     if (f.exists()) {
         if (!f.open(QIODevice::ReadOnly))
             return QString();
-        return KxTrimLow(QString::fromUtf8(f.readAll()));
+        return KxTrimLow(nickText(f.readAll()));
     }
     return args.isEmpty() ? QString() : KxNickFromUrl(args.first());
 }

@@ -37,6 +37,38 @@ QByteArray orDash(const QString& s)
 }
 }
 
+void KxAppendLogEscaped(QByteArray& out, const QByteArray& utf8)
+{
+    static const char digits[] = "0123456789abcdef";
+    const char* p = utf8.constData();
+    const qsizetype n = utf8.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const unsigned char c = static_cast<unsigned char>(p[i]);
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            out += "\\x";
+            out += digits[c >> 4];
+            out += digits[c & 15];
+        } else if (c == 0xC2 && i + 1 < n && static_cast<unsigned char>(p[i + 1]) == 0x85) {
+            out += "\\u0085"; // NEL
+            ++i;
+        } else if (c == 0xE2 && i + 2 < n && static_cast<unsigned char>(p[i + 1]) == 0x80
+                   && (static_cast<unsigned char>(p[i + 2]) == 0xA8 || static_cast<unsigned char>(p[i + 2]) == 0xA9)) {
+            out += static_cast<unsigned char>(p[i + 2]) == 0xA8 ? "\\u2028" : "\\u2029"; // line, paragraph separator
+            i += 2;
+        } else {
+            out += char(c);
+        }
+    }
+}
+
 TServiceLog::TServiceLog(const QString& path)
 {
     if (path.isEmpty())
@@ -56,9 +88,11 @@ TServiceLog::~TServiceLog()
 
 void TServiceLog::write(const QByteArray& text)
 {
+    // Every value a caller sent may hold line breaks or other control characters; escaped,
+    // none of them can start a line of its own or hide part of one.
     QByteArray line = stamp();
     line.reserve(line.size() + text.size() + 1);
-    line += text;
+    KxAppendLogEscaped(line, text);
     line += '\n';
     // One write of the whole line with O_APPEND: the kernel puts it at the end of the file in
     // one piece, so threads need no lock of their own (only a write cut short, a full disk,

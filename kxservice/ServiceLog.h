@@ -11,6 +11,10 @@
 #include <QString>
 #include <mutex>
 
+// Appends UTF-8 text with its control characters escaped: backslash, \n, \r, \t as C-style
+// escapes, other C0 controls and DEL as \xNN, and NEL, U+2028 and U+2029 as \uNNNN.
+void KxAppendLogEscaped(QByteArray& out, const QByteArray& utf8);
+
 class TServiceLog {
 public:
     explicit TServiceLog(const QString& path = {}); // empty: standard error

@@ -32,6 +32,10 @@ int main(int argc, char** argv)
     p.addOption({QStringLiteral("log"), QStringLiteral("Log file (default: standard error)."), QStringLiteral("FILE")});
     p.addOption({QStringLiteral("workers"), QStringLiteral("Worker threads."), QStringLiteral("N"), QStringLiteral("16")});
     p.addOption({QStringLiteral("session-idle"), QStringLiteral("Seconds an idle operator session stays valid."), QStringLiteral("SEC"), QStringLiteral("43200")});
+    p.addOption({QStringLiteral("header-timeout"), QStringLiteral("Seconds a client has to send a request's headers."), QStringLiteral("SEC"), QStringLiteral("5")});
+    p.addOption({QStringLiteral("max-conns-per-addr"), QStringLiteral("Open connections allowed from one client address."), QStringLiteral("N"), QStringLiteral("256")});
+    p.addOption({QStringLiteral("call-memory"), QStringLiteral("Megabytes the calls being read or run may hold together."), QStringLiteral("MB"), QStringLiteral("512")});
+    p.addOption({QStringLiteral("trusted-proxy"), QStringLiteral("Address of a proxy whose X-Forwarded-For names the client."), QStringLiteral("ADDR")});
     p.process(app);
 
     TServiceOptions o;
@@ -50,8 +54,13 @@ int main(int argc, char** argv)
     o.logFile = p.value(QStringLiteral("log"));
     o.workers = p.value(QStringLiteral("workers")).toInt();
     o.sessionIdleSec = p.value(QStringLiteral("session-idle")).toInt();
-    if (o.workers < 1 || o.sessionIdleSec < 1) {
-        std::fprintf(stderr, "kxservice: --workers and --session-idle must be positive\n");
+    o.trustedProxy = p.value(QStringLiteral("trusted-proxy"));
+    o.headerTimeoutSec = p.value(QStringLiteral("header-timeout")).toInt();
+    o.maxConnsPerAddr = p.value(QStringLiteral("max-conns-per-addr")).toInt();
+    o.callMemoryBytes = p.value(QStringLiteral("call-memory")).toLongLong() << 20;
+    if (o.workers < 1 || o.sessionIdleSec < 1 || o.headerTimeoutSec < 1 || o.maxConnsPerAddr < 1 || o.callMemoryBytes < 1) {
+        std::fprintf(stderr, "kxservice: --workers, --session-idle, --header-timeout, --max-conns-per-addr and --call-memory"
+                             " must be positive\n");
         return 2;
     }
 

@@ -55,7 +55,12 @@ bool KxReadPanelText(const QByteArray& text, TKxPanelText* panel, QString* error
     if (!KxBase64Decode(text, &xml))
         return fail(QStringLiteral("不是 Base64 文本"));
     QXmlStreamReader r(xml);
-    if (!r.readNextStartElement() || r.name() != u"Root")
+    // A DOCTYPE could declare entities the reader would expand: refused, as every reader here
+    // refuses it.
+    while (!r.atEnd() && r.readNext() != QXmlStreamReader::StartElement)
+        if (r.tokenType() == QXmlStreamReader::DTD)
+            return fail(QStringLiteral("含有 DOCTYPE 声明，已拒绝"));
+    if (r.tokenType() != QXmlStreamReader::StartElement || r.name() != u"Root")
         return fail(r.hasError() ? r.errorString() : QStringLiteral("缺少 Root 元素"));
     QString width, height, module;
     bool haveW = false, haveH = false, haveM = false;

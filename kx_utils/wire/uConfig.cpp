@@ -17,6 +17,7 @@ QString gShopName;
 QString gOperId;
 QString gOperName;
 QStringList gSubNicks;
+QString gSessionKey;
 QString gcallurl;
 
 namespace {

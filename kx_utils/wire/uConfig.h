@@ -16,6 +16,8 @@ extern QString gShopName;
 extern QString gOperId;
 extern QString gOperName;
 extern QStringList gSubNicks;
+// The key of the operator's session, from the login answer; sent with every later call.
+extern QString gSessionKey;
 extern QString gcallurl;
 
 // Service URL used for calls; equals gWebUrl unless a test or tool points the client elsewhere.

@@ -113,17 +113,20 @@ bool TResponse::ParseXml(const QByteArray& xmlIn)
     }
 
     QString text;
+    int code = 0;
     gcallurl.clear();
     QByteArray v;
-    if (elementText(root.child("code"), v))
+    if (elementText(root.child("code"), v)) {
         text = QStringLiteral("错误号：") + QString::fromUtf8(v) + QString::fromLatin1(kLfCr + kLfCr);
+        code = v.trimmed().toInt();
+    }
     v.clear();
     if (elementText(root.child("msg"), v))
         text += QStringLiteral("错误信息：") + QString::fromUtf8(v);
     v.clear();
     if (elementText(root.child("callurl"), v))
         gcallurl = QString::fromUtf8(v);
-    throw EKXServiceError(text);
+    throw EKXServiceError(text, code);
 }
 
 QString TResponse::GetParam(const QString& name) const

@@ -11,9 +11,15 @@
 // The message is what the operator is shown.
 class EKXServiceError : public std::runtime_error {
 public:
-    explicit EKXServiceError(const QString& msg) : std::runtime_error(msg.toStdString()), Message(msg) {}
+    explicit EKXServiceError(const QString& msg, int code = 0)
+        : std::runtime_error(msg.toStdString()), Message(msg), Code(code) {}
     QString Message;
+    int Code; // the error answer's "code"; 0 for every other failure
 };
+
+// The error code of an answer to a call whose session is unknown, expired or replaced: the
+// operator must log in again.
+inline constexpr int kKxSessionExpired = 14;
 
 class TResponse {
 public:

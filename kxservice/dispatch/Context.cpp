@@ -2,6 +2,8 @@
 
 #include "uRequest.h"
 
+#include <limits>
+
 QString TContext::need(const QString& name) const
 {
     const QString v = call.param(name);
@@ -19,5 +21,20 @@ qint64 TContext::intParam(const QString& name, qint64 def) const
     const qint64 n = v.toLongLong(&ok);
     if (!ok)
         throw TServiceError(kxBadParam, QStringLiteral("参数 %1 应为整数：%2").arg(name, v.left(40)));
+    if (n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<qint32>::max())
+        throw TServiceError(kxBadParam, QStringLiteral("参数 %1 超出范围：%2").arg(name, v.left(40)));
     return n;
+}
+
+const QList<TDeltaChange>* TContext::delta(const QString& name) const
+{
+    const auto it = m_deltas.find(name);
+    return it == m_deltas.end() ? nullptr : &it->second;
+}
+
+void TContext::readDeltas()
+{
+    for (const auto& [name, content] : call.files())
+        if (name.startsWith(QLatin1String("delta")))
+            m_deltas.emplace(name, KxReadDelta(content));
 }

@@ -107,6 +107,25 @@ QString grantedSql()
 }
 }
 
+QString TDispatcher::clientAddress(const TCall& call) const
+{
+    // Only the trusted proxy's word counts, and of its header only the last entry: that is
+    // the address the proxy itself saw; entries before it came from the client.
+    if (m_options.trustedProxy.isEmpty() || call.remoteAddr() != m_options.trustedProxy)
+        return call.remoteAddr();
+    const QString last = call.forwardedFor().section(QLatin1Char(','), -1).trimmed();
+    return last.isEmpty() ? call.remoteAddr() : last.left(64);
+}
+
+void TDispatcher::checkLengths(const TCall& call)
+{
+    // No parameter of the program comes near this; a longer one is refused before it reaches
+    // a query (SQLite refuses long LIKE patterns with an internal error).
+    for (const TCallField& f : call.fields())
+        if (f.value.size() > kMaxParamChars)
+            throw TServiceError(kxBadParam, QStringLiteral("参数 %1 太长：最多 %2 个字符").arg(f.name.left(40)).arg(kMaxParamChars));
+}
+
 void TDispatcher::checkSeller(TContext& ctx, const QString& nick)
 {
     if (!KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM kx_nick WHERE nickid = ?"), {nick}).isValid())
@@ -116,32 +135,34 @@ void TDispatcher::checkSeller(TContext& ctx, const QString& nick)
 
 void TDispatcher::checkOperator(TContext& ctx, const QString& nick, const QString& oper, const QString& method, bool rights)
 {
-    // The seller, the operator's session from this address and, for a method reached through
+    // The seller, the session under the call's key and, for a method reached through
     // modules, whether one of them grants it: one statement, one row (none for an unknown
     // seller).
     static const QString kSession = QStringLiteral(
         " FROM kx_nick n"
-        " LEFT JOIN kx_session s ON s.nickid = n.nickid AND s.operid = ? AND s.client_addr = ?"
+        " LEFT JOIN kx_session s ON s.nickid = n.nickid AND s.keyhash = ?"
         " LEFT JOIN kx_operator o ON o.nickid = s.nickid AND o.operid = s.operid"
         " WHERE n.nickid = ?");
-    static const QString kSessionSql = QStringLiteral("SELECT o.operid, s.last_seen, s.shopcode, o.isuse") + kSession;
-    static const QString kGrantedSql = QStringLiteral("SELECT o.operid, s.last_seen, s.shopcode, o.isuse, ") + grantedSql() + kSession;
-    const QString addr = ctx.call.remoteAddr();
+    static const QString kSessionSql = QStringLiteral("SELECT s.operid, o.operid, s.last_seen, s.shopcode, o.isuse") + kSession;
+    static const QString kGrantedSql = QStringLiteral("SELECT s.operid, o.operid, s.last_seen, s.shopcode, o.isuse, ") + grantedSql() + kSession;
+    const QString keyHash = KxSessionKeyHash(ctx.call.param(QStringLiteral("sessionkey")));
     TSessionRow session;
     bool granted = false;
     {
-        QSqlQuery q = rights ? KxExec(ctx.db, kGrantedSql, {oper, method, oper, addr, nick})
-                             : KxExec(ctx.db, kSessionSql, {oper, addr, nick});
+        QSqlQuery q = rights ? KxExec(ctx.db, kGrantedSql, {oper, method, keyHash, nick})
+                             : KxExec(ctx.db, kSessionSql, {keyHash, nick});
         if (!q.next())
             throw TServiceError(kxUnknownNick, QStringLiteral("商家帐号【%1】不存在").arg(nick.left(64)));
         session.found = !q.value(0).isNull();
-        session.lastSeen = q.value(1).toLongLong();
-        session.shopcode = q.value(2).toString();
-        session.operatorInUse = q.value(3).toInt() != 0;
-        granted = rights && q.value(4).toBool();
+        session.operid = q.value(0).toString();
+        session.operatorExists = !q.value(1).isNull();
+        session.lastSeen = q.value(2).toLongLong();
+        session.shopcode = q.value(3).toString();
+        session.operatorInUse = q.value(4).toInt() != 0;
+        granted = rights && q.value(5).toBool();
     } // read and released before the session is written to
     ctx.nickid = nick;
-    ctx.shopcode = KxCheckSession(ctx.db, session, nick, oper, addr, m_options.sessionIdleSec);
+    ctx.shopcode = KxCheckSession(ctx.db, session, nick, oper, keyHash, m_options.sessionIdleSec);
     const QString shop = ctx.call.param(QStringLiteral("shopid"));
     if (!shop.isEmpty() && shop != ctx.shopcode)
         throw TServiceError(kxLoginAgain, QStringLiteral("门店【%1】与登录的门店不同，请重新登录").arg(shop.left(64)));
@@ -153,7 +174,9 @@ void TDispatcher::checkOperator(TContext& ctx, const QString& nick, const QStrin
 void TDispatcher::run(TContext& ctx, const TMethodDef* def, const QString& method)
 {
     const TCall& call = ctx.call;
-    const EAccess access = def ? def->access : EAccess::Operator; // a module description needs a session
+    // A module description needs a session, except the login module's: a client whose
+    // session has expired opens it to log in again.
+    const EAccess access = def ? def->access : method == QLatin1String(kLoginModule) ? EAccess::Seller : EAccess::Operator;
     const bool ownTx = def && def->tx == ETx::Own;
     QString nick;
     if (access != EAccess::Directory) {
@@ -173,6 +196,9 @@ void TDispatcher::run(TContext& ctx, const TMethodDef* def, const QString& metho
         checkSeller(ctx, nick);
     }
 
+    // Deltas are read and checked before any transaction: a big save must not hold SQLite's
+    // write lock while it is parsed, and a bad one is refused without opening one.
+    ctx.readDeltas();
     if (ownTx) {
         def->handler(ctx);
         return;
@@ -194,6 +220,7 @@ QByteArray TDispatcher::handle(const TCall& call)
     QElapsedTimer timer;
     timer.start();
     const QString method = call.method();
+    const QString addr = clientAddress(call);
     int code = 0;
     QByteArray xml;
     try {
@@ -201,8 +228,10 @@ QByteArray TDispatcher::handle(const TCall& call)
             throw TServiceError(kxBadSignature, QStringLiteral("请求签名错误，服务拒绝了这次调用"));
         if (KxTrimLow(method).isEmpty())
             throw TServiceError(kxMissingParam, QStringLiteral("缺少参数：module（服务方法名）"));
+        checkLengths(call);
         QSqlDatabase db = m_store.connection();
         TContext ctx(call, m_store, db, m_options, m_log);
+        ctx.clientAddr = addr;
         const auto it = m_methods.constFind(method);
         run(ctx, it == m_methods.constEnd() ? nullptr : &it.value(), method);
         xml = ctx.answer.xml();
@@ -225,6 +254,6 @@ QByteArray TDispatcher::handle(const TCall& call)
         xml = TAnswer::errorXml(code, QStringLiteral("服务内部错误，请稍后重试或联系管理员"));
     }
     m_log.access(method, call.param(QStringLiteral("nickid")), call.param(QStringLiteral("operid")),
-                 call.remoteAddr(), timer.elapsed(), code);
+                 addr, timer.elapsed(), code);
     return xml;
 }

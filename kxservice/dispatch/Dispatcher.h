@@ -9,7 +9,7 @@
 enum class EAccess {
     Directory,  // before the seller is known: the handler checks the master nick it is given
     Seller,     // a known seller (nickid); the lists before login and the login itself
-    Operator,   // an operator with a live session from this address
+    Operator,   // an operator with a live session under the call's key
     Module,     // as Operator, plus the right its module requires for the method
 };
 
@@ -37,7 +37,12 @@ public:
     // An answer for a body that never became a call (limits, malformed multipart).
     QByteArray refuse(int code, const QString& msg, const QString& addr);
 
+    // The longest parameter value accepted (characters).
+    static constexpr int kMaxParamChars = 4000;
+
 private:
+    QString clientAddress(const TCall& call) const;
+    static void checkLengths(const TCall& call);
     void run(TContext& ctx, const TMethodDef* def, const QString& method);
     void checkSeller(TContext& ctx, const QString& nick);
     void checkOperator(TContext& ctx, const QString& nick, const QString& oper, const QString& method, bool rights);

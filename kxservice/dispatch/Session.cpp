@@ -4,41 +4,66 @@
 #include "store/Database.h"
 
 #include <QDateTime>
+#include <sodium.h>
+
+#include <stdexcept>
 
 namespace {
 // The expiry slides on use, but writing the time on every call would turn every read into a
 // write; a minute's precision is plenty for an idle limit counted in hours.
 constexpr qint64 kTouchEverySec = 60;
+constexpr size_t kKeyBytes = 32;
+
+QString hex(const unsigned char* bytes, size_t n)
+{
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(n)).toHex());
+}
 }
 
-void KxOpenSession(QSqlDatabase& db, const QString& nickid, const QString& operid, const QString& addr,
-                   const QString& shopcode)
+QString KxSessionKeyHash(const QString& key)
 {
+    const QByteArray k = key.toUtf8();
+    unsigned char digest[crypto_hash_sha256_BYTES];
+    crypto_hash_sha256(digest, reinterpret_cast<const unsigned char*>(k.constData()), quint64(k.size()));
+    return hex(digest, sizeof digest);
+}
+
+QString KxOpenSession(QSqlDatabase& db, const QString& nickid, const QString& operid, const QString& shopcode,
+                      const QString& addr, const QString& replacedKey, int idleSeconds)
+{
+    if (sodium_init() < 0)
+        throw std::runtime_error("libsodium cannot be initialised");
+    unsigned char bytes[kKeyBytes];
+    randombytes_buf(bytes, sizeof bytes);
+    const QString key = hex(bytes, sizeof bytes);
     const qint64 now = QDateTime::currentSecsSinceEpoch();
-    KxExec(db, QStringLiteral("DELETE FROM kx_session WHERE nickid = ? AND operid = ? AND client_addr = ?"),
-           {nickid, operid, addr});
-    KxExec(db, QStringLiteral("INSERT INTO kx_session (nickid, operid, client_addr, shopcode, opened_at, last_seen)"
-                              " VALUES (?, ?, ?, ?, ?, ?)"),
-           {nickid, operid, addr, shopcode, now, now});
+    if (!replacedKey.isEmpty())
+        KxExec(db, QStringLiteral("DELETE FROM kx_session WHERE nickid = ? AND keyhash = ?"),
+               {nickid, KxSessionKeyHash(replacedKey)});
+    KxExec(db, QStringLiteral("DELETE FROM kx_session WHERE nickid = ? AND last_seen < ?"), {nickid, now - idleSeconds});
+    KxExec(db, QStringLiteral("INSERT INTO kx_session (nickid, keyhash, operid, shopcode, client_addr, opened_at, last_seen)"
+                              " VALUES (?, ?, ?, ?, ?, ?, ?)"),
+           {nickid, KxSessionKeyHash(key), operid, shopcode, addr, now, now});
+    return key;
 }
 
 QString KxCheckSession(QSqlDatabase& db, const TSessionRow& row, const QString& nickid, const QString& operid,
-                       const QString& addr, int idleSeconds)
+                       const QString& keyHash, int idleSeconds)
 {
-    if (!row.found)
-        throw TServiceError(kxLoginAgain, QStringLiteral("操作员【%1】在本机没有登录或登录已失效，请重新登录").arg(operid));
+    if (!row.found || !row.operatorExists || row.operid != operid)
+        throw TServiceError(kxSessionExpired,
+                            QStringLiteral("登录已过期，请重新登录（操作员【%1】没有登录或登录已失效）").arg(operid.left(64)));
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     if (!row.operatorInUse) {
         KxExec(db, QStringLiteral("DELETE FROM kx_session WHERE nickid = ? AND operid = ?"), {nickid, operid});
         throw TServiceError(kxUnknownOperator, QStringLiteral("操作员【%1】已停用").arg(operid));
     }
     if (now - row.lastSeen > idleSeconds) {
-        KxExec(db, QStringLiteral("DELETE FROM kx_session WHERE nickid = ? AND operid = ? AND client_addr = ?"),
-               {nickid, operid, addr});
-        throw TServiceError(kxLoginAgain, QStringLiteral("登录已超时，请重新登录"));
+        KxExec(db, QStringLiteral("DELETE FROM kx_session WHERE nickid = ? AND keyhash = ?"), {nickid, keyHash});
+        throw TServiceError(kxSessionExpired, QStringLiteral("登录已过期，请重新登录（登录已超时）"));
     }
     if (now - row.lastSeen >= kTouchEverySec)
-        KxExec(db, QStringLiteral("UPDATE kx_session SET last_seen = ? WHERE nickid = ? AND operid = ? AND client_addr = ?"),
-               {now, nickid, operid, addr});
+        KxExec(db, QStringLiteral("UPDATE kx_session SET last_seen = ? WHERE nickid = ? AND keyhash = ?"),
+               {now, nickid, keyHash});
     return row.shopcode;
 }

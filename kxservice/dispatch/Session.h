@@ -1,30 +1,37 @@
 #pragma once
-// Operator sessions. The protocol carries no token and every client holds the signing
-// secret, so a login binds the operator to the address it came from: later calls naming that
-// operator are served only from an address with a live session. Sessions are rows of the
-// database, so any instance serving the same database knows them.
+// Operator sessions. A login opens a session under a random key that only its client knows;
+// every later call carries the key (signed with the other fields) and is served as the
+// session's operator, whatever address it comes from. Only a hash of the key is stored.
+// Sessions are rows of the database, so every instance serving the same database knows them.
 #include <QSqlDatabase>
 #include <QString>
 
 class TDatabase;
 
-// Opens (or renews) the session of (seller, operator, address) for a shop; part of the
-// login's transaction.
-void KxOpenSession(QSqlDatabase& db, const QString& nickid, const QString& operid, const QString& addr,
-                   const QString& shopcode);
+// SHA-256 of a session key, in hex: what the session table keeps.
+QString KxSessionKeyHash(const QString& key);
 
-// The session of (seller, operator, address) as read with the caller's other checks in one
-// statement (see TDispatcher).
+// Opens a session of the operator in a shop and returns its new key (32 random bytes in hex).
+// The session the calling client held before (`replacedKey`, may be empty) ends, and so do
+// the seller's sessions idle for longer than `idleSeconds`. Part of the login's transaction.
+QString KxOpenSession(QSqlDatabase& db, const QString& nickid, const QString& operid, const QString& shopcode,
+                      const QString& addr, const QString& replacedKey, int idleSeconds);
+
+// The session found by its key, as read with the caller's other checks in one statement
+// (see TDispatcher).
 struct TSessionRow {
-    bool found = false;       // a session row, and its operator still exists
+    bool found = false;       // a session under that key
+    QString operid;           // the session's operator
+    bool operatorExists = false;
+    bool operatorInUse = false;
     qint64 lastSeen = 0;
     QString shopcode;
-    bool operatorInUse = false;
 };
 
-// Checks that the operator has a live session from the address and is still in use, and
-// slides its expiry. Returns the shop the operator logged in to. Throws TServiceError asking
-// to log in again otherwise (a disabled operator's or an expired session is deleted first).
-// Runs outside the call's transaction.
+// Checks that the key's session belongs to the operator the call names, that the operator
+// is still in use and that the session is not idle for too long; slides its expiry. Returns
+// the shop the operator logged in to. Throws TServiceError otherwise (kxSessionExpired for
+// a session that is gone, expired or another operator's; an expired session and a disabled
+// operator's sessions are deleted first). Runs outside the call's transaction.
 QString KxCheckSession(QSqlDatabase& db, const TSessionRow& row, const QString& nickid, const QString& operid,
-                       const QString& addr, int idleSeconds);
+                       const QString& keyHash, int idleSeconds);

@@ -4,6 +4,8 @@
 #include "store/Packet.h"
 #include "uRequest.h"
 
+#include <limits>
+
 namespace {
 using Col = TPacketColumn;
 
@@ -78,25 +80,78 @@ qint64 idValue(const QVariant& v, const char* what)
     const qint64 id = v.isValid() ? v.toLongLong(&ok) : 0;
     if (v.isValid() && !ok)
         throw TServiceError(kxRefused, QStringLiteral("%1应为整数").arg(QString::fromUtf8(what)));
+    // Category ids are INTEGER columns, 32 bits on PostgreSQL.
+    if (id < std::numeric_limits<qint32>::min() || id > std::numeric_limits<qint32>::max())
+        throw TServiceError(kxRefused, QStringLiteral("%1超出范围：%2").arg(QString::fromUtf8(what)).arg(id));
     return id;
+}
+
+// A renamed or deleted category must still be as the client loaded it (its name and parent),
+// so that a stale tree cannot undo someone else's change.
+void checkUnchanged(TContext& ctx, const QString& type, qint64 id, const TDeltaChange& ch, const char* gone)
+{
+    QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT catname, parentid FROM kx_category WHERE nickid = ? AND cattype = ? AND catid = ?"),
+                         {ctx.nickid, type, id});
+    if (!q.next())
+        throw TServiceError(kxRefused, QString::fromUtf8(gone).arg(id));
+    const auto name = ch.original.constFind(QStringLiteral("child_name"));
+    const auto parent = ch.original.constFind(QStringLiteral("parent_id"));
+    if ((name != ch.original.constEnd() && name->toString() != q.value(0).toString())
+        || (parent != ch.original.constEnd() && parent->toLongLong() != q.value(1).toLongLong()))
+        throw TServiceError(kxRefused, QStringLiteral("分类【%1】的数据已被他人修改，请刷新后再保存！").arg(id));
+}
+
+// The subtree of one category: the category and every category below it.
+const QString kSubtree = QStringLiteral(
+    "WITH RECURSIVE sub(catid) AS (SELECT catid FROM kx_category WHERE nickid = ? AND cattype = ? AND catid = ?"
+    " UNION SELECT c.catid FROM kx_category c JOIN sub ON c.parentid = sub.catid WHERE c.nickid = ? AND c.cattype = ?) ");
+
+// Deleting a category that records still use would leave them pointing at nothing: refused,
+// naming how many records of each kind use the category or one below it.
+void refuseWhileUsed(TContext& ctx, const QString& type, qint64 id)
+{
+    struct TUse {
+        const char* sql;
+        const char* unit;
+    };
+    static const TUse uses[] = {
+        {"SELECT COUNT(*) FROM kx_goods WHERE nickid = ? AND catid IN (SELECT catid FROM sub)", "个货品"},
+        {"SELECT COUNT(*) FROM kx_commodity m JOIN kx_goods g ON g.nickid = m.nickid AND g.goodscode = m.goodscode"
+         " WHERE m.nickid = ? AND m.is_del = 0 AND g.catid IN (SELECT catid FROM sub)", "个商品"},
+        {"SELECT COUNT(*) FROM kx_supplier WHERE nickid = ? AND catid IN (SELECT catid FROM sub)", "个供应商"},
+        {"SELECT COUNT(*) FROM kx_vipcard WHERE nickid = ? AND catid IN (SELECT catid FROM sub)", "张会员卡"},
+    };
+    QStringList counts;
+    for (const TUse& u : uses) {
+        const qint64 n = KxScalar(ctx.db, kSubtree + QString::fromLatin1(u.sql),
+                                  {ctx.nickid, type, id, ctx.nickid, type, ctx.nickid}).toLongLong();
+        if (n > 0)
+            counts << QStringLiteral("%1 %2").arg(n).arg(QString::fromUtf8(u.unit));
+    }
+    if (counts.isEmpty())
+        return;
+    const QString name = KxScalar(ctx.db, QStringLiteral("SELECT catname FROM kx_category WHERE nickid = ? AND catid = ?"),
+                                  {ctx.nickid, id}).toString();
+    throw TServiceError(kxRefused, QStringLiteral("分类【%1】及其下级分类正被 %2使用，不能删除")
+                                       .arg(name, counts.join(QStringLiteral("、"))));
 }
 
 void update(TContext& ctx)
 {
     const QString type = typeOf(ctx);
-    const QByteArray* delta = ctx.call.file(QStringLiteral("delta"));
-    if (!delta)
+    const QList<TDeltaChange>* changes = ctx.delta(QStringLiteral("delta"));
+    if (!changes)
         throw TServiceError(kxMissingParam, QStringLiteral("缺少提交的修改记录（delta）"));
     QList<qint64> touched;
-    for (const TDeltaChange& ch : KxReadDelta(*delta)) {
+    for (const TDeltaChange& ch : *changes) {
         if (ch.kind == TDeltaChange::Delete) {
-            // The category and every category below it; one already gone (with an ancestor
-            // deleted earlier in this save) is nothing to do.
+            // The category and every category below it; one already gone with an ancestor
+            // deleted earlier in this save is nothing to do.
             const qint64 id = idValue(ch.original.value(QStringLiteral("child_id")), "分类编码");
-            KxExec(ctx.db, QStringLiteral(
-                "WITH RECURSIVE sub(catid) AS (SELECT catid FROM kx_category WHERE nickid = ? AND cattype = ? AND catid = ?"
-                " UNION SELECT c.catid FROM kx_category c JOIN sub ON c.parentid = sub.catid WHERE c.nickid = ? AND c.cattype = ?)"
-                " DELETE FROM kx_category WHERE nickid = ? AND catid IN (SELECT catid FROM sub)"),
+            if (exists(ctx, type, id))
+                checkUnchanged(ctx, type, id, ch, "要删除的分类【%1】已不存在，请刷新后再试");
+            refuseWhileUsed(ctx, type, id);
+            KxExec(ctx.db, kSubtree + QStringLiteral("DELETE FROM kx_category WHERE nickid = ? AND catid IN (SELECT catid FROM sub)"),
                    {ctx.nickid, type, id, ctx.nickid, type, ctx.nickid});
             touched.removeAll(id);
             continue;
@@ -114,8 +169,7 @@ void update(TContext& ctx)
             continue;
         }
         const qint64 id = idValue(ch.original.value(QStringLiteral("child_id")), "分类编码");
-        if (!exists(ctx, type, id))
-            throw TServiceError(kxRefused, QStringLiteral("要修改的分类【%1】已不存在，请刷新后再试").arg(id));
+        checkUnchanged(ctx, type, id, ch, "要修改的分类【%1】已不存在，请刷新后再试");
         if (ch.changed.contains(QStringLiteral("child_id")) || ch.changed.contains(QStringLiteral("parent_id")))
             throw TServiceError(kxRefused, QStringLiteral("分类编码和父级分类不能修改"));
         if (ch.changed.contains(QStringLiteral("child_name")))

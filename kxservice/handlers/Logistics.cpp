@@ -20,8 +20,8 @@ void searchCompanies(TContext& ctx)
     }
     const QString name = KxTrimLow(ctx.param(QStringLiteral("logistics_name")));
     if (!name.isEmpty()) {
-        where += QStringLiteral(" AND c.logistics_name LIKE ?");
-        args << QLatin1Char('%') + QString(name).remove(QLatin1Char('%')).remove(QLatin1Char('_')) + QLatin1Char('%');
+        where += QStringLiteral(" AND c.logistics_name LIKE ? ESCAPE '\\'");
+        args << KxLikeContains(name);
     }
     KxAnswerPage(ctx,
                  QStringLiteral("SELECT c.logistics_code, c.logistics_name, COALESCE(l.logistics_code, ''),"

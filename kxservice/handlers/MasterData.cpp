@@ -1,11 +1,13 @@
 #include "MasterData.h"
 
+#include "dispatch/LoginGuard.h"
 #include "store/Packet.h"
 #include "store/Passwords.h"
 #include "TDecimal.h"
 #include "uRequest.h"
 
 #include <QSet>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -67,7 +69,7 @@ void checkProp(TContext&, QVariantMap& row, bool insert)
 }
 
 // The typed password becomes a hash; an empty one on an existing operator keeps the old.
-void checkOperator(TContext&, QVariantMap& row, bool insert)
+void checkOperator(TContext& ctx, QVariantMap& row, bool insert)
 {
     const auto psw = row.find(QStringLiteral("operpsw"));
     if (psw == row.end()) {
@@ -85,6 +87,9 @@ void checkOperator(TContext&, QVariantMap& row, bool insert)
     if (password.size() > 128)
         throw TServiceError(kxRefused, QStringLiteral("密码不能超过 128 个字符"));
     row.insert(QStringLiteral("pwhash"), KxHashPassword(password));
+    // A new password from an administrator lifts a lock from failed logins.
+    if (!insert)
+        KxLiftLoginLock(ctx.db, ctx.nickid, row.value(QStringLiteral("operid")).toString());
 }
 
 void deleteOperator(TContext& ctx, const QString& operid)
@@ -169,13 +174,6 @@ QString selectList(const TTable& t)
     return s + QStringLiteral(", md5_key");
 }
 
-QString likePattern(const QString& v)
-{
-    QString e = v;
-    e.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('%'), QLatin1String("\\%")).replace(QLatin1Char('_'), QLatin1String("\\_"));
-    return QLatin1Char('%') + e + QLatin1Char('%');
-}
-
 void search(TContext& ctx)
 {
     const TTable& t = tableOf(ctx);
@@ -190,7 +188,7 @@ void search(TContext& ctx)
             continue;
         if (f.kind == Col::Text) {
             where += QStringLiteral(" AND ") + name + QStringLiteral(" LIKE ? ESCAPE '\\'");
-            args << likePattern(v);
+            args << KxLikeContains(v);
             continue;
         }
         where += QStringLiteral(" AND ") + name + QStringLiteral(" = ?");
@@ -234,6 +232,9 @@ QVariant checked(const TField& f, const QVariant& v)
         const qint64 n = v.metaType().id() == QMetaType::Bool ? qint64(v.toBool()) : v.toLongLong(&ok);
         if (v.metaType().id() != QMetaType::Bool && !ok)
             throw TServiceError(kxRefused, QStringLiteral("%1应为整数").arg(caption));
+        // INTEGER columns are 32 bits on PostgreSQL.
+        if (n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<qint32>::max())
+            throw TServiceError(kxRefused, QStringLiteral("%1超出范围：%2").arg(caption).arg(n));
         return f.kind == Col::Boolean ? (n ? 1 : 0) : n;
     }
     case Col::Decimal: {
@@ -253,6 +254,52 @@ QVariant checked(const TField& f, const QVariant& v)
     return v;
 }
 
+// Whether a value the client loaded still equals the stored one, compared as the field's
+// kind (a missing attribute is a null cell: empty text, 0).
+bool sameValue(Col::Kind kind, const QVariant& loaded, const QVariant& stored)
+{
+    switch (kind) {
+    case Col::Integer:
+    case Col::Boolean: {
+        const qint64 a = loaded.metaType().id() == QMetaType::Bool ? qint64(loaded.toBool()) : loaded.toLongLong();
+        const qint64 b = stored.toLongLong();
+        return kind == Col::Boolean ? (a != 0) == (b != 0) : a == b;
+    }
+    case Col::Decimal: {
+        const std::optional<TDecimal> a = loaded.metaType() == QMetaType::fromType<TDecimal>()
+            ? std::optional<TDecimal>(loaded.value<TDecimal>()) : TDecimal::Parse(loaded.isValid() ? loaded.toString() : QStringLiteral("0"));
+        const std::optional<TDecimal> b = TDecimal::Parse(stored.isNull() ? QStringLiteral("0") : stored.toString());
+        return a && b && *a == *b;
+    }
+    default:
+        return (loaded.isValid() ? loaded.toString() : QString()) == (stored.isNull() ? QString() : stored.toString());
+    }
+}
+
+// A changed or deleted row must still be the row the client loaded: its stored values are
+// compared with the delta's old ones, so a save made from a stale grid cannot overwrite or
+// delete what someone else saved meanwhile. Refuses a row that is gone or differs.
+void checkUnchanged(TContext& ctx, const TTable& t, const QString& k, const TDeltaChange& ch, const char* gone)
+{
+    QStringList names{QStringLiteral("md5_key")};
+    QList<Col::Kind> kinds{Col::Text};
+    for (const TField& f : t.fields)
+        if (!f.secret) {
+            names << QString::fromLatin1(f.name);
+            kinds << f.kind;
+        }
+    QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT %1 FROM %2 WHERE nickid = ? AND %3 = ?")
+                                     .arg(names.join(QStringLiteral(", ")), QString::fromLatin1(t.table), QString::fromLatin1(t.key)),
+                         {ctx.nickid, k});
+    if (!q.next())
+        throw TServiceError(kxRefused, QString::fromUtf8(gone).arg(k.left(40)));
+    for (int i = 0; i < names.size(); ++i) {
+        const auto loaded = ch.original.constFind(names[i]);
+        if (loaded != ch.original.constEnd() && !sameValue(kinds[i], *loaded, q.value(i)))
+            throw TServiceError(kxRefused, QStringLiteral("记录【%1】的数据已被他人修改，请刷新后再保存！").arg(k.left(40)));
+    }
+}
+
 void removeRow(TContext& ctx, const TTable& t, const QString& k)
 {
     for (const TRef& r : t.refs)
@@ -269,16 +316,16 @@ void removeRow(TContext& ctx, const TTable& t, const QString& k)
 void update(TContext& ctx)
 {
     const TTable& t = tableOf(ctx);
-    const QByteArray* delta = ctx.call.file(QStringLiteral("delta"));
-    if (!delta)
+    const QList<TDeltaChange>* changes = ctx.delta(QStringLiteral("delta"));
+    if (!changes)
         throw TServiceError(kxMissingParam, QStringLiteral("缺少提交的修改记录（delta）"));
-    const QList<TDeltaChange> changes = KxReadDelta(*delta);
     const QString table = QString::fromLatin1(t.table), key = QString::fromLatin1(t.key);
     const QString keyCaption = QString::fromUtf8(t.keyCaption);
     QStringList touched;
-    for (const TDeltaChange& ch : changes) {
+    for (const TDeltaChange& ch : *changes) {
         if (ch.kind == TDeltaChange::Delete) {
             const QString k = ch.original.value(key).toString();
+            checkUnchanged(ctx, t, k, ch, "要删除的记录【%1】已不存在，请刷新后再试");
             removeRow(ctx, t, k);
             touched.removeAll(k);
             continue;
@@ -323,10 +370,12 @@ void update(TContext& ctx)
         const QString k = ch.original.value(key).toString();
         if (ch.changed.contains(key))
             throw TServiceError(kxRefused, QStringLiteral("%1不能修改").arg(keyCaption));
-        if (!KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM %1 WHERE nickid = ? AND %2 = ?").arg(table, key), {ctx.nickid, k}).isValid())
-            throw TServiceError(kxRefused, QStringLiteral("要修改的记录【%1】已不存在，请刷新后再试").arg(k.left(40)));
-        if (t.check)
+        checkUnchanged(ctx, t, k, ch, "要修改的记录【%1】已不存在，请刷新后再试");
+        if (t.check) {
+            row.insert(key, k);
             t.check(ctx, row, false);
+            row.remove(key);
+        }
         if (!row.isEmpty()) {
             QStringList sets;
             QVariantList args;
@@ -376,6 +425,13 @@ void storageLookup(TContext& ctx)
 }
 }
 
+QString KxLikeContains(const QString& v)
+{
+    QString e = v;
+    e.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('%'), QLatin1String("\\%")).replace(QLatin1Char('_'), QLatin1String("\\_"));
+    return QLatin1Char('%') + e + QLatin1Char('%');
+}
+
 TPage KxPageOf(const TContext& ctx)
 {
     TPage p;
@@ -387,6 +443,9 @@ TPage KxPageOf(const TContext& ctx)
     p.size = ctx.intParam(QStringLiteral("pagesize"), 100);
     if (p.size < 1 || p.size > 5000)
         throw TServiceError(kxBadParam, QStringLiteral("参数 pagesize 应在 1 到 5000 之间"));
+    // The offset of the page must stay a count of rows a table can hold.
+    if (p.page > kMaxPage)
+        throw TServiceError(kxBadParam, QStringLiteral("参数 curpage 应在 -1 到 %1 之间").arg(kMaxPage));
     return p;
 }
 

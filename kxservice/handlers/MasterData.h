@@ -12,10 +12,15 @@ struct TPage {
     qint64 page = 1;     // 0: all rows
     qint64 size = 100;
 };
+// The highest page asked for: with the largest page size still below 2^31 rows skipped.
+inline constexpr qint64 kMaxPage = 400000;
 TPage KxPageOf(const TContext& ctx);
 // Adds "xmldata", "recordcount" and "pagecount" for one page of a query.
 void KxAnswerPage(TContext& ctx, const QString& selectFrom, const QString& where, const QVariantList& args,
                   const QString& orderBy, const QList<struct TPacketColumn>& columns);
+// A LIKE pattern (used with ESCAPE '\') matching texts that contain `v`, its '%' and '_'
+// taken as plain characters.
+QString KxLikeContains(const QString& v);
 // The next free code of a series ("B" -> "B001", "B002", ...), unique per seller under
 // concurrent saves (the counter row is updated inside the call's write transaction).
 QString KxNextCode(TContext& ctx, const QString& series, const QString& prefix, const QString& table,

@@ -8,3 +8,7 @@ void KxDescribeModule(TContext& ctx, const QString& moduleName);
 
 // The rights string a module is given: "key=True;" for each right held, in a fixed order.
 QString KxPowerString(bool isupdate, bool isaudit, bool issearch, bool isprint, bool isoutput, bool iscolumn);
+
+// The login dialog's module: described without a session, so that a client whose session
+// expired can open it and log in again.
+inline constexpr char kLoginModule[] = "System.Logon";

@@ -1,5 +1,6 @@
 #include "PowerMger.h"
 
+#include "dispatch/LoginGuard.h"
 #include "dispatch/Session.h"
 #include "store/Packet.h"
 #include "store/Passwords.h"
@@ -148,6 +149,8 @@ void login(TContext& ctx)
     const QString shopcode = ctx.need(QStringLiteral("shopcode"));
     const QString usercode = ctx.need(QStringLiteral("usercode"));
     const QString password = ctx.param(QStringLiteral("password"));
+    const TLoginAttempt attempt{ctx.nickid, usercode, ctx.clientAddr};
+    KxCheckLoginAllowed(ctx.db, attempt, ctx.options);
 
     QString shopname;
     QSqlQuery s = KxExec(ctx.db, QStringLiteral("SELECT shopname, isuse FROM kx_shop WHERE nickid = ? AND shopcode = ?"),
@@ -166,27 +169,36 @@ void login(TContext& ctx)
 
     QSqlQuery o = KxExec(ctx.db, QStringLiteral("SELECT opername, pwhash, isuse FROM kx_operator WHERE nickid = ? AND operid = ?"),
                          {ctx.nickid, usercode});
-    if (!o.next())
+    if (!o.next()) {
+        o.finish();
+        KxRecordLoginFailure(ctx.store, ctx.db, attempt, false, ctx.options, ctx.log);
         throw TServiceError(kxUnknownOperator, QStringLiteral("操作员【%1】不存在").arg(usercode.left(64)));
+    }
     const QString opername = o.value(0).toString();
     const QString hash = o.value(1).toString();
     const bool inUse = o.value(2).toInt() != 0;
     o.finish();
     if (!inUse)
         throw TServiceError(kxUnknownOperator, QStringLiteral("操作员【%1】已停用").arg(usercode.left(64)));
-    if (!KxVerifyPassword(password, hash))
+    if (!KxVerifyPassword(password, hash)) {
+        KxRecordLoginFailure(ctx.store, ctx.db, attempt, true, ctx.options, ctx.log);
         throw TServiceError(kxWrongPassword, QStringLiteral("密码错误，请重新输入"));
+    }
 
     ctx.operid = usercode;
     ctx.shopcode = shopcode;
+    QString key;
     {
         TTransaction t(ctx.store, ctx.db, true);
-        KxOpenSession(ctx.db, ctx.nickid, usercode, ctx.call.remoteAddr(), shopcode);
+        KxLiftLoginLock(ctx.db, ctx.nickid, usercode);
+        key = KxOpenSession(ctx.db, ctx.nickid, usercode, shopcode, ctx.clientAddr, ctx.param(QStringLiteral("sessionkey")),
+                            ctx.options.sessionIdleSec);
         t.commit();
     }
     TTransaction t(ctx.store, ctx.db, false);
     ctx.answer.add(QStringLiteral("shopname"), shopname);
     ctx.answer.add(QStringLiteral("username"), opername);
+    ctx.answer.add(QStringLiteral("sessionkey"), key);
     navigation(ctx);
     t.commit();
 }

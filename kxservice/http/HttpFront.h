@@ -1,15 +1,14 @@
 #pragma once
-// The HTTP side: one POST endpoint, /Service.aspx, served by a fixed pool of worker threads.
-// Bodies are read part by part under limits; whatever goes wrong before a call exists (size,
-// part count, malformed multipart, wrong path) is still answered as an error_response.
+// The HTTP side: one POST endpoint, /Service.aspx. One network thread waits on every socket
+// (epoll, through Boost.Asio) and reads requests under time limits; a fixed pool of workers
+// runs the calls. An idle or slow connection holds a socket, never a worker. Whatever goes
+// wrong before a call exists (size, malformed multipart, wrong path, too many connections
+// from one address, the memory budget) is still answered as an error_response.
 #include "ServiceOptions.h"
 
 #include <functional>
 #include <memory>
-#include <string>
-#include <vector>
 
-namespace httplib { class Server; }
 class TDispatcher;
 
 class THttpFront {
@@ -23,11 +22,11 @@ public:
     // Serves until stop(); returns false when serving could not start.
     bool listen();
     bool isRunning() const;
+    // Closes every connection; calls being run finish first. Idempotent.
     void stop();
 
+    struct TImpl;
+
 private:
-    const TServiceOptions& m_options;
-    TDispatcher& m_dispatcher;
-    std::function<void()> m_onWorkerExit;
-    std::unique_ptr<httplib::Server> m_server;
+    std::unique_ptr<TImpl> d;
 };

@@ -4,6 +4,7 @@
 #include "store/Database.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <QStringList>
 #include <vector>
 
@@ -174,8 +175,9 @@ void TMarketSimulator::populate(quint64 seed, int trades, const QDate& from, con
         accounts << sub.value(0).toString();
     sub.finish();
     struct TConsignee { QString buyer, receiver, address; int place = 0; };
-    // The marketplace's present: an hour after the last order. Nothing happens after it.
-    const QDateTime present = from.startOfDay().addSecs(qint64(trades) * spacingSecs + 3600);
+    // The marketplace's present: now, or an hour after the last order when that lies ahead.
+    // Nothing has happened after it.
+    const QDateTime present = std::max(QDateTime::currentDateTime(), from.startOfDay().addSecs(qint64(trades) * spacingSecs + 3600));
     const auto until = [&](const QDateTime& at) {
         return (at < present ? at : present.addSecs(-60)).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     };

@@ -7,13 +7,34 @@
 #include <sodium.h>
 
 namespace {
-QString utf8(const std::string& bytes, const char* what, const std::string& name)
+// A field name for a message: its bytes that are not UTF-8 written as \xNN, so the refusal
+// itself stays readable text.
+QString readableName(const std::string& name)
+{
+    const QByteArrayView bytes(name.data(), qsizetype(name.size()));
+    QString out;
+    for (qsizetype i = 0; i < bytes.size() && out.size() < 80;) {
+        const unsigned char lead = static_cast<unsigned char>(bytes[i]);
+        const qsizetype n = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        const QByteArrayView c = bytes.sliced(i, qMin(n, bytes.size() - i));
+        if (c.size() == n && c.isValidUtf8()) {
+            out += QString::fromUtf8(c);
+            i += n;
+        } else {
+            out += QStringLiteral("\\x%1").arg(uint(lead), 2, 16, QLatin1Char('0'));
+            ++i;
+        }
+    }
+    return out;
+}
+
+QString utf8(QByteArrayView bytes, const char* what, const std::string& name)
 {
     QStringDecoder dec(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
-    QString s = dec(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    QString s = dec(bytes);
     if (dec.hasError())
         throw TServiceError(kxBadRequest, QStringLiteral("请求格式错误：%1 %2 不是有效的 UTF-8 文本")
-                                              .arg(QString::fromLatin1(what), QString::fromUtf8(name.c_str())));
+                                              .arg(QString::fromUtf8(what), readableName(name)));
     return s;
 }
 
@@ -34,19 +55,19 @@ TCall TCall::fromParts(std::vector<TRawPart>&& parts, const QString& remoteAddr)
     TCall call;
     call.m_remote = remoteAddr;
     if (!parts.empty()) {
-        std::string& last = parts.back().content;
-        if (last.size() >= 2 && last.compare(last.size() - 2, 2, "\r\n") == 0)
-            last.resize(last.size() - 2);
+        QByteArray& last = parts.back().content;
+        if (last.endsWith("\r\n"))
+            last.chop(2);
     }
     for (TRawPart& p : parts) {
-        const QString name = utf8(p.name, "字段名", p.name);
+        const QString name = utf8(QByteArrayView(p.name.data(), qsizetype(p.name.size())), "字段名", p.name);
         if (name.isEmpty())
             throw TServiceError(kxBadRequest, QStringLiteral("请求格式错误：字段名为空"));
         if (!p.filename.empty()) {
             for (const auto& f : call.m_files)
                 if (f.first == name)
                     throw TServiceError(kxBadRequest, QStringLiteral("请求格式错误：附件 %1 重复").arg(name));
-            call.m_files.emplace_back(name, QByteArray(p.content.data(), qsizetype(p.content.size())));
+            call.m_files.emplace_back(name, std::move(p.content));
             continue;
         }
         if (call.hasParam(name))

@@ -3,11 +3,12 @@
 // order, checked and decoded.
 #include <QByteArray>
 #include <QString>
+#include <string>
 #include <vector>
 
 struct TRawPart {
     std::string name, filename;
-    std::string content;
+    QByteArray content;
 };
 
 struct TCallField {
@@ -19,7 +20,8 @@ class TCall {
 public:
     // Takes the parts in body order. The client ends its body with an empty line before the
     // closing delimiter, so the last part carries one CRLF that is not content: exactly one is
-    // removed. Throws TServiceError for a body the service cannot accept.
+    // removed. Attachments keep their buffers (moved, not copied). Throws TServiceError for a
+    // body the service cannot accept.
     static TCall fromParts(std::vector<TRawPart>&& parts, const QString& remoteAddr);
 
     QString param(const QString& name) const;   // empty when absent
@@ -27,7 +29,12 @@ public:
     const QByteArray* file(const QString& name) const; // null when absent
     QString method() const { return param(QStringLiteral("module")); }
     const std::vector<TCallField>& fields() const { return m_fields; }
+    const std::vector<std::pair<QString, QByteArray>>& files() const { return m_files; }
     const QString& remoteAddr() const { return m_remote; }
+    // The X-Forwarded-For header as the HTTP front received it (empty without one). Only
+    // the dispatcher decides whether to believe it.
+    const QString& forwardedFor() const { return m_forwardedFor; }
+    void setForwardedFor(const QString& header) { m_forwardedFor = header; }
 
     // True when "sign" is the signature of the other fields under the secret; the comparison
     // takes the same time wherever the texts differ.
@@ -40,4 +47,5 @@ private:
     std::vector<TCallField> m_fields;
     std::vector<std::pair<QString, QByteArray>> m_files;
     QString m_remote;
+    QString m_forwardedFor;
 };

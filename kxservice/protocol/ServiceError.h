@@ -12,6 +12,8 @@ enum EKxCode : int {
     kxUnknownOperator = 11,
     kxWrongPassword = 12,
     kxLoginAgain = 13,
+    kxSessionExpired = 14, // the session key is unknown, expired or replaced: log in again
+    kxLoginLocked = 15,    // too many failed logins: wait, or an administrator lifts the lock
     kxNoRight = 20,
     kxMissingParam = 30,
     kxBadParam = 31,

@@ -790,6 +790,9 @@ void audit(TContext& ctx, const TDocKind& k)
 
 QList<TDeltaChange> KxDocDelta(const TContext& ctx, const QString& part)
 {
+    // The dispatcher has read the call's deltas before its transaction began.
+    if (const QList<TDeltaChange>* read = ctx.delta(part))
+        return *read;
     const QByteArray* d = ctx.call.file(part);
     return d ? KxReadDelta(*d) : QList<TDeltaChange>();
 }

@@ -198,7 +198,20 @@ const std::vector<TMigration>& KxMigrations()
             " field TEXT NOT NULL, oldvalue NUMERIC(18,4) NOT NULL, newvalue NUMERIC(18,4) NOT NULL, PRIMARY KEY (nickid, seq))",
             "CREATE INDEX kx_price_history_item ON kx_price_history (nickid, target, code)",
         }},
-        {8, QStringLiteral("marketplace orders in the seller's books, SKU bindings, download cursors, the marketplace clock"), {
+        {8, QStringLiteral("operator sessions by key; failed logins"), {
+            // A session is found by the hash of its key, not by the client's address; the
+            // sessions of the old form cannot be used by any client and go.
+            "DROP TABLE kx_session",
+            "CREATE TABLE kx_session (nickid TEXT NOT NULL, keyhash TEXT NOT NULL, operid TEXT NOT NULL,"
+            " shopcode TEXT NOT NULL, client_addr TEXT NOT NULL, opened_at BIGINT NOT NULL, last_seen BIGINT NOT NULL,"
+            " PRIMARY KEY (nickid, keyhash))",
+            "CREATE INDEX kx_session_oper ON kx_session (nickid, operid)",
+            // Failed logins per operator ('oper:' + operid) and per client address ('addr:' +
+            // address), in milliseconds since the epoch. Deleting a row lifts its lock.
+            "CREATE TABLE kx_login_guard (nickid TEXT NOT NULL, subject TEXT NOT NULL, failures INTEGER NOT NULL,"
+            " last_failure BIGINT NOT NULL, locked_until BIGINT NOT NULL, PRIMARY KEY (nickid, subject))",
+        }},
+        {9, QStringLiteral("marketplace orders in the seller's books, SKU bindings, download cursors, the marketplace clock"), {
             // The marketplace's own order fields the books keep, its clock and COD data.
             "ALTER TABLE kx_mk_trade ADD COLUMN trade_type TEXT NOT NULL DEFAULT 'fixed'",
             "ALTER TABLE kx_mk_trade ADD COLUMN cod_status TEXT NOT NULL DEFAULT ''",

@@ -49,8 +49,36 @@ QByteArray KxQueryPacket(QSqlQuery& query, const QList<TPacketColumn>& columns, 
     return w.Finish();
 }
 
+namespace {
+// The data-packet reader takes the first root element and ignores anything after it; a
+// delta holding a second <delta> is a forged or broken document, not two saves.
+bool hasSecondRoot(const QByteArray& delta)
+{
+    const auto startsElement = [&](qsizetype at) {
+        const qsizetype after = at + 6;
+        if (after >= delta.size())
+            return true;
+        const char c = delta[after];
+        return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    };
+    qsizetype at = delta.indexOf("<delta");
+    int roots = 0;
+    while (at >= 0) {
+        if (startsElement(at) && ++roots > 1)
+            return true;
+        at = delta.indexOf("<delta", at + 6);
+    }
+    return false;
+}
+}
+
 QList<TDeltaChange> KxReadDelta(const QByteArray& delta)
 {
+    // Invalid bytes would be read as U+FFFD and stored so: refused instead.
+    if (!QByteArrayView(delta).isValidUtf8())
+        throw TServiceError(kxBadDelta, QStringLiteral("提交的修改记录不是有效的 UTF-8 文本"));
+    if (hasSecondRoot(delta))
+        throw TServiceError(kxBadDelta, QStringLiteral("提交的修改记录只能有一个 <delta> 根元素"));
     TDeltaReader r;
     if (!r.Load(delta))
         throw TServiceError(kxBadDelta, QStringLiteral("提交的数据不是有效的修改记录：%1").arg(r.LastError().left(200)));

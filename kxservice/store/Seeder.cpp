@@ -606,6 +606,16 @@ std::vector<TCatalogueUpdate> KxUpdateCatalogues(TDatabase& store)
     return done;
 }
 
+// The first day of the simulated market: "from_date" when the file names one, otherwise
+// "days_before" days before today, so a fresh demo shows the last weeks' orders.
+static QDate marketStart(const QJsonObject& market)
+{
+    const QDate fixed = QDate::fromString(str(market, "from_date"), Qt::ISODate);
+    if (fixed.isValid())
+        return fixed;
+    return QDate::currentDate().addDays(-market.value(QLatin1String("days_before")).toInt(21));
+}
+
 bool KxSeedSeller(TDatabase& store, const QJsonObject& file)
 {
     const QJsonObject seller = file.value(QLatin1String("seller")).toObject();
@@ -624,8 +634,7 @@ bool KxSeedSeller(TDatabase& store, const QJsonObject& file)
     const QJsonObject market = file.value(QLatin1String("market")).toObject();
     if (!market.isEmpty())
         TMarketSimulator(db, s.nick).populate(quint64(market.value(QLatin1String("seed")).toDouble()),
-                                              market.value(QLatin1String("trades")).toInt(),
-                                              QDate::fromString(str(market, "from_date"), Qt::ISODate),
+                                              market.value(QLatin1String("trades")).toInt(), marketStart(market),
                                               str(seller, "masternick"));
     t.commit();
     return true;

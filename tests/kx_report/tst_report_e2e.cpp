@@ -9,6 +9,8 @@
 #include "uConfig.h"
 #include "uFrmReport.h"
 #include "uFrmSearch.h"
+#include "uGridView.h"
+#include "uGridModel.h"
 #include "uRMPreview.h"
 
 #include <QDir>
@@ -92,17 +94,22 @@ private Q_SLOTS:
         QVERIFY(form);
         QTRY_COMPARE(dialog, QStringLiteral("销售报表查询"));
 
-        const QStringList conditions{"datefrom=2024-05-03", "dateto=2024-05-05"};
+        // Three days inside the demo's market, which lies in the weeks before today.
+        const QDate first = QDate::fromString(
+            m_fx->scalar("SELECT MIN(substr(created, 1, 10)) FROM kx_mk_trade WHERE nickid = '1001'").toString(), Qt::ISODate);
+        QVERIFY2(first >= QDate::currentDate().addDays(-22) && first < QDate::currentDate(), qPrintable(first.toString()));
+        const QString from = first.addDays(2).toString(Qt::ISODate), to = first.addDays(4).toString(Qt::ISODate);
+        const QStringList conditions{"datefrom=" + from, "dateto=" + to};
         QVERIFY(form->Search(&conditions, 1));
         const QStringList days = column(form->DataSet(), QStringLiteral("saledate"));
         QVERIFY(!days.isEmpty());
         for (const QString& d : days)
-            QVERIFY2(d >= "2024-05-03" && d <= "2024-05-05", qPrintable(d));
+            QVERIFY2(d >= from && d <= to, qPrintable(d));
         int trades = 0;
         for (const QString& n : column(form->DataSet(), QStringLiteral("tradecount")))
             trades += n.toInt();
         QCOMPARE(trades, m_fx->scalar("SELECT COUNT(*) FROM kx_mk_trade WHERE nickid = '1001' AND pay_time <> ''"
-                                      " AND substr(created, 1, 10) BETWEEN '2024-05-03' AND '2024-05-05'").toInt());
+                                      " AND substr(created, 1, 10) BETWEEN ? AND ?", {from, to}).toInt());
         QCOMPARE(form->RecordLabel()->text(),
                  QStringLiteral("记录总数：%1 条， 第 1 页/共 1 页").arg(days.size()));
 
@@ -187,6 +194,37 @@ private Q_SLOTS:
         QVERIFY(!refunds->Search(&bad, 1));
         QVERIFY2(m_ui->last().contains(QStringLiteral("datefrom")), qPrintable(m_ui->last()));
         QCOMPARE(refunds->DataSet()->RecordCount(), before);
+    }
+
+    // The seeded reports show their codes by name and their counts as whole numbers.
+    void seededReportsShowNamesAndWholeNumbers_data()
+    {
+        QTest::addColumn<QString>("module");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<bool>("named"); // false: a whole number
+        QTest::newRow("refund status") << "Report.Refund" << "status" << true;
+        QTest::newRow("refund goods status") << "Report.Refund" << "good_status" << true;
+        QTest::newRow("order status") << "Report.SalesDetail" << "status" << true;
+        QTest::newRow("orders a day") << "Report.Sales" << "tradecount" << false;
+        QTest::newRow("stock") << "Report.Stock" << "stocknum" << false;
+    }
+    void seededReportsShowNamesAndWholeNumbers()
+    {
+        QFETCH(QString, module);
+        QFETCH(QString, field);
+        QFETCH(bool, named);
+        auto form = open(module);
+        QVERIFY(form);
+        QVERIFY(form->Search(nullptr, 1));
+        const TGridColumn* c = form->Grid()->ColumnByField(field);
+        QVERIFY(c);
+        QVERIFY(form->DataSet()->RecordCount() > 0);
+        for (int r = 0; r < form->DataSet()->RecordCount(); ++r) {
+            const QString text = form->Grid()->GridModel()->CellText(r, c);
+            const bool ok = named ? !text.isEmpty() && text.at(0).unicode() >= 0x4E00
+                                  : !text.isEmpty() && !text.contains(u'.');
+            QVERIFY2(ok, qPrintable(text));
+        }
     }
 
     void purchaseReportListsReceiptLines()

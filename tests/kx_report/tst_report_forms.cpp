@@ -8,6 +8,7 @@
 #include "codec/uPanelText.h"
 #include "uFrmReport.h"
 #include "uFrmSearch.h"
+#include "uGridModel.h"
 #include "uGridView.h"
 #include "uIKXDesign.h"
 #include "uKxPager.h"
@@ -77,12 +78,29 @@ QStringList params(const TFakeCall& call)
 class THookUi : public TScriptedUi {
 public:
     std::function<int(QWidget*)> onModal;
+    QStringList saveFilters; // the filter of each save dialog
     int ShowModal(QWidget* window) override
     {
         modalWindows.append(window);
         return onModal ? onModal(window) : mrCancel;
     }
+    QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter) override
+    {
+        saveFilters << filter;
+        return TScriptedUi::GetSaveFileName(parent, caption, dir, filter);
+    }
 };
+
+// A refund report page: a status code, a quantity kept as a decimal, a long reason.
+QByteArray refundRows()
+{
+    return "<datapacket><fields><field name=\"status\" type=\"string\" size=\"40\"/>"
+           "<field name=\"num\" type=\"decimal\" precision=\"18\" scale=\"2\"/>"
+           "<field name=\"reason\" type=\"string\" size=\"400\"/></fields><rows>"
+           "<row status=\"SUCCESS\" num=\"11\" reason=\"短\"/>"
+           "<row status=\"NEW_CODE\" num=\"2.5\" reason=\"" + QByteArray(60, 'x').replace("xxxxx", "xxxx ") + "\"/>"
+           "</rows></datapacket>";
+}
 }
 
 class TestReportForms : public QObject {
@@ -132,6 +150,7 @@ private Q_SLOTS:
         for (TGridColumn* c : form->Grid()->VisibleColumns())
             captions << c->Caption;
         QCOMPARE(captions, (QStringList{"日期", "实付"}));
+        QVERIFY(!form->Grid()->ColumnByField(QStringLiteral("seller_nick"))); // removed, not hidden
         QVERIFY(form->Grid()->editTriggers() == QAbstractItemView::NoEditTriggers);
     }
 
@@ -323,6 +342,55 @@ private Q_SLOTS:
         grid->OnCustomDrawCell()(grid->model()->index(0, grid->IndexOfColumn(col)), col, opt);
         QCOMPARE(opt.font.bold(), marked);
         QCOMPARE(opt.palette.color(QPalette::Text) == QColor(Qt::red), marked);
+    }
+
+    // Codes show the names the parameters give them (an unnamed code shows itself), counts
+    // show whole numbers, and a row grows with a long cell.
+    void columnFormatsFromParameters()
+    {
+        m_svc->answer(QStringLiteral("Report.Sales"), page(refundRows(), 2, 1));
+        auto form = open(moduleXml(kAllRights, {{"intfields", "num;"},
+                                                {"lookupfields", "status=SUCCESS:退款成功,CLOSED:退款关闭;"}}));
+        TGridView* grid = form->Grid();
+        TGridModel* m = grid->GridModel();
+        const TGridColumn* status = grid->ColumnByField(QStringLiteral("status"));
+        const TGridColumn* num = grid->ColumnByField(QStringLiteral("num"));
+        QCOMPARE((QStringList{m->CellText(0, status), m->CellText(1, status)}), (QStringList{"退款成功", "NEW_CODE"}));
+        QCOMPARE((QStringList{m->CellText(0, num), m->CellText(1, num)}), (QStringList{"11", "3"}));
+        grid->ColumnByField(QStringLiteral("reason"))->Width = 60;
+        grid->ColumnsChanged();
+        form->dxBL_RefreshClick();
+        QVERIFY(grid->rowHeight(1) > grid->rowHeight(0));
+    }
+
+    // "导出Excel" with pages still to come offers to load them first; the save dialog gets
+    // its filter in its own form.
+    void exportOffersTheRemainingPages_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("all pages") << int(mrYes) << 6;
+        QTest::newRow("loaded page only") << int(mrNo) << 2;
+    }
+    void exportOffersTheRemainingPages()
+    {
+        QFETCH(int, answer);
+        QFETCH(int, rows);
+        auto form = open(moduleXml(kAllRights));
+        form->dxBL_RefreshClick();
+        m_svc->answer(QStringLiteral("Report.Sales"), page(::rows(3, 2), 6, 3));
+        m_ui->answers << answer;
+        form->dxBL_ExportClick();
+        QCOMPARE(m_ui->lastText(), QStringLiteral("共 6 条，已载入 2 条，是否全部导出？"));
+        QCOMPARE(form->DataSet()->RecordCount(), rows);
+        QCOMPARE(m_ui->saveFilters, QStringList{"Excel 文件(*.xls)"});
+
+        // With every page loaded there is nothing to offer.
+        m_ui->clear();
+        form->btnRemainClick();
+        form->dxBL_ExportClick();
+        QVERIFY(m_ui->messages.isEmpty());
+        QCOMPARE(m_ui->saveFilters.size(), 2);
     }
 
     void receiptTemplate_data()

@@ -180,6 +180,23 @@ private slots:
         QCOMPARE(report.Prepared()->pages[0].items[1].rect.top(), 10.0 + 8);
     }
 
+    // A data row grows with its longest cell; the other cells of the row grow with it.
+    void rowGrowsWithItsLongestCell()
+    {
+        TRMReport report;
+        TRMBand band = rmBand(TRMBandType::Title, QStringLiteral("T"), 6,
+                              {rmMemo(QStringLiteral("Name"), QString(), 0, 0, 30, 6), rmMemo(QStringLiteral("Num"), QStringLiteral("2"), 30, 0, 20, 6)});
+        band.stretch = true;
+        band.objects[0].stretch = true;
+        band.objects[0].wordWrap = true;
+        band.objects[0].text = QStringLiteral("很长的商品名称，需要折成好几行才能放得下。");
+        report.Template().bands.push_back(band);
+        QVERIFY(report.PrepareReport());
+        const auto& items = report.Prepared()->pages[0].items;
+        QVERIFY2(items[0].rect.height() > 6, qPrintable(QString::number(items[0].rect.height())));
+        QCOMPARE(items[1].rect.height(), items[0].rect.height());
+    }
+
     void barcodes_data()
     {
         QTest::addColumn<int>("type");

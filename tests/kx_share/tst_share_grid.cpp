@@ -10,6 +10,11 @@
 #include "uUtils.h"
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QBoxLayout>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QPushButton>
 #include <QLineEdit>
 #include <QPdfWriter>
 #include <QPrintPreviewDialog>
@@ -295,6 +300,199 @@ print(b.nsheets, b.sheet_by_index(0).nrows, b.sheet_by_index(1).nrows, b.sheet_b
         QVERIFY(!text.contains("密码"));
         QVERIFY(!text.contains("secret"));
         QVERIFY(!text.contains("备注"));
+    }
+
+    // A header click sorts the loaded rows in the view only: numbers by value with empty
+    // cells first, lookups by the name shown, texts by their reading; the next click turns
+    // the order round and the third gives back the data set's order. The cursor stays on
+    // its record throughout.
+    void headerClickSorts_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("clicks");
+        QTest::addColumn<QStringList>("codes");
+        QTest::newRow("amount ascending, empty first") << 2 << 1 << QStringList{"C3", "B'2", "A1"};
+        QTest::newRow("amount descending") << 2 << 2 << QStringList{"A1", "B'2", "C3"};
+        QTest::newRow("lookup by the name shown") << 3 << 1 << QStringList{"C3", "A1", "B'2"};
+        QTest::newRow("text descending") << 1 << 2 << QStringList{"C3", "B'2", "A1"};
+        QTest::newRow("third click: the data set's order") << 3 << 3 << QStringList{"A1", "B'2", "C3"};
+    }
+    void headerClickSorts()
+    {
+        QFETCH(int, column);
+        QFETCH(int, clicks);
+        QFETCH(QStringList, codes);
+        TGridView v;
+        setUpGrid(v);
+        v.resize(800, 300);
+        v.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&v));
+        QAbstractItemModelTester tester(v.GridModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        ds.SetRecNo(2); // B'2
+        QHeaderView* h = v.horizontalHeader();
+        for (int i = 0; i < clicks; ++i)
+            QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, QPoint(h->sectionViewportPosition(column) + 5, h->height() / 2));
+        QStringList shown;
+        for (int r = 0; r < 3; ++r)
+            shown << v.GridModel()->index(r, 0).data().toString();
+        QCOMPARE(shown, codes);
+        // The data set keeps its order; the view's current row is still B'2.
+        QCOMPARE(ds.DisplayTextAt(0, ds.FieldByName("code")), QStringLiteral("A1"));
+        QCOMPARE(v.currentIndex().data().toString(), QStringLiteral("B'2"));
+        // A click on a row moves the cursor to that row's record.
+        const int last = 2;
+        QTest::mouseClick(v.viewport(), Qt::LeftButton, {}, v.visualRect(v.GridModel()->index(last, 1)).center());
+        QCOMPARE(ds.FieldByName("code")->AsString(), codes[last]);
+        // An edit lands on the record shown.
+        QVERIFY(v.GridModel()->setData(v.GridModel()->index(0, 1), QStringLiteral("改")));
+        QCOMPARE(ds.Lookup("code", codes[0], "name").toString(), QStringLiteral("改"));
+    }
+
+    // Rows added while sorted come back in the data set's order, the sort arrow gone, so the
+    // new row stands where the data set put it.
+    void newRowEndsTheSort()
+    {
+        TGridView v;
+        setUpGrid(v);
+        v.sortByColumn(2, Qt::AscendingOrder);
+        QCOMPARE(v.GridModel()->index(0, 0).data().toString(), QStringLiteral("C3"));
+        ds.Append();
+        ds.FieldByName("code")->SetAsString("D4");
+        QVERIFY(ds.Post());
+        QCOMPARE(v.GridModel()->SortColumn(), -1);
+        QCOMPARE(v.horizontalHeader()->sortIndicatorSection(), -1);
+        QCOMPARE(v.GridModel()->index(3, 0).data().toString(), QStringLiteral("D4"));
+        QCOMPARE(v.currentIndex().row(), 3);
+    }
+
+    // Columns take their content's width once rows arrive: numbers whole, long texts up to a
+    // limit, captions whole; a width from a saved layout stays; the last column fills.
+    void columnsSizedToContent()
+    {
+        TPClientDataSet data;
+        const QString longName(120, QChar(u'长'));
+        QVERIFY(data.SetKXXMLData(packet("code:string,name:string,qty:integer,money:decimal,memo:string",
+                                         {QString(R"(code="A1" name="%1" qty="12345678" money="123456789.25" memo="x")").arg(longName)})));
+        TGridView v;
+        v.resize(1200, 300);
+        v.AddColumn("code", "非常长的商品编码标题");
+        v.AddColumn("name", "名称");
+        v.AddColumn("qty", "数量")->Editor = TGridEditor::Amount;
+        v.AddColumn("money", "金额")->Editor = TGridEditor::Amount;
+        TGridColumn* kept = v.AddColumn("memo", "备注");
+        kept->Width = 333;
+        kept->WidthFixed = true;
+        v.AddColumn("code", "末列");
+        v.ColumnsChanged();
+        v.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&v));
+        v.SetDataSet(&data);
+        QCoreApplication::processEvents();
+        const QFontMetrics fm(v.font());
+        QVERIFY(v.columnWidth(0) > QFontMetrics(v.horizontalHeader()->font()).horizontalAdvance("非常长的商品编码标题"));
+        QVERIFY(v.columnWidth(1) < fm.horizontalAdvance(longName));
+        QVERIFY(v.columnWidth(1) >= 200);
+        QCOMPARE(v.GridModel()->index(0, 2).data().toString(), QStringLiteral("12345678")); // a count stays whole
+        QVERIFY(v.columnWidth(2) > fm.horizontalAdvance("12345678"));
+        QVERIFY(v.columnWidth(3) > fm.horizontalAdvance("123456789.25"));
+        QCOMPARE(v.columnWidth(4), 333);
+        QCOMPARE(v.horizontalHeader()->sectionViewportPosition(5) + v.columnWidth(5), v.viewport()->width());
+    }
+
+    // The printed list: title, conditions, every page numbered; a wide grid goes landscape.
+    void printedListHeading()
+    {
+        TGridView v;
+        setUpGrid(v);
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath("list.pdf");
+        {
+            QPdfWriter w(pdf);
+            QCOMPARE(KxGridOrientation(&v, &w), QPageLayout::Portrait);
+            KxRenderGrid(&v, &w, {QStringLiteral("商品列表"), false, {QStringLiteral("类别：原料")}});
+        }
+        QProcess p;
+        p.start("pdftotext", {pdf, "-"});
+        QVERIFY(p.waitForFinished());
+        const QString text = QString::fromUtf8(p.readAllStandardOutput());
+        for (const char* s : {"商品列表", "查询条件：类别：原料", "第 1 页/共 1 页"})
+            QVERIFY2(text.contains(s), qPrintable(text));
+        for (int i = 0; i < v.ColumnCount(); ++i)
+            v.Column(i)->Width = 400;
+        QPdfWriter w(dir.filePath("wide.pdf"));
+        QCOMPARE(KxGridOrientation(&v, &w), QPageLayout::Landscape);
+    }
+
+    // Each usual key presses its tool while the focus is inside the window and shows in the
+    // tooltip; a disabled tool ignores its key; Esc in a cell being edited only leaves it.
+    void toolKeys_data()
+    {
+        QTest::addColumn<QKeySequence>("key");
+        QTest::addColumn<QString>("tool");
+        QTest::newRow("Ctrl+F search") << QKeySequence(Qt::CTRL | Qt::Key_F) << QString::fromLatin1(KxTool::Search);
+        QTest::newRow("F5 refresh") << QKeySequence(Qt::Key_F5) << QString::fromLatin1(KxTool::Refresh);
+        QTest::newRow("Ctrl+N new") << QKeySequence(Qt::CTRL | Qt::Key_N) << QString::fromLatin1(KxTool::New);
+        QTest::newRow("Ctrl+S save") << QKeySequence(Qt::CTRL | Qt::Key_S) << QString::fromLatin1(KxTool::Save);
+        QTest::newRow("Delete") << QKeySequence(Qt::Key_Delete) << QString::fromLatin1(KxTool::Delete);
+        QTest::newRow("Esc exit") << QKeySequence(Qt::Key_Escape) << QString::fromLatin1(KxTool::Exit);
+    }
+    void toolKeys()
+    {
+        QFETCH(QKeySequence, key);
+        QFETCH(QString, tool);
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        auto* tools = new QHBoxLayout;
+        layout->addLayout(tools);
+        QStringList pressed;
+        QList<QPushButton*> buttons;
+        auto note = [&](const char* id) { return [&pressed, id] { pressed << QString::fromLatin1(id); }; };
+        KxAddButtons(&window, tools,
+                     {{KxTool::Search, "查 询", note(KxTool::Search)},
+                      {KxTool::Refresh, "刷 新", note(KxTool::Refresh)},
+                      {KxTool::New, "新 建", note(KxTool::New)},
+                      {KxTool::Delete, "删 除", note(KxTool::Delete)},
+                      {KxTool::Save, "保 存", note(KxTool::Save)},
+                      {KxTool::Exit, "退 出", note(KxTool::Exit)}},
+                     buttons);
+        auto* grid = new TGridView(&window);
+        setUpGrid(*grid);
+        layout->addWidget(grid);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        grid->setFocus();
+        QPushButton* b = KxFindTool(buttons, tool.toLatin1().constData());
+        QVERIFY(b->toolTip().contains(key.toString(QKeySequence::NativeText)));
+        QCOMPARE(b->height(), KxToolHeight);
+
+        QTest::keySequence(grid, key);
+        QCOMPARE(pressed, QStringList{tool});
+        b->setEnabled(false);
+        QTest::keySequence(grid, key);
+        QCOMPARE(pressed, QStringList{tool});
+        b->setEnabled(true);
+
+        if (key == QKeySequence(Qt::Key_Delete)) {
+            // From a drop-down of the header, Delete takes no line away.
+            auto* box = new QComboBox(&window);
+            box->addItems({"甲", "乙"});
+            layout->addWidget(box);
+            box->show();
+            box->setFocus();
+            QTest::keySequence(box, key);
+            QCOMPARE(pressed.size(), 1);
+        }
+        if (key == QKeySequence(Qt::Key_Escape)) {
+            grid->setCurrentIndex(grid->GridModel()->index(0, 1));
+            grid->edit(grid->currentIndex());
+            QVERIFY(grid->Editing());
+            QTest::keyClicks(QApplication::focusWidget(), "zz");
+            QTest::keySequence(QApplication::focusWidget(), key);
+            QVERIFY(!grid->Editing());
+            QCOMPARE(pressed.size(), 1);
+            QCOMPARE(ds.Lookup("code", "A1", "name").toString(), QStringLiteral("红色T恤 L"));
+        }
     }
 
     void moduleManagerRoundTrip()

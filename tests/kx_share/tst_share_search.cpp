@@ -255,6 +255,65 @@ private slots:
         QCOMPARE(controlValues(*again), QStringList{"值😀"});
     }
 
+    // After "删除" the list puts its current row on a neighbour; "编辑", "删除" and "保存" act
+    // only on an entry the operator selects.
+    void afterDeleteNothingIsChosen()
+    {
+        auto dlg = open(QStringLiteral("入库查询"));
+        dlg->show();
+        ui.names << QStringLiteral("甲") << QStringLiteral("乙");
+        dlg->btnNewClick();
+        dlg->btnNewClick();
+        dlg->SchemeList()->setCurrentRow(1);
+        dlg->btnDeleteClick();
+        QCOMPARE(entries(*dlg), (QStringList{TFrmSearch::DefaultScheme(), "乙"}));
+        ui.clear();
+        dlg->btnEditClick();
+        dlg->btnDeleteClick();
+        QVERIFY(ui.modalWindows.isEmpty());
+        QVERIFY(ui.messages.isEmpty());
+        dlg->btnSaveClick();
+        QCOMPARE(ui.lastText(), QStringLiteral("请选择需要保存的方案!"));
+        dlg->SchemeList()->setCurrentRow(1);
+        ui.answers << int(mrNo);
+        dlg->btnDeleteClick();
+        QCOMPARE(ui.lastText(), QStringLiteral("真的删除此【乙】查询方案吗?"));
+    }
+
+    // A DOCTYPE is refused in the schemes file and in a "searchfile", so no entity it
+    // declares is ever expanded.
+    void doctypeIsRefused_data()
+    {
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<QByteArray>("xml");
+        const QByteArray internal = "<!DOCTYPE Root [<!ENTITY w \"300\">]>";
+        const QByteArray external = "<!DOCTYPE Root [<!ENTITY w SYSTEM \"file:///etc/hostname\">]>";
+        QTest::newRow("schemes file, internal entity") << "file" << internal + "<Root><MN_x>&w;</MN_x></Root>";
+        QTest::newRow("schemes file, external entity") << "file" << external + "<Root><MN_x>&w;</MN_x></Root>";
+        QTest::newRow("search panel, internal entity")
+            << "panel" << internal + "<Root><width>&w;</width><height>40</height><module></module></Root>";
+    }
+    void doctypeIsRefused()
+    {
+        QFETCH(QString, where);
+        QFETCH(QByteArray, xml);
+        if (where == u"panel") {
+            TFrmSearch dlg;
+            QVERIFY(!dlg.InitSearch(QString::fromLatin1(xml.toBase64())));
+        } else {
+            {
+                QFile f(KxSearchDefFile());
+                QVERIFY(f.open(QIODevice::WriteOnly));
+                f.write(xml);
+            }
+            auto dlg = open(QStringLiteral("入库查询"));
+            QVERIFY(!dlg->StoreScheme(QStringLiteral("a")));
+            QCOMPARE(fileBytes(), xml);
+        }
+        QCOMPARE(ui.messages.size(), 1);
+        QVERIFY2(ui.lastText().contains(QStringLiteral("DOCTYPE")), qPrintable(ui.lastText()));
+    }
+
     void unreadableFileIsLeftAlone()
     {
         {

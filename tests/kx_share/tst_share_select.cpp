@@ -7,10 +7,15 @@
 
 #include "uCallModule.h"
 #include "uFrmSelect.h"
+#include "uFrmTreeEdit.h"
+#include "uGridModel.h"
 #include "uGridView.h"
 #include "uKxPager.h"
 #include "uUtils.h"
 
+#include <QDir>
+#include <QFile>
+#include <QStyleOptionViewItem>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -283,16 +288,76 @@ private slots:
         QCOMPARE(values(*frm.ListDataSet(), QStringLiteral("code")), codes);
     }
 
+    // Both grids draw a cell holding the trimmed keyword (letter case counts) bold in red.
+    void keywordHighlightsBothGrids_data()
+    {
+        QTest::addColumn<QString>("keyword");
+        QTest::addColumn<bool>("marked");
+        QTest::newRow("part, trimmed") << " 衬衫 " << true;
+        QTest::newRow("other case") << "B2" << false;
+    }
     void keywordHighlightsBothGrids()
     {
+        QFETCH(QString, keyword);
+        QFETCH(bool, marked);
         svc->answer("Select.CommoditySearch", pageAnswer(kRows, "1"));
         TFrmSelect frm;
         frm.InitModule(moduleXml(true));
         frm.show();
-        frm.KeywordEdit()->setText(QStringLiteral(" 衬衫 "));
-        QCOMPARE(frm.GridList()->HighlightText(), QStringLiteral("衬衫"));
-        QCOMPARE(frm.GridChosen()->HighlightText(), QStringLiteral("衬衫"));
+        frm.btnAllSelectClick();
+        frm.KeywordEdit()->setText(keyword);
+        for (TGridView* grid : {frm.GridList(), frm.GridChosen()}) {
+            TGridColumn* col = grid->ColumnByField(QString::fromLatin1(keyword == "B2" ? "code" : "name"));
+            QStyleOptionViewItem opt;
+            opt.text = grid->GridModel()->CellText(1, col);
+            grid->OnCustomDrawCell()(grid->model()->index(1, grid->IndexOfColumn(col)), col, opt);
+            QCOMPARE(opt.font.bold(), marked);
+            QCOMPARE(opt.palette.color(QPalette::Text) == QColor(Qt::red), marked);
+        }
         QCOMPARE(frm.ListDataSet()->RecordCount(), 3); // highlights, never filters
+    }
+
+    // The saved layout comes after the pick column is captioned "选择", so a layout that
+    // hides or moves that column holds.
+    void savedLayoutFindsThePickColumn()
+    {
+        svc->answer("Select.CommoditySearch", pageAnswer(kRows, "1"));
+        TFrmSelect frm;
+        frm.InitModule(moduleXml(true));
+        const QString file = QDir(KxProgramDir()).filePath(QStringLiteral("ColsDef.xml"));
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(QStringLiteral("<Root><%1><名称 Width=\"150\" Visible=\"true\"/><选择 Width=\"60\" Visible=\"false\"/></%1></Root>")
+                        .arg(frm.windowTitle()).toUtf8());
+        }
+        frm.show();
+        QFile::remove(file);
+        QCOMPARE(frm.GridList()->Column(0)->Caption, QStringLiteral("名称"));
+        QVERIFY(!frm.GridList()->ColumnByField(QStringLiteral("selected"))->Visible);
+    }
+
+    // The category name dialog refuses an empty name and one longer than the tree's name
+    // field, and stays open for the operator to mend it.
+    void treeNameDialogRefusesBadNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("empty") << "" << "分类名称不能为空";
+        QTest::newRow("blanks only") << "   " << "分类名称不能为空";
+        QTest::newRow("longer than the field") << QString(51, u'类') << "分类名称不能超过 50 个字符";
+        QTest::newRow("as long as the field, trimmed") << u' ' + QString(50, u'类') + u' ' << "";
+    }
+    void treeNameDialogRefusesBadNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        TFrmTreeEdit edit;
+        edit.SetMaxNameLength(50);
+        edit.NameEdit()->setText(name);
+        edit.btnOkClick();
+        QCOMPARE(edit.result(), message.isEmpty() ? int(mrOk) : 0);
+        QCOMPARE(ui.lastText(), message);
     }
 
     // A lookup that cannot reach the service is "failed", not "not found", so a caller keeps

@@ -162,7 +162,7 @@ private slots:
         QCOMPARE(v.Column(3)->Editor, TGridEditor::Amount);
         QVERIFY(v.Column(2)->ReadOnly);
         QCOMPARE(v.GridModel()->index(0, 2).data().toString(), QStringLiteral("1.50"));
-        QCOMPARE(v.GridModel()->index(0, 3).data().toString(), QStringLiteral("2.00"));
+        QCOMPARE(v.GridModel()->index(0, 3).data().toString(), QStringLiteral("2")); // an integer stays whole
         QVERIFY(!(v.GridModel()->flags(v.GridModel()->index(0, 1)) & Qt::ItemIsEditable));
     }
 
@@ -284,6 +284,38 @@ private slots:
         ui.clear();
         GetGridColumnVisible("K", &v);
         QCOMPARE(ui.messages.size(), 1);
+    }
+
+    // The file dialog reads "description (patterns)" pairs joined by ";;".
+    void fileDialogFilters_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("dialog");
+        QTest::newRow("patterns already named") << "Excel 文件(*.xls)|*.xls" << "Excel 文件(*.xls)";
+        QTest::newRow("two pairs, patterns added") << "文本|*.txt;*.csv|所有文件|*.*" << "文本 (*.txt *.csv);;所有文件 (*.*)";
+        QTest::newRow("already in the dialog's form") << "PDF 文件 (*.pdf)" << "PDF 文件 (*.pdf)";
+    }
+    void fileDialogFilters()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QString, dialog);
+        QCOMPARE(KxFileDialogFilter(filter), dialog);
+    }
+
+    // A layout file with a DOCTYPE is reported and not applied.
+    void layoutWithDoctypeIsRefused()
+    {
+        {
+            QFile f(colsDef());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("<!DOCTYPE Root [<!ENTITY v \"false\">]><Root><K><code Width=\"10\" Visible=\"&v;\"/></K></Root>");
+        }
+        TScriptedUi ui;
+        TGridView v;
+        grid(v, {"code"});
+        GetGridColumnVisible("K", &v);
+        QVERIFY(v.Column(0)->Visible);
+        QVERIFY2(ui.lastText().contains(QStringLiteral("DOCTYPE")), qPrintable(ui.lastText()));
     }
 
     void cancelWritesNothing()

@@ -10,12 +10,14 @@
 #include "uShell.h"
 #include "ufrmBase.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTreeWidget>
 #include <QtTest>
 
 class TfrmTabProbe : public TfrmBase {
@@ -24,6 +26,21 @@ public:
     using TfrmBase::TfrmBase;
 };
 KX_REGISTER_CLASS(TfrmTabProbe)
+
+// A module window holding unsaved changes: asks before it lets itself be closed.
+class TfrmChangedProbe : public TfrmBase {
+    Q_OBJECT
+public:
+    using TfrmBase::TfrmBase;
+
+protected:
+    void FormClose(QCloseEvent* event) override
+    {
+        if (!KxAskOkCancel(QStringLiteral("单据有未保存的修改，确定不保存就退出吗？")))
+            event->ignore();
+    }
+};
+KX_REGISTER_CLASS(TfrmChangedProbe)
 
 namespace {
 
@@ -40,12 +57,14 @@ void answerSession(TFakeService& svc)
     svc.answer("Power.Login",
                Answer({{"shopname", "旗舰店"}, {"username", "张三"},
                        {"kx_module", Packet({"mod_id:int", "mod_name"},
-                                            {{"1", "Mod.Tab"}, {"2", "Mod.Modal"}, {"3", "Mod.Psw"}, {"4", "Mod.Gone"}})},
+                                            {{"1", "Mod.Tab"}, {"2", "Mod.Modal"}, {"3", "Mod.Psw"}, {"4", "Mod.Gone"},
+                                             {"5", "Mod.Changed"}})},
                        {"kx_menu", Packet({"menu_id:int", "parent_id:int", "menu_title", "mod_id:int"},
                                           {{"1", "0", "订单", "1"}})}}));
     svc.answer("Mod.Tab", module("TfrmTabProbe", "订单管理").toUtf8());
     svc.answer("Mod.Modal", module("TfrmTabProbe", "选择商品", "true").toUtf8());
     svc.answer("Mod.Psw", module("TFrmModifyPsw", "修改密码", "true").toUtf8());
+    svc.answer("Mod.Changed", module("TfrmChangedProbe", "采购入库单").toUtf8());
     svc.answer("Mod.Gone", module("TfrmNotInAnyPackage", "x").toUtf8());
     svc.answer("Power.ModifyPsw", "<response><result>ok</result></response>");
 }
@@ -95,6 +114,26 @@ private Q_SLOTS:
         QCOMPARE(svc->calls()[0].value("operid"), QString("zhang"));
     }
 
+    // Enter on a menu entry opens its module as a double click does; the tree shows the
+    // longest entry whole.
+    void menuEntryOpensOnEnter()
+    {
+        client->show();
+        client->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(client.get()));
+        QTreeWidget* tree = client->cxTreeView1;
+        QTreeWidgetItem* entry = tree->topLevelItem(0)->child(0);
+        QVERIFY(entry);
+        QCOMPARE(entry->text(0), QString("订单"));
+        QVERIFY(tree->width() >= tree->visualItemRect(entry).left() + tree->fontMetrics().horizontalAdvance(entry->text(0)));
+        tree->setCurrentItem(entry);
+        tree->setFocus();
+        QTest::keyClick(tree, Qt::Key_Return);
+        QCOMPARE(client->cxPageControl1->count(), 2);
+        QCOMPARE(client->cxPageControl1->tabText(1), QString(" 订单管理 "));
+        QCOMPARE(svc->modules(), QStringList({"Mod.Tab"}));
+    }
+
     void unknownIdsAndUnregisteredClasses()
     {
         client->OpenModule(77); // not in the module table: nothing at all
@@ -142,6 +181,39 @@ private Q_SLOTS:
         emit tabs->tabBar()->tabBarDoubleClicked(1);
         QCOMPARE(tabs->count(), 1);
         QCOMPARE(tabs->widget(0), client->TabSheetHome);
+    }
+
+    // Closing the main window (or a tab) lets each module window ask about its unsaved
+    // changes; "取消" keeps the program and the document open.
+    void closingAsksChangedDocuments_data()
+    {
+        QTest::addColumn<bool>("mainWindow");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<int>("tabsLeft");
+        QTest::addColumn<int>("shownTag"); // the tab shown afterwards (-1 home)
+        QTest::newRow("main window, discard") << true << int(mrOk) << true << 1 << -1;
+        QTest::newRow("main window, keep") << true << int(mrCancel) << false << 2 << 5;
+        QTest::newRow("tab, keep") << false << int(mrCancel) << false << 3 << 1;
+    }
+    void closingAsksChangedDocuments()
+    {
+        QFETCH(bool, mainWindow);
+        QFETCH(int, answer);
+        QFETCH(bool, closed);
+        QFETCH(int, tabsLeft);
+        QFETCH(int, shownTag);
+        QTabWidget* tabs = client->cxPageControl1;
+        client->OpenModule(5);
+        client->OpenModule(1);
+        QCOMPARE(tabs->count(), 3);
+        ui->answers.enqueue(answer);
+        const bool done = mainWindow ? client->close() : client->CloseTab(1);
+        QCOMPARE(done, closed);
+        QCOMPARE(ui->messages.size(), 1);
+        QCOMPARE(ui->lastText(), QString("单据有未保存的修改，确定不保存就退出吗？"));
+        QCOMPARE(tabs->count(), tabsLeft);
+        QCOMPARE(tabs->currentWidget()->property("tag").toInt(), shownTag);
     }
 
     void reloginRebuildsAndClosesModuleTabs()

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
@@ -101,6 +102,23 @@ private Q_SLOTS:
         QCOMPARE(KxReadMasterNick(dir.path(), {"korvadex://fromurl/"}), QString("fromurl"));
         writeFile(dir.filePath("nick.dll"), " \tfromfile\r\n");
         QCOMPARE(KxReadMasterNick(dir.path(), {"korvadex://fromurl/"}), QString("fromfile"));
+    }
+
+    // The file in UTF-8, with a byte order mark, or in the local GB encoding of older clients.
+    void masterNickFileEncodings_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("utf-8") << QString("瓦诺克旗舰\n").toUtf8();
+        QTest::newRow("utf-8 with bom") << QByteArray("\xEF\xBB\xBF") + QString("瓦诺克旗舰\r\n").toUtf8();
+        QTest::newRow("utf-16 with bom") << QByteArray("\xFF\xFE") + QByteArray(reinterpret_cast<const char*>(u"瓦诺克旗舰"), 10);
+        QTest::newRow("gb18030") << QStringEncoder("GB18030")(QString("瓦诺克旗舰\n")).operator QByteArray();
+    }
+    void masterNickFileEncodings()
+    {
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        writeFile(dir.filePath("nick.dll"), bytes);
+        QCOMPARE(KxReadMasterNick(dir.path(), {}), QString("瓦诺克旗舰"));
     }
 
     void nickDialogChecksTheNickAndSavesIt()
@@ -291,6 +309,9 @@ private Q_SLOTS:
         QCOMPARE(svc.modules().last(), QString("Power.Login"));
         QVERIFY(logon.isVisible());
         QCOMPARE(logon.cxTextEdit1->text(), QString("wrong"));
+        // Selected, so typing replaces it; Tab goes on to "登   录".
+        QCOMPARE(logon.cxTextEdit1->selectedText(), QString("wrong"));
+        QCOMPARE(logon.cxTextEdit1->nextInFocusChain(), logon.cxButton2);
         QCOMPARE(gOperId, QString());
         QCOMPARE(terminations, 0);
         logon.close(); // closing without a login ends the program

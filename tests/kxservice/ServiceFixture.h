@@ -59,14 +59,19 @@ struct TCallResult {
     QString value(const QString& n) const { return values.value(n); }
 };
 
+// Who calls. A caller naming an operator sends `key` as its session key, or, when it is
+// empty, the key of that operator's last login through the fixture.
 struct TCaller {
     QString nick, oper, shop;
+    QString key = {};
 };
 
 class TServiceFixture {
 public:
     // kind: "sqlite" or "postgresql" (needs KX_PG_URL).
-    explicit TServiceFixture(const QString& kind, qint64 maxBodyBytes = qint64(4) << 20)
+    // tune changes the options the service starts with.
+    explicit TServiceFixture(const QString& kind, qint64 maxBodyBytes = qint64(4) << 20,
+                             const std::function<void(TServiceOptions&)>& tune = {})
     {
         QString db = QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("svc.db"));
         if (kind == QLatin1String("postgresql")) {
@@ -80,6 +85,8 @@ public:
         o.logFile = dir.filePath(QStringLiteral("service.log"));
         o.maxBodyBytes = maxBodyBytes;
         o.workers = 40;
+        if (tune)
+            tune(o);
         service = std::make_unique<TKxService>(o);
         service->prepare();
         // A second seller with its own accounts, for isolation.
@@ -98,6 +105,7 @@ public:
     }
     ~TServiceFixture()
     {
+        gSessionKey.clear();
         KxResetTransport();
         service.reset();
         if (!schema.isEmpty()) {
@@ -120,6 +128,8 @@ public:
         web.setNickid(who.nick);
         web.setOperid(who.oper);
         web.setShopid(who.shop);
+        // Always the caller's own key (empty before a login), never the process-wide one.
+        web.Request()->AddParams(QStringLiteral("sessionkey"), who.key.isEmpty() ? sessionKey(who.nick, who.oper) : who.key);
         web.setModule(method);
         for (const auto& p : params)
             web.Request()->AddParams(p.first, p.second);
@@ -137,7 +147,16 @@ public:
             if (!r.values.contains(n))
                 r.values.insert(n, web.Response()->GetParam(n));
         }
+        if (r.ok && r.values.contains(QStringLiteral("sessionkey")))
+            rememberLogin(who.nick, web.Request()->ParamValue(QStringLiteral("usercode")), r.value(QStringLiteral("sessionkey")));
         return r;
+    }
+
+    // The key of the operator's last login through call(); empty before one.
+    QString sessionKey(const QString& nick, const QString& oper)
+    {
+        std::lock_guard lock(keysMutex);
+        return keys.value(nick + u'/' + oper);
     }
 
     // A direct connection to the service's database for checks and for arranging state.
@@ -153,8 +172,23 @@ public:
         KxExec(d, sql, args);
     }
 
+    // Module windows driven by the tests call as the client does, with gOperId and
+    // gSessionKey: a login made on the main thread sets the key when it is the client's
+    // operator's (or the client has none yet).
+    void rememberLogin(const QString& nick, const QString& oper, const QString& key)
+    {
+        {
+            std::lock_guard lock(keysMutex);
+            keys.insert(nick + u'/' + oper, key);
+        }
+        if (QThread::currentThread() == QCoreApplication::instance()->thread() && (gOperId.isEmpty() || gOperId == oper))
+            gSessionKey = key;
+    }
+
     QTemporaryDir dir;
     QString schema;
+    std::mutex keysMutex;
+    QMap<QString, QString> keys;
     std::unique_ptr<TKxService> service;
     TRecordingUi ui;
 };

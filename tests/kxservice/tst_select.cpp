@@ -262,7 +262,9 @@ private slots:
         QCOMPARE(child->text(0), QStringLiteral("改名子类"));
         QCOMPARE(categoryCount(QStringLiteral("catname = '改名子类' AND parentid = %1").arg(id)), QStringLiteral("1"));
 
-        // "服装" has children and grandchildren: the whole subtree goes.
+        // "服装" has children and grandchildren: the whole subtree goes, once no goods use it.
+        fx->exec(QStringLiteral("UPDATE kx_goods SET catid = (SELECT catid FROM kx_category WHERE nickid = '1001' AND catname = '鞋')"
+                                " WHERE nickid = '1001'"));
         const int before = categoryCount(QStringLiteral("cattype = 'goods'")).toInt();
         view->setCurrentItem(node(view, QStringLiteral("服装")));
         tree->actDeleteClick();

@@ -362,39 +362,53 @@ private Q_SLOTS:
         QCOMPARE(fx().scalar("SELECT value FROM kx_counter WHERE nickid = '1001' AND name = 'kx_brand'"), counter);
     }
 
-    void sessionsAreBoundToTheLoginAddress()
+    void sessionsAreBoundToTheirKey()
     {
         TServiceFixture& f = fx();
-        const auto storages = [&] { return f.call(kClerk, "Storage.Search"); };
+        const auto storages = [&](const QString& key = {}) {
+            return f.call({"1001", "clerk", "S01", key}, "Storage.Search");
+        };
         f.exec("DELETE FROM kx_session");
-        TCallResult r = storages();
+        TCallResult r = storages("no-such-key");
         QVERIFY(!r.ok);
-        QVERIFY2(r.error.contains("没有登录或登录已失效"), qPrintable(r.error));
+        QVERIFY2(r.error.contains("错误号：14") && r.error.contains("登录已过期，请重新登录"), qPrintable(r.error));
 
         login(kClerk, "clerk888");
+        const QString key = f.sessionKey("1001", "clerk");
+        QCOMPARE(key.size(), 64);
         QVERIFY2(storages().ok, qPrintable(storages().error));
+        QCOMPARE(f.scalar("SELECT COUNT(*) FROM kx_session WHERE keyhash = ?", {key}).toInt(), 0); // only its hash is kept
 
-        // The same operator named from another address has no session there.
+        // The address no longer matters; the key does.
         f.exec("UPDATE kx_session SET client_addr = '10.9.8.7' WHERE operid = 'clerk'");
-        r = storages();
+        QVERIFY(storages().ok);
+        login(kAdmin, "admin888");
+        r = storages(f.sessionKey("1001", "admin"));
         QVERIFY(!r.ok);
-        QVERIFY2(r.error.contains("请重新登录"), qPrintable(r.error));
+        QVERIFY2(r.error.contains("操作员【clerk】没有登录或登录已失效"), qPrintable(r.error));
+        r = storages(QString(key).replace(0, 1, key.startsWith('0') ? "1" : "0"));
+        QVERIFY2(r.error.contains("错误号：14"), qPrintable(r.error));
 
         // Idle for longer than the limit: expired, and gone.
-        login(kClerk, "clerk888");
-        f.exec("UPDATE kx_session SET last_seen = ? WHERE operid = 'clerk' AND client_addr = '127.0.0.1'",
-               {QDateTime::currentSecsSinceEpoch() - 13 * 3600});
+        f.exec("UPDATE kx_session SET last_seen = ? WHERE operid = 'clerk'", {QDateTime::currentSecsSinceEpoch() - 13 * 3600});
         r = storages();
         QVERIFY(!r.ok);
-        QVERIFY2(r.error.contains("登录已超时"), qPrintable(r.error));
-        QCOMPARE(f.scalar("SELECT COUNT(*) FROM kx_session WHERE operid = 'clerk' AND client_addr = '127.0.0.1'").toInt(), 0);
+        QVERIFY2(r.error.contains("错误号：14") && r.error.contains("登录已超时"), qPrintable(r.error));
+        QCOMPARE(f.scalar("SELECT COUNT(*) FROM kx_session WHERE operid = 'clerk'").toInt(), 0);
 
         // Use slides the expiry forward.
         login(kClerk, "clerk888");
         const qint64 old = QDateTime::currentSecsSinceEpoch() - 3 * 3600;
-        f.exec("UPDATE kx_session SET last_seen = ? WHERE operid = 'clerk' AND client_addr = '127.0.0.1'", {old});
+        f.exec("UPDATE kx_session SET last_seen = ? WHERE operid = 'clerk'", {old});
         QVERIFY(storages().ok);
-        QVERIFY(f.scalar("SELECT last_seen FROM kx_session WHERE operid = 'clerk' AND client_addr = '127.0.0.1'").toLongLong() > old);
+        QVERIFY(f.scalar("SELECT last_seen FROM kx_session WHERE operid = 'clerk'").toLongLong() > old);
+
+        // A login that names the client's previous key replaces that session.
+        const QString previous = f.sessionKey("1001", "clerk");
+        QVERIFY(f.call({"1001", "", "", previous}, "PowerMger.Login", loginParams("clerk", "clerk888")).ok);
+        QVERIFY2(storages(previous).error.contains("错误号：14"), qPrintable(storages(previous).error));
+        QVERIFY(storages().ok);
+        QCOMPARE(f.scalar("SELECT COUNT(*) FROM kx_session WHERE operid = 'clerk'").toInt(), 1);
 
         // Another shop than the one logged in to.
         r = f.call({"1001", "clerk", "S02"}, "Storage.Search");
