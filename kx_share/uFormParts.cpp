@@ -155,7 +155,8 @@ void KxHighlightKeyword(TGridView* grid, QLineEdit* keyword)
 
 bool KxSearchPage(TfrmBase* form, const QString& method, const QStringList& conditions, int page,
                   TPClientDataSet* into, TKxPager* pager, const std::function<void(TRequest*)>& prepare,
-                  const std::function<void(TRequest*)>& afterCall)
+                  const std::function<void(TRequest*)>& afterCall, const QString& listName,
+                  const std::function<void(TResponse*, int)>& arrived)
 {
     THttpWeb web;
     web.setModule(method);
@@ -174,7 +175,9 @@ bool KxSearchPage(TfrmBase* form, const QString& method, const QStringList& cond
         page = 0;
     if (page == 1)
         into->Close();
-    into->KXAppendData(web.Response()->GetParamUtf8(QStringLiteral("xmldata")));
+    into->KXAppendData(web.Response()->GetParamUtf8(listName));
+    if (arrived)
+        arrived(web.Response(), page);
     pager->PageLoaded(page, web.Response()->GetParam(QStringLiteral("pagecount")),
                       web.Response()->GetParam(QStringLiteral("recordcount")), into->RecordCount());
     return true;

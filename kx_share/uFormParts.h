@@ -19,6 +19,7 @@ class TGridView;
 class TKxPager;
 class TPClientDataSet;
 class TRequest;
+class TResponse;
 class TfrmBase;
 
 // The ids of the tool buttons, which code uses instead of their captions (the object name of
@@ -85,10 +86,13 @@ void KxHighlightKeyword(TGridView* grid, QLineEdit* keyword);
 // pages are appended. The pager takes "pagecount" and "recordcount". False when the call
 // failed (already shown): `into` and the pager stay as they were.
 // `prepare`, when given, adds the list's own parameters first; `afterCall` adds parameters
-// after the call parameters, before "curpage".
+// after the call parameters, before "curpage". The rows come from the answer value `listName`;
+// `arrived`, when given, reads what else the answer holds (the lines of a master/detail list)
+// for the page as it is counted (-1 as 0), before the pager takes the counts.
 bool KxSearchPage(TfrmBase* form, const QString& method, const QStringList& conditions, int page,
                   TPClientDataSet* into, TKxPager* pager, const std::function<void(TRequest*)>& prepare = {},
-                  const std::function<void(TRequest*)>& afterCall = {});
+                  const std::function<void(TRequest*)>& afterCall = {}, const QString& listName = QStringLiteral("xmldata"),
+                  const std::function<void(TResponse*, int)>& arrived = {});
 // "查 询": the search dialog over the form's "searchfile", titled with the form's caption and
 // "查询". True, with the conditions, when the operator confirmed it.
 bool KxAskSearchConditions(TfrmBase* form, QStringList* conditions);

@@ -132,7 +132,8 @@ bool TKxPagedList::Search(const QStringList* conditions, int page)
         m_conditions = *conditions;
     BeforeSearch();
     if (!KxSearchPage(this, SearchMethod(), m_conditions, page, m_list, m_pager,
-                      [this](TRequest* r) { AddSearchParams(r); }, [this](TRequest* r) { AddParamsAfterCallParams(r); }))
+                      [this](TRequest* r) { AddSearchParams(r); }, [this](TRequest* r) { AddParamsAfterCallParams(r); },
+                      ListValueName(), [this](TResponse* r, int p) { PageArrived(r, p); }))
         return false;
     AfterSearch(page);
     return true;

@@ -22,6 +22,7 @@ class TGridView;
 class TKxPager;
 class TPClientDataSet;
 class TRequest;
+class TResponse;
 
 class TKxPagedList : public TfrmBase {
     Q_OBJECT
@@ -83,6 +84,10 @@ protected:
     virtual void AddParamsAfterCallParams(TRequest*) {}
     // Runs after every page that arrived.
     virtual void AfterSearch(int /*page*/) {}
+    // The answer value that holds the list's rows.
+    virtual QString ListValueName() const { return QStringLiteral("xmldata"); }
+    // Reads what else a page's answer holds, before the pager counts it (page -1 as 0).
+    virtual void PageArrived(TResponse* /*response*/, int /*page*/) {}
 
     void showEvent(QShowEvent* event) override;
 

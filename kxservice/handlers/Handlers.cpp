@@ -4,11 +4,13 @@
 #include "Check.h"
 #include "Logistics.h"
 #include "MasterData.h"
+#include "NetShop.h"
 #include "PowerMger.h"
 #include "Receive.h"
 #include "Reports.h"
 #include "Select.h"
 #include "StockDocs.h"
+#include "Trade.h"
 
 void KxRegisterHandlers(TDispatcher& dispatcher)
 {
@@ -21,4 +23,6 @@ void KxRegisterHandlers(TDispatcher& dispatcher)
     dispatcher.add(KxReceiveMethods());
     dispatcher.add(KxStockDocMethods());
     dispatcher.add(KxCheckMethods());
+    dispatcher.add(KxTradeMethods());
+    dispatcher.add(KxNetShopMethods());
 }

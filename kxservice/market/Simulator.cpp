@@ -4,6 +4,7 @@
 #include "store/Database.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <QStringList>
 #include <vector>
 
@@ -30,7 +31,9 @@ const char* const kGiven[] = {"伟", "芳", "娜", "敏", "静", "磊", "洋", "
 const char* const kPlaces[][3] = {{"浙江省", "杭州市", "西湖区"}, {"上海", "上海市", "浦东新区"}, {"广东省", "深圳市", "南山区"},
                                   {"北京", "北京市", "朝阳区"}, {"江苏省", "南京市", "鼓楼区"}, {"四川省", "成都市", "武侯区"}};
 const char* const kReasons[] = {"尺码不合适", "颜色与描述不符", "质量问题", "七天无理由退换货", "发错货"};
-const char* const kMessages[] = {"", "", "请尽快发货", "麻烦包装好一点", "送人的，不要放价格单", "周末不在家，请工作日送达"};
+// Buyers write what they like, emoji and characters beyond the older Chinese code pages included.
+const char* const kMessages[] = {"", "", "请尽快发货🚚", "麻烦包装好一点🎁，谢谢！", "送人的，不要放价格单😊 祝𠮷祥",
+                                 "周末不在家，请工作日送达🙏 <别放门口> & 打电话"};
 
 QString money(qint64 cents)
 {
@@ -45,10 +48,85 @@ struct TSku {
 
 QString TMarketSimulator::now() const
 {
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return clock().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
-void TMarketSimulator::populate(quint64 seed, int trades, const QDate& from, const QString& sellerNick)
+QDateTime TMarketSimulator::clock() const
+{
+    const QVariant offset = KxScalar(m_db, QStringLiteral("SELECT offset_secs FROM kx_mk_clock WHERE nickid = ?"), {m_nick});
+    return QDateTime::currentDateTime().addSecs(offset.toLongLong());
+}
+
+void TMarketSimulator::advance(qint64 seconds)
+{
+    if (!KxExec(m_db, QStringLiteral("UPDATE kx_mk_clock SET offset_secs = offset_secs + ? WHERE nickid = ?"), {seconds, m_nick}).numRowsAffected())
+        KxExec(m_db, QStringLiteral("INSERT INTO kx_mk_clock (nickid, offset_secs) VALUES (?, ?)"), {m_nick, seconds});
+}
+
+namespace {
+const QString kTradeColumns = QStringLiteral(
+    "t.tid, t.seller_nick, t.buyer_nick, t.trade_type, t.status, t.cod_status, t.cod_fee, t.payment, t.post_fee, t.total_fee,"
+    " t.created, t.modified, t.pay_time, t.end_time, t.buyer_email, t.seller_rate, t.receiver_name, t.receiver_state,"
+    " t.receiver_city, t.receiver_district, t.receiver_address, t.receiver_zip, t.receiver_mobile, t.receiver_phone,"
+    " t.buyer_message, t.seller_memo");
+}
+
+QString TMarketSimulator::tradeFilter(const TTradeQuery& q, QVariantList& args, const QString& afterModified, const QString& afterTid) const
+{
+    // Past a cursor the cursor alone is the lower bound (it lies after q.after), so the index
+    // ranges over it instead of over everything since q.after.
+    QString sql = QStringLiteral(" FROM kx_mk_trade t WHERE t.nickid = ? AND t.seller_nick = ? AND t.created >= ? AND t.modified <= ?");
+    args = {m_nick, q.sellerNick, q.createdFrom, q.until};
+    if (afterModified.isEmpty()) {
+        sql += QStringLiteral(" AND t.modified > ?");
+        args << q.after;
+    } else {
+        sql += QStringLiteral(" AND (t.modified, t.tid) > (?, ?)");
+        args << afterModified << afterTid;
+    }
+    if (q.status == QLatin1String("RATE_UNSELLER")) {
+        sql += QStringLiteral(" AND t.status = 'TRADE_FINISHED' AND t.seller_rate = 0");
+    } else if (q.status != QLatin1String("TRADE_ALL")) {
+        static const QStringList known{"WAIT_BUYER_PAY", "WAIT_SELLER_SEND_GOODS", "WAIT_BUYER_CONFIRM_GOODS", "TRADE_FINISHED", "TRADE_CLOSED"};
+        if (!known.contains(q.status))
+            throw TServiceError(kxBadParam, QStringLiteral("网店没有这个订单状态：%1").arg(q.status.left(40)));
+        sql += QStringLiteral(" AND t.status = ?");
+        args << q.status;
+    }
+    return sql;
+}
+
+int TMarketSimulator::countTrades(const TTradeQuery& q) const
+{
+    QVariantList args;
+    const QString from = tradeFilter(q, args, QString(), QString());
+    return KxScalar(m_db, QStringLiteral("SELECT COUNT(*)") + from, args).toInt();
+}
+
+QSqlQuery TMarketSimulator::trades(const TTradeQuery& q, const QString& afterModified, const QString& afterTid, int limit) const
+{
+    QVariantList args;
+    const QString from = tradeFilter(q, args, afterModified, afterTid);
+    args << limit;
+    return KxExec(m_db, QStringLiteral("SELECT ") + kTradeColumns + from + QStringLiteral(" ORDER BY t.modified, t.tid LIMIT ?"), args);
+}
+
+QSqlQuery TMarketSimulator::trade(const QString& sellerNick, const QString& tid) const
+{
+    return KxExec(m_db, QStringLiteral("SELECT ") + kTradeColumns
+                            + QStringLiteral(" FROM kx_mk_trade t WHERE t.nickid = ? AND t.seller_nick = ? AND t.tid = ?"), {m_nick, sellerNick, tid});
+}
+
+QSqlQuery TMarketSimulator::lines(const QString& tid) const
+{
+    return KxExec(m_db, QStringLiteral(
+        "SELECT o.oid, o.num_iid, o.sku_id, o.sku_properties_name, o.title, o.price, o.num, o.total_fee, o.status, o.refund_status,"
+        " COALESCE((SELECT r.refund_id FROM kx_mk_refund r WHERE r.nickid = o.nickid AND r.oid = o.oid"
+        " ORDER BY r.created DESC, r.refund_id DESC LIMIT 1), ''), o.outer_sku_id"
+        " FROM kx_mk_order o WHERE o.nickid = ? AND o.tid = ? ORDER BY o.oid"), {m_nick, tid});
+}
+
+void TMarketSimulator::populate(quint64 seed, int trades, const QDate& from, const QString& sellerNick, int spacingSecs)
 {
     TRng rng(seed);
     const QString stamp = from.startOfDay().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
@@ -91,6 +169,19 @@ void TMarketSimulator::populate(quint64 seed, int trades, const QDate& from, con
     }
     if (skus.empty())
         return;
+    QStringList accounts{sellerNick};
+    QSqlQuery sub = KxExec(m_db, QStringLiteral("SELECT nick FROM kx_subnick WHERE nickid = ? ORDER BY seq"), {m_nick});
+    while (sub.next())
+        accounts << sub.value(0).toString();
+    sub.finish();
+    struct TConsignee { QString buyer, receiver, address; int place = 0; };
+    // The marketplace's present: now, or an hour after the last order when that lies ahead.
+    // Nothing has happened after it.
+    const QDateTime present = std::max(QDateTime::currentDateTime(), from.startOfDay().addSecs(qint64(trades) * spacingSecs + 3600));
+    const auto until = [&](const QDateTime& at) {
+        return (at < present ? at : present.addSecs(-60)).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    };
+    TConsignee previous;
 
     // Orders: statuses in a fixed rotation so every one is present, times spread over days.
     static const char* const kStatus[] = {"WAIT_BUYER_PAY", "WAIT_SELLER_SEND_GOODS", "WAIT_SELLER_SEND_GOODS",
@@ -99,13 +190,29 @@ void TMarketSimulator::populate(quint64 seed, int trades, const QDate& from, con
     for (int t = 0; t < trades; ++t) {
         const QString status = QString::fromLatin1(kStatus[t % 7]);
         const QString tid = QString::number(3100000000000ll + seed % 100000 * 10000 + t + 1);
-        const QDateTime created = from.startOfDay().addSecs(qint64(t) * 5400 + rng.below(3600));
+        const QDateTime created = from.startOfDay().addSecs(qint64(t) * spacingSecs + rng.below(3600));
         const QString createdText = created.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         const bool paid = status != QLatin1String("WAIT_BUYER_PAY") && status != QLatin1String("TRADE_CLOSED");
         const bool sent = status == QLatin1String("WAIT_BUYER_CONFIRM_GOODS") || status == QLatin1String("TRADE_FINISHED");
-        const auto& place = kPlaces[rng.below(6)];
-        const QString buyer = QStringLiteral("buyer_%1").arg(rng.below(500) + 1, 3, 10, QLatin1Char('0'));
-        const QString receiver = QString::fromUtf8(kSurnames[rng.below(12)]) + QString::fromUtf8(kGiven[rng.below(12)]);
+        TConsignee who;
+        who.place = rng.below(6);
+        who.buyer = QStringLiteral("buyer_%1").arg(rng.below(500) + 1, 3, 10, QLatin1Char('0'));
+        who.receiver = QString::fromUtf8(kSurnames[rng.below(12)]) + QString::fromUtf8(kGiven[rng.below(12)]);
+        who.address = QStringLiteral("幸福路%1号%2室").arg(rng.below(300) + 1).arg(rng.below(20) * 100 + 101);
+        // Now and then a buyer orders again to the same address before the first order ships.
+        if (t % 14 == 2)
+            who = previous;
+        previous = who;
+        const auto& place = kPlaces[who.place];
+        const QString& buyer = who.buyer;
+        const QString& receiver = who.receiver;
+        const QString account = accounts[t % 5 == 3 ? t % int(accounts.size()) : 0];
+        // Cash on delivery on some orders that are not waiting for payment.
+        const bool cod = paid && t % 11 == 4;
+        const QString codStatus = !cod ? QString()
+                                  : status == QLatin1String("WAIT_SELLER_SEND_GOODS") ? QStringLiteral("NEW_CREATED")
+                                  : status == QLatin1String("TRADE_FINISHED")         ? QStringLiteral("SIGN_IN")
+                                                                                      : QStringLiteral("ACCEPTED_BY_COMPANY");
         const int lines = 1 + rng.below(3);
         qint64 total = 0;
         std::vector<QString> oids;
@@ -122,21 +229,24 @@ void TMarketSimulator::populate(quint64 seed, int trades, const QDate& from, con
         }
         const qint64 post = total >= 9900 ? 0 : 800;
         const QString company = sent ? QStringLiteral("YTO") : QString();
+        const QString endText = status == QLatin1String("TRADE_FINISHED") ? until(created.addDays(6)) : QString();
         KxExec(m_db, QStringLiteral(
             "INSERT INTO kx_mk_trade (nickid, tid, seller_nick, buyer_nick, status, created, modified, pay_time, consign_time,"
             " end_time, receiver_name, receiver_state, receiver_city, receiver_district, receiver_address, receiver_zip,"
-            " receiver_mobile, post_fee, total_fee, payment, buyer_message, buyer_rate, seller_rate, company_code, out_sid)"
-            " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, ?)"),
-               {m_nick, tid, sellerNick, buyer, status, createdText, createdText,
+            " receiver_mobile, post_fee, total_fee, payment, buyer_message, buyer_rate, seller_rate, company_code, out_sid,"
+            " trade_type, cod_status, cod_fee, buyer_email, receiver_phone)"
+            " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, ?, ?, ?, ?, ?, ?)"),
+               {m_nick, tid, account, buyer, status, createdText, endText.isEmpty() ? createdText : endText,
                 paid ? created.addSecs(600).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString(),
-                sent ? created.addDays(1).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString(),
-                status == QLatin1String("TRADE_FINISHED") ? created.addDays(6).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString(),
-                receiver, QString::fromUtf8(place[0]), QString::fromUtf8(place[1]), QString::fromUtf8(place[2]),
-                QStringLiteral("幸福路%1号%2室").arg(rng.below(300) + 1).arg(rng.below(20) * 100 + 101),
+                sent ? until(created.addDays(1)) : QString(),
+                endText, receiver, QString::fromUtf8(place[0]), QString::fromUtf8(place[1]), QString::fromUtf8(place[2]),
+                who.address,
                 QStringLiteral("310000"), QStringLiteral("1370000%1").arg(rng.below(10000), 4, 10, QLatin1Char('0')),
                 money(post), money(total), money(total + post), QString::fromUtf8(kMessages[rng.below(6)]),
                 status == QLatin1String("TRADE_FINISHED") ? 1 : 0, company,
-                sent ? QStringLiteral("YT%1").arg(8800000000ll + t) : QString()});
+                sent ? QStringLiteral("YT%1").arg(8800000000ll + t) : QString(),
+                cod ? QStringLiteral("cod") : QStringLiteral("fixed"), codStatus, money(cod ? 1000 : 0),
+                buyer + QStringLiteral("@example.com"), t % 3 == 0 ? QStringLiteral("0571-8800%1").arg(t % 10000, 4, 10, QLatin1Char('0')) : QString()});
 
         // Refund requests on some paid orders, cycling through the refund statuses.
         if (paid && t % 5 == 1) {
@@ -154,14 +264,15 @@ void TMarketSimulator::populate(quint64 seed, int trades, const QDate& from, con
                 " refund_fee, reason, created, modified, sid, company_name) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                    {m_nick, refundId, tid, oids.front(), buyer, QString::fromLatin1(r[0]), QString::fromLatin1(r[1]),
                     sent ? 1 : 0, money(total / lines), QString::fromUtf8(kReasons[rng.below(5)]),
-                    created.addDays(2).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                    created.addDays(3).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                    until(created.addDays(2)), until(created.addDays(3)),
                     goodsBack ? QStringLiteral("ZT%1").arg(9900000000ll + t) : QString(),
                     goodsBack ? QStringLiteral("中通快运") : QString()});
             KxExec(m_db, QStringLiteral("UPDATE kx_mk_order SET refund_status = ? WHERE nickid = ? AND oid = ?"),
                    {QString::fromLatin1(r[0]), m_nick, oids.front()});
         }
     }
+    KxExec(m_db, QStringLiteral("DELETE FROM kx_mk_clock WHERE nickid = ?"), {m_nick});
+    advance(QDateTime::currentDateTime().secsTo(present));
 }
 
 qint64 TMarketSimulator::record(const QString& kind, const QString& target, const QString& detail)

@@ -4,6 +4,8 @@
 // what the seller did there (shipments, ratings, listing changes, stock and price pushes,
 // refund decisions). Generation is deterministic: the same seed gives the same marketplace.
 #include <QDate>
+#include <QDateTime>
+#include <QSqlQuery>
 #include <QSqlDatabase>
 #include <QString>
 
@@ -13,7 +15,8 @@ public:
 
     // Lists every goods item and product of the seller and generates `trades` orders placed
     // from `from` on, with their lines and refunds. Runs in the caller's transaction.
-    void populate(quint64 seed, int trades, const QDate& from, const QString& sellerNick);
+    // Orders are placed `spacingSecs` apart (plus up to an hour).
+    void populate(quint64 seed, int trades, const QDate& from, const QString& sellerNick, int spacingSecs = 5400);
 
     // The seller's actions. Each checks the marketplace's rules, changes the simulated state
     // and records an event; a refused action throws TServiceError and changes nothing.
@@ -25,11 +28,34 @@ public:
     void agreeRefund(const QString& refundId);
     void refuseRefund(const QString& refundId, const QString& reason);
 
+    // The marketplace's clock: the real one moved by what advance() added for this seller.
+    QDateTime clock() const;
+    void advance(qint64 seconds);
+
+    // Orders of one shop account in one state (a status, "TRADE_ALL" or "RATE_UNSELLER"),
+    // created from `createdFrom`, changed after `after` up to `until` (marketplace time text).
+    struct TTradeQuery {
+        QString sellerNick, status, createdFrom, after, until;
+    };
+    int countTrades(const TTradeQuery& q) const;
+    // The next `limit` of them after (modified, tid), in that order. Columns: tid, seller_nick,
+    // buyer_nick, trade_type, status, cod_status, cod_fee, payment, post_fee, total_fee, created,
+    // modified, pay_time, end_time, buyer_email, seller_rate, receiver_name, receiver_state,
+    // receiver_city, receiver_district, receiver_address, receiver_zip, receiver_mobile,
+    // receiver_phone, buyer_message, seller_memo.
+    QSqlQuery trades(const TTradeQuery& q, const QString& afterModified, const QString& afterTid, int limit) const;
+    // One order of the account by number, same columns; no row when the account has none.
+    QSqlQuery trade(const QString& sellerNick, const QString& tid) const;
+    // An order's lines: oid, num_iid, sku_id, sku_properties_name, title, price, num, total_fee,
+    // status, refund_status, refund_id, outer_sku_id.
+    QSqlQuery lines(const QString& tid) const;
+
     // Appends an event; returns its sequence number (per seller, from 1).
     qint64 record(const QString& kind, const QString& target, const QString& detail);
 
 private:
     QString now() const;
+    QString tradeFilter(const TTradeQuery& q, QVariantList& args, const QString& afterModified, const QString& afterTid) const;
     QSqlDatabase& m_db;
     QString m_nick;
 };

@@ -227,6 +227,60 @@ const std::vector<TMigration>& KxMigrations()
             "CREATE TABLE kx_checkdiff (nickid TEXT NOT NULL, checkcode TEXT NOT NULL, storageid TEXT NOT NULL, commoditycode TEXT NOT NULL, md5_key TEXT NOT NULL, checknum BIGINT NOT NULL DEFAULT 0, stocknum BIGINT NOT NULL DEFAULT 0, adjnum BIGINT NOT NULL DEFAULT 0, costprice NUMERIC(18,4) NOT NULL DEFAULT 0, saleprice NUMERIC(18,4) NOT NULL DEFAULT 0, status INTEGER NOT NULL DEFAULT 0, adjmark TEXT NOT NULL DEFAULT '', PRIMARY KEY (nickid, checkcode, storageid, commoditycode))",
             "ALTER TABLE kx_adjust ADD COLUMN checkcode TEXT NOT NULL DEFAULT ''",
         }},
+        {10, QStringLiteral("marketplace orders in the seller's books, SKU bindings, download cursors, the marketplace clock"), {
+            // The marketplace's own order fields the books keep, its clock and COD data.
+            "ALTER TABLE kx_mk_trade ADD COLUMN trade_type TEXT NOT NULL DEFAULT 'fixed'",
+            "ALTER TABLE kx_mk_trade ADD COLUMN cod_status TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_mk_trade ADD COLUMN cod_fee NUMERIC(18,4) NOT NULL DEFAULT 0",
+            "ALTER TABLE kx_mk_trade ADD COLUMN buyer_email TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_mk_trade ADD COLUMN receiver_phone TEXT NOT NULL DEFAULT ''",
+            // Simulated time: the real clock plus offset_secs, so tests and the demo can move it.
+            "CREATE TABLE kx_mk_clock (nickid TEXT NOT NULL PRIMARY KEY, offset_secs BIGINT NOT NULL)",
+            // Downloaded orders. dbstatus is ours (NOT_PICKING, PICKINGED); refund 1 while a
+            // line has a refund running; everything else is the marketplace's, updated on download.
+            "CREATE TABLE kx_trade (nickid TEXT NOT NULL, tid TEXT NOT NULL, seller_nick TEXT NOT NULL, buyer_nick TEXT NOT NULL,"
+            " trade_type TEXT NOT NULL DEFAULT '', status TEXT NOT NULL, cod_status TEXT NOT NULL DEFAULT '',"
+            " cod_fee NUMERIC(18,4) NOT NULL DEFAULT 0, seller_cod_fee NUMERIC(18,4) NOT NULL DEFAULT 0,"
+            " buyer_cod_fee NUMERIC(18,4) NOT NULL DEFAULT 0, payment NUMERIC(18,4) NOT NULL DEFAULT 0,"
+            " adjust_fee NUMERIC(18,4) NOT NULL DEFAULT 0, discount_fee NUMERIC(18,4) NOT NULL DEFAULT 0,"
+            " post_fee NUMERIC(18,4) NOT NULL DEFAULT 0, created TEXT NOT NULL, modified TEXT NOT NULL,"
+            " pay_time TEXT NOT NULL DEFAULT '', end_time TEXT NOT NULL DEFAULT '', buyer_area TEXT NOT NULL DEFAULT '',"
+            " buyer_email TEXT NOT NULL DEFAULT '', seller_rate INTEGER NOT NULL DEFAULT 0, seller_can_rate INTEGER NOT NULL DEFAULT 0,"
+            " receiver_name TEXT NOT NULL DEFAULT '', receiver_state TEXT NOT NULL DEFAULT '', receiver_city TEXT NOT NULL DEFAULT '',"
+            " receiver_district TEXT NOT NULL DEFAULT '', address TEXT NOT NULL DEFAULT '', receiver_zip TEXT NOT NULL DEFAULT '',"
+            " receiver_mobile TEXT NOT NULL DEFAULT '', receiver_phone TEXT NOT NULL DEFAULT '', buyer_message TEXT NOT NULL DEFAULT '',"
+            " seller_memo TEXT NOT NULL DEFAULT '', dbstatus TEXT NOT NULL DEFAULT 'NOT_PICKING', refund INTEGER NOT NULL DEFAULT 0,"
+            " downloaded TEXT NOT NULL, PRIMARY KEY (nickid, tid))",
+            // The list pages newest first from this index, number as the tie-break.
+            "CREATE INDEX kx_trade_list ON kx_trade (nickid, created, tid)",
+            // A download pages an account's changes in (modified, tid) order; an order's lines
+            // find their refunds; a line finds the product that carries its SKU, and its stock.
+            "CREATE INDEX kx_mk_trade_changes ON kx_mk_trade (nickid, seller_nick, modified, tid)",
+            "CREATE INDEX kx_mk_refund_oid ON kx_mk_refund (nickid, oid)",
+            "CREATE INDEX kx_commodity_sku ON kx_commodity (nickid, num_iid, sku_id, commoditycode)",
+            "CREATE INDEX kx_mk_order_lines ON kx_mk_order (nickid, tid, oid)",
+            "CREATE INDEX kx_stock_item ON kx_stock (nickid, commoditycode)",
+            "CREATE TABLE kx_trade_order (nickid TEXT NOT NULL, oid TEXT NOT NULL, tid TEXT NOT NULL, num_iid TEXT NOT NULL DEFAULT '',"
+            " sku_id TEXT NOT NULL DEFAULT '', sku_properties_name TEXT NOT NULL DEFAULT '', title TEXT NOT NULL DEFAULT '',"
+            " price NUMERIC(18,4) NOT NULL DEFAULT 0, num INTEGER NOT NULL DEFAULT 0, total_fee NUMERIC(18,4) NOT NULL DEFAULT 0,"
+            " payment NUMERIC(18,4) NOT NULL DEFAULT 0, discount_fee NUMERIC(18,4) NOT NULL DEFAULT 0,"
+            " adjust_fee NUMERIC(18,4) NOT NULL DEFAULT 0, commoditycode TEXT NOT NULL DEFAULT '', status TEXT NOT NULL DEFAULT '',"
+            " refund_status TEXT NOT NULL DEFAULT 'NO_REFUND', refund_id TEXT NOT NULL DEFAULT '', end_time TEXT NOT NULL DEFAULT '',"
+            " outer_id TEXT NOT NULL DEFAULT '', pic_path TEXT NOT NULL DEFAULT '', PRIMARY KEY (nickid, oid))",
+            "CREATE INDEX kx_trade_order_tid ON kx_trade_order (nickid, tid, oid)",
+            // A marketplace SKU bound by an operator to one of the seller's products; later
+            // orders of the same SKU come bound.
+            "CREATE TABLE kx_sku_bind (nickid TEXT NOT NULL, num_iid TEXT NOT NULL, sku_id TEXT NOT NULL,"
+            " commoditycode TEXT NOT NULL, operid TEXT NOT NULL, bound_at TEXT NOT NULL, PRIMARY KEY (nickid, num_iid, sku_id))",
+            // Incremental downloads per shop account, order state and time window: done_until is
+            // the marketplace time up to which changes are in the books; a running download pages
+            // by (run_modified, run_tid) up to run_until and commits it when its last page is in.
+            "CREATE TABLE kx_trade_sync (nickid TEXT NOT NULL, seller_nick TEXT NOT NULL, status TEXT NOT NULL, daynum INTEGER NOT NULL,"
+            " done_until TEXT NOT NULL DEFAULT '', run_until TEXT NOT NULL DEFAULT '', run_modified TEXT NOT NULL DEFAULT '',"
+            " run_tid TEXT NOT NULL DEFAULT '', run_from TEXT NOT NULL DEFAULT '', run_total INTEGER NOT NULL DEFAULT 0,"
+            " run_page INTEGER NOT NULL DEFAULT 0, run_size INTEGER NOT NULL DEFAULT 0,"
+            " PRIMARY KEY (nickid, seller_nick, status, daynum))",
+        }},
     };
     return all;
 }

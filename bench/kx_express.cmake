@@ -1,0 +1,6 @@
+# Marketplace orders: the order list of a seller with 100,000 orders, and 10,000 orders
+# downloaded from the simulated marketplace through the download dialog.
+if(TARGET kxservice_core AND TARGET kx_express_forms)
+  kx_add_bench(bench_trade SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_trade.cpp LIBS kxservice_core kx_express_forms kx_testsupport kx_cds)
+  target_include_directories(bench_trade PRIVATE ${CMAKE_SOURCE_DIR}/tests/kxservice)
+endif()

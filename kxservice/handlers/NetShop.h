@@ -1,0 +1,8 @@
+#pragma once
+// The seller's calls to the marketplace: order downloads and ratings.
+#include "dispatch/Dispatcher.h"
+
+const std::vector<TMethodDef>& KxNetShopMethods();
+
+// The shop account must be the seller's main account or one of its sub-accounts.
+QString KxShopAccount(const TContext& ctx, const QString& param);

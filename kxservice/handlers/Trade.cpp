@@ -1,0 +1,240 @@
+#include "Trade.h"
+
+#include "MasterData.h"
+#include "store/Packet.h"
+
+#include <QDate>
+
+namespace {
+using Col = TPacketColumn;
+
+const QString kMasterSelect = QStringLiteral(
+    "SELECT 0, h.seller_nick, h.buyer_nick, h.tid, h.trade_type, h.status, h.cod_status, h.cod_fee, h.seller_cod_fee,"
+    " h.buyer_cod_fee, h.payment, h.adjust_fee, h.discount_fee, h.post_fee, h.created, h.pay_time, h.end_time, h.buyer_area,"
+    " h.buyer_email, h.seller_rate, h.seller_can_rate, h.receiver_name, h.receiver_state, h.receiver_city, h.receiver_district,"
+    " h.address, h.receiver_zip, h.receiver_mobile, h.receiver_phone, h.buyer_message, h.seller_memo, h.dbstatus, h.refund");
+
+const QList<Col>& masterColumns()
+{
+    static const QList<Col> c{
+        {"ischeck", Col::Boolean},      {"seller_nick", Col::Text, 50}, {"buyer_nick", Col::Text, 50},
+        {"tid", Col::Text, 30},          {"trade_type", Col::Text, 20},  {"status", Col::Text, 40},
+        {"cod_status", Col::Text, 40},   {"cod_fee", Col::Decimal},      {"seller_cod_fee", Col::Decimal},
+        {"buyer_cod_fee", Col::Decimal}, {"payment", Col::Decimal},      {"adjust_fee", Col::Decimal},
+        {"discount_fee", Col::Decimal},  {"post_fee", Col::Decimal},     {"created", Col::DateTime},
+        {"pay_time", Col::DateTime},     {"end_time", Col::DateTime},    {"buyer_area", Col::Text, 50},
+        {"buyer_email", Col::Text, 100}, {"seller_rate", Col::Boolean},  {"seller_can_rate", Col::Boolean},
+        {"receiver_name", Col::Text, 50}, {"receiver_state", Col::Text, 30}, {"receiver_city", Col::Text, 30},
+        {"receiver_district", Col::Text, 30}, {"address", Col::Text, 200}, {"receiver_zip", Col::Text, 10},
+        {"receiver_mobile", Col::Text, 30}, {"receiver_phone", Col::Text, 30}, {"buyer_message", Col::Text, 500},
+        {"seller_memo", Col::Text, 500}, {"dbstatus", Col::Text, 20},    {"refund", Col::Integer}};
+    return c;
+}
+
+const QString kDetailSelect = QStringLiteral(
+    "SELECT o.tid, o.oid, o.num_iid, o.sku_id, o.sku_properties_name, o.title, o.price, o.num, o.total_fee, o.payment,"
+    " o.discount_fee, o.adjust_fee, o.commoditycode,"
+    " (SELECT SUM(s.stocknum) FROM kx_stock s WHERE s.nickid = o.nickid AND s.commoditycode = o.commoditycode),"
+    " o.status, o.refund_status, o.refund_id, o.end_time, o.outer_id, o.pic_path");
+
+const QList<Col>& detailColumns()
+{
+    static const QList<Col> c{
+        {"tid", Col::Text, 30},        {"oid", Col::Text, 30},          {"num_iid", Col::Text, 30},
+        {"sku_id", Col::Text, 30},     {"sku_properties_name", Col::Text, 200}, {"title", Col::Text, 200},
+        {"price", Col::Decimal},       {"num", Col::Decimal},           {"total_fee", Col::Decimal},
+        {"payment", Col::Decimal},     {"discount_fee", Col::Decimal},  {"adjust_fee", Col::Decimal},
+        {"commoditycode", Col::Text, 30}, {"stocknum", Col::Integer},   {"status", Col::Text, 40},
+        {"refund_status", Col::Text, 40}, {"refund_id", Col::Text, 30}, {"end_time", Col::DateTime},
+        {"outer_id", Col::Text, 50},   {"pic_path", Col::Text, 300}};
+    return c;
+}
+
+QString day(const TContext& ctx, const QString& name)
+{
+    const QString v = ctx.param(name).trimmed();
+    if (v.isEmpty())
+        return v;
+    const QDate d = QDate::fromString(v, QStringLiteral("yyyy-MM-dd"));
+    if (v.size() != 10 || !d.isValid())
+        throw TServiceError(kxBadParam, QStringLiteral("参数 %1 应为日期（yyyy-MM-dd）：%2").arg(name, v.left(40)));
+    return v;
+}
+
+// The list's conditions: the search dialog's and the fixed ones of the module arrive alike as
+// parameters. Numbers and accounts compare whole, the consignee's name as a part.
+QString conditions(const TContext& ctx, QVariantList& args)
+{
+    QString where = QStringLiteral("h.nickid = ?");
+    args = {ctx.nickid};
+    for (const char* exact : {"tid", "buyer_nick", "seller_nick", "status", "dbstatus", "trade_type"}) {
+        const QString v = ctx.param(QLatin1String(exact)).trimmed();
+        if (v.isEmpty())
+            continue;
+        if (v.size() > 100)
+            throw TServiceError(kxBadParam, QStringLiteral("查询条件 %1 过长").arg(QLatin1String(exact)));
+        where += QStringLiteral(" AND h.%1 = ?").arg(QLatin1String(exact));
+        args << v;
+    }
+    const QString name = ctx.param(QStringLiteral("receiver_name")).trimmed();
+    if (!name.isEmpty()) {
+        QString p = name.left(100);
+        p.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('%'), QLatin1String("\\%")).replace(QLatin1Char('_'), QLatin1String("\\_"));
+        where += QStringLiteral(" AND h.receiver_name LIKE ? ESCAPE '\\'");
+        args << QLatin1Char('%') + p + QLatin1Char('%');
+    }
+    if (!ctx.param(QStringLiteral("refund")).trimmed().isEmpty()) {
+        where += QStringLiteral(" AND h.refund = ?");
+        args << (ctx.intParam(QStringLiteral("refund"), 0) != 0 ? 1 : 0);
+    }
+    const QString from = day(ctx, QStringLiteral("datefrom")), to = day(ctx, QStringLiteral("dateto"));
+    if (!from.isEmpty()) {
+        where += QStringLiteral(" AND h.created >= ?");
+        args << from;
+    }
+    if (!to.isEmpty()) {
+        where += QStringLiteral(" AND h.created < ?");
+        args << QDate::fromString(to, QStringLiteral("yyyy-MM-dd")).addDays(1).toString(QStringLiteral("yyyy-MM-dd"));
+    }
+    return where;
+}
+
+// A page of orders, newest first, and the lines of exactly those orders. "curpage" -1 (the
+// window opening) is the first page; 0 (a window opened on fixed conditions) every match.
+void search(TContext& ctx)
+{
+    QVariantList args;
+    const QString where = conditions(ctx, args);
+    const TPage page = KxPageOf(ctx);
+    const QString order = QStringLiteral(" ORDER BY h.created DESC, h.tid DESC");
+    QString keys = QStringLiteral("SELECT h.tid FROM kx_trade h WHERE ") + where + order;
+    QVariantList keyArgs = args;
+    qint64 offset = 0;
+    if (page.page > 0) {
+        constexpr qint64 kOffsetMax = 1000000000000000;
+        offset = page.page - 1 > kOffsetMax / page.size ? kOffsetMax : (page.page - 1) * page.size;
+        keys += QStringLiteral(" LIMIT ? OFFSET ?");
+        keyArgs << page.size << offset;
+    }
+    // The page's numbers come from the list index alone; the orders are joined to them.
+    QSqlQuery m = KxExec(ctx.db, kMasterSelect + QStringLiteral(" FROM (") + keys + QStringLiteral(") k JOIN kx_trade h ON h.nickid = ? AND h.tid = k.tid")
+                                     + order, keyArgs + QVariantList{ctx.nickid});
+    int rows = 0;
+    ctx.answer.addPacket(QStringLiteral("xmlmaster"), KxQueryPacket(m, masterColumns(), &rows));
+    m.finish();
+    // The lines by those numbers; a page's numbers are read once more for them, which costs
+    // less than any join the planner might pick without statistics.
+    QSqlQuery d;
+    if (page.page > 0) {
+        QSqlQuery k = KxExec(ctx.db, keys, keyArgs);
+        QStringList marks;
+        QVariantList lineArgs{ctx.nickid};
+        while (k.next()) {
+            marks << QStringLiteral("?");
+            lineArgs << k.value(0);
+        }
+        k.finish();
+        if (marks.isEmpty())
+            marks << QStringLiteral("NULL");
+        d = KxExec(ctx.db, kDetailSelect + QStringLiteral(" FROM kx_trade_order o WHERE o.nickid = ? AND o.tid IN (%1) ORDER BY o.tid DESC, o.oid")
+                                               .arg(marks.join(QLatin1Char(','))), lineArgs);
+    } else {
+        d = KxExec(ctx.db, kDetailSelect + QStringLiteral(" FROM (") + keys + QStringLiteral(") k JOIN kx_trade_order o ON o.nickid = ? AND o.tid = k.tid"
+                                                                                          " ORDER BY o.tid DESC, o.oid"),
+                   keyArgs + QVariantList{ctx.nickid});
+    }
+    ctx.answer.addPacket(QStringLiteral("xmldetail"), KxQueryPacket(d, detailColumns()));
+    d.finish();
+    qint64 total = offset + rows;
+    if (page.page > 0 && (rows == page.size || (rows == 0 && offset > 0)))
+        total = KxScalar(ctx.db, QStringLiteral("SELECT COUNT(*) FROM kx_trade h WHERE ") + where, args).toLongLong();
+    ctx.answer.add(QStringLiteral("recordcount"), total);
+    ctx.answer.add(QStringLiteral("pagecount"), page.page > 0 ? qMax<qint64>(1, (total + page.size - 1) / page.size) : 1);
+}
+
+// A code list as a data set of `status` and `statusname`.
+void codeList(TContext& ctx, const std::vector<std::pair<const char*, const char*>>& codes)
+{
+    QStringList selects;
+    QVariantList args;
+    for (const auto& [code, name] : codes) {
+        selects << QStringLiteral("SELECT ?, ?");
+        args << QString::fromUtf8(code) << QString::fromUtf8(name);
+    }
+    QSqlQuery q = KxExec(ctx.db, selects.join(QStringLiteral(" UNION ALL ")), args);
+    ctx.answer.addPacket(QStringLiteral("xmldata"), KxQueryPacket(q, {{"status", Col::Text, 40}, {"statusname", Col::Text, 50}}));
+}
+
+void tradeStatus(TContext& ctx)
+{
+    codeList(ctx, {{"WAIT_BUYER_PAY", "等待买家付款"}, {"WAIT_SELLER_SEND_GOODS", "买家已付款，等待卖家发货"},
+                   {"WAIT_BUYER_CONFIRM_GOODS", "卖家已发货，等待买家确认收货"}, {"TRADE_FINISHED", "交易成功"},
+                   {"TRADE_CLOSED", "交易关闭"}});
+}
+
+void codStatus(TContext& ctx)
+{
+    codeList(ctx, {{"", ""}, {"NEW_CREATED", "初始状态"}, {"ACCEPTED_BY_COMPANY", "物流公司已接单"}, {"REJECTED_BY_COMPANY", "物流公司拒绝接单"},
+                   {"SIGN_IN", "买家已签收"}, {"REJECTED_BY_OTHER_SIDE", "买家拒签"}});
+}
+
+void refundStatus(TContext& ctx)
+{
+    codeList(ctx, {{"NO_REFUND", "没有退款"}, {"WAIT_SELLER_AGREE", "买家已申请退款，等待卖家同意"},
+                   {"WAIT_BUYER_RETURN_GOODS", "卖家已同意退款，等待买家退货"}, {"WAIT_SELLER_CONFIRM_GOODS", "买家已退货，等待卖家确认收货"},
+                   {"SELLER_REFUSE_BUYER", "卖家拒绝退款"}, {"CLOSED", "退款关闭"}, {"SUCCESS", "退款成功"}});
+}
+
+void tradeType(TContext& ctx)
+{
+    codeList(ctx, {{"fixed", "一口价"}, {"cod", "货到付款"}, {"auction", "拍卖"}, {"step", "分阶段付款"}});
+}
+
+// Binds the line's SKU to a product: the line, the other lines of that SKU on orders not yet
+// picked that have no product, and every later download of that SKU.
+void updateCommoditySku(TContext& ctx)
+{
+    const QString oid = ctx.need(QStringLiteral("oid")).trimmed();
+    const QString code = ctx.need(QStringLiteral("commoditycode")).trimmed();
+    const QString account = ctx.param(QStringLiteral("detailnick")).trimmed();
+    QSqlQuery l = KxExec(ctx.db, QStringLiteral("SELECT o.num_iid, o.sku_id, t.dbstatus, t.seller_nick, t.tid FROM kx_trade_order o"
+                                                " JOIN kx_trade t ON t.nickid = o.nickid AND t.tid = o.tid WHERE o.nickid = ? AND o.oid = ?"),
+                         {ctx.nickid, oid});
+    if (!l.next())
+        throw TServiceError(kxRefused, QStringLiteral("订单明细 %1 不存在，请刷新订单").arg(oid.left(40)));
+    const QString numIid = l.value(0).toString(), skuId = l.value(1).toString(), tid = l.value(4).toString();
+    if (!account.isEmpty() && account != l.value(3).toString())
+        throw TServiceError(kxRefused, QStringLiteral("订单明细 %1 不是网店【%2】的订单").arg(oid.left(40), account.left(40)));
+    if (l.value(2).toString() == QLatin1String("PICKINGED"))
+        throw TServiceError(kxRefused, QStringLiteral("订单 %1 已生成拣货单，不能再修改商品").arg(tid));
+    l.finish();
+    if (!KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM kx_commodity WHERE nickid = ? AND commoditycode = ? AND is_del = 0"), {ctx.nickid, code}).isValid())
+        throw TServiceError(kxRefused, QStringLiteral("商品 %1 不存在").arg(code.left(40)));
+
+    const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    KxExec(ctx.db, QStringLiteral("INSERT INTO kx_sku_bind (nickid, num_iid, sku_id, commoditycode, operid, bound_at) VALUES (?, ?, ?, ?, ?, ?)"
+                                  " ON CONFLICT (nickid, num_iid, sku_id) DO UPDATE SET commoditycode = excluded.commoditycode,"
+                                  " operid = excluded.operid, bound_at = excluded.bound_at"),
+           {ctx.nickid, numIid, skuId, code, ctx.operid, now});
+    KxExec(ctx.db, QStringLiteral("UPDATE kx_trade_order SET commoditycode = ? WHERE nickid = ? AND oid = ?"), {code, ctx.nickid, oid});
+    KxExec(ctx.db, QStringLiteral("UPDATE kx_trade_order SET commoditycode = ? WHERE nickid = ? AND num_iid = ? AND sku_id = ? AND commoditycode = ''"
+                                  " AND tid IN (SELECT tid FROM kx_trade WHERE nickid = ? AND dbstatus = 'NOT_PICKING')"),
+           {code, ctx.nickid, numIid, skuId, ctx.nickid});
+    ctx.answer.add(QStringLiteral("commoditycode"), code);
+    ctx.answer.add(QStringLiteral("stocknum"), KxScalar(ctx.db, QStringLiteral("SELECT COALESCE(SUM(stocknum), 0) FROM kx_stock WHERE nickid = ? AND commoditycode = ?"),
+                                                        {ctx.nickid, code}).toLongLong());
+}
+}
+
+const std::vector<TMethodDef>& KxTradeMethods()
+{
+    static const std::vector<TMethodDef> methods = {
+        {"Trade.Search", EAccess::Module, ETx::Read, search},
+        {"Trade.UpdateCommoditySku", EAccess::Module, ETx::Write, updateCommoditySku},
+        {"Lookup.TradeStatus", EAccess::Module, ETx::Read, tradeStatus},
+        {"Lookup.CodStatus", EAccess::Module, ETx::Read, codStatus},
+        {"Lookup.RefundStatus", EAccess::Module, ETx::Read, refundStatus},
+        {"Lookup.TradeType", EAccess::Module, ETx::Read, tradeType},
+    };
+    return methods;
+}

@@ -1,0 +1,6 @@
+#pragma once
+// The orders window's calls: the paged order list with its lines, the four code lists, and
+// binding an order line's marketplace SKU to one of the seller's products.
+#include "dispatch/Dispatcher.h"
+
+const std::vector<TMethodDef>& KxTradeMethods();
