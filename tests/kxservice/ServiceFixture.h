@@ -16,6 +16,7 @@
 #include <QtTest>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -191,6 +192,33 @@ public:
     QMap<QString, QString> keys;
     std::unique_ptr<TKxService> service;
     TRecordingUi ui;
+};
+
+// One service per engine, started on first use with `admin` logged in: for tests whose cases
+// run on SQLite and PostgreSQL alike.
+class TLoggedInServices {
+public:
+    TLoggedInServices(TCaller admin, QString password) : m_admin(std::move(admin)), m_password(std::move(password)) {}
+
+    TServiceFixture& of(const QString& kind)
+    {
+        auto& f = m_services[kind];
+        if (!f) {
+            f = std::make_unique<TServiceFixture>(kind);
+            KxSetServiceUrl(f->url());
+            const TCallResult r = f->call({m_admin.nick, QString(), QString()}, "PowerMger.Login",
+                                          {{"shopcode", m_admin.shop}, {"usercode", m_admin.oper}, {"password", m_password}});
+            if (!r.ok)
+                qFatal("login failed: %s", qPrintable(r.error));
+        }
+        return *f;
+    }
+    void clear() { m_services.clear(); }
+
+private:
+    TCaller m_admin;
+    QString m_password;
+    std::map<QString, std::unique_ptr<TServiceFixture>> m_services;
 };
 
 // Reads an answer's data set.

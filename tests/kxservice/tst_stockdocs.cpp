@@ -109,22 +109,10 @@ QString textDelta(const QStringList& fields, const QList<QStringList>& rows)
 
 class TestStockDocs : public QObject {
     Q_OBJECT
-    std::map<QString, std::unique_ptr<TServiceFixture>> m_fixtures;
+    TLoggedInServices m_fixtures{kAdmin, QStringLiteral("admin888")};
     QString m_kind;
 
-    TServiceFixture& fx()
-    {
-        auto& f = m_fixtures[m_kind];
-        if (!f) {
-            f = std::make_unique<TServiceFixture>(m_kind);
-            KxSetServiceUrl(f->url());
-            const TCallResult r = f->call({kAdmin.nick, QString(), QString()}, "PowerMger.Login",
-                                          {{"shopcode", kAdmin.shop}, {"usercode", kAdmin.oper}, {"password", "admin888"}});
-            if (!r.ok)
-                qFatal("login failed: %s", qPrintable(r.error));
-        }
-        return *f;
-    }
+    TServiceFixture& fx() { return m_fixtures.of(m_kind); }
     std::unique_ptr<TDoc> open(const QString& area, const QString& id = QString())
     {
         auto d = std::make_unique<TDoc>();

@@ -25,22 +25,10 @@ void setFields(TPClientDataSet& ds, const QStringList& pairs)
 
 class TestStocktake : public QObject {
     Q_OBJECT
-    std::map<QString, std::unique_ptr<TServiceFixture>> m_fixtures;
+    TLoggedInServices m_fixtures{kAdmin, QStringLiteral("admin888")};
     QString m_kind;
 
-    TServiceFixture& fx()
-    {
-        auto& f = m_fixtures[m_kind];
-        if (!f) {
-            f = std::make_unique<TServiceFixture>(m_kind);
-            KxSetServiceUrl(f->url());
-            const TCallResult r = f->call({kAdmin.nick, QString(), QString()}, "PowerMger.Login",
-                                          {{"shopcode", kAdmin.shop}, {"usercode", kAdmin.oper}, {"password", "admin888"}});
-            if (!r.ok)
-                qFatal("login failed: %s", qPrintable(r.error));
-        }
-        return *f;
-    }
+    TServiceFixture& fx() { return m_fixtures.of(m_kind); }
     TCallResult call(const QString& method, const QList<QPair<QString, QString>>& params = {}, const TFiles& files = {})
     {
         return fx().call(kAdmin, method, params, files);
