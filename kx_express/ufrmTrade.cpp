@@ -283,15 +283,9 @@ void TfrmTrade::ApplyFilter()
 void TfrmTrade::SelectAll(bool invert)
 {
     TGridColumn* c = Grid()->ColumnByField(QStringLiteral("ischeck"));
-    TField* f = Orders()->FindField(QStringLiteral("ischeck"));
-    if (!c || !c->Visible || !f)
+    if (!c || !c->Visible)
         return;
-    for (Orders()->First(); !Orders()->Eof(); Orders()->Next()) {
-        Orders()->Edit();
-        f->SetAsBoolean(invert ? !f->AsBoolean() : true);
-        Orders()->Post();
-    }
-    Orders()->First();
+    KxTickAll(Orders(), QStringLiteral("ischeck"), invert);
 }
 
 void TfrmTrade::dxBL_DownloadClick()

@@ -105,17 +105,7 @@ void TfrmCheckAdj::AddSearchParams(TRequest* request)
 
 void TfrmCheckAdj::btnSelectAllClick()
 {
-    TPClientDataSet* list = ListData();
-    if (!list->Active() || list->IsEmpty())
-        return;
-    list->DisableControls();
-    for (list->First(); !list->Eof(); list->Next()) {
-        list->Edit();
-        list->FieldByName(kIsAdj)->SetAsBoolean(true);
-        list->Post();
-    }
-    list->First();
-    list->EnableControls();
+    KxTickAll(ListData(), kIsAdj);
 }
 
 void TfrmCheckAdj::buildAdjustments(const QString& batch)

@@ -96,17 +96,7 @@ void TfrmCheckSum::AddSearchParams(TRequest* request)
 
 void TfrmCheckSum::btnSelectAllClick()
 {
-    TPClientDataSet* list = ListData();
-    if (!list->Active() || list->IsEmpty())
-        return;
-    list->DisableControls();
-    for (list->First(); !list->Eof(); list->Next()) {
-        list->Edit();
-        list->FieldByName(kIssum)->SetAsBoolean(true);
-        list->Post();
-    }
-    list->First();
-    list->EnableControls();
+    KxTickAll(ListData(), kIssum);
 }
 
 void TfrmCheckSum::btnSumClick()

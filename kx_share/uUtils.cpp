@@ -356,3 +356,18 @@ QString GetMd5_Key()
     RandomStr = text;
     return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex());
 }
+
+void KxTickAll(TPClientDataSet* dataSet, const QString& field, bool invert)
+{
+    TField* f = dataSet->Active() ? dataSet->FindField(field) : nullptr;
+    if (!f || dataSet->IsEmpty())
+        return;
+    dataSet->DisableControls();
+    for (dataSet->First(); !dataSet->Eof(); dataSet->Next()) {
+        dataSet->Edit();
+        f->SetAsBoolean(invert ? !f->AsBoolean() : true);
+        dataSet->Post();
+    }
+    dataSet->First();
+    dataSet->EnableControls();
+}

@@ -47,6 +47,9 @@ void SetTreeView(QTreeWidget* tree, TPClientDataSet* dataSet);
 void UnionCDS(TPClientDataSet* dataSet, const QString& packet);
 // A fresh row key: 32 lower-case hexadecimal digits.
 QString GetMd5_Key();
+// Ticks a check field on every loaded row (or turns each tick over), display suspended meanwhile;
+// the cursor ends on the first row.
+void KxTickAll(TPClientDataSet* dataSet, const QString& field, bool invert = false);
 
 // The tree item role holding a category's child_id (the root holds none).
 constexpr int KxTreeIdRole = 0x0100 + 40;
