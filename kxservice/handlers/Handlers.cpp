@@ -11,6 +11,7 @@
 #include "Select.h"
 #include "StockDocs.h"
 #include "Trade.h"
+#include "TradePicking.h"
 
 void KxRegisterHandlers(TDispatcher& dispatcher)
 {
@@ -24,5 +25,6 @@ void KxRegisterHandlers(TDispatcher& dispatcher)
     dispatcher.add(KxStockDocMethods());
     dispatcher.add(KxCheckMethods());
     dispatcher.add(KxTradeMethods());
+    dispatcher.add(KxTradePickingMethods());
     dispatcher.add(KxNetShopMethods());
 }

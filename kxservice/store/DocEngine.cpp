@@ -104,6 +104,10 @@ const THeaderShape& headerShape(const TDocKind& k)
         add(L(k.typeField), Col::Text, 20, QStringLiteral("h.") + L(k.typeField));
     for (const char* t : k.headerTexts)
         add(L(t), Col::Text, 50, QStringLiteral("h.") + L(t));
+    for (const TDocText& t : k.texts)
+        add(L(t.field), Col::Text, t.size, QStringLiteral("h.") + L(t.field));
+    for (const char* d : k.decimals)
+        add(L(d), Col::Decimal, 0, QStringLiteral("h.") + L(d));
     if (k.auditedFlag)
         add(L(k.auditedFlag), Col::Boolean, 0, QStringLiteral("CASE WHEN h.status = 2 THEN 1 ELSE 0 END"));
     s.select = QStringLiteral("SELECT ") + fields.join(QStringLiteral(", ")) + QStringLiteral(" FROM %1") + joins.join(QString());
@@ -136,7 +140,19 @@ QList<Col> lineColumns(const TDocKind& k)
     }
     for (const QString& f : lineValueFields(k))
         c << Col{f, Col::Decimal};
+    for (const TDocText& t : k.lineTexts)
+        c << Col{L(t.field), Col::Text, t.size};
+    if (k.lineStock)
+        c << Col{QStringLiteral("stocknum"), Col::Integer};
     return c;
+}
+
+QStringList lineTextFields(const TDocKind& k)
+{
+    QStringList f;
+    for (const TDocText& t : k.lineTexts)
+        f << L(t.field);
+    return f;
 }
 
 void addHeader(TContext& ctx, const TDocKind& k, const QString& name, const QString& id)
@@ -146,7 +162,8 @@ void addHeader(TContext& ctx, const TDocKind& k, const QString& name, const QStr
     ctx.answer.addPacket(name, KxQueryPacket(q, headerShape(k).columns));
 }
 
-void addLines(TContext& ctx, const TDocKind& k, const QString& name, const QString& id)
+// The lines' select with their products joined, up to its WHERE.
+QString linesSelect(const TDocKind& k)
 {
     QStringList fields{QStringLiteral("l.md5_key"), QStringLiteral("l.") + L(k.idField), QStringLiteral("l.seq"), QStringLiteral("l.") + codeField(k)};
     QString join;
@@ -160,9 +177,16 @@ void addLines(TContext& ctx, const TDocKind& k, const QString& name, const QStri
     }
     for (const QString& f : lineValueFields(k))
         fields << QStringLiteral("l.") + f;
-    QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT ") + fields.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + lineTable(k)
-                                     + QStringLiteral(" l") + join + QStringLiteral(" WHERE l.nickid = ? AND l.%1 = ? ORDER BY l.seq").arg(L(k.idField)),
-                         {ctx.nickid, id});
+    for (const QString& f : lineTextFields(k))
+        fields << QStringLiteral("l.") + f;
+    if (k.lineStock)
+        fields << QStringLiteral("(SELECT SUM(s.stocknum) FROM kx_stock s WHERE s.nickid = l.nickid AND s.commoditycode = l.") + codeField(k) + QLatin1Char(')');
+    return QStringLiteral("SELECT ") + fields.join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + lineTable(k) + QStringLiteral(" l") + join;
+}
+
+void addLines(TContext& ctx, const TDocKind& k, const QString& name, const QString& id)
+{
+    QSqlQuery q = KxExec(ctx.db, linesSelect(k) + QStringLiteral(" WHERE l.nickid = ? AND l.%1 = ? ORDER BY l.seq").arg(L(k.idField)), {ctx.nickid, id});
     ctx.answer.addPacket(name, KxQueryPacket(q, lineColumns(k)));
 }
 
@@ -232,6 +256,8 @@ void search(TContext& ctx, const TDocKind& k)
         text(L(k.typeField), false);
     for (const char* t : k.headerTexts)
         text(L(t), false);
+    for (const TDocText& t : k.texts)
+        text(L(t.field), true);
     text(QStringLiteral("memo"), true);
     // A range of numbers, as a window opened for the documents another one made asks it.
     for (const auto& [suffix, op] : {std::pair{"1", ">="}, std::pair{"2", "<="}}) {
@@ -308,7 +334,21 @@ QStringList operatorFields(const TDocKind& k)
         f << L(k.typeField);
     for (const char* t : k.headerTexts)
         f << L(t);
+    for (const TDocText& t : k.texts)
+        f << L(t.field);
+    for (const char* d : k.decimals)
+        f << L(d);
     return f;
+}
+
+bool isHeaderDecimal(const TDocKind& k, const QString& field)
+{
+    return std::any_of(k.decimals.begin(), k.decimals.end(), [&](const char* d) { return field == L(d); });
+}
+
+bool givenOnInsert(const std::vector<TDocText>& texts, const QString& field)
+{
+    return std::any_of(texts.begin(), texts.end(), [&](const TDocText& t) { return t.edit == EDocEdit::OnInsert && field == L(t.field); });
 }
 
 struct THeader {
@@ -351,6 +391,18 @@ void requireCode(const QString& caption, const QString& code)
 {
     if (code.size() > kCodeMax)
         throw TServiceError(kxRefused, QStringLiteral("%1不能超过 %2 个字符").arg(caption).arg(kCodeMax));
+}
+
+// A header amount as stored: blank is 0; not a number, negative or too large is refused.
+QString headerAmount(const QString& field, const QString& v)
+{
+    if (v.trimmed().isEmpty())
+        return QStringLiteral("0");
+    const std::optional<TDecimal> d = TDecimal::Parse(v.trimmed());
+    const std::optional<TDecimal> r = d ? d->Rescaled(4) : std::nullopt;
+    if (!r || r->Mantissa() < 0 || *r > kPriceMax)
+        throw TServiceError(kxRefused, QStringLiteral("【%1】应为 0 到 99999999.99 的金额：%2").arg(field, v.left(20)));
+    return r->ToString();
 }
 
 // Checks the header's codes against the seller's rows; returns the party's name.
@@ -407,6 +459,11 @@ QString checkHeader(TContext& ctx, const TDocKind& k, THeader& h, bool auditing)
     for (const char* t : k.headerTexts)
         if (h.fields.value(L(t)).size() > 50)
             throw TServiceError(kxRefused, QStringLiteral("%1不能超过 50 个字符").arg(L(t)));
+    for (const TDocText& t : k.texts)
+        if (h.fields.value(L(t.field)).size() > t.size)
+            throw TServiceError(kxRefused, QStringLiteral("%1不能超过 %2 个字符").arg(L(t.field)).arg(t.size));
+    for (const char* d : k.decimals)
+        h.fields.insert(L(d), headerAmount(L(d), h.fields.value(L(d))));
     if (k.saveCheck && !auditing)
         k.saveCheck(ctx, h.fields);
     return name;
@@ -421,6 +478,7 @@ struct TLine {
     QVariant quantity;
     QStringList prices;   // productPrices, as stored
     QList<QVariant> editable;
+    QStringList texts;    // lineTexts
     bool reprice = false; // product new or changed: prices come from the product
     bool deleted = false;
 };
@@ -470,7 +528,7 @@ bool unchanged(const TDocKind& k, const TLine& stored, const TLine& line, qint64
     for (qsizetype i = 0; i < line.editable.size(); ++i)
         if (!sameDecimal(stored.editable.value(i), line.editable[i]))
             return false;
-    return true;
+    return stored.texts == line.texts;
 }
 
 // Writes the lines numbered 1..n over the stored ones: a line equal to the one stored under
@@ -497,7 +555,7 @@ void writeLines(TContext& ctx, const TDocKind& k, const QString& id, const QStri
              {ctx.nickid, id}, replaced, [](QSqlQuery&) {});
     if (write.empty())
         return;
-    const QStringList values = lineValueFields(k);
+    const QStringList values = lineValueFields(k) + lineTextFields(k);
     QVariantList args;
     for (const size_t at : write) {
         const TLine& l = lines[at];
@@ -508,6 +566,8 @@ void writeLines(TContext& ctx, const TDocKind& k, const QString& id, const QStri
             args << p;
         for (const QVariant& e : l.editable)
             args << e;
+        for (const QString& t : l.texts)
+            args << t;
     }
     insertRows(ctx.db, QStringLiteral("INSERT INTO %1 (nickid, %2, seq, md5_key, %3%4) VALUES ").arg(table, idField, codeField(k),
                                          values.isEmpty() ? QString() : QStringLiteral(", ") + values.join(QStringLiteral(", "))),
@@ -516,20 +576,9 @@ void writeLines(TContext& ctx, const TDocKind& k, const QString& id, const QStri
 
 // ---------------------------------------------------------------- save
 
-void save(TContext& ctx, const TDocKind& k)
+// Saves one document: its header change `m` (or none) and its line changes; returns its number.
+QString saveDocument(TContext& ctx, const TDocKind& k, const TDeltaChange* m, const QList<TDeltaChange>& detail)
 {
-    const QByteArray* dm = ctx.call.file(QStringLiteral("deltamaster"));
-    const QByteArray* dd = ctx.call.file(QStringLiteral("deltadetail"));
-    if (!dm && !dd)
-        throw TServiceError(kxMissingParam, QStringLiteral("缺少提交的修改记录（deltamaster、deltadetail）"));
-    const QList<TDeltaChange> master = KxDocDelta(ctx, QStringLiteral("deltamaster"));
-    const QList<TDeltaChange> detail = KxDocDelta(ctx, QStringLiteral("deltadetail"));
-    if (master.size() > 1)
-        throw TServiceError(kxRefused, QStringLiteral("一次只能保存一张单据"));
-    if (master.isEmpty() && detail.isEmpty())
-        throw TServiceError(kxRefused, QStringLiteral("无数据有变动，不用提交数据保存！"));
-
-    const TDeltaChange* m = master.isEmpty() ? nullptr : &master.first();
     if (m && m->kind == TDeltaChange::Delete)
         throw TServiceError(kxRefused, QStringLiteral("%1不能删除").arg(L(k.title)));
     const QString key = m ? (m->kind == TDeltaChange::Insert ? m->values : m->original).value(QStringLiteral("md5_key")).toString().trimmed()
@@ -554,10 +603,12 @@ void save(TContext& ctx, const TDocKind& k)
 
     if (m) {
         for (const QString& f : operatorFields(k)) {
-            if (!isNew && !m->changed.contains(f))
+            if (!isNew && (!m->changed.contains(f) || givenOnInsert(k.texts, f)))
                 continue;
             // What the client loaded must still be what is stored.
-            if (!isNew && m->original.value(f).isValid() && m->original.value(f).toString().trimmed() != h.fields.value(f))
+            const QVariant loaded = m->original.value(f);
+            if (!isNew && loaded.isValid()
+                && (isHeaderDecimal(k, f) ? !sameDecimal(loaded, h.fields.value(f)) : loaded.toString().trimmed() != h.fields.value(f)))
                 throw TServiceError(kxRefused, L(kStale));
             h.fields.insert(f, m->values.value(f).toString().trimmed());
         }
@@ -578,13 +629,15 @@ void save(TContext& ctx, const TDocKind& k)
     // The lines as they are saved, changed by the delta in memory and then numbered 1..n;
     // `stored` keeps the saved state by number, so that only lines that differ are written.
     const QStringList values = lineValueFields(k);
+    const QStringList textFields = lineTextFields(k);
     const qsizetype nPrices = qsizetype(k.productPrices.size()), nEditable = qsizetype(k.editable.size());
     std::vector<TLine> lines;
     QHash<int, TLine> stored;
     QHash<int, size_t> bySeq;
     if (h.exists) {
+        const QStringList read = values + textFields;
         QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT seq, %1%2 FROM %3 WHERE nickid = ? AND %4 = ? ORDER BY seq")
-                                         .arg(codeField(k), values.isEmpty() ? QString() : QStringLiteral(", ") + values.join(QStringLiteral(", ")),
+                                         .arg(codeField(k), read.isEmpty() ? QString() : QStringLiteral(", ") + read.join(QStringLiteral(", ")),
                                               lineTable(k), L(k.idField)),
                              {ctx.nickid, h.id});
         while (q.next()) {
@@ -599,6 +652,8 @@ void save(TContext& ctx, const TDocKind& k)
                 l.prices << q.value(c++).toString();
             for (qsizetype i = 0; i < nEditable; ++i)
                 l.editable << q.value(c++);
+            for (qsizetype i = 0; i < textFields.size(); ++i)
+                l.texts << q.value(c++).toString();
             bySeq.insert(l.origSeq, lines.size());
             stored.insert(l.origSeq, l);
             lines.push_back(l);
@@ -637,6 +692,8 @@ void save(TContext& ctx, const TDocKind& k)
             lines.emplace_back();
             for (qsizetype i = 0; i < nEditable; ++i)
                 lines.back().editable << QVariant();
+            for (qsizetype i = 0; i < textFields.size(); ++i)
+                lines.back().texts << QString();
         }
         TLine& l = all ? lines.back() : saved(ch);
         if (all || ch.changed.contains(QStringLiteral("seq"))) {
@@ -652,6 +709,9 @@ void save(TContext& ctx, const TDocKind& k)
         for (qsizetype i = 0; i < nEditable; ++i)
             if (all || ch.changed.contains(L(k.editable[size_t(i)])))
                 l.editable[i] = ch.values.value(L(k.editable[size_t(i)]));
+        for (qsizetype i = 0; i < textFields.size(); ++i)
+            if (all || (ch.changed.contains(textFields[i]) && k.lineTexts[size_t(i)].edit == EDocEdit::Always))
+                l.texts[i] = ch.values.value(textFields[i]).toString().trimmed();
     }
     lines.erase(std::remove_if(lines.begin(), lines.end(), [](const TLine& l) { return l.deleted; }), lines.end());
     std::stable_sort(lines.begin(), lines.end(), [](const TLine& a, const TLine& b) { return a.seq < b.seq; });
@@ -659,6 +719,8 @@ void save(TContext& ctx, const TDocKind& k)
     const QHash<QString, QStringList> prices = productPrices(ctx, k, lines);
     const int amountAt = k.amountPrice ? int(std::find_if(k.productPrices.begin(), k.productPrices.end(),
                                                           [&](const char* p) { return qstrcmp(p, k.amountPrice) == 0; }) - k.productPrices.begin()) : -1;
+    const int totalAt = k.totalOf ? int(std::find_if(k.editable.begin(), k.editable.end(),
+                                                     [&](const char* p) { return qstrcmp(p, k.totalOf) == 0; }) - k.editable.begin()) : -1;
     const int discountAt = k.amountDiscount ? int(std::find_if(k.editable.begin(), k.editable.end(),
                                                                [&](const char* p) { return qstrcmp(p, k.amountDiscount) == 0; }) - k.editable.begin()) : -1;
     TDecimal money = TDecimal::FromInteger(0);
@@ -666,13 +728,16 @@ void save(TContext& ctx, const TDocKind& k)
     for (size_t i = 0; i < lines.size(); ++i) {
         TLine& l = lines[i];
         const int seq = int(i) + 1;
-        if (l.code.isEmpty())
+        if (l.code.isEmpty() && !k.codeOptional)
             throw TServiceError(kxRefused, QStringLiteral("第 %1 行的商品编码不能为空").arg(seq));
         const auto p = prices.constFind(l.code);
-        if (p == prices.constEnd())
+        if (p == prices.constEnd() && !l.code.isEmpty())
             throw TServiceError(kxRefused, QStringLiteral("第 %1 行的商品【%2】不存在").arg(seq).arg(l.code.left(40)));
         if (l.reprice)
-            l.prices = *p;
+            l.prices = p == prices.constEnd() ? QStringList(qsizetype(k.productPrices.size()), QStringLiteral("0")) : *p;
+        for (qsizetype t = 0; t < textFields.size(); ++t)
+            if (l.texts[t].size() > k.lineTexts[size_t(t)].size)
+                throw TServiceError(kxRefused, QStringLiteral("第 %1 行的【%2】不能超过 %3 个字符").arg(seq).arg(textFields[t]).arg(k.lineTexts[size_t(t)].size));
         quantities.push_back(k.quantityField ? quantityOf(k, l.quantity, seq) : 0);
         for (qsizetype e = 0; e < nEditable; ++e)
             l.editable[e] = priceOf(L(k.editable[size_t(e)]), l.editable[e], seq);
@@ -690,6 +755,11 @@ void save(TContext& ctx, const TDocKind& k)
                 throw TServiceError(kxRefused, QStringLiteral("第 %1 行起单据金额超出范围").arg(seq));
             if (sum)
                 money = *sum;
+        } else if (k.totalField && totalAt >= 0) {
+            const std::optional<TDecimal> sum = money.Add(*TDecimal::Parse(l.editable[totalAt].toString()));
+            if (!sum || *sum > kMoneyMax)
+                throw TServiceError(kxRefused, QStringLiteral("第 %1 行起单据金额超出范围").arg(seq));
+            money = *sum;
         }
     }
 
@@ -730,8 +800,24 @@ void save(TContext& ctx, const TDocKind& k)
     }
 
     writeLines(ctx, k, h.id, key, lines, quantities, stored);
-    addHeader(ctx, k, QStringLiteral("xmlmaster"), h.id);
-    addLines(ctx, k, QStringLiteral("xmldetail"), h.id);
+    return h.id;
+}
+
+void save(TContext& ctx, const TDocKind& k)
+{
+    const QByteArray* dm = ctx.call.file(QStringLiteral("deltamaster"));
+    const QByteArray* dd = ctx.call.file(QStringLiteral("deltadetail"));
+    if (!dm && !dd)
+        throw TServiceError(kxMissingParam, QStringLiteral("缺少提交的修改记录（deltamaster、deltadetail）"));
+    const QList<TDeltaChange> master = KxDocDelta(ctx, QStringLiteral("deltamaster"));
+    const QList<TDeltaChange> detail = KxDocDelta(ctx, QStringLiteral("deltadetail"));
+    if (master.size() > 1)
+        throw TServiceError(kxRefused, QStringLiteral("一次只能保存一张单据"));
+    if (master.isEmpty() && detail.isEmpty())
+        throw TServiceError(kxRefused, QStringLiteral("无数据有变动，不用提交数据保存！"));
+    const QString id = saveDocument(ctx, k, master.isEmpty() ? nullptr : &master.first(), detail);
+    addHeader(ctx, k, QStringLiteral("xmlmaster"), id);
+    addLines(ctx, k, QStringLiteral("xmldetail"), id);
 }
 
 // ---------------------------------------------------------------- audit
@@ -836,6 +922,36 @@ void KxDocAnswerHeaders(TContext& ctx, const TDocKind& kind, const QString& name
     QSqlQuery q = KxExec(ctx.db, headerShape(kind).select.arg(L(kind.table) + QStringLiteral(" h"))
                                      + QStringLiteral(" WHERE h.nickid = ? AND h.%1 IN (%2) ORDER BY h.%1").arg(L(kind.idField), in), args);
     ctx.answer.addPacket(name, KxQueryPacket(q, headerShape(kind).columns));
+}
+
+void KxDocAnswerLines(TContext& ctx, const TDocKind& kind, const QString& name, const QStringList& ids)
+{
+    QVariantList args{ctx.nickid};
+    for (const QString& id : ids)
+        args << id;
+    const QString in = ids.isEmpty() ? QStringLiteral("NULL") : placeholders(ids.size(), QStringLiteral("?"));
+    QSqlQuery q = KxExec(ctx.db, linesSelect(kind) + QStringLiteral(" WHERE l.nickid = ? AND l.%1 IN (%2) ORDER BY l.%1, l.seq").arg(L(kind.idField), in), args);
+    ctx.answer.addPacket(name, KxQueryPacket(q, lineColumns(kind)));
+}
+
+QStringList KxDocSaveMany(TContext& ctx, const TDocKind& kind, const QList<TDeltaChange>& master, const QList<TDeltaChange>& detail)
+{
+    QHash<QString, QList<TDeltaChange>> linesOf;
+    for (const TDeltaChange& ch : detail)
+        linesOf[keyOf(ch)].append(ch);
+    QStringList ids;
+    QSet<QString> keys;
+    for (const TDeltaChange& m : master) {
+        const QString key = (m.kind == TDeltaChange::Insert ? m.values : m.original).value(QStringLiteral("md5_key")).toString().trimmed();
+        if (keys.contains(key))
+            throw TServiceError(kxRefused, QStringLiteral("%1的行标识（md5_key）重复：%2").arg(L(kind.title), key.left(64)));
+        keys.insert(key);
+        ids << saveDocument(ctx, kind, &m, linesOf.value(key));
+    }
+    for (auto it = linesOf.constBegin(); it != linesOf.constEnd(); ++it)
+        if (!keys.contains(it.key()))
+            throw TServiceError(kxRefused, QStringLiteral("明细与单据的行标识（md5_key）不一致"));
+    return ids;
 }
 
 void KxDocSearch(TContext& ctx, const TDocKind& kind)

@@ -17,6 +17,14 @@ void KxDocAudit(TContext& ctx, const TDocKind& kind);
 // Adds the headers of the documents `ids` (in list order) as the packet `name`.
 void KxDocAnswerHeaders(TContext& ctx, const TDocKind& kind, const QString& name, const QStringList& ids);
 
+// Adds the lines of the documents `ids` as the packet `name`, by number and line.
+void KxDocAnswerLines(TContext& ctx, const TDocKind& kind, const QString& name, const QStringList& ids);
+
+// Saves several documents in the call's one transaction, each as the kind's save does: one
+// header change each in `master`, their line changes in `detail` (by md5_key). Returns the
+// documents' numbers in the order of `master`.
+QStringList KxDocSaveMany(TContext& ctx, const TDocKind& kind, const QList<TDeltaChange>& master, const QList<TDeltaChange>& detail);
+
 // The changes of the call's attachment `part` ("deltamaster", "deltadetail"); empty when the
 // call has none. Every document delta is read here.
 QList<TDeltaChange> KxDocDelta(const TContext& ctx, const QString& part);

@@ -45,6 +45,19 @@ struct TDocStorage {
     bool requiredToSave = true;
 };
 
+// Who writes a text column a kind adds to its header or lines.
+enum class EDocEdit {
+    Always,    // the operator, at every save
+    OnInsert,  // given when the header or line is created and kept after (where a line came from)
+};
+
+// A text column of the header or the lines, refused beyond `size` characters.
+struct TDocText {
+    const char* field;
+    int size;
+    EDocEdit edit = EDocEdit::Always;
+};
+
 // A price the audit sets: the line's editable column onto the product's (or goods') column.
 struct TDocPriceSet {
     const char* lineField;          // "newprice", "newwhole"
@@ -66,6 +79,8 @@ struct TDocKind {
     const char* typeField = nullptr;        // a header text set by the operator ("adjusttype")
     const char* typeDefault = nullptr;      // its value when the operator sets none
     std::vector<const char*> headerTexts;   // more header texts the operator sets, each a list condition (equal)
+    std::vector<TDocText> texts;            // header texts beyond those above; each a list condition (contains)
+    std::vector<const char*> decimals;      // header amounts the operator types: 0 up to 99,999,999.99
     const char* auditedFlag = nullptr;      // a boolean header column answered true once audited ("issum")
     // A kind's own refusal at save, after the engine's checks, over the operator's header fields.
     void (*saveCheck)(TContext& ctx, const QHash<QString, QString>& fields) = nullptr;
@@ -75,6 +90,10 @@ struct TDocKind {
     bool signedQuantity = false;    // a quantity may be negative (adjustments)
     std::vector<const char*> productPrices; // copied from the product (goods) when a line is placed
     std::vector<const char*> editable;      // decimal columns the operator types ("disprice", "newprice")
+    std::vector<TDocText> lineTexts;        // line texts the operator (or the document's source) gives
+    bool codeOptional = false;      // a line may name no product yet (a marketplace line not bound)
+    bool lineStock = false;         // lines answer `stocknum`, the product's stock over all storages
+    const char* totalOf = nullptr;  // the total is the sum of this editable line column instead
     // Line amount = quantity × (amountPrice − amountDiscount); the total is their sum.
     const char* amountPrice = nullptr;
     const char* amountDiscount = nullptr;

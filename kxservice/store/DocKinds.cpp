@@ -134,3 +134,27 @@ const TDocKind kKxAdjustCost = priceKind("adjustcost", "母商品进价调单", 
 const TDocKind kKxAdjustPrice = priceKind("adjustprice", "母商品售价调单", "kx_adjustprice", "MS", EDocLevel::Goods, true);
 const TDocKind kKxAdjustItemCost = priceKind("adjustitemcost", "商品进价调单", "kx_adjustitemcost", "SJ", EDocLevel::Product, false);
 const TDocKind kKxAdjustItemPrice = priceKind("adjustitemprice", "商品售价调单", "kx_adjustitemprice", "SS", EDocLevel::Product, true);
+
+// A picking list: one shipment's goods out of a dispatch storage, made from marketplace orders
+// (their consignee, memos and lines) or typed in. Its audit moves no stock: the goods leave
+// when the shipment goes out.
+const TDocKind kKxPicking = [] {
+    TDocKind k = named("picking", "拣货单", "kx_picking", "pickingid", "JH");
+    k.storages = {{"storageid", "storagename", {1}, "拣货仓库不能为空！"}};
+    k.totalField = "pickingmoney";
+    k.totalOf = "total_fee";
+    // A merged picking joins the messages and memos of all its orders.
+    k.texts = {{"buyer_nick", 50},        {"seller_nick", 50, EDocEdit::OnInsert}, {"receiver_name", 50},
+               {"receiver_state", 30},    {"receiver_city", 30},    {"receiver_district", 30},
+               {"receiver_address", 200}, {"receiver_zip", 10},     {"receiver_mobile", 30},
+               {"receiver_phone", 30},    {"buyer_email", 100},     {"buyer_message", 4000},
+               {"seller_memo", 4000},     {"company_code", 20},     {"out_sid", 50}};
+    k.decimals = {"cod_fee", "seller_cod_fee", "buyer_cod_fee", "out_fee", "post_fee"};
+    k.quantityField = "num";
+    k.editable = {"price", "total_fee"};
+    k.lineTexts = {{"tid", 30, EDocEdit::OnInsert}, {"oid", 30, EDocEdit::OnInsert}, {"title", 200}, {"num_iid", 30},
+                   {"sku_id", 30}, {"sku_properties_name", 200}, {"seller_nick", 50}};
+    k.codeOptional = true;
+    k.lineStock = true;
+    return k;
+}();

@@ -13,3 +13,4 @@ extern const TDocKind kKxAdjustCost;     // goods cost price
 extern const TDocKind kKxAdjustPrice;    // goods sale and wholesale price
 extern const TDocKind kKxAdjustItemCost; // SKU cost price
 extern const TDocKind kKxAdjustItemPrice;// SKU sale and wholesale price
+extern const TDocKind kKxPicking;        // picking list

@@ -281,6 +281,29 @@ const std::vector<TMigration>& KxMigrations()
             " run_page INTEGER NOT NULL DEFAULT 0, run_size INTEGER NOT NULL DEFAULT 0,"
             " PRIMARY KEY (nickid, seller_nick, status, daynum))",
         }},
+        {11, QStringLiteral("picking lists: consignee, carrier and amounts on the header, the marketplace order lines they pick"), {
+            "CREATE TABLE kx_picking (nickid TEXT NOT NULL, pickingid TEXT NOT NULL, md5_key TEXT NOT NULL, shopcode TEXT NOT NULL DEFAULT '',"
+            " storageid TEXT NOT NULL DEFAULT '', pickingmoney NUMERIC(18,4) NOT NULL DEFAULT 0, inputren TEXT NOT NULL DEFAULT '',"
+            " inputtime TEXT NOT NULL DEFAULT '', auditren TEXT NOT NULL DEFAULT '', audittime TEXT NOT NULL DEFAULT '',"
+            " status INTEGER NOT NULL DEFAULT 1, memo TEXT NOT NULL DEFAULT '', buyer_nick TEXT NOT NULL DEFAULT '',"
+            " seller_nick TEXT NOT NULL DEFAULT '', receiver_name TEXT NOT NULL DEFAULT '', receiver_state TEXT NOT NULL DEFAULT '',"
+            " receiver_city TEXT NOT NULL DEFAULT '', receiver_district TEXT NOT NULL DEFAULT '', receiver_address TEXT NOT NULL DEFAULT '',"
+            " receiver_zip TEXT NOT NULL DEFAULT '', receiver_mobile TEXT NOT NULL DEFAULT '', receiver_phone TEXT NOT NULL DEFAULT '',"
+            " buyer_email TEXT NOT NULL DEFAULT '', buyer_message TEXT NOT NULL DEFAULT '', seller_memo TEXT NOT NULL DEFAULT '',"
+            " company_code TEXT NOT NULL DEFAULT '', out_sid TEXT NOT NULL DEFAULT '', cod_fee NUMERIC(18,4) NOT NULL DEFAULT 0,"
+            " seller_cod_fee NUMERIC(18,4) NOT NULL DEFAULT 0, buyer_cod_fee NUMERIC(18,4) NOT NULL DEFAULT 0,"
+            " out_fee NUMERIC(18,4) NOT NULL DEFAULT 0, post_fee NUMERIC(18,4) NOT NULL DEFAULT 0,"
+            " PRIMARY KEY (nickid, pickingid), UNIQUE (nickid, md5_key))",
+            "CREATE INDEX kx_picking_list ON kx_picking (nickid, inputtime, pickingid)",
+            // commoditycode stays empty on a line whose marketplace SKU is not bound yet.
+            "CREATE TABLE kx_picking_line (nickid TEXT NOT NULL, pickingid TEXT NOT NULL, seq INTEGER NOT NULL, md5_key TEXT NOT NULL,"
+            " commoditycode TEXT NOT NULL DEFAULT '', num NUMERIC(18,4) NOT NULL DEFAULT 0, price NUMERIC(18,4) NOT NULL DEFAULT 0,"
+            " total_fee NUMERIC(18,4) NOT NULL DEFAULT 0, tid TEXT NOT NULL DEFAULT '', oid TEXT NOT NULL DEFAULT '',"
+            " title TEXT NOT NULL DEFAULT '', num_iid TEXT NOT NULL DEFAULT '', sku_id TEXT NOT NULL DEFAULT '',"
+            " sku_properties_name TEXT NOT NULL DEFAULT '', seller_nick TEXT NOT NULL DEFAULT '', PRIMARY KEY (nickid, pickingid, seq))",
+            // The picking lists an order went into.
+            "CREATE INDEX kx_picking_line_tid ON kx_picking_line (nickid, tid)",
+        }},
     };
     return all;
 }
