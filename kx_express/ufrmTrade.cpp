@@ -12,6 +12,7 @@
 #include "uUtils.h"
 #include "uUiHooks.h"
 #include "ufrmTradeDown.h"
+#include "ufrmTrade2Pick.h"
 #include "ufrmTradeRate.h"
 
 #include <QDate>
@@ -32,6 +33,7 @@ constexpr char kSelectAll[] = "dxBL_SelectAll";
 constexpr char kInvert[] = "dxBL_Invert";
 constexpr char kDownload[] = "dxBL_Download";
 constexpr char kRate[] = "dxBL_Rate";
+constexpr char kPick[] = "dxBL_Pick";
 constexpr int kToRate = 6;
 
 const char* const kTabs[] = {"未拣货", "已拣货", "所有订单", "待付款", "待发货", "已发货", "待评价", "成功的", "关闭的", "退款中", "历史订单"};
@@ -75,6 +77,7 @@ TfrmTrade::TfrmTrade(QWidget* owner)
               {kSelectAll, "全  选", [this] { SelectAll(false); }},
               {kInvert, "反  选", [this] { SelectAll(true); }},
               {kDownload, "下载订单", [this] { dxBL_DownloadClick(); }},
+              {kPick, "生成拣货单", [this] { TTradeToPicking::Of(this).dxBL_PickClick(); }},
               {kRate, "批量好评", [this] { dxBL_RateClick(); }},
               {KxTool::Export, "导出Excel", [this] { dxBL_ExportClick(); }},
               {KxTool::Print, "打 印", [this] { dxBL_PrintClick(); }},
@@ -213,6 +216,7 @@ void TfrmTrade::FormOpen()
                  {"isprint", {KxTool::Print, KxTool::Preview, KxTool::PrintReport}},
                  {"isoutput", {KxTool::Export}},
                  {"iscolumn", {KxTool::Columns}}});
+    Tool(kPick)->setVisible(GetPower(QStringLiteral("isupdate")));
     m_picture->setHtml(QString());
     KxLoadLookupList(this, QStringLiteral("tradestatus"), {}, m_tradeStatus);
     KxLoadLookupList(this, QStringLiteral("codstatus"), {}, m_codStatus);
@@ -270,6 +274,7 @@ void TfrmTrade::ApplyFilter()
 {
     const int tab = m_tabs->currentIndex();
     Tool(kRate)->setEnabled(tab == kToRate);
+    Tool(kPick)->setEnabled(tab == 0);
     Orders()->SetFilter(TabFilter(tab, m_quick->text(), QDate::currentDate()));
     Orders()->SetFiltered(true);
     if (TGridColumn* c = Grid()->ColumnByField(QStringLiteral("ischeck"))) {

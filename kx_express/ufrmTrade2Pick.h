@@ -1,0 +1,91 @@
+#pragma once
+// "生成拣货单": the dialog that asks for the storage and whether orders to one buyer and
+// address are merged, and the orders window's engine that turns the ticked orders into picking
+// lists, marks them picked and saves both in one call.
+#include "ufrmBase.h"
+
+#include "TDecimal.h"
+
+#include <QList>
+
+#include <functional>
+
+class QButtonGroup;
+class QComboBox;
+class QRadioButton;
+class TPClientDataSet;
+class TfrmTrade;
+
+// One line of a ticked order, as the picking line is made from it.
+struct TTradeWorkLine {
+    QString tid, oid, commoditycode, title, num_iid, sku_id, sku_properties_name, seller_nick;
+    TDecimal num, price, total_fee;
+};
+
+// One ticked order with its lines.
+struct TTradeWork {
+    QString tid, buyer_nick, seller_nick, receiver_name, receiver_state, receiver_city, receiver_district, address, receiver_zip,
+        receiver_mobile, receiver_phone, buyer_email, buyer_message, seller_memo;
+    TDecimal cod_fee, seller_cod_fee, buyer_cod_fee, goodsTotal;
+    QList<TTradeWorkLine> lines;
+};
+
+class TfrmTrade2Pick : public TfrmBase {
+    Q_OBJECT
+public:
+    // Makes the picking lists (merge, storage id); true when they were saved.
+    using TCreate = std::function<bool(bool merge, const QString& storageid)>;
+
+    Q_INVOKABLE explicit TfrmTrade2Pick(QWidget* owner = nullptr);
+
+    // The storages offered (fields storageid, storagename).
+    void SetStorages(TPClientDataSet* storages);
+    // The two choices with their counts: one picking list per order, or per buyer and address.
+    void SetCounts(int orders, int groups);
+    void SetOnCreate(TCreate create) { m_create = std::move(create); }
+
+    QComboBox* StorageBox() const { return m_storage; }
+    QRadioButton* Choice(int i) const;
+
+    void btnCreateClick();
+
+private:
+    QComboBox* m_storage;
+    QButtonGroup* m_choices;
+    TCreate m_create;
+};
+
+// The orders window's part in making picking lists. Lives with the window; the picking
+// structures are loaded on first use.
+class TTradeToPicking : public QObject {
+    Q_OBJECT
+public:
+    explicit TTradeToPicking(TfrmTrade* form);
+    static TTradeToPicking& Of(TfrmTrade* form);
+
+    // The button: collect, ask for the storage and the merge, make and save, then show the new lists.
+    void dxBL_PickClick();
+
+    // The ticked orders in list order, each with its lines; the focused order stays.
+    QList<TTradeWork> Collect();
+    // How many picking lists merging makes: distinct (buyer, consignee, address).
+    static int GroupCount(const QList<TTradeWork>& work);
+    // Fills the picking data sets from the work records and marks the orders picked, unsent.
+    void Fill(const QList<TTradeWork>& work, bool merge, const QString& storageid);
+    // Makes, asks and saves; on success the orders are no longer ticked.
+    bool Create(const QList<TTradeWork>& work, bool merge, const QString& storageid);
+
+    TPClientDataSet* Master() const { return m_master; }
+    TPClientDataSet* Lines() const { return m_lines; }
+    TPClientDataSet* Storages() const { return m_storages; }
+
+private:
+    bool loadStructures();
+    bool save();
+
+    TfrmTrade* m_form;
+    TPClientDataSet* m_master;
+    TPClientDataSet* m_lines;
+    TPClientDataSet* m_storages;
+    bool m_loaded = false;
+};
