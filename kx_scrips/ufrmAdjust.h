@@ -1,5 +1,5 @@
 #pragma once
-// The list of stock adjustments.
+// The list of stock adjustments; a stocktake's show the money their lines carry.
 #include "ufrmDocList.h"
 
 class TfrmAdjust : public TfrmDocList {

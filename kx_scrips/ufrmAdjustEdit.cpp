@@ -1,6 +1,7 @@
 #include "ufrmAdjustEdit.h"
 
 #include "uCallModule.h"
+#include "uCheckBatch.h"
 #include "uDocDefs.h"
 
 namespace {
@@ -14,6 +15,7 @@ TKxDocEditDef editDef()
     s.amountFields << QStringLiteral("sumcostprice") << QStringLiteral("sumsaleprice");
     s.amounts = { { QStringLiteral("sumcostprice"), QStringLiteral("costprice") },
         { QStringLiteral("sumsaleprice"), QStringLiteral("saleprice") } };
+    s.moneyLines = KxCheckAdjustments();
     s.lists = { { QStringLiteral("storageid"), QStringLiteral("storagename"), TKxHeaderList::Storages, true } };
     s.checks = { { QStringLiteral("storageid"), QStringLiteral("仓库信息不能为空！") } };
     s.defaults = { { QStringLiteral("adjusttype"), QStringLiteral("库存调整单") } };

@@ -47,17 +47,22 @@ TfrmCheckAdj::TfrmCheckAdj(QWidget* owner)
         c->ReadOnly = true;
         c->Width = 100;
     }
+    // The totals under the list are the stocktake's result: pieces and money found over or short.
     for (const QString& f : amounts) {
         TGridColumn* c = Grid()->AddColumn(f);
         c->ReadOnly = true;
         c->Editor = TGridEditor::Amount;
+        c->Footer = TGridFooter::Sum;
     }
     Grid()->AddColumn(kIsAdj)->Editor = TGridEditor::Check;
     Grid()->AddColumn(kStatus)->ReadOnly = true;
     Grid()->ColumnsChanged();
+    Grid()->SetFooterVisible(true);
     TGridColumn* tick = Grid()->ColumnByField(kIsAdj);
     TGridColumn* state = Grid()->ColumnByField(kStatus);
-    Grid()->AddOnCustomDrawCell([this, tick, state](const QModelIndex& index, TGridColumn* column, QStyleOptionViewItem& option) {
+    const auto adjusted = [this](int rec) { return ListData()->ValueAt(rec, ListData()->FieldByName(kStatus)).toBool(); };
+    KxTickOpenRowsOnly(Grid(), tick, adjusted);
+    Grid()->AddOnCustomDrawCell([this, state, adjusted](const QModelIndex& index, TGridColumn* column, QStyleOptionViewItem& option) {
         const QString& f = column->FieldName;
         if (f == QLatin1String("checkstocknum") || f == QLatin1String("checkstockmoney") || f == QLatin1String("checkstocksales")) {
             option.font.setBold(true);
@@ -65,21 +70,14 @@ TfrmCheckAdj::TfrmCheckAdj(QWidget* owner)
             option.backgroundBrush = QBrush(Qt::yellow);
             return;
         }
-        if (column != tick && column != state)
+        if (column != state)
             return;
-        const bool adjusted = ListData()->ValueAt(index.row(), ListData()->FieldByName(kStatus)).toBool();
-        if (column == tick) {
-            if (adjusted) {
-                option.features &= ~QStyleOptionViewItem::HasCheckIndicator;
-                option.text.clear();
-            }
-            return;
-        }
+        const bool done = adjusted(Grid()->GridModel()->RecordOf(index.row()));
         option.features &= ~QStyleOptionViewItem::HasCheckIndicator;
-        option.text = adjusted ? QStringLiteral("已调整") : QStringLiteral("未调整");
-        option.palette.setColor(QPalette::Text, adjusted ? Qt::black : Qt::red);
-        option.font.setBold(adjusted);
-        if (adjusted)
+        option.text = done ? QStringLiteral("已调整") : QStringLiteral("未调整");
+        option.palette.setColor(QPalette::Text, done ? Qt::black : Qt::red);
+        option.font.setBold(done);
+        if (done)
             option.displayAlignment = Qt::AlignCenter;
     });
 }
@@ -137,7 +135,7 @@ void TfrmCheckAdj::buildAdjustments(const QString& batch)
         const QString key = GetMd5_Key();
         m_master->Append();
         for (const auto& [field, value] : QList<QPair<QString, QString>>{{"md5_key", key}, {"shopcode", gShopId}, {"checkcode", batch},
-                                                                          {"adjusttype", QStringLiteral("盘点库存调整")}, {"storageid", storage},
+                                                                          {"adjusttype", KxCheckAdjustments().typeValue}, {"storageid", storage},
                                                                           {"inputren", who}, {"auditren", who}, {"inputtime", when}, {"audittime", when}})
             m_master->FieldByName(field)->SetAsString(value);
         m_master->FieldByName(kStatus)->SetAsInteger(2);

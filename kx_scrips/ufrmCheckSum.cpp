@@ -51,25 +51,18 @@ TfrmCheckSum::TfrmCheckSum(QWidget* owner)
     TGridColumn* tick = Grid()->AddColumn(kIssum);
     tick->Editor = TGridEditor::Check;
     Grid()->ColumnsChanged();
-    Grid()->AddOnCustomDrawCell([this, state, tick](const QModelIndex& index, TGridColumn* column, QStyleOptionViewItem& option) {
-        if (column != state && column != tick)
+    // A summarized sheet has nothing to tick.
+    KxTickOpenRowsOnly(Grid(), tick, [this](int rec) { return !ListData()->DisplayTextAt(rec, ListData()->FieldByName(kAuditren)).trimmed().isEmpty(); });
+    Grid()->AddOnCustomDrawCell([this, state](const QModelIndex& index, TGridColumn* column, QStyleOptionViewItem& option) {
+        if (column != state)
             return;
-        const bool summed = !ListData()->DisplayTextAt(index.row(), ListData()->FieldByName(kAuditren)).trimmed().isEmpty();
-        if (column == tick) {
-            // A summarized sheet has nothing to tick.
-            if (summed) {
-                option.features &= ~QStyleOptionViewItem::HasCheckIndicator;
-                option.text.clear();
-            }
-            return;
-        }
+        const bool summed = !ListData()->DisplayTextAt(Grid()->GridModel()->RecordOf(index.row()), ListData()->FieldByName(kAuditren)).trimmed().isEmpty();
         option.text = summed ? QStringLiteral("已汇总") : QStringLiteral("未汇总");
         option.palette.setColor(QPalette::Text, summed ? Qt::black : Qt::red);
         option.font.setBold(summed);
         if (summed)
             option.displayAlignment = Qt::AlignCenter;
     });
-    // Only sheets not yet summarized take a tick.
     connect(Grid(), &QAbstractItemView::doubleClicked, this, [this, tick](const QModelIndex& index) {
         if (Grid()->Column(index.column()) != tick)
             OpenSheet();

@@ -1,6 +1,7 @@
 #include "uDocCommon.h"
 
 #include "TDecimal.h"
+#include "uGridView.h"
 #include "uHttpWeb.h"
 #include "uPClientDataSet.h"
 #include "uUiHooks.h"
@@ -51,7 +52,14 @@ int KxDocColumnWidth(const QString& field)
     return 100;
 }
 
-bool KxAddLineAmounts(TPClientDataSet* lines, const QString& qtyField, const QList<TKxLineAmount>& amounts)
+bool TKxMoneyLines::Of(const TPClientDataSet* header) const
+{
+    const TField* type = typeField.isEmpty() || !header->Active() || header->IsEmpty() ? nullptr : header->FindField(typeField);
+    return type && type->AsString().trimmed() == typeValue;
+}
+
+bool KxAddLineAmounts(TPClientDataSet* lines, const QString& qtyField, const QList<TKxLineAmount>& amounts,
+                      std::function<bool()> moneyLines)
 {
     if (amounts.isEmpty() || !lines->Active())
         return false;
@@ -64,14 +72,19 @@ bool KxAddLineAmounts(TPClientDataSet* lines, const QString& qtyField, const QLi
     // A reload that kept the fields keeps their calculation too.
     if (!added)
         return false;
-    lines->SetOnCalcFields([qtyField, amounts](TPClientDataSet& ds) {
+    lines->SetOnCalcFields([qtyField, amounts, moneyLines](TPClientDataSet& ds) {
         const TField* qty = ds.FindField(qtyField);
+        const bool money = moneyLines && moneyLines();
         for (const TKxLineAmount& a : amounts) {
             const TField* price = ds.FindField(a.priceField);
             const TField* discount = a.discountField.isEmpty() ? nullptr : ds.FindField(a.discountField);
             TField* target = ds.FindField(a.field);
             if (!target)
                 continue;
+            if (money) {
+                target->SetAsDecimal(price && !price->IsNull() ? price->AsDecimal() : TDecimal::FromInteger(0));
+                continue;
+            }
             if (!qty || !price || qty->IsNull() || price->IsNull()) {
                 target->SetAsDecimal(TDecimal::FromInteger(0));
                 continue;
@@ -83,6 +96,28 @@ bool KxAddLineAmounts(TPClientDataSet* lines, const QString& qtyField, const QLi
         }
     });
     return true;
+}
+
+void KxShowUnitPrices(TGridView* grid, const QList<TKxLineAmount>& amounts, bool moneyLines)
+{
+    static const char* const kHidden = "kxHiddenForMoney";
+    bool changed = false;
+    for (const TKxLineAmount& a : amounts) {
+        TGridColumn* c = grid->ColumnByField(a.priceField);
+        if (!c)
+            continue;
+        if (moneyLines && c->Visible) {
+            c->Visible = false;
+            c->setProperty(kHidden, true);
+            changed = true;
+        } else if (!moneyLines && c->property(kHidden).toBool()) {
+            c->Visible = true;
+            c->setProperty(kHidden, false);
+            changed = true;
+        }
+    }
+    if (changed)
+        grid->ColumnsChanged();
 }
 
 QStringList KxSkuFields()

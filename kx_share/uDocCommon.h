@@ -5,7 +5,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class TfrmBase;
+class TGridView;
 class TPClientDataSet;
 
 // A calculated line amount: quantity × (price − discount), the discount per unit optional.
@@ -17,9 +20,24 @@ struct TKxLineAmount {
     QString discountField; // e.g. "disprice"; empty: none
 };
 
+// Documents whose lines carry money, not unit prices, in the price fields of their amounts,
+// told by a header field's value: a stocktake's adjustment ("adjusttype" "盘点库存调整")
+// holds each line's difference at cost and at sale price there.
+struct TKxMoneyLines {
+    QString typeField; // empty: no document of the kind is one
+    QString typeValue;
+    // Whether the header's current document is one.
+    bool Of(const TPClientDataSet* header) const;
+};
+
 // Adds the amounts as calculated fields of `lines` (once; a reload keeps them) and computes
-// them from `qtyField`. An empty quantity or price gives 0. True when fields were added.
-bool KxAddLineAmounts(TPClientDataSet* lines, const QString& qtyField, const QList<TKxLineAmount>& amounts);
+// them from `qtyField`. An empty quantity or price gives 0. While `moneyLines` says so, each
+// amount is its price field as it stands. True when fields were added.
+bool KxAddLineAmounts(TPClientDataSet* lines, const QString& qtyField, const QList<TKxLineAmount>& amounts,
+                      std::function<bool()> moneyLines = {});
+// Shows the unit-price columns of the amounts in `grid`, or hides them while the lines carry
+// money (they hold no unit price then); a column hidden by a saved layout stays hidden.
+void KxShowUnitPrices(TGridView* grid, const QList<TKxLineAmount>& amounts, bool moneyLines);
 
 // Loads the rows of the service method named by the form's parameter `param` into `into`
 // (replacing them). Without that parameter nothing is asked and `into` stays empty. False

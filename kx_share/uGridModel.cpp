@@ -268,6 +268,8 @@ Qt::ItemFlags TGridModel::flags(const QModelIndex& index) const
     if (!index.isValid() || index.column() >= m_columns.size())
         return Qt::NoItemFlags;
     const TGridColumn* c = m_columns[index.column()];
+    if (c->CellEnabled && !c->CellEnabled(RecordOf(index.row())))
+        return Qt::NoItemFlags;
     const TField* f = FieldOf(c);
     Qt::ItemFlags fl = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
     if (!f || c->ReadOnly || f->ReadOnly() || f->FieldKind() != fkData)

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
+
 class DataSetModel;
 class TField;
 class TPClientDataSet;
@@ -47,6 +49,9 @@ public:
     QPointer<TPClientDataSet> LookupDataSet;
     QString LookupKeyField;
     QString LookupListField;
+    // When set and false for a data set row: that row's cell takes neither the focus nor any
+    // input (a tick that means nothing on a row already dealt with).
+    std::function<bool(int recIndex)> CellEnabled;
 };
 
 class TGridModel : public QAbstractTableModel {

@@ -397,8 +397,9 @@ void TfrmDocEdit::prepareFields()
     if (m_def.hasStatus && !m_master->FindField(QStringLiteral("statusname")))
         m_master->AddLookupField(QStringLiteral("statusname"), ftString, 20, kStatus, m_status, kStatus,
                                  QStringLiteral("statusname"));
-    if (KxAddLineAmounts(m_detail, m_def.qtyField, m_def.amounts))
+    if (KxAddLineAmounts(m_detail, m_def.qtyField, m_def.amounts, [this] { return m_def.moneyLines.Of(m_master); }))
         m_grid->ColumnsChanged();
+    KxShowUnitPrices(m_grid, m_def.amounts, m_def.moneyLines.Of(m_master));
 }
 
 QString TfrmDocEdit::operatorStamp() const
@@ -866,6 +867,7 @@ void TfrmDocEdit::dxBL_NewClick()
     m_master->EmptyDataSet();
     m_detail->EmptyDataSet();
     ensureHeader();
+    KxShowUnitPrices(m_grid, m_def.amounts, false);
     m_binder->Refresh();
     updateLocks();
 }

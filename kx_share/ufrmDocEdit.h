@@ -105,6 +105,7 @@ struct TKxDocEditDef {
     QString productModule = QStringLiteral("Select.Commodity");
     QList<TKxPickParam> productParams;
     QList<TKxLineAmount> amounts; // calculated line amounts
+    TKxMoneyLines moneyLines;     // documents whose lines carry money in the amounts' prices
     QStringList amountFields;     // line columns shown with two decimals
     QString reportMaster;         // names of the two data sets in the voucher template
     QString reportDetail;

@@ -161,9 +161,12 @@ bool TfrmDocList::LoadLines()
     web.Request()->AddParams(m_def.idField, docId);
     if (!web.SendData())
         return false;
+    m_moneyLines = m_def.moneyLines.Of(docs);
     m_detail->SetKXXMLData(web.Response()->GetParamUtf8(QStringLiteral("xmldata")));
     // The voucher printed from the list shows the same amounts as the edit window's.
-    KxAddLineAmounts(m_detail, m_def.qtyField, m_def.amounts);
+    if (KxAddLineAmounts(m_detail, m_def.qtyField, m_def.amounts, [this] { return m_moneyLines; }))
+        m_gridDetail->ColumnsChanged();
+    KxShowUnitPrices(m_gridDetail, m_def.amounts, m_moneyLines);
     m_linesOf = docId;
     return true;
 }

@@ -23,6 +23,7 @@ struct TKxDocListDef {
     QStringList shopParams;       // page parameters given the logged-in shop, after the call parameters
     QString qtyField;             // with `amounts`: the line amounts the voucher prints
     QList<TKxLineAmount> amounts;
+    TKxMoneyLines moneyLines;     // documents whose lines carry money in the amounts' prices
     QString reportMaster;         // names of the two data sets in the voucher template
     QString reportDetail;
     int firstPage = -1;           // the page the opening search asks for (see TKxPagedList::Search)
@@ -69,5 +70,6 @@ private:
     TGridView* m_gridDetail;
     QSplitter* m_splitter;
     QString m_linesOf;        // the document whose lines are shown
+    bool m_moneyLines = false; // and whether they carry money (moneyLines)
     bool m_detailClicked = false;
 };

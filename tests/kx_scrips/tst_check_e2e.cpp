@@ -13,6 +13,7 @@
 #include "ufrmCheckEmpty.h"
 #include "ufrmCheckFroze.h"
 #include "ufrmCheckSum.h"
+#include "ufrmDocList.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -59,6 +60,11 @@ class TestCheckE2E : public QObject {
         lines->FieldByName("commoditycode")->SetAsString(code);
         lines->Post();
         edit->CodeEntered(lines->RecordCount() - 1);
+    }
+
+    static Qt::ItemFlags tickFlags(TGridView* grid, int row, const char* field)
+    {
+        return grid->model()->flags(grid->model()->index(row, grid->IndexOfColumn(grid->ColumnByField(field))));
     }
 
 private Q_SLOTS:
@@ -195,6 +201,8 @@ private Q_SLOTS:
         sum->btnSumClick();
         QCOMPARE(m_fx->ui.texts, (QStringList{"真的需要提交汇总吗？", "数据提交汇总成功！"}));
         QVERIFY(sum->ListData()->FieldByName("auditren")->AsString().startsWith("[admin]"));
+        // The summarized sheet's tick takes neither the focus nor a tick any more.
+        QCOMPARE(tickFlags(sum->Grid(), 0, "issum"), Qt::NoItemFlags);
         // The summarized sheet is read-only.
         edit->Header()->Edit();
         edit->Header()->FieldByName("issum")->SetAsBoolean(true);
@@ -209,17 +217,36 @@ private Q_SLOTS:
         QVERIFY(adj);
         QVERIFY(adj->ListData()->RecordCount() > 2);
         QStringList opened;
+        // Open rows take a tick; moving to another row leaves the tick column.
+        TGridView* grid = adj->Grid();
+        QVERIFY(tickFlags(grid, 0, "isadj") & Qt::ItemIsUserCheckable);
+        grid->setCurrentIndex(grid->model()->index(0, grid->IndexOfColumn(grid->ColumnByField("isadj"))));
+        grid->setCurrentIndex(grid->model()->index(1, grid->IndexOfColumn(grid->ColumnByField("isadj"))));
+        QCOMPARE(grid->currentIndex().row(), 1);
+        QVERIFY(grid->Column(grid->currentIndex().column()) != grid->ColumnByField("isadj"));
+        // The totals under the list: pieces and money over or short, over the rows shown.
+        double shortMoney = 0;
+        for (int i = 0; i < adj->ListData()->RecordCount(); ++i)
+            shortMoney += adj->ListData()->ValueAt(i, adj->ListData()->FieldByName("checkstockmoney")).toDouble();
+        QCOMPARE(grid->FooterText(grid->ColumnByField("checkstockmoney")), QString::number(shortMoney, 'f', 2));
+        // The adjustment opened afterwards shows that money as its lines' amounts.
         m_fx->ui.onModal = [&](QWidget* w) {
             opened << w->metaObject()->className();
+            if (auto* list = qobject_cast<TfrmDocList*>(w)) {
+                list->show();
+                opened << list->DetailGrid()->FooterText(list->DetailGrid()->ColumnByField("sumcostprice"));
+            }
             return int(mrCancel);
         };
         m_fx->ui.clear();
         adj->btnSelectAllClick();
         adj->btnAdjustClick();
         QCOMPARE(m_fx->ui.texts, QStringList{"真的需要提交调整库存吗？"});
+        for (int i = 0; i < adj->ListData()->RecordCount(); ++i)
+            QCOMPARE(tickFlags(grid, i, "isadj"), Qt::NoItemFlags);
         QCOMPARE(adj->AdjustHeaders()->RecordCount(), 1);
         QVERIFY(adj->AdjustHeaders()->FieldByName("adjustid")->AsString().startsWith("TZ"));
-        QCOMPARE(opened, QStringList{"TfrmAdjust"});
+        QCOMPARE(opened, (QStringList{"TfrmAdjust", QString::number(shortMoney, 'f', 2)}));
         QCOMPARE(stock("CK03", "G100101"), 3);
         QCOMPARE(stock("CK03", "G100102"), 1);
         QCOMPARE(stock("CK03", "G100103"), 0);

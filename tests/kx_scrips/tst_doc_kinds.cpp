@@ -521,6 +521,84 @@ private Q_SLOTS:
         QVERIFY(report.Report()->ExportPdf(dir.filePath("voucher.pdf")));
         QVERIFY2(report.Report()->Prepared()->unknownNames.isEmpty(), qPrintable(report.Report()->Prepared()->unknownNames.join(',')));
     }
+
+    // A stocktake's adjustment carries each line's difference at cost and at sale price as
+    // money in costprice and saleprice: both windows and the voucher show that money as the
+    // amounts, and no unit prices; an adjustment made by hand keeps quantity × unit price.
+    void stocktakeAdjustmentCarriesMoney_data()
+    {
+        QTest::addColumn<bool>("list");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QStringList>("amounts");   // sumcostprice, sumsaleprice of line 1, then the footer sums
+        QTest::addColumn<bool>("unitPrices");        // costprice and saleprice shown
+        QTest::newRow("edit, stocktake") << false << "盘点库存调整" << QStringList{"8.00", "10.00", "16.00", "20.00"} << false;
+        QTest::newRow("edit, by hand") << false << "库存调整单" << QStringList{"24.00", "30.00", "48.00", "60.00"} << true;
+        QTest::newRow("list, stocktake") << true << "盘点库存调整" << QStringList{"8.00", "10.00", "16.00", "20.00"} << false;
+        QTest::newRow("list, by hand") << true << "库存调整单" << QStringList{"24.00", "30.00", "48.00", "60.00"} << true;
+    }
+    void stocktakeAdjustmentCarriesMoney()
+    {
+        QFETCH(bool, list);
+        QFETCH(QString, type);
+        QFETCH(QStringList, amounts);
+        QFETCH(bool, unitPrices);
+        auto edit = create<TfrmDocEdit>(QStringLiteral("TfrmAdjustEdit"));
+        const TKxDocEditDef& d = edit->Def();
+        QMap<QString, QString> header = headerValues(d.idField, 2);
+        header["adjusttype"] = type;
+        const QByteArray lines = packet(lineFieldsOf(d), {lineValues(d.idField, 1, "A1"), lineValues(d.idField, 2, "A2")});
+        // A hand-made document is shown first, so that the stocktake's follows another's columns.
+        QMap<QString, QString> other = headerValues(d.idField, 2);
+        other["adjustid"] = "D0";
+        svc->answer("Adjust.Search", listAnswer(packet(headerFieldsOf(d), {other, header})));
+        svc->answer("Adjust.ListDetail", listAnswer(lines));
+        svc->answer("Adjust.Load", "<response>" + cdata("xmlmaster", packet(headerFieldsOf(d), {header})) + cdata("xmldetail", lines) + "</response>");
+        std::unique_ptr<TfrmDocList> listForm;
+        TPClientDataSet* shown;
+        TGridView* grid;
+        if (list) {
+            listForm = create<TfrmDocList>(QStringLiteral("TfrmAdjust"));
+            listForm->InitModule(moduleXml("Adjust", false));
+            listForm->show();
+            listForm->Documents()->Last();
+            shown = listForm->Lines();
+            grid = listForm->DetailGrid();
+        } else {
+            edit->InitModule(moduleXml("Adjust", true));
+            edit->FixedConditions() << QStringLiteral("adjustid=D1");
+            edit->show();
+            shown = edit->Lines();
+            grid = edit->LineGrid();
+        }
+        QCOMPARE(shown->RecordCount(), 2);
+        shown->First();
+        QCOMPARE((QStringList{shown->FieldByName("sumcostprice")->AsString(), shown->FieldByName("sumsaleprice")->AsString(),
+                              grid->FooterText(grid->ColumnByField("sumcostprice")), grid->FooterText(grid->ColumnByField("sumsaleprice"))}),
+                 amounts);
+        for (const char* f : {"costprice", "saleprice"})
+            QCOMPARE(grid->ColumnByField(f)->Visible, unitPrices);
+        QVERIFY(grid->ColumnByField("adjustnum")->Visible);
+        if (!list)
+            return;
+        // The next document by hand shows its unit prices again.
+        listForm->Documents()->First();
+        QVERIFY(grid->ColumnByField("costprice")->Visible);
+        QCOMPARE(shown->FieldByName("sumcostprice")->AsString(), QStringLiteral("24.00"));
+        // The voucher prints the money the lines carry.
+        listForm->Documents()->Last();
+        TKXReport report;
+        QVERIFY(report.Report()->LoadFromFile(qEnvironmentVariable("KX_BIN_DIR") + "/rmf/adjust.rmf"));
+        report.AddCDataSet(listForm->Documents(), "库存调整单", QString());
+        report.AddCDataSet(shown, "库存调整单明细", QString());
+        QTemporaryDir dir;
+        QVERIFY(report.Report()->ExportPdf(dir.filePath("voucher.pdf")));
+        QStringList texts;
+        for (const TRMPreparedItem& item : report.Report()->Prepared()->pages.front().items)
+            texts << item.text;
+        for (const QString& a : amounts.mid(0, 2))
+            QVERIFY2(texts.contains(a), qPrintable(texts.join('|')));
+        QVERIFY2(!texts.contains(type == "盘点库存调整" ? "24.00" : "8.00"), qPrintable(texts.join('|')));
+    }
 };
 
 QTEST_MAIN(TestDocKinds)
