@@ -39,8 +39,9 @@ TfrmCheckAdj::TfrmCheckAdj(QWidget* owner)
               {kSelectAll, "全 选", [this] { btnSelectAllClick(); }},
               {kAdjust, "调整库存", [this] { btnAdjustClick(); }},
               {KxTool::Export, "导出Excel", [this] { dxBL_ExportClick(); }},
-              {KxTool::Print, "打 印", [this] { dxBL_PrintClick(); }},
-              {KxTool::Preview, "预 览", [this] { dxBL_PreviewClick(); }},
+              // The difference report covers the whole batch: the pages not loaded come first.
+              {KxTool::Print, "打 印", [this] { btnRemainClick(); dxBL_PrintClick(); }},
+              {KxTool::Preview, "预 览", [this] { btnRemainClick(); dxBL_PreviewClick(); }},
               {KxTool::Columns, "显示列设置", [this] { dxBL_ColumnsClick(); }},
               {KxTool::Exit, "退 出", {}}});
     const QStringList amounts{"checknum", "stocknum", "checkstocknum", "checkmoney", "stockmoney", "checkstockmoney", "checksales", "stocksales", "checkstocksales"};

@@ -239,7 +239,11 @@ private Q_SLOTS:
         for (int i = 0; i < adj->ListData()->RecordCount(); ++i)
             shortMoney += adj->ListData()->ValueAt(i, adj->ListData()->FieldByName("checkstockmoney")).toDouble();
         QCOMPARE(grid->FooterText(grid->ColumnByField("checkstockmoney")), QString::number(shortMoney, 'f', 2));
-        // Printed, the list is the batch's difference report.
+        // Printed, the list is the batch's difference report, of every page.
+        auto report = openModule<TfrmCheckAdj>("Check.Adj", {"checkcode=" + batch}, {"pagesize=2"});
+        m_fx->ui.onModal = [](QWidget*) { return int(mrCancel); };
+        report->Tool(KxTool::Preview)->click();
+        QCOMPARE(report->ListData()->RecordCount(), adj->ListData()->RecordCount());
         QCOMPARE(adj->PrintOptions().Title, QStringLiteral("盘点差异表"));
         QCOMPARE(adj->PrintOptions().Conditions.value(0), "盘点批次：" + batch);
         // The adjustment opened afterwards shows that money as its lines' amounts.
