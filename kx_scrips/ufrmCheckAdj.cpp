@@ -4,6 +4,7 @@
 #include "uCheckBatch.h"
 #include "uClock.h"
 #include "uConfig.h"
+#include "uGridPrint.h"
 #include "uGridView.h"
 #include "uHttpWeb.h"
 #include "uPClientDataSet.h"
@@ -32,13 +33,15 @@ TfrmCheckAdj::TfrmCheckAdj(QWidget* owner)
     , m_master(new TPClientDataSet(this))
     , m_detail(new TPClientDataSet(this))
 {
+    resize(1200, 640);
     AddTools({{KxTool::Search, "查 询", [this] { dxBL_SearchClick(); }},
               {KxTool::Refresh, "刷 新", [this] { dxBL_RefreshClick(); }},
               {kSelectAll, "全 选", [this] { btnSelectAllClick(); }},
               {kAdjust, "调整库存", [this] { btnAdjustClick(); }},
               {KxTool::Export, "导出Excel", [this] { dxBL_ExportClick(); }},
-              {KxTool::Print, "打 印", [this] { dxBL_PrintClick(); }},
-              {KxTool::Preview, "预 览", [this] { dxBL_PreviewClick(); }},
+              // The difference report covers the whole batch: the pages not loaded come first.
+              {KxTool::Print, "打 印", [this] { btnRemainClick(); dxBL_PrintClick(); }},
+              {KxTool::Preview, "预 览", [this] { btnRemainClick(); dxBL_PreviewClick(); }},
               {KxTool::Columns, "显示列设置", [this] { dxBL_ColumnsClick(); }},
               {KxTool::Exit, "退 出", {}}});
     const QStringList amounts{"checknum", "stocknum", "checkstocknum", "checkmoney", "stockmoney", "checkstockmoney", "checksales", "stocksales", "checkstocksales"};
@@ -51,7 +54,8 @@ TfrmCheckAdj::TfrmCheckAdj(QWidget* owner)
     for (const QString& f : amounts) {
         TGridColumn* c = Grid()->AddColumn(f);
         c->ReadOnly = true;
-        c->Editor = TGridEditor::Amount;
+        // Stock is kept in whole pieces; money to the cent.
+        c->Editor = f.endsWith(QLatin1String("num")) ? TGridEditor::Integer : TGridEditor::Amount;
         c->Footer = TGridFooter::Sum;
     }
     Grid()->AddColumn(kIsAdj)->Editor = TGridEditor::Check;
@@ -98,11 +102,25 @@ void TfrmCheckAdj::FormOpen()
 
 void TfrmCheckAdj::AddSearchParams(TRequest* request)
 {
-    request->AddParams(QStringLiteral("checkcode"), KxEffectiveBatch(this));
+    m_batch = KxEffectiveBatch(this);
+    request->AddParams(QStringLiteral("checkcode"), m_batch);
+}
+
+TGridPrintOptions TfrmCheckAdj::PrintOptions() const
+{
+    TGridPrintOptions o = TKxPagedList::PrintOptions();
+    o.Title = QStringLiteral("盘点差异表");
+    if (!m_batch.isEmpty())
+        o.Conditions.prepend(QStringLiteral("盘点批次：") + m_batch);
+    return o;
 }
 
 void TfrmCheckAdj::btnSelectAllClick()
 {
+    // Every row of the difference list, not only the pages loaded: an adjustment of the first
+    // page alone would leave the rest of the storage unadjusted without a word. "暂 停" stops
+    // the loading; the rows loaded by then are ticked.
+    btnRemainClick();
     KxTickAll(ListData(), kIsAdj);
 }
 

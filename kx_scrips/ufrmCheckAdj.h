@@ -13,6 +13,8 @@ public:
     TPClientDataSet* AdjustLines() const { return m_detail; }
     void btnSelectAllClick();
     void btnAdjustClick();
+    // The printed list is the batch's difference report: its title and the batch it is of.
+    TGridPrintOptions PrintOptions() const override;
 
 protected:
     void FormOpen() override;
@@ -24,4 +26,5 @@ private:
 
     TPClientDataSet* m_master;
     TPClientDataSet* m_detail;
+    QString m_batch; // the batch whose rows are shown
 };

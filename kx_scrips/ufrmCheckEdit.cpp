@@ -12,7 +12,9 @@ TKxDocEditDef editDef()
     TKxDocEditDef s = KxStockEditDef(QStringLiteral("checkid"),
         QStringList { QStringLiteral("checkcode"), QStringLiteral("storageid"), QStringLiteral("rackcode") }, QStringLiteral("checknum"),
         QStringList { QStringLiteral("costprice"), QStringLiteral("saleprice") }, QStringLiteral("盘点单"));
-    s.headerEdits << QStringLiteral("rackcode");
+    // A count sheet names its shelf; it has no remark.
+    s.headerFields.removeAll(QStringLiteral("memo"));
+    s.headerEdits = { QStringLiteral("rackcode") };
     s.lineFields << QStringLiteral("sumcostprice") << QStringLiteral("sumsaleprice");
     s.amountFields << QStringLiteral("sumcostprice") << QStringLiteral("sumsaleprice");
     s.amounts = { { QStringLiteral("sumcostprice"), QStringLiteral("costprice") },

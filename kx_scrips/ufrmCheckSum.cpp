@@ -27,6 +27,7 @@ TfrmCheckSum::TfrmCheckSum(QWidget* owner)
     : TKxPagedList(QStringLiteral("记录数：0， 第1页/共1页"), owner)
     , m_storage(new TPClientDataSet(this))
 {
+    resize(1000, 560);
     AddTools({{KxTool::Search, "查 询", [this] { dxBL_SearchClick(); }},
               {KxTool::Refresh, "刷 新", [this] { dxBL_RefreshClick(); }},
               {kSelectAll, "全 选", [this] { btnSelectAllClick(); }},
@@ -46,7 +47,7 @@ TfrmCheckSum::TfrmCheckSum(QWidget* owner)
     storage->LookupDataSet = m_storage;
     storage->LookupKeyField = QStringLiteral("storageid");
     storage->LookupListField = QStringLiteral("storagename");
-    TGridColumn* state = Grid()->AddColumn(kAuditren, QStringLiteral("状态"));
+    TGridColumn* state = m_state = Grid()->AddColumn(kAuditren, QStringLiteral("状态"));
     state->ReadOnly = true;
     TGridColumn* tick = Grid()->AddColumn(kIssum);
     tick->Editor = TGridEditor::Check;
@@ -77,6 +78,10 @@ void TfrmCheckSum::FormOpen()
                  {"isoutput", {KxTool::Export}},
                  {"iscolumn", {KxTool::Columns}}});
     ShowTitle();
+    TableViewDispay(Grid(), GetParam(QStringLiteral("fieldlabels")));
+    // Two columns show auditren: the second is the sheet's state.
+    m_state->Caption = QStringLiteral("状态");
+    Grid()->ColumnsChanged();
     GetGridColumnVisible(windowTitle(), Grid());
     KxLoadLookupList(this, QStringLiteral("storage"), {}, m_storage);
     Search(nullptr, 1);

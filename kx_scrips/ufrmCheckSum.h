@@ -4,6 +4,8 @@
 // difference list.
 #include "uKxPagedList.h"
 
+class TGridColumn;
+
 class TfrmCheckSum : public TKxPagedList {
     Q_OBJECT
 public:
@@ -21,4 +23,5 @@ protected:
 
 private:
     TPClientDataSet* m_storage;
+    TGridColumn* m_state; // "状态", drawn from auditren
 };

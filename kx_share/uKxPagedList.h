@@ -42,8 +42,8 @@ public:
     int CurPage() const;
     int PageCount() const;
     // What "打 印" and "预 览" put on the page: the module's title, the saved conditions
-    // (with the list's captions), the footer sums when shown.
-    TGridPrintOptions PrintOptions() const;
+    // (with the list's captions), the footer sums when shown. A member may add to it.
+    virtual TGridPrintOptions PrintOptions() const;
 
     // One page of the list. With conditions, they become the saved ones. Page -1 is the
     // opening call (0 when the form has call parameters); page 1 starts the list anew, later

@@ -24,7 +24,7 @@ namespace {
 const TCaller kSeller{QStringLiteral("1001"), QString(), QString()};
 
 template <typename T>
-std::unique_ptr<T> openModule(const QString& name, const QStringList& params = {})
+std::unique_ptr<T> openModule(const QString& name, const QStringList& params = {}, const QStringList& fixed = {})
 {
     TfrmBase* base = CallModule(nullptr, name, params);
     auto* form = qobject_cast<T*>(base);
@@ -32,6 +32,7 @@ std::unique_ptr<T> openModule(const QString& name, const QStringList& params = {
         delete base;
         return nullptr;
     }
+    form->FixedConditions() << fixed;
     form->show();
     return std::unique_ptr<T>(form);
 }
@@ -166,6 +167,8 @@ private Q_SLOTS:
         QVERIFY(edit);
         edit->dxBL_NewClick();
         QCOMPARE(edit->Header()->FieldByName("checkcode")->AsString(), batch);
+        // A sheet names its shelf and has no remark.
+        QVERIFY(edit->HeaderEdit("rackcode") && !edit->HeaderEdit("memo"));
         m_fx->ui.clear();
         edit->dxBL_InsertClick();
         QCOMPARE(m_fx->ui.texts, QStringList{"请选择盘点仓库！"});
@@ -193,6 +196,8 @@ private Q_SLOTS:
         auto sum = openModule<TfrmCheckSum>("Check.Sum", {"checkcode=" + batch});
         QVERIFY(sum);
         QCOMPARE(sum->ListData()->RecordCount(), 1);
+        QCOMPARE(sum->Grid()->Column(0)->Caption, QStringLiteral("盘点单号"));
+        QCOMPARE(sum->Grid()->Column(sum->Grid()->ColumnCount() - 2)->Caption, QStringLiteral("状态"));
         m_fx->ui.clear();
         sum->btnSumClick();
         QCOMPARE(m_fx->ui.texts, QStringList{"无数据变动，不用提交数据汇总！"});
@@ -212,10 +217,11 @@ private Q_SLOTS:
         QCOMPARE(m_fx->ui.texts, QStringList{"已汇总的盘点单，不能再改动！"});
 
         // Adjusted from the adjustment form: two storages' worth of rows would make two
-        // documents; here CK03 makes one, opened for the operator afterwards.
-        auto adj = openModule<TfrmCheckAdj>("Check.Adj", {"checkcode=" + batch});
+        // documents; here CK03 makes one, opened for the operator afterwards. Pages of two
+        // rows: "全 选" ticks the whole list, not the page loaded.
+        auto adj = openModule<TfrmCheckAdj>("Check.Adj", {"checkcode=" + batch}, {"pagesize=2"});
         QVERIFY(adj);
-        QVERIFY(adj->ListData()->RecordCount() > 2);
+        QCOMPARE(adj->ListData()->RecordCount(), 2);
         QStringList opened;
         // Open rows take a tick; moving to another row leaves the tick column.
         TGridView* grid = adj->Grid();
@@ -224,11 +230,22 @@ private Q_SLOTS:
         grid->setCurrentIndex(grid->model()->index(1, grid->IndexOfColumn(grid->ColumnByField("isadj"))));
         QCOMPARE(grid->currentIndex().row(), 1);
         QVERIFY(grid->Column(grid->currentIndex().column()) != grid->ColumnByField("isadj"));
-        // The totals under the list: pieces and money over or short, over the rows shown.
+        adj->btnSelectAllClick();
+        QCOMPARE(qint64(adj->ListData()->RecordCount()),
+                 m_fx->scalar("SELECT COUNT(*) FROM kx_checkdiff WHERE nickid = '1001' AND checkcode = ?", {batch}).toLongLong());
+        // Pieces are whole; the totals under the list are pieces and money over or short.
+        QCOMPARE(grid->GridModel()->CellText(0, grid->ColumnByField("checknum")), QStringLiteral("3"));
         double shortMoney = 0;
         for (int i = 0; i < adj->ListData()->RecordCount(); ++i)
             shortMoney += adj->ListData()->ValueAt(i, adj->ListData()->FieldByName("checkstockmoney")).toDouble();
         QCOMPARE(grid->FooterText(grid->ColumnByField("checkstockmoney")), QString::number(shortMoney, 'f', 2));
+        // Printed, the list is the batch's difference report, of every page.
+        auto report = openModule<TfrmCheckAdj>("Check.Adj", {"checkcode=" + batch}, {"pagesize=2"});
+        m_fx->ui.onModal = [](QWidget*) { return int(mrCancel); };
+        report->Tool(KxTool::Preview)->click();
+        QCOMPARE(report->ListData()->RecordCount(), adj->ListData()->RecordCount());
+        QCOMPARE(adj->PrintOptions().Title, QStringLiteral("盘点差异表"));
+        QCOMPARE(adj->PrintOptions().Conditions.value(0), "盘点批次：" + batch);
         // The adjustment opened afterwards shows that money as its lines' amounts.
         m_fx->ui.onModal = [&](QWidget* w) {
             opened << w->metaObject()->className();
@@ -239,7 +256,6 @@ private Q_SLOTS:
             return int(mrCancel);
         };
         m_fx->ui.clear();
-        adj->btnSelectAllClick();
         adj->btnAdjustClick();
         QCOMPARE(m_fx->ui.texts, QStringList{"真的需要提交调整库存吗？"});
         for (int i = 0; i < adj->ListData()->RecordCount(); ++i)
