@@ -595,8 +595,39 @@ void writeLines(TContext& ctx, const TDocKind& k, const QString& id, const QStri
 // written all at once after.
 struct TSaveBatch {
     QHash<QString, QStringList> prices;   // productPrices of every product the new lines name
+    QStringList numbers;                  // the new documents' numbers, in turn
+    qsizetype numbered = 0;
+    QString who, when;                    // the stamp of the call
     QVariantList lines;
 };
+
+// Numbers for `n` new documents of the day, the day's counter moved once; a number typed by
+// hand meanwhile is skipped, as KxNextCode skips it.
+QStringList nextNumbers(TContext& ctx, const TDocKind& k, qsizetype n)
+{
+    if (n == 0)
+        return {};
+    const QString series = L(k.prefix) + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
+    KxExec(ctx.db, QStringLiteral("INSERT INTO kx_counter (nickid, name, value) VALUES (?, ?, 0) ON CONFLICT DO NOTHING"), {ctx.nickid, series});
+    KxExec(ctx.db, QStringLiteral("UPDATE kx_counter SET value = value + ? WHERE nickid = ? AND name = ?"), {qint64(n), ctx.nickid, series});
+    const qint64 last = KxScalar(ctx.db, QStringLiteral("SELECT value FROM kx_counter WHERE nickid = ? AND name = ?"), {ctx.nickid, series}).toLongLong();
+    QStringList numbers;
+    QVariantList all;
+    for (qint64 i = last - n + 1; i <= last; ++i) {
+        numbers << series + QStringLiteral("%1").arg(i, 3, 10, QLatin1Char('0'));
+        all << numbers.last();
+    }
+    QSet<QString> taken;
+    inChunks(ctx.db, QStringLiteral("SELECT %1 FROM %2 WHERE nickid = ? AND %1 IN (%3)").arg(L(k.idField), L(k.table), QStringLiteral("%1")),
+             {ctx.nickid}, all, [&](QSqlQuery& q) {
+                 while (q.next())
+                     taken.insert(q.value(0).toString());
+             });
+    for (QString& number : numbers)
+        if (taken.contains(number))
+            number = KxNextCode(ctx, series, series, L(k.table), L(k.idField));
+    return numbers;
+}
 
 // Saves one document: its header change `m` (or none) and its line changes; returns its number.
 QString saveDocument(TContext& ctx, const TDocKind& k, const TDeltaChange* m, const QList<TDeltaChange>& detail, TSaveBatch* batch = nullptr)
@@ -802,9 +833,9 @@ QString saveDocument(TContext& ctx, const TDocKind& k, const TDeltaChange* m, co
     if (isNew) {
         // Numbers run per seller and day; the counter row is taken inside this transaction.
         const QString series = L(k.prefix) + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
-        h.id = KxNextCode(ctx, series, series, L(k.table), L(k.idField));
+        h.id = batch ? batch->numbers.value(batch->numbered++) : KxNextCode(ctx, series, series, L(k.table), L(k.idField));
         columns << L(k.idField) << QStringLiteral("md5_key") << QStringLiteral("inputren") << QStringLiteral("inputtime") << QStringLiteral("status");
-        args << h.id << key << stamp(ctx) << now() << 1;
+        args << h.id << key << (batch ? batch->who : stamp(ctx)) << (batch ? batch->when : now()) << 1;
         if (k.hasShop) {
             columns << QStringLiteral("shopcode");
             args << h.shopcode;
@@ -990,6 +1021,9 @@ QStringList KxDocSaveMany(TContext& ctx, const TDocKind& kind, const QList<TDelt
             named.back().code = ch.values.value(codeField(kind)).toString().trimmed();
         }
     batch.prices = productPrices(ctx, kind, named);
+    batch.numbers = nextNumbers(ctx, kind, newKeys.size());
+    batch.who = stamp(ctx);
+    batch.when = now();
     for (const TDeltaChange& m : master) {
         const QString key = (m.kind == TDeltaChange::Insert ? m.values : m.original).value(QStringLiteral("md5_key")).toString().trimmed();
         ids << saveDocument(ctx, kind, &m, linesOf.value(key), &batch);
