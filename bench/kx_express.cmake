@@ -4,3 +4,8 @@ if(TARGET kxservice_core AND TARGET kx_express_forms)
   kx_add_bench(bench_trade SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_trade.cpp LIBS kxservice_core kx_express_forms kx_testsupport kx_cds)
   target_include_directories(bench_trade PRIVATE ${CMAKE_SOURCE_DIR}/tests/kxservice)
 endif()
+# Orders to picking lists: 1,000 ticked orders turned into merged picking lists in one call.
+if(TARGET kxservice_core AND TARGET kx_express_forms)
+  kx_add_bench(bench_trade_pick SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_trade_pick.cpp LIBS kxservice_core kx_express_forms kx_testsupport kx_cds)
+  target_include_directories(bench_trade_pick PRIVATE ${CMAKE_SOURCE_DIR}/tests/kxservice)
+endif()

@@ -136,6 +136,30 @@ QString groupKey(const TTradeWork& w)
 {
     return w.buyer_nick + QChar(0) + w.receiver_name + QChar(0) + w.address;
 }
+
+// Changes the orders of `work` in one pass over the rows, the list's filter and views held
+// meanwhile: a filtered list would test its filter again after every post, and the lines
+// would follow every move.
+void changeOrders(TPClientDataSet* orders, const QList<TTradeWork>& work, const std::function<void(TPClientDataSet*)>& change)
+{
+    QSet<QString> tids;
+    for (const TTradeWork& w : work)
+        tids.insert(w.tid);
+    const TBookmark here = orders->GetBookmark();
+    const bool filtered = orders->Filtered();
+    orders->DisableControls();
+    orders->SetFiltered(false);
+    const TField* tid = orders->FieldByName(QStringLiteral("tid"));
+    for (orders->First(); !orders->Eof(); orders->Next())
+        if (tids.contains(tid->AsString())) {
+            orders->Edit();
+            change(orders);
+            orders->Post();
+        }
+    orders->SetFiltered(filtered);
+    orders->GotoBookmark(here);
+    orders->EnableControls();
+}
 }
 
 TTradeToPicking::TTradeToPicking(TfrmTrade* form)
@@ -154,7 +178,7 @@ TTradeToPicking& TTradeToPicking::Of(TfrmTrade* form)
     return p ? *p : *new TTradeToPicking(form);
 }
 
-bool TTradeToPicking::loadStructures()
+bool TTradeToPicking::LoadStructures()
 {
     if (m_loaded)
         return true;
@@ -183,6 +207,7 @@ QList<TTradeWork> TTradeToPicking::Collect()
     QHash<QString, QList<TTradeWorkLine>> linesOf;
     const bool filtered = lines->Filtered();
     const TBookmark lineAt = lines->GetBookmark();
+    lines->DisableControls();
     lines->SetFiltered(false);
     for (lines->First(); !lines->Eof(); lines->Next()) {
         TTradeWorkLine l{text(lines, "tid"), text(lines, "oid"), text(lines, "commoditycode"), text(lines, "title"),
@@ -192,8 +217,10 @@ QList<TTradeWork> TTradeToPicking::Collect()
     }
     lines->SetFiltered(filtered);
     lines->GotoBookmark(lineAt);
+    lines->EnableControls();
 
     const TBookmark at = orders->GetBookmark();
+    orders->DisableControls();
     for (orders->First(); !orders->Eof(); orders->Next()) {
         if (!check->AsBoolean())
             continue;
@@ -210,6 +237,7 @@ QList<TTradeWork> TTradeToPicking::Collect()
         work.append(w);
     }
     orders->GotoBookmark(at);
+    orders->EnableControls();
     return work;
 }
 
@@ -311,14 +339,7 @@ void TTradeToPicking::Fill(const QList<TTradeWork>& work, bool merge, const QStr
     // Only the marks go to the service, not the edits made in the list before.
     TPClientDataSet* orders = m_form->Orders();
     orders->MergeChangeLog();
-    const TBookmark here = orders->GetBookmark();
-    for (const TTradeWork& w : work)
-        if (orders->Locate(QStringLiteral("tid"), w.tid)) {
-            orders->Edit();
-            orders->FieldByName(QStringLiteral("dbstatus"))->SetAsString(QStringLiteral("PICKINGED"));
-            orders->Post();
-        }
-    orders->GotoBookmark(here);
+    changeOrders(orders, work, [](TPClientDataSet* o) { o->FieldByName(QStringLiteral("dbstatus"))->SetAsString(QStringLiteral("PICKINGED")); });
 }
 
 bool TTradeToPicking::save()
@@ -348,15 +369,8 @@ bool TTradeToPicking::Create(const QList<TTradeWork>& work, bool merge, const QS
     if (!save())
         return false;
     TPClientDataSet* orders = m_form->Orders();
-    const TBookmark here = orders->GetBookmark();
-    for (const TTradeWork& w : work)
-        if (orders->Locate(QStringLiteral("tid"), w.tid)) {
-            orders->Edit();
-            orders->FieldByName(QStringLiteral("ischeck"))->SetAsBoolean(false);
-            orders->Post();
-        }
+    changeOrders(orders, work, [](TPClientDataSet* o) { o->FieldByName(QStringLiteral("ischeck"))->SetAsBoolean(false); });
     orders->MergeChangeLog();
-    orders->GotoBookmark(here);
     // The picked orders leave the tab they were ticked in.
     m_form->ApplyFilter();
     return true;
@@ -367,7 +381,7 @@ void TTradeToPicking::dxBL_PickClick()
     TPClientDataSet* orders = m_form->Orders();
     if (orders->State() == dsEdit || orders->State() == dsInsert)
         orders->Post();
-    if (!loadStructures())
+    if (!LoadStructures())
         return;
     TfrmTrade2Pick dialog(m_form);
     if (KxLoadLookupList(m_form, QStringLiteral("storage"), {QStringLiteral("storagetype=1")}, m_storages))

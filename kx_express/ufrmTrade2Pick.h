@@ -79,8 +79,10 @@ public:
     TPClientDataSet* Lines() const { return m_lines; }
     TPClientDataSet* Storages() const { return m_storages; }
 
+    // The picking lists' structures ("searchpicking", no number), once.
+    bool LoadStructures();
+
 private:
-    bool loadStructures();
     bool save();
 
     TfrmTrade* m_form;

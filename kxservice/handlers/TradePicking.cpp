@@ -64,22 +64,22 @@ std::vector<TOrder> ordersOf(const QList<TDeltaChange>& marks, const QList<TDelt
     return orders;
 }
 
-// Every order may still be picked, as the client listed it. The orders' rows are locked
-// first, so that of two operators picking the same orders one waits for the other and then
-// finds them picked.
+// Every order may still be picked, as the client listed it. The orders' rows are locked as
+// they are read (SQLite's write transaction holds the whole database already), so that of two
+// operators picking the same orders one waits for the other and then finds them picked.
 void checkOrders(TContext& ctx, const std::vector<TOrder>& orders)
 {
     QVariantList args{ctx.nickid};
     for (const TOrder& o : orders)
         args << o.tid;
     const QString in = placeholders(qsizetype(orders.size()), QStringLiteral("?"));
-    KxExec(ctx.db, QStringLiteral("UPDATE kx_trade SET dbstatus = dbstatus WHERE nickid = ? AND tid IN (%1)").arg(in), args);
+    const QString lock = ctx.db.driverName() == QLatin1String("QSQLITE") ? QString() : QStringLiteral(" FOR UPDATE");
 
     QStringList fields;
     for (const char* f : kCopiedFields)
         fields << QLatin1String(f);
     QHash<QString, QVariantMap> now;
-    QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT tid, dbstatus, %1 FROM kx_trade WHERE nickid = ? AND tid IN (%2)").arg(fields.join(QStringLiteral(", ")), in), args);
+    QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT tid, dbstatus, %1 FROM kx_trade WHERE nickid = ? AND tid IN (%2)%3").arg(fields.join(QStringLiteral(", ")), in, lock), args);
     while (q.next()) {
         QVariantMap row{{QStringLiteral("dbstatus"), q.value(1)}};
         for (int i = 0; i < fields.size(); ++i)

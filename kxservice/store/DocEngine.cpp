@@ -531,6 +531,34 @@ bool unchanged(const TDocKind& k, const TLine& stored, const TLine& line, qint64
     return stored.texts == line.texts;
 }
 
+// One line's values as a row of the line table: key, number, code, then lineValueFields and
+// lineTextFields.
+void appendLine(QVariantList& args, const TContext& ctx, const TDocKind& k, const QString& id, const QString& key, const TLine& l, int seq,
+                qint64 quantity)
+{
+    args << ctx.nickid << id << seq << key << l.code;
+    if (k.quantityField)
+        args << quantity;
+    for (const QString& p : l.prices)
+        args << p;
+    for (const QVariant& e : l.editable)
+        args << e;
+    for (const QString& t : l.texts)
+        args << t;
+}
+
+QString lineInsertHead(const TDocKind& k)
+{
+    const QStringList values = lineValueFields(k) + lineTextFields(k);
+    return QStringLiteral("INSERT INTO %1 (nickid, %2, seq, md5_key, %3%4) VALUES ").arg(lineTable(k), L(k.idField), codeField(k),
+                                                                                      values.isEmpty() ? QString() : QStringLiteral(", ") + values.join(QStringLiteral(", ")));
+}
+
+int lineInsertWidth(const TDocKind& k)
+{
+    return int(5 + lineValueFields(k).size() + lineTextFields(k).size());
+}
+
 // Writes the lines numbered 1..n over the stored ones: a line equal to the one stored under
 // its number stays, numbers past the end go, every other line is removed and inserted anew.
 void writeLines(TContext& ctx, const TDocKind& k, const QString& id, const QString& key, const std::vector<TLine>& lines,
@@ -555,29 +583,54 @@ void writeLines(TContext& ctx, const TDocKind& k, const QString& id, const QStri
              {ctx.nickid, id}, replaced, [](QSqlQuery&) {});
     if (write.empty())
         return;
-    const QStringList values = lineValueFields(k) + lineTextFields(k);
     QVariantList args;
-    for (const size_t at : write) {
-        const TLine& l = lines[at];
-        args << ctx.nickid << id << int(at) + 1 << key << l.code;
-        if (k.quantityField)
-            args << quantities[at];
-        for (const QString& p : l.prices)
-            args << p;
-        for (const QVariant& e : l.editable)
-            args << e;
-        for (const QString& t : l.texts)
-            args << t;
-    }
-    insertRows(ctx.db, QStringLiteral("INSERT INTO %1 (nickid, %2, seq, md5_key, %3%4) VALUES ").arg(table, idField, codeField(k),
-                                         values.isEmpty() ? QString() : QStringLiteral(", ") + values.join(QStringLiteral(", "))),
-               int(5 + values.size()), args);
+    for (const size_t at : write)
+        appendLine(args, ctx, k, id, key, lines[at], int(at) + 1, quantities[at]);
+    insertRows(ctx.db, lineInsertHead(k), lineInsertWidth(k), args);
 }
 
 // ---------------------------------------------------------------- save
 
+// New documents saved together: their keys are looked up all at once before, their lines
+// written all at once after.
+struct TSaveBatch {
+    QHash<QString, QStringList> prices;   // productPrices of every product the new lines name
+    QStringList numbers;                  // the new documents' numbers, in turn
+    qsizetype numbered = 0;
+    QString who, when;                    // the stamp of the call
+    QVariantList lines;
+};
+
+// Numbers for `n` new documents of the day, the day's counter moved once; a number typed by
+// hand meanwhile is skipped, as KxNextCode skips it.
+QStringList nextNumbers(TContext& ctx, const TDocKind& k, qsizetype n)
+{
+    if (n == 0)
+        return {};
+    const QString series = L(k.prefix) + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
+    KxExec(ctx.db, QStringLiteral("INSERT INTO kx_counter (nickid, name, value) VALUES (?, ?, 0) ON CONFLICT DO NOTHING"), {ctx.nickid, series});
+    KxExec(ctx.db, QStringLiteral("UPDATE kx_counter SET value = value + ? WHERE nickid = ? AND name = ?"), {qint64(n), ctx.nickid, series});
+    const qint64 last = KxScalar(ctx.db, QStringLiteral("SELECT value FROM kx_counter WHERE nickid = ? AND name = ?"), {ctx.nickid, series}).toLongLong();
+    QStringList numbers;
+    QVariantList all;
+    for (qint64 i = last - n + 1; i <= last; ++i) {
+        numbers << series + QStringLiteral("%1").arg(i, 3, 10, QLatin1Char('0'));
+        all << numbers.last();
+    }
+    QSet<QString> taken;
+    inChunks(ctx.db, QStringLiteral("SELECT %1 FROM %2 WHERE nickid = ? AND %1 IN (%3)").arg(L(k.idField), L(k.table), QStringLiteral("%1")),
+             {ctx.nickid}, all, [&](QSqlQuery& q) {
+                 while (q.next())
+                     taken.insert(q.value(0).toString());
+             });
+    for (QString& number : numbers)
+        if (taken.contains(number))
+            number = KxNextCode(ctx, series, series, L(k.table), L(k.idField));
+    return numbers;
+}
+
 // Saves one document: its header change `m` (or none) and its line changes; returns its number.
-QString saveDocument(TContext& ctx, const TDocKind& k, const TDeltaChange* m, const QList<TDeltaChange>& detail)
+QString saveDocument(TContext& ctx, const TDocKind& k, const TDeltaChange* m, const QList<TDeltaChange>& detail, TSaveBatch* batch = nullptr)
 {
     if (m && m->kind == TDeltaChange::Delete)
         throw TServiceError(kxRefused, QStringLiteral("%1不能删除").arg(L(k.title)));
@@ -593,7 +646,7 @@ QString saveDocument(TContext& ctx, const TDocKind& k, const TDeltaChange* m, co
     if (!isNew)
         KxExec(ctx.db, QStringLiteral("UPDATE %1 SET status = status WHERE nickid = ? AND md5_key = ? AND status IN (0, 1)").arg(L(k.table)),
                {ctx.nickid, key});
-    THeader h = headerByKey(ctx, k, key);
+    THeader h = batch && isNew ? THeader() : headerByKey(ctx, k, key);
     if (isNew && h.exists)
         throw TServiceError(kxRefused, QStringLiteral("这张单据已经保存过（单据号【%1】），请刷新后再修改").arg(h.id));
     if (!isNew && !h.exists)
@@ -716,7 +769,7 @@ QString saveDocument(TContext& ctx, const TDocKind& k, const TDeltaChange* m, co
     lines.erase(std::remove_if(lines.begin(), lines.end(), [](const TLine& l) { return l.deleted; }), lines.end());
     std::stable_sort(lines.begin(), lines.end(), [](const TLine& a, const TLine& b) { return a.seq < b.seq; });
 
-    const QHash<QString, QStringList> prices = productPrices(ctx, k, lines);
+    const QHash<QString, QStringList> prices = batch && isNew ? batch->prices : productPrices(ctx, k, lines);
     const int amountAt = k.amountPrice ? int(std::find_if(k.productPrices.begin(), k.productPrices.end(),
                                                           [&](const char* p) { return qstrcmp(p, k.amountPrice) == 0; }) - k.productPrices.begin()) : -1;
     const int totalAt = k.totalOf ? int(std::find_if(k.editable.begin(), k.editable.end(),
@@ -780,9 +833,9 @@ QString saveDocument(TContext& ctx, const TDocKind& k, const TDeltaChange* m, co
     if (isNew) {
         // Numbers run per seller and day; the counter row is taken inside this transaction.
         const QString series = L(k.prefix) + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
-        h.id = KxNextCode(ctx, series, series, L(k.table), L(k.idField));
+        h.id = batch ? batch->numbers.value(batch->numbered++) : KxNextCode(ctx, series, series, L(k.table), L(k.idField));
         columns << L(k.idField) << QStringLiteral("md5_key") << QStringLiteral("inputren") << QStringLiteral("inputtime") << QStringLiteral("status");
-        args << h.id << key << stamp(ctx) << now() << 1;
+        args << h.id << key << (batch ? batch->who : stamp(ctx)) << (batch ? batch->when : now()) << 1;
         if (k.hasShop) {
             columns << QStringLiteral("shopcode");
             args << h.shopcode;
@@ -799,7 +852,11 @@ QString saveDocument(TContext& ctx, const TDocKind& k, const TDeltaChange* m, co
             throw TServiceError(kxRefused, QStringLiteral("%1【%2】已审核，不能再改动！").arg(L(k.title), h.id));
     }
 
-    writeLines(ctx, k, h.id, key, lines, quantities, stored);
+    if (batch && isNew)
+        for (size_t i = 0; i < lines.size(); ++i)
+            appendLine(batch->lines, ctx, k, h.id, key, lines[i], int(i) + 1, quantities[i]);
+    else
+        writeLines(ctx, k, h.id, key, lines, quantities, stored);
     return h.id;
 }
 
@@ -941,13 +998,37 @@ QStringList KxDocSaveMany(TContext& ctx, const TDocKind& kind, const QList<TDelt
         linesOf[keyOf(ch)].append(ch);
     QStringList ids;
     QSet<QString> keys;
+    QVariantList newKeys;
     for (const TDeltaChange& m : master) {
         const QString key = (m.kind == TDeltaChange::Insert ? m.values : m.original).value(QStringLiteral("md5_key")).toString().trimmed();
         if (keys.contains(key))
             throw TServiceError(kxRefused, QStringLiteral("%1的行标识（md5_key）重复：%2").arg(L(kind.title), key.left(64)));
         keys.insert(key);
-        ids << saveDocument(ctx, kind, &m, linesOf.value(key));
+        if (m.kind == TDeltaChange::Insert)
+            newKeys << key;
     }
+    // A new document whose key is saved already was sent before (an answer lost): refused.
+    inChunks(ctx.db, QStringLiteral("SELECT %1 FROM %2 WHERE nickid = ? AND md5_key IN (%3)").arg(L(kind.idField), L(kind.table), QStringLiteral("%1")),
+             {ctx.nickid}, newKeys, [](QSqlQuery& q) {
+                 if (q.next())
+                     throw TServiceError(kxRefused, QStringLiteral("这张单据已经保存过（单据号【%1】），请刷新后再修改").arg(q.value(0).toString()));
+             });
+    TSaveBatch batch;
+    std::vector<TLine> named;
+    for (const TDeltaChange& ch : detail)
+        if (ch.kind == TDeltaChange::Insert) {
+            named.emplace_back();
+            named.back().code = ch.values.value(codeField(kind)).toString().trimmed();
+        }
+    batch.prices = productPrices(ctx, kind, named);
+    batch.numbers = nextNumbers(ctx, kind, newKeys.size());
+    batch.who = stamp(ctx);
+    batch.when = now();
+    for (const TDeltaChange& m : master) {
+        const QString key = (m.kind == TDeltaChange::Insert ? m.values : m.original).value(QStringLiteral("md5_key")).toString().trimmed();
+        ids << saveDocument(ctx, kind, &m, linesOf.value(key), &batch);
+    }
+    insertRows(ctx.db, lineInsertHead(kind), lineInsertWidth(kind), batch.lines);
     for (auto it = linesOf.constBegin(); it != linesOf.constEnd(); ++it)
         if (!keys.contains(it.key()))
             throw TServiceError(kxRefused, QStringLiteral("明细与单据的行标识（md5_key）不一致"));

@@ -290,6 +290,28 @@ private Q_SLOTS:
         QCOMPARE(picked(tids), QStringLiteral("NOT_PICKING"));
     }
 
+    // Lists made together are numbered in turn from the day's counter, past a number already
+    // taken; repeating the save once it went through is refused as picked.
+    void listsAreNumberedInTurn()
+    {
+        const QString series = "JH" + QDate::currentDate().toString("yyyyMMdd");
+        const qint64 counter = fx().scalar("SELECT value FROM kx_counter WHERE nickid = '1001' AND name = ?", {series}).toLongLong();
+        const QString taken = series + QStringLiteral("%1").arg(counter + 2, 3, 10, QLatin1Char('0'));
+        fx().exec("INSERT INTO kx_picking (nickid, pickingid, md5_key) VALUES ('1001', ?, ?)", {taken, "typed-" + taken});
+        const QStringList tids = pickable(3);
+        const TFiles files = pickingCall(tids);
+        const TCallResult r = fx().call(kAdmin, "Trade.UpdatePicking", {}, files);
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QStringList numbers = KxColumn(r.value("xmlmaster"), "pickingid");
+        QCOMPARE(numbers.size(), 3);
+        QVERIFY(!numbers.contains(taken));
+        numbers.removeDuplicates();
+        QCOMPARE(numbers.size(), 3);
+        const TCallResult again = fx().call(kAdmin, "Trade.UpdatePicking", {}, files);
+        QVERIFY(!again.ok);
+        QVERIFY2(again.error.contains("已生成拣货单"), qPrintable(again.error));
+    }
+
     // Two operators make picking lists of the same orders at once: one wins, the other is told
     // which orders were picked, and each order is in one picking list only.
     void twoOperatorsPickTheSameOrders()
