@@ -281,6 +281,14 @@ const std::vector<TMigration>& KxMigrations()
             " run_page INTEGER NOT NULL DEFAULT 0, run_size INTEGER NOT NULL DEFAULT 0,"
             " PRIMARY KEY (nickid, seller_nick, status, daynum))",
         }},
+        {11, QStringLiteral("sellers can be disabled"), {
+            "ALTER TABLE kx_nick ADD COLUMN isuse INTEGER NOT NULL DEFAULT 1",
+        }},
     };
     return all;
+}
+
+int KxNewestSchemaVersion()
+{
+    return KxMigrations().back().version;
 }
