@@ -160,7 +160,7 @@ private Q_SLOTS:
         auto reset = qScopeGuard([] {
             for (QString* g : {&gSessionKey, &gNickId, &gNickName, &gShopId, &gShopName, &gOperId, &gOperName, &gcallurl})
                 g->clear();
-            gSubNicks.clear();
+            gSubNicks = QStringList(); // clear() would keep the block
             KxResetTransport();
             KxSetServiceUrl(QString());
             QFile::remove(KxProgramDir() + "/nick.dll");

@@ -37,8 +37,10 @@ class TestPackages : public QObject {
     QStringList files(const QString& deb)
     {
         QStringList names;
+        // "-rwxr-xr-x root/root 123 2026-12-10 12:00 ./usr/bin/x", links with " -> target".
         for (const QString& line : run("dpkg-deb", {"-c", deb}).out.split(u'\n', Qt::SkipEmptyParts))
-            names << line.section(u' ', -1).replace(QRegularExpression("^\\./"), "/") + (line.startsWith(u'l') ? " (link)" : "");
+            names << line.mid(line.indexOf(QStringLiteral(" ./")) + 2).section(QStringLiteral(" -> "), 0, 0)
+                         + (line.startsWith(u'l') ? " (link)" : "");
         return names;
     }
     QString control(const QString& deb, const QString& file)
