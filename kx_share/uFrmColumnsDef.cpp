@@ -1,4 +1,5 @@
 #include "uFrmColumnsDef.h"
+#include "uLocalFiles.h"
 
 #include "uGridView.h"
 #include "uLocalXml.h"
@@ -111,7 +112,7 @@ void TFrmColumnsDef::btnOkClick()
 {
     if (m_key.trimmed().isEmpty() || !m_view)
         return;
-    const QString path = QDir(KxProgramDir()).filePath(QStringLiteral("ColsDef.xml"));
+    const QString path = KxUserFile(QStringLiteral("ColsDef.xml"));
     QDomDocument doc;
     QString error;
     // An unreadable file is reported and left alone; nothing is written over it.

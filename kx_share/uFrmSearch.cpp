@@ -1,4 +1,5 @@
 #include "uFrmSearch.h"
+#include "uLocalFiles.h"
 
 #include "uFrmSearchEdit.h"
 #include "uIKXDesign.h"
@@ -35,7 +36,7 @@ QString schemeElement(const QString& name)
 
 QString KxSearchDefFile()
 {
-    return QDir(KxProgramDir()).filePath(QStringLiteral("SearchDef.xml"));
+    return KxUserFile(QStringLiteral("SearchDef.xml"));
 }
 
 TFrmSearch::TFrmSearch(QWidget* parent) : QDialog(parent)

@@ -1,4 +1,5 @@
 #include "uUtils.h"
+#include "uLocalFiles.h"
 
 #include "uFrmColumnsDef.h"
 #include "uGridPrint.h"
@@ -42,7 +43,7 @@ bool isNumeric(TFieldType t)
 
 QString colsDefPath()
 {
-    return QDir(KxProgramDir()).filePath(QStringLiteral("ColsDef.xml"));
+    return KxUserFile(QStringLiteral("ColsDef.xml"));
 }
 
 } // namespace

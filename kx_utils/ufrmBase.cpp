@@ -1,4 +1,5 @@
 #include "ufrmBase.h"
+#include "uLocalFiles.h"
 #include "uCallModule.h"
 #include "uUiHooks.h"
 #include "wire/uConfig.h"
@@ -177,7 +178,7 @@ void TfrmBase::SetRePortFile(const QString& name)
     r->AddVariables(QStringLiteral("操作员编码"), gOperId);
     r->AddVariables(QStringLiteral("操作员名称"), gOperName);
     // The name comes from the service: a path in it must not reach outside rmf/.
-    r->SetFileName(KxIsPlainFileName(name) ? KxProgramDir() + QStringLiteral("/rmf/") + name : QString());
+    r->SetFileName(KxIsPlainFileName(name) ? KxUserFile(QStringLiteral("rmf/") + name) : QString());
 }
 
 // ---------------------------------------------------------------------------------------

@@ -1,4 +1,5 @@
 #include "uShell.h"
+#include "uLocalFiles.h"
 #include "uFrmAbout.h"
 #include "uFrmClient.h"
 #include "uFrmLogon.h"
@@ -97,9 +98,15 @@ QString KxNickFromUrl(const QString& arg)
     return QString(arg).remove(QStringLiteral("korvadex://")).remove(u'/');
 }
 
+// The operator's copy first (an installed program folder is read-only), then the folder's.
+static QString nickPath(const QString& dir)
+{
+    return KxUserFileIn(dir, QFileInfo(dir).isWritable(), KxUserDataDir(), kNickFile);
+}
+
 QString KxReadMasterNick(const QString& dir, const QStringList& args)
 {
-    QFile f(dir + u'/' + kNickFile);
+    QFile f(nickPath(dir));
     if (f.exists()) {
         if (!f.open(QIODevice::ReadOnly))
             return QString();
@@ -110,7 +117,7 @@ QString KxReadMasterNick(const QString& dir, const QStringList& args)
 
 bool KxWriteMasterNick(const QString& dir, const QString& nick)
 {
-    QFile f(dir + u'/' + kNickFile);
+    QFile f(nickPath(dir));
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     return f.write((nick + u'\n').toUtf8()) >= 0;

@@ -4,7 +4,9 @@
 #include "dispatch/Dispatcher.h"
 #include "handlers/Handlers.h"
 #include "http/HttpFront.h"
+#include "http/TlsContext.h"
 #include "store/Database.h"
+#include "store/Migrations.h"
 #include "store/Seeder.h"
 
 #include <QDir>
@@ -31,13 +33,32 @@ QString TKxService::defaultDatabasePath()
     return dir + QStringLiteral("/kxservice/kxservice.db");
 }
 
+THttpFront::THealth KxHealth(TDatabase& store)
+{
+    const char* engine = store.isSqlite() ? "sqlite" : "postgresql";
+    THttpFront::THealth h;
+    try {
+        const int version = store.schemaVersion();
+        h.ok = version == KxNewestSchemaVersion();
+        h.json = QStringLiteral("{\"status\":\"%1\",\"database\":\"%2\",\"schema\":%3,\"expected\":%4}")
+                     .arg(QLatin1String(h.ok ? "ok" : "schema"), QLatin1String(engine)).arg(version).arg(KxNewestSchemaVersion())
+                     .toStdString();
+    } catch (const TDbError&) {
+        h.json = std::string("{\"status\":\"unavailable\",\"database\":\"") + engine + "\",\"schema\":null,\"expected\":"
+               + std::to_string(KxNewestSchemaVersion()) + "}";
+    }
+    return h;
+}
+
 QString TKxService::url() const
 {
-    return QStringLiteral("http://%1:%2/Service.aspx").arg(m_options.host).arg(m_port);
+    return QStringLiteral("%1://%2:%3/Service.aspx")
+        .arg(QLatin1String(m_options.tlsCert.isEmpty() ? "http" : "https"), m_options.host).arg(m_port);
 }
 
 void TKxService::prepare()
 {
+    KxTlsContext(m_options); // the certificate and key checked before anything else is done
     m_log = std::make_unique<TServiceLog>(m_options.logFile);
     TDbUrl url;
     QString error;
@@ -68,6 +89,7 @@ void TKxService::prepare()
     KxRegisterHandlers(*m_dispatcher);
     TDatabase* store = m_store.get();
     m_http = std::make_unique<THttpFront>(m_options, *m_dispatcher, [store] { store->releaseThreadConnection(); });
+    m_http->setHealthProbe([store] { return KxHealth(*store); });
     m_port = m_http->bind();
     if (m_port <= 0)
         throw std::runtime_error(QStringLiteral("cannot listen on %1:%2").arg(m_options.host).arg(m_options.port).toStdString());

@@ -2,6 +2,7 @@
 // One service instance: log, store, dispatcher and HTTP front wired together. The program
 // runs one in its main thread; tests run one on a background thread.
 #include "ServiceOptions.h"
+#include "http/HttpFront.h"
 
 #include <memory>
 #include <thread>
@@ -9,7 +10,9 @@
 class TServiceLog;
 class TDatabase;
 class TDispatcher;
-class THttpFront;
+
+// What GET /health answers: the database reached and at this program's schema version.
+THttpFront::THealth KxHealth(TDatabase& store);
 
 class TKxService {
 public:
@@ -20,7 +23,7 @@ public:
     // binds the port. Throws std::runtime_error with a message for the operator.
     void prepare();
     int port() const { return m_port; }
-    QString url() const;               // http://host:port/Service.aspx
+    QString url() const;               // http[s]://host:port/Service.aspx
     void serve();                      // blocks until stop()
     void start();                      // serves on a background thread; returns when listening
     void stop();

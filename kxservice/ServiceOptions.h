@@ -13,6 +13,8 @@ struct TServiceOptions {
     QString seed = QStringLiteral("demo"); // "demo" or "none"
     QString secret;                   // empty: the secret built into the client
     QString logFile;                  // empty: standard error
+    // PEM files: with both the service speaks https:// only (see http/TlsContext.h).
+    QString tlsCert, tlsKey;
     int workers = 16;
     qint64 maxBodyBytes = qint64(32) * 1024 * 1024;
     int maxParts = 256;

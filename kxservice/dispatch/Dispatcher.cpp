@@ -128,7 +128,7 @@ void TDispatcher::checkLengths(const TCall& call)
 
 void TDispatcher::checkSeller(TContext& ctx, const QString& nick)
 {
-    if (!KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM kx_nick WHERE nickid = ?"), {nick}).isValid())
+    if (!KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM kx_nick WHERE nickid = ? AND isuse = 1"), {nick}).isValid())
         throw TServiceError(kxUnknownNick, QStringLiteral("商家帐号【%1】不存在").arg(nick.left(64)));
     ctx.nickid = nick;
 }
@@ -142,7 +142,7 @@ void TDispatcher::checkOperator(TContext& ctx, const QString& nick, const QStrin
         " FROM kx_nick n"
         " LEFT JOIN kx_session s ON s.nickid = n.nickid AND s.keyhash = ?"
         " LEFT JOIN kx_operator o ON o.nickid = s.nickid AND o.operid = s.operid"
-        " WHERE n.nickid = ?");
+        " WHERE n.nickid = ? AND n.isuse = 1");
     static const QString kSessionSql = QStringLiteral("SELECT s.operid, o.operid, s.last_seen, s.shopcode, o.isuse") + kSession;
     static const QString kGrantedSql = QStringLiteral("SELECT s.operid, o.operid, s.last_seen, s.shopcode, o.isuse, ") + grantedSql() + kSession;
     const QString keyHash = KxSessionKeyHash(ctx.call.param(QStringLiteral("sessionkey")));

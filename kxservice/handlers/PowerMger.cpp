@@ -40,9 +40,11 @@ QSqlQuery sellerByMasterNick(TContext& ctx)
 {
     const QString master = KxTrimLow(ctx.need(QStringLiteral("masternick")));
     QSqlQuery q = KxExec(ctx.db, QStringLiteral(
-        "SELECT nickid, masternick, nickname, title, helpurl, qqurl FROM kx_nick WHERE masternick = ?"), {master});
+        "SELECT nickid, masternick, nickname, title, helpurl, qqurl, isuse FROM kx_nick WHERE masternick = ?"), {master});
     if (!q.next())
         throw TServiceError(kxUnknownNick, QStringLiteral("主帐号【%1】没有开通本系统").arg(master.left(64)));
+    if (q.value(6).toInt() == 0)
+        throw TServiceError(kxUnknownNick, QStringLiteral("主帐号【%1】已停用，请联系系统管理员").arg(master.left(64)));
     return q;
 }
 

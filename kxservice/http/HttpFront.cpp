@@ -2,6 +2,7 @@
 
 #include "CallBudget.h"
 #include "Multipart.h"
+#include "TlsContext.h"
 #include "WorkerPool.h"
 #include "dispatch/Dispatcher.h"
 #include "protocol/Call.h"
@@ -11,6 +12,7 @@
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <boost/beast/ssl.hpp>
 
 #include <malloc.h>
 #include <sys/socket.h>
@@ -49,11 +51,56 @@ std::string addressText(const asio::ip::address& a)
 }
 
 class TConnection;
+
+// A connection's bytes: plain TCP, or TLS over it. Asio's and Beast's algorithms take it as
+// any stream; the deadlines are the TCP stream's either way.
+class TFrontStream {
+public:
+    using executor_type = beast::tcp_stream::executor_type;
+    TFrontStream(tcp::socket s, asio::ssl::context* tls)
+    {
+        if (tls)
+            m_tls.emplace(beast::tcp_stream(std::move(s)), *tls);
+        else
+            m_plain.emplace(std::move(s));
+    }
+    bool isTls() const { return m_tls.has_value(); }
+    beast::tcp_stream& lowest() { return m_tls ? m_tls->next_layer() : *m_plain; }
+    executor_type get_executor() { return lowest().get_executor(); }
+    tcp::socket& socket() { return lowest().socket(); }
+    template <class Duration>
+    void expires_after(Duration d) { lowest().expires_after(d); }
+    void expires_never() { lowest().expires_never(); }
+    void close() { lowest().close(); }
+
+    template <class Buffers, class Handler>
+    void async_read_some(const Buffers& b, Handler&& h)
+    {
+        if (m_tls)
+            m_tls->async_read_some(b, std::forward<Handler>(h));
+        else
+            m_plain->async_read_some(b, std::forward<Handler>(h));
+    }
+    template <class Buffers, class Handler>
+    void async_write_some(const Buffers& b, Handler&& h)
+    {
+        if (m_tls)
+            m_tls->async_write_some(b, std::forward<Handler>(h));
+        else
+            m_plain->async_write_some(b, std::forward<Handler>(h));
+    }
+    template <class Handler>
+    void async_handshake(Handler&& h) { m_tls->async_handshake(asio::ssl::stream_base::server, std::forward<Handler>(h)); }
+
+private:
+    std::optional<beast::tcp_stream> m_plain;
+    std::optional<beast::ssl_stream<beast::tcp_stream>> m_tls;
+};
 }
 
 struct THttpFront::TImpl {
     TImpl(const TServiceOptions& o, TDispatcher& disp, std::function<void()> onWorkerExit)
-        : options(o), dispatcher(disp), budget(o.callMemoryBytes),
+        : options(o), dispatcher(disp), tls(KxTlsContext(o)), budget(o.callMemoryBytes),
           pool(o.workers > 0 ? o.workers : 16, std::move(onWorkerExit))
     {
     }
@@ -66,6 +113,8 @@ struct THttpFront::TImpl {
 
     const TServiceOptions& options;
     TDispatcher& dispatcher;
+    std::function<THttpFront::THealth()> health;
+    std::shared_ptr<asio::ssl::context> tls; // null: plain HTTP
     // Touched on the network thread only. Declared before the io context: connections still
     // queued in it unregister here when it is destroyed.
     std::unordered_set<TConnection*> live;
@@ -89,7 +138,7 @@ namespace {
 class TConnection : public std::enable_shared_from_this<TConnection> {
 public:
     TConnection(THttpFront::TImpl& front, tcp::socket socket, std::string addr, bool counted)
-        : m_front(front), m_stream(std::move(socket)), m_addr(std::move(addr)),
+        : m_front(front), m_stream(std::move(socket), front.tls.get()), m_addr(std::move(addr)),
           m_qaddr(QString::fromStdString(m_addr)), m_counted(counted)
     {
         m_front.live.insert(this);
@@ -106,10 +155,16 @@ public:
         }
     }
 
-    void start() { readHeader(); }
+    void start()
+    {
+        handshakeThen([this] { readHeader(); });
+    }
 
     // Too many connections from this address: the refusal, then the connection ends.
-    void refuseAtOnce(const QString& msg) { answerNow(kxBusy, msg); }
+    void refuseAtOnce(const QString& msg)
+    {
+        handshakeThen([this, msg] { answerNow(kxBusy, msg); });
+    }
 
     void abort()
     {
@@ -128,6 +183,18 @@ public:
     }
 
 private:
+    // Over TLS the handshake comes first, within the time a request's headers have.
+    void handshakeThen(std::function<void()> next)
+    {
+        if (!m_stream.isTls())
+            return next();
+        m_stream.expires_after(m_front.seconds(m_front.options.headerTimeoutSec));
+        m_stream.async_handshake([self = shared_from_this(), next = std::move(next)](error_code ec) {
+            if (!ec)
+                next();
+        });
+    }
+
     void readHeader()
     {
         m_parser.emplace();
@@ -174,6 +241,8 @@ private:
         m_continue = beast::iequals(expect, "100-continue");
         const std::string_view target(req.target().data(), req.target().size());
         const std::string_view path = target.substr(0, target.find('?'));
+        if (req.method() == http::verb::get && path == "/health" && m_front.health)
+            return runHealth();
         if (req.method() != http::verb::post || path != "/Service.aspx") {
             const auto method = req.method_string();
             return refuseAfterBody(kxBadRequest, QStringLiteral("服务地址错误：%1 %2")
@@ -262,20 +331,42 @@ private:
         m_inCall = true;
         m_front.pool.enqueue([self = shared_from_this(), body = std::move(m_body)]() mutable {
             self->setAnswer(self->m_front.runCall(std::move(body), self->m_boundary, self->m_qaddr, self->m_forwardedFor), self->m_keepAlive);
-            const size_t sent = self->sendNow();
-            asio::post(self->m_front.io, [self, sent] {
-                self->m_inCall = false;
-                self->m_front.budget.give(self->m_reserved);
-                self->m_reserved = 0;
-                if (self->m_aborted)
-                    return self->m_stream.close();
-                self->writeFrom(sent);
-            });
+            self->answerFromWorker();
         });
     }
 
+    void runHealth()
+    {
+        m_parser.reset();
+        m_inCall = true;
+        m_front.pool.enqueue([self = shared_from_this()] {
+            const THttpFront::THealth h = self->m_front.health();
+            self->setAnswer(QByteArray::fromStdString(h.json), self->m_keepAlive,
+                            h.ok ? "200 OK" : "503 Service Unavailable", "application/json");
+            self->answerFromWorker();
+        });
+    }
+
+    // On the worker that made the answer: what the socket takes now, the rest from the
+    // network thread.
+    void answerFromWorker()
+    {
+        const size_t sent = sendNow();
+        asio::post(m_front.io, [self = shared_from_this(), sent] {
+            self->m_inCall = false;
+            self->m_front.budget.give(self->m_reserved);
+            self->m_reserved = 0;
+            if (self->m_aborted)
+                return self->m_stream.close();
+            self->writeFrom(sent);
+        });
+    }
+
+    // TLS records are written by the network thread only.
     size_t sendNow()
     {
+        if (m_stream.isTls())
+            return 0;
         iovec parts[2] = {{m_head.data(), m_head.size()}, {m_wire.data(), size_t(m_wire.size())}};
         msghdr msg{};
         msg.msg_iov = parts;
@@ -338,11 +429,11 @@ private:
         writeFrom(0);
     }
 
-    void setAnswer(QByteArray wire, bool keepAlive)
+    void setAnswer(QByteArray wire, bool keepAlive, const char* status = "200 OK", const char* type = "application/octet-stream")
     {
         m_wire = std::move(wire);
         m_answerKeepsAlive = keepAlive;
-        m_head = "HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: " + std::to_string(m_wire.size())
+        m_head = std::string("HTTP/1.1 ") + status + "\r\nContent-Type: " + type + "\r\nContent-Length: " + std::to_string(m_wire.size())
                + (keepAlive ? "\r\nConnection: keep-alive\r\n\r\n" : "\r\nConnection: close\r\n\r\n");
     }
 
@@ -391,7 +482,7 @@ private:
     }
 
     THttpFront::TImpl& m_front;
-    beast::tcp_stream m_stream;
+    TFrontStream m_stream;
     beast::flat_buffer m_buf;
     std::optional<http::request_parser<http::empty_body>> m_parser;
     const std::string m_addr;
@@ -490,6 +581,11 @@ THttpFront::THttpFront(const TServiceOptions& options, TDispatcher& dispatcher, 
 THttpFront::~THttpFront()
 {
     stop();
+}
+
+void THttpFront::setHealthProbe(std::function<THealth()> probe)
+{
+    d->health = std::move(probe);
 }
 
 int THttpFront::bind()

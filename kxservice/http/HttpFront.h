@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 class TDispatcher;
 
@@ -24,6 +25,14 @@ public:
     bool isRunning() const;
     // Closes every connection; calls being run finish first. Idempotent.
     void stop();
+
+    // GET /health, unauthenticated, for load balancers and monitoring: the probe runs on a
+    // worker (it may ask the database) and gives the JSON body; not ok answers HTTP 503.
+    struct THealth {
+        bool ok = false;
+        std::string json;
+    };
+    void setHealthProbe(std::function<THealth()> probe);
 
     struct TImpl;
 

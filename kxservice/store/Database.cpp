@@ -451,7 +451,7 @@ int TDatabase::schemaVersion()
     return v.isNull() ? 0 : v.toInt();
 }
 
-void TDatabase::migrate()
+void TDatabase::migrate(int upTo)
 {
     QSqlDatabase db = connection();
     if (!isSqlite() && !m_url.schema.isEmpty()) {
@@ -461,7 +461,14 @@ void TDatabase::migrate()
     }
     KxExec(db, QStringLiteral("CREATE TABLE IF NOT EXISTS kx_schema_version (version INTEGER NOT NULL PRIMARY KEY,"
                               " name TEXT NOT NULL, applied_at TEXT NOT NULL)"));
+    // An older program would run on tables it does not know and could lose what they hold.
+    const int found = schemaVersion();
+    if (found > KxNewestSchemaVersion())
+        throw TDbError(QStringLiteral("the database is at schema version %1, newer than this program's %2: use a newer kxservice")
+                           .arg(found).arg(KxNewestSchemaVersion()));
     for (const TMigration& m : KxMigrations()) {
+        if (m.version > upTo)
+            break;
         TTransaction t(*this, db, true);
         // Another instance may be migrating the same database right now: the lock makes it
         // wait, and the version read under the lock tells whether the step is still due.

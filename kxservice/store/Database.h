@@ -8,6 +8,7 @@
 #include <QVariant>
 #include <QVariantList>
 
+#include <limits>
 #include <mutex>
 #include <set>
 #include <stdexcept>
@@ -47,8 +48,9 @@ public:
     // Closes and forgets the calling thread's connection (a worker thread calls it on exit).
     void releaseThreadConnection();
 
-    // Brings the schema to the newest version; safe when several instances start at once.
-    void migrate();
+    // Brings the schema to the newest version (or to `upTo`, for tests of upgrades); safe when
+    // several instances start at once. A database written by a newer program is refused.
+    void migrate(int upTo = std::numeric_limits<int>::max());
     int schemaVersion();
 
 private:

@@ -304,6 +304,14 @@ const std::vector<TMigration>& KxMigrations()
             // The picking lists an order went into.
             "CREATE INDEX kx_picking_line_tid ON kx_picking_line (nickid, tid)",
         }},
+        {12, QStringLiteral("sellers can be disabled"), {
+            "ALTER TABLE kx_nick ADD COLUMN isuse INTEGER NOT NULL DEFAULT 1",
+        }},
     };
     return all;
+}
+
+int KxNewestSchemaVersion()
+{
+    return KxMigrations().back().version;
 }

@@ -12,3 +12,5 @@ struct TMigration {
 };
 
 const std::vector<TMigration>& KxMigrations();
+// The version the newest migration brings a database to.
+int KxNewestSchemaVersion();
