@@ -1,5 +1,6 @@
 #include "NetShop.h"
 
+#include "market/LiveMarket.h"
 #include "market/Simulator.h"
 #include "market/TradeBooks.h"
 
@@ -44,7 +45,8 @@ void downTrades(TContext& ctx)
     // A first page starts a new run, unless it follows the run's one-order probe.
     const bool continuesProbe = pageNo == 1 && runPage == 1 && runSize == 1 && pageSize > 1 && !until.isEmpty();
     if (pageNo == 1 && !continuesProbe) {
-        const QDateTime now = market.clock();
+        // The run ends where the marketplace stands once it has caught up with its clock.
+        const QDateTime now = TLiveMarket(ctx.db, ctx.nickid, market).catchUp();
         q.until = until = now.toString(kStamp);
         q.createdFrom = from = now.addDays(-daynum).toString(kStamp);
         lastModified.clear();
@@ -87,6 +89,7 @@ void downTrade(TContext& ctx)
     const QString account = KxShopAccount(ctx, QStringLiteral("detailnick"));
     const QString tid = ctx.need(QStringLiteral("tid")).trimmed();
     TMarketSimulator market(ctx.db, ctx.nickid);
+    TLiveMarket(ctx.db, ctx.nickid, market).catchUp();
     QSqlQuery t = market.trade(account, tid);
     if (!t.next())
         throw TServiceError(kxRefused, QStringLiteral("网店【%1】没有订单 %2").arg(account, tid.left(40)));
