@@ -52,6 +52,12 @@ void downTrades(TContext& ctx)
         lastModified.clear();
         lastTid.clear();
         total = market.countTrades(q);
+    } else if (until.isEmpty() && !doneUntil.isEmpty()) {
+        // The run has ended: the dialog counts its pages from the total, and the probe's order
+        // went with the probe, so a total of one more than whole pages asks for one page more.
+        ctx.answer.add(QStringLiteral("total_results"), 0);
+        ctx.answer.add(QStringLiteral("fetched"), 0);
+        return;
     } else if (until.isEmpty()) {
         throw TServiceError(kxRefused, QStringLiteral("【%1】订单下载没有开始，请重新下载").arg(account));
     }
@@ -117,8 +123,13 @@ QString KxShopAccount(const TContext& ctx, const QString& param)
 {
     const QString nick = ctx.need(param).trimmed();
     QSqlDatabase& db = ctx.db;
-    if (!KxScalar(db, QStringLiteral("SELECT 1 FROM kx_nick WHERE nickid = ? AND masternick = ? UNION ALL"
-                                     " SELECT 1 FROM kx_subnick WHERE nickid = ? AND nick = ?"), {ctx.nickid, nick, ctx.nickid, nick}).isValid())
+    // The windows name the main account as the client knows it (the seller's name from the
+    // directory call); at the marketplace it is the master nick.
+    const QVariant main = KxScalar(db, QStringLiteral("SELECT masternick FROM kx_nick WHERE nickid = ? AND (masternick = ? OR nickname = ?)"),
+                                   {ctx.nickid, nick, nick});
+    if (main.isValid())
+        return main.toString();
+    if (!KxScalar(db, QStringLiteral("SELECT 1 FROM kx_subnick WHERE nickid = ? AND nick = ?"), {ctx.nickid, nick}).isValid())
         throw TServiceError(kxRefused, QStringLiteral("【%1】不是本店的掌柜账号").arg(nick.left(40)));
     return nick;
 }

@@ -123,6 +123,17 @@ QVariantList pageKeys(TContext& ctx, const QString& where, const QVariantList& a
     return keys;
 }
 
+// How many orders match. The seller's whole list in the embedded database, which holds one
+// shop as a rule, is the table's count (SQLite counts a table by its pages, not its rows) less
+// the other sellers' orders.
+qint64 count(TContext& ctx, const QString& where, const QVariantList& args)
+{
+    if (args.size() == 1 && ctx.store.isSqlite())
+        return KxScalar(ctx.db, QStringLiteral("SELECT (SELECT COUNT(*) FROM kx_trade) - (SELECT COUNT(*) FROM kx_trade WHERE nickid < ?)"
+                                               " - (SELECT COUNT(*) FROM kx_trade WHERE nickid > ?)"), {ctx.nickid, ctx.nickid}).toLongLong();
+    return KxScalar(ctx.db, QStringLiteral("SELECT COUNT(*) FROM kx_trade h WHERE ") + where, args).toLongLong();
+}
+
 // A page of orders, newest first, and the lines of exactly those orders. "curpage" -1 (the
 // window opening) is the first page; 0 (a window opened on fixed conditions) every match.
 void search(TContext& ctx)
@@ -134,7 +145,7 @@ void search(TContext& ctx)
     QSqlQuery m, d;
     qint64 total = 0;
     if (page.page > 0) {
-        total = KxScalar(ctx.db, QStringLiteral("SELECT COUNT(*) FROM kx_trade h WHERE ") + where, args).toLongLong();
+        total = count(ctx, where, args);
         const QVariantList keys = pageKeys(ctx, where, args, (page.page - 1) * page.size, page.size, total);
         // The page's orders and lines by their numbers, read once from the list index.
         QStringList marks(keys.size(), QStringLiteral("?"));

@@ -139,6 +139,31 @@ private Q_SLOTS:
         QCOMPARE(download(account, status, 90), 0);   // nothing changed since
     }
 
+    // The download dialog names the main account as the directory call gave it: the seller's
+    // name. It is the master nick's account.
+    void theSellersNameIsTheMainAccount()
+    {
+        fx().exec("DELETE FROM kx_trade_sync WHERE nickid = '1001'");
+        const QString name = books("SELECT nickname FROM kx_nick WHERE nickid = '1001'");
+        QVERIFY(name != kMain);
+        QCOMPARE(download(name, "WAIT_BUYER_PAY", 90),
+                 fx().scalar("SELECT COUNT(*) FROM kx_mk_trade WHERE nickid = '1001' AND seller_nick = ? AND status = 'WAIT_BUYER_PAY'", {kMain}).toInt());
+        QCOMPARE(download(kMain, "WAIT_BUYER_PAY", 90), 0);   // the same account, nothing new
+    }
+
+    // The probe, then pages of any size up to the total: every page is there, whatever the
+    // total leaves for the last one (one order more than whole pages included).
+    void pagesCoverTheTotal()
+    {
+        const int n = fx().scalar("SELECT COUNT(*) FROM kx_mk_trade WHERE nickid = '1001' AND seller_nick = ? AND status = 'WAIT_BUYER_PAY'", {kMain}).toInt();
+        QVERIFY(n > 3);
+        for (int size : {n - 1, n, n + 1, 2}) {
+            fx().exec("DELETE FROM kx_trade_sync WHERE nickid = '1001'");
+            QCOMPARE(download(kMain, "WAIT_BUYER_PAY", 90, size), n);
+            QCOMPARE(download(kMain, "WAIT_BUYER_PAY", 90, size), 0);
+        }
+    }
+
     void refusals_data()
     {
         QTest::addColumn<QString>("method");
