@@ -93,10 +93,12 @@ TfrmTrade::TfrmTrade(QWidget* owner)
     auto* sideLayout = new QVBoxLayout(side);
     sideLayout->setContentsMargins(0, 0, 0, 0);
     sideLayout->addWidget(new QLabel(QStringLiteral("客户留言："), side));
-    sideLayout->addWidget(m_message);
+    sideLayout->addWidget(m_message, 1);
     sideLayout->addWidget(new QLabel(QStringLiteral("客服备注："), side));
-    sideLayout->addWidget(m_memo);
-    sideLayout->addWidget(m_picture, 1);
+    sideLayout->addWidget(m_memo, 1);
+    // The whole picture (120 pixels) and the line's properties under it.
+    m_picture->setMinimumHeight(180);
+    sideLayout->addWidget(m_picture, 2);
 
     auto* lower = new QSplitter(Qt::Horizontal, this);
     lower->addWidget(m_gridDetail);
@@ -112,6 +114,8 @@ TfrmTrade::TfrmTrade(QWidget* owner)
     upperLayout->addWidget(Grid(), 1);
     split->addWidget(upper);
     split->addWidget(lower);
+    split->setStretchFactor(0, 3);   // the orders, then the focused order's lines
+    split->setStretchFactor(1, 2);
     SetBody(split);
 
     m_gridDetail->SetDataSet(m_lines);

@@ -270,12 +270,12 @@ void TLiveMarket::moveOn(const QString& until)
                 if (!KxScalar(m_db, QStringLiteral("SELECT 1 FROM kx_mk_refund WHERE nickid = ? AND oid = ?"), {m_nick, oid}).isValid()) {
                     TRng rng = TRng::of(quint64(d.tid.toLongLong()), 0x2EF);
                     const QString refundId = QString::number(kRefundBase + (d.tid.toLongLong() - kTidBase));
+                    const QVariant buyer = KxScalar(m_db, QStringLiteral("SELECT buyer_nick FROM kx_mk_trade WHERE nickid = ? AND tid = ?"), key);
                     KxExec(m_db, QStringLiteral(
                         "INSERT INTO kx_mk_refund (nickid, refund_id, tid, oid, buyer_nick, status, good_status, has_good_return,"
-                        " refund_fee, reason, created, modified) SELECT nickid, ?, tid, ?, buyer_nick, 'WAIT_SELLER_AGREE', ?, ?, ?, ?, ?, ?"
-                        " FROM kx_mk_trade WHERE nickid = ? AND tid = ?"),
-                           QVariantList{refundId, oid, sent ? QStringLiteral("BUYER_RECEIVED") : QStringLiteral("BUYER_NOT_RECEIVED"), sent ? 1 : 0,
-                                        d.detail.section(QLatin1Char(':'), 1), KxRefundReason(rng), d.due, d.due} + key);
+                        " refund_fee, reason, created, modified) VALUES (?, ?, ?, ?, ?, 'WAIT_SELLER_AGREE', ?, ?, ?, ?, ?, ?)"),
+                           {m_nick, refundId, d.tid, oid, buyer, sent ? QStringLiteral("BUYER_RECEIVED") : QStringLiteral("BUYER_NOT_RECEIVED"), sent ? 1 : 0,
+                            d.detail.section(QLatin1Char(':'), 1), KxRefundReason(rng), d.due, d.due});
                     KxMarkRefundOnOrder(m_db, m_nick, refundId, d.due);
                     if (sent)
                         schedule(m_db, m_nick, d.tid, "return", stamp(at(d.due, m_offset).addDays(1), m_offset), refundId);
