@@ -7,7 +7,6 @@
 #include "uGridView.h"
 #include "uHttpWeb.h"
 #include "uKxPager.h"
-#include "uMasterDetail.h"
 #include "uPClientDataSet.h"
 #include "uUtils.h"
 #include "uUiHooks.h"
@@ -24,8 +23,6 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTabBar>
-#include <QTextBrowser>
-#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
@@ -65,12 +62,11 @@ TfrmTrade::TfrmTrade(QWidget* owner)
     , m_refundStatus(new TPClientDataSet(this))
     , m_tradeType(new TPClientDataSet(this))
     , m_gridDetail(new TGridView(this))
-    , m_link(new TMasterDetailLink(ListData(), QStringLiteral("tid"), m_lines, QStringLiteral("tid"), this))
     , m_tabs(new QTabBar(this))
     , m_quick(new QLineEdit(this))
     , m_message(new QPlainTextEdit(this))
     , m_memo(new QPlainTextEdit(this))
-    , m_picture(new QTextBrowser(this))
+    , m_picture(new TKxPicturePanel(this))
 {
     AddTools({{KxTool::Search, "查 询", [this] { dxBL_SearchClick(); }},
               {KxTool::Refresh, "刷 新", [this] { dxBL_RefreshClick(); }},
@@ -96,15 +92,16 @@ TfrmTrade::TfrmTrade(QWidget* owner)
     filterRow->addWidget(m_quick);
 
     m_message->setReadOnly(true);
-    m_picture->setOpenLinks(false);
     auto* side = new QWidget(this);
     auto* sideLayout = new QVBoxLayout(side);
     sideLayout->setContentsMargins(0, 0, 0, 0);
     sideLayout->addWidget(new QLabel(QStringLiteral("客户留言："), side));
-    sideLayout->addWidget(m_message);
+    sideLayout->addWidget(m_message, 1);
     sideLayout->addWidget(new QLabel(QStringLiteral("客服备注："), side));
-    sideLayout->addWidget(m_memo);
-    sideLayout->addWidget(m_picture, 1);
+    sideLayout->addWidget(m_memo, 1);
+    // The whole picture (120 pixels) and the line's properties under it.
+    m_picture->setMinimumHeight(180);
+    sideLayout->addWidget(m_picture, 2);
 
     auto* lower = new QSplitter(Qt::Horizontal, this);
     lower->addWidget(m_gridDetail);
@@ -120,20 +117,28 @@ TfrmTrade::TfrmTrade(QWidget* owner)
     upperLayout->addWidget(Grid(), 1);
     split->addWidget(upper);
     split->addWidget(lower);
+    split->setStretchFactor(0, 3);   // the orders, then the focused order's lines
+    split->setStretchFactor(1, 2);
     SetBody(split);
 
     m_gridDetail->SetDataSet(m_lines);
+    SetDetail(m_lines, QStringLiteral("xmldetail"), QStringLiteral("tid"), QStringLiteral("tid"));
     Grid()->SetFooterVisible(false);
     m_gridDetail->SetFooterVisible(true);
 
+    // The bound product's stock: unknown in red, none left in red and bold.
+    m_gridDetail->AddOnCustomDrawCell([](const QModelIndex& index, TGridColumn* c, QStyleOptionViewItem& option) {
+        if (!c || c->FieldName != QLatin1String("stocknum"))
+            return;
+        const QVariant v = index.data(Qt::EditRole);
+        const bool unknown = v.isNull() || v.toString().isEmpty();
+        if (!unknown && v.toDouble() > 0)
+            return;
+        option.palette.setColor(QPalette::Text, QColor(255, 0, 0));
+        option.font.setBold(!unknown);
+    });
     connect(m_tabs, &QTabBar::currentChanged, this, [this] { ApplyFilter(); });
     connect(m_quick, &QLineEdit::textChanged, this, [this] { ApplyFilter(); });
-    connect(Orders(), &TPClientDataSet::currentRowChanged, this, [this] {
-        if (!Pager()->Running()) {
-            m_link->Refresh();
-            showOrder();
-        }
-    });
     connect(m_lines, &TPClientDataSet::currentRowChanged, this, [this] { showLine(); });
     connect(m_gridDetail, &QAbstractItemView::clicked, this, [this] {
         m_detailClicked = true;
@@ -142,13 +147,26 @@ TfrmTrade::TfrmTrade(QWidget* owner)
     });
     connect(Grid(), &QAbstractItemView::clicked, this, [this] { m_detailClicked = false; });
     connect(m_gridDetail, &TGridView::ButtonClicked, this, [this](TGridColumn* c, int row) {
-        if (c && c->FieldName == QLatin1String("commoditycode") && !c->ReadOnly) {
-            m_lines->SetRecNo(row + 1);
+        if (!c)
+            return;
+        m_lines->SetRecNo(row + 1);
+        if (c->FieldName == QLatin1String("commoditycode") && !c->ReadOnly)
             PickLineProduct();
-        }
+        else if (c->FieldName == QLatin1String("refund_id"))
+            ShowLineRefund();
     });
+    connect(m_gridDetail, &QAbstractItemView::doubleClicked, this, [this] { ShowKeyFieldsModule(m_lines); });
     connect(m_gridDetail->GridModel(), &TGridModel::cellEdited, this, [this](int row, TGridColumn* c) {
-        if (m_binding || !c || c->FieldName != QLatin1String("commoditycode"))
+        if (m_binding || !c)
+            return;
+        // The refund number carries the button that opens the refund; it is not to be typed over.
+        if (c->FieldName == QLatin1String("refund_id")) {
+            if (m_lines->State() == dsEdit)
+                m_lines->Cancel();
+            m_lines->CancelUpdates();
+            return;
+        }
+        if (c->FieldName != QLatin1String("commoditycode"))
             return;
         // After the editor has closed: the binding asks and shows messages.
         QMetaObject::invokeMethod(this, [this, row] {
@@ -198,17 +216,6 @@ QString TfrmTrade::TabFilter(int tab, const QString& quick, const QDate& today)
     return part.isEmpty() ? keyword : part + QStringLiteral(" and ") + keyword;
 }
 
-QString TfrmTrade::PicturePage(const QString& itemPage, const QString& numIid, const QString& picPath, const QString& properties)
-{
-    if (numIid.isEmpty())
-        return QString();
-    // Marketplace texts are data, never markup; only web pictures are shown.
-    const QString link = (itemPage + QString::fromLatin1(QUrl::toPercentEncoding(numIid))).toHtmlEscaped();
-    const QString picture = KxIsWebUrl(picPath) ? (picPath + QStringLiteral("_120x120.jpg")).toHtmlEscaped() : QString();
-    return QStringLiteral("<div align=\"center\"><a href=\"") + link + QStringLiteral("\"  target=\"_blank\"><img src=\"") + picture
-           + QStringLiteral("\" style=\"border:0px; \"></a><div>") + properties.toHtmlEscaped() + QStringLiteral("</div></div>");
-}
-
 void TfrmTrade::FormOpen()
 {
     ShowTitle();
@@ -226,13 +233,6 @@ void TfrmTrade::FormOpen()
     m_tabs->setCurrentIndex(FixedConditions().isEmpty() ? 0 : kAllOrders);
     Search(nullptr, -1);
     ApplyFilter();
-}
-
-void TfrmTrade::PageArrived(TResponse* response, int page)
-{
-    if (page == 1)
-        m_lines->Close();
-    m_lines->KXAppendData(response->GetParamUtf8(QStringLiteral("xmldetail")));
 }
 
 void TfrmTrade::AfterSearch(int page)
@@ -256,6 +256,10 @@ void TfrmTrade::AfterSearch(int page)
     if (TGridColumn* c = m_gridDetail->ColumnByField(QStringLiteral("commoditycode"))) {
         c->Editor = TGridEditor::Button;
         c->ReadOnly = !GetPower(QStringLiteral("isupdate"));
+    }
+    if (TGridColumn* c = m_gridDetail->ColumnByField(QStringLiteral("refund_id"))) {
+        c->Editor = TGridEditor::Button;
+        c->ReadOnly = false;
     }
     for (const char* sum : {"total_fee", "payment", "discount_fee", "adjust_fee"})
         if (TGridColumn* c = m_gridDetail->ColumnByField(QLatin1String(sum)))
@@ -281,8 +285,7 @@ void TfrmTrade::ApplyFilter()
         c->Visible = tab == 0 || tab == 6;
         Grid()->ColumnsChanged();
     }
-    m_link->Refresh();
-    showOrder();
+    RefreshDetail();
 }
 
 void TfrmTrade::SelectAll(bool invert)
@@ -421,6 +424,14 @@ void TfrmTrade::applyProduct(TPClientDataSet* chosen)
     m_binding = false;
 }
 
+void TfrmTrade::ShowLineRefund()
+{
+    const TField* id = m_lines->FindField(QStringLiteral("refund_id"));
+    if (!id || m_lines->RecordCount() == 0 || id->AsString().trimmed().isEmpty())
+        return;
+    ShowLinkedModule(GetParam(QStringLiteral("refund")), {QStringLiteral("refund_id=") + id->AsString().trimmed()});
+}
+
 void TfrmTrade::dxBL_ColumnsClick()
 {
     if (m_detailClicked)
@@ -446,7 +457,7 @@ void TfrmTrade::showLine()
         TField* f = m_lines->FindField(QLatin1String(name));
         return f && m_lines->RecordCount() > 0 ? f->AsString() : QString();
     };
-    m_picture->setHtml(PicturePage(GetParam(QStringLiteral("itempage")), text("num_iid"), text("pic_path"), text("sku_properties_name")));
+    m_picture->ShowItem(GetParam(QStringLiteral("itempage")), text("num_iid"), text("pic_path"), text("sku_properties_name"));
 }
 
 KX_REGISTER_CLASS(TfrmTrade)

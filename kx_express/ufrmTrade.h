@@ -1,13 +1,12 @@
 #pragma once
 // The marketplace orders: a paged list of orders with the lines of the focused one, eleven
 // quick tabs, a quick filter, the buyer's message and the seller's memo, and a picture of the
-// focused line's item. Every service method comes from the module's parameters.
+// focused line's item; a line opens its refund, and double-clicked the module the parameters
+// name. Every service method comes from the module's parameters.
 #include "uKxPagedList.h"
 
 class QPlainTextEdit;
 class QTabBar;
-class QTextBrowser;
-class TMasterDetailLink;
 
 class TfrmTrade : public TKxPagedList {
     Q_OBJECT
@@ -19,14 +18,12 @@ public:
     TGridView* DetailGrid() const { return m_gridDetail; }
     QTabBar* Tabs() const { return m_tabs; }
     QLineEdit* QuickFilter() const { return m_quick; }
-    QTextBrowser* Picture() const { return m_picture; }
+    TKxPicturePanel* Picture() const { return m_picture; }
     QPlainTextEdit* MessageEdit() const { return m_message; }
     QPlainTextEdit* MemoBox() const { return m_memo; }
 
     // The order filter of a tab and a quick-filter text.
     static QString TabFilter(int tab, const QString& quick, const QDate& today);
-    // The picture panel's page for the focused line.
-    static QString PicturePage(const QString& itemPage, const QString& numIid, const QString& picPath, const QString& properties);
 
     void ApplyFilter();
     void SelectAll(bool invert);
@@ -38,13 +35,15 @@ public:
     // code (or a scanned barcode the pick knows).
     void PickLineProduct();
     void BindLineCode(const QString& code);
+    // The refund behind the focused line, in the module of parameter "refund".
+    void ShowLineRefund();
     void dxBL_ColumnsClick() override;
 
 protected:
     void FormOpen() override;
     QString ListValueName() const override { return QStringLiteral("xmlmaster"); }
-    void PageArrived(TResponse* response, int page) override;
     void AfterSearch(int page) override;
+    void DetailShown() override { showOrder(); }
 
 private:
     void showLine();
@@ -57,12 +56,11 @@ private:
     TPClientDataSet* m_refundStatus;
     TPClientDataSet* m_tradeType;
     TGridView* m_gridDetail;
-    TMasterDetailLink* m_link;
     QTabBar* m_tabs;
     QLineEdit* m_quick;
     QPlainTextEdit* m_message;
     QPlainTextEdit* m_memo;
-    QTextBrowser* m_picture;
+    TKxPicturePanel* m_picture;
     bool m_detailClicked = false;
     bool m_binding = false;   // the line's own edits while a binding is applied
 };

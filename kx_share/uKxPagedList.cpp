@@ -4,13 +4,101 @@
 #include "uGridView.h"
 #include "uKxPager.h"
 #include "uPClientDataSet.h"
+#include "uCallModule.h"
+#include "uConfig.h"
+#include "uHttpWeb.h"
+#include "uMasterDetail.h"
+#include "uUiHooks.h"
 #include "uUtils.h"
 
+#include <httplib.h>
+
+#include <QDateTime>
 #include <QHBoxLayout>
+#include <QHash>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QUrl>
 #include <QVBoxLayout>
+
+#include <memory>
+
+namespace {
+// A picture address as the panel fetches it: one without a host is the service's; only web
+// addresses are taken.
+QString pictureUrl(const QString& picPath)
+{
+    QString url = picPath.trimmed();
+    if (url.startsWith(u'/') && !url.startsWith(QLatin1String("//")))
+        url = QUrl(KxServiceUrl()).resolved(QUrl(url)).toString();
+    return KxIsWebUrl(url) ? url : QString();
+}
+
+// One picture fetched; a failed fetch is tried again after a while, not on every repaint.
+struct TFetched {
+    QImage image;
+    qint64 at = 0;
+};
+constexpr qint64 kRetrySecs = 30;
+
+QImage fetchPicture(const QUrl& url)
+{
+    static QHash<QString, TFetched> fetched;
+    const QString key = url.toString();
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    const auto it = fetched.constFind(key);
+    if (it != fetched.constEnd() && (!it->image.isNull() || now - it->at < kRetrySecs))
+        return it->image;
+    TFetched f;
+    f.at = now;
+    const TKxProxy proxy = KxSystemProxy(key);
+    httplib::Client client(url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment).toString().toStdString());
+    client.set_connection_timeout(3, 0);
+    client.set_read_timeout(5, 0);
+    client.set_follow_location(true);
+    if (!proxy.host.isEmpty())
+        client.set_proxy(proxy.host.toStdString(), proxy.port);
+    const QByteArray target = url.path(QUrl::FullyEncoded).toUtf8() + (url.hasQuery() ? "?" + url.query(QUrl::FullyEncoded).toUtf8() : QByteArray());
+    if (const httplib::Result res = client.Get(target.toStdString()); res && res->status == 200)
+        f.image = QImage::fromData(QByteArray::fromStdString(res->body));
+    fetched.insert(key, f);
+    return f.image;
+}
+}
+
+TKxPicturePanel::TKxPicturePanel(QWidget* parent) : QTextBrowser(parent)
+{
+    setOpenLinks(false);
+    document()->setDocumentMargin(5);
+    setStyleSheet(QStringLiteral("QTextBrowser { background: white; }"));
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
+QString TKxPicturePanel::Page(const QString& itemPage, const QString& numIid, const QString& picPath, const QString& properties)
+{
+    if (numIid.isEmpty())
+        return QString();
+    const QString link = (itemPage + QString::fromLatin1(QUrl::toPercentEncoding(numIid))).toHtmlEscaped();
+    const QString url = pictureUrl(picPath);
+    const QString picture = url.isEmpty() ? QString() : (url + QStringLiteral("_120x120.jpg")).toHtmlEscaped();
+    return QStringLiteral("<div align=\"center\"><a href=\"") + link + QStringLiteral("\"  target=\"_blank\"><img src=\"") + picture
+           + QStringLiteral("\" style=\"border:0px; \"></a><div>") + properties.toHtmlEscaped() + QStringLiteral("</div></div>");
+}
+
+void TKxPicturePanel::ShowItem(const QString& itemPage, const QString& numIid, const QString& picPath, const QString& properties)
+{
+    setHtml(Page(itemPage, numIid, picPath, properties));
+}
+
+QVariant TKxPicturePanel::loadResource(int type, const QUrl& name)
+{
+    if (type == QTextDocument::ImageResource && KxIsWebUrl(name.toString()))
+        return fetchPicture(name);
+    return QTextBrowser::loadResource(type, name);
+}
 
 TKxPagedList::TKxPagedList(const QString& recordText, QWidget* owner)
     : TfrmBase(owner)
@@ -131,12 +219,66 @@ bool TKxPagedList::Search(const QStringList* conditions, int page)
     if (conditions)
         m_conditions = *conditions;
     BeforeSearch();
+    const auto arrived = [this](TResponse* r, int p) {
+        if (m_detail) {
+            if (p == 1)
+                m_detail->Close();
+            m_detail->KXAppendData(r->GetParamUtf8(m_detailValue));
+        }
+        PageArrived(r, p);
+    };
     if (!KxSearchPage(this, SearchMethod(), m_conditions, page, m_list, m_pager,
                       [this](TRequest* r) { AddSearchParams(r); }, [this](TRequest* r) { AddParamsAfterCallParams(r); },
-                      ListValueName(), [this](TResponse* r, int p) { PageArrived(r, p); }))
+                      ListValueName(), arrived))
         return false;
     AfterSearch(page);
+    if (!m_pager->Running())
+        RefreshDetail();
     return true;
+}
+
+void TKxPagedList::SetDetail(TPClientDataSet* detail, const QString& valueName, const QString& masterField, const QString& detailField)
+{
+    m_detail = detail;
+    m_detailValue = valueName;
+    m_detailLink = new TMasterDetailLink(m_list, masterField, detail, detailField, this);
+    // While "剩余页" runs, the lines are shown once at the end, not for every row it passes.
+    connect(m_list, &TPClientDataSet::currentRowChanged, this, [this] {
+        if (!m_pager->Running())
+            RefreshDetail();
+    });
+}
+
+void TKxPagedList::RefreshDetail()
+{
+    if (!m_detailLink)
+        return;
+    m_detailLink->Refresh();
+    DetailShown();
+}
+
+void TKxPagedList::ShowLinkedModule(const QString& module, const QStringList& lines)
+{
+    if (module.isEmpty())
+        return;
+    std::unique_ptr<TfrmBase> form(CallModule(this, module, lines));
+    if (!form)
+        return;
+    form->FixedConditions() << lines;
+    // A dialog over the list, whether or not the module is modal by itself.
+    KxUi().ShowModal(form.get());
+}
+
+void TKxPagedList::ShowKeyFieldsModule(TPClientDataSet* rows)
+{
+    const QString module = GetParam(QStringLiteral("module")), keys = GetParam(QStringLiteral("keyfields"));
+    if (m_list->RecordCount() == 0 || module.isEmpty() || keys.isEmpty() || rows->RecordCount() == 0)
+        return;
+    QStringList lines;
+    for (const QString& name : keys.split(u';', Qt::SkipEmptyParts))
+        if (const TField* f = rows->FindField(name.trimmed()))
+            lines << name.trimmed() + QLatin1Char('=') + f->AsString();
+    ShowLinkedModule(module, lines);
 }
 
 void TKxPagedList::dxBL_SearchClick()

@@ -11,6 +11,7 @@
 #include "ufrmBase.h"
 
 #include <QStringList>
+#include <QTextBrowser>
 
 #include <initializer_list>
 
@@ -20,9 +21,29 @@ class QLineEdit;
 class QPushButton;
 class TGridView;
 class TKxPager;
+class TMasterDetailLink;
 class TPClientDataSet;
 class TRequest;
 class TResponse;
+
+// The picture of a marketplace item beside a list of orders, refunds or goods: a link to the
+// item's page around its picture, the SKU's properties under it. Marketplace texts are data,
+// never markup; only web pictures are shown, an address without a host being the service's
+// own (the simulated marketplace serves its pictures from there). Pictures are fetched once
+// per address while the program runs.
+class TKxPicturePanel : public QTextBrowser {
+    Q_OBJECT
+public:
+    explicit TKxPicturePanel(QWidget* parent = nullptr);
+
+    // The page for an item: `itemPage` followed by the item id is the item's page; the picture
+    // is shown as `picPath` + "_120x120.jpg". No item id: an empty page.
+    static QString Page(const QString& itemPage, const QString& numIid, const QString& picPath, const QString& properties);
+    void ShowItem(const QString& itemPage, const QString& numIid, const QString& picPath, const QString& properties);
+
+protected:
+    QVariant loadResource(int type, const QUrl& name) override;
+};
 
 class TKxPagedList : public TfrmBase {
     Q_OBJECT
@@ -89,6 +110,22 @@ protected:
     // Reads what else a page's answer holds, before the pager counts it (page -1 as 0).
     virtual void PageArrived(TResponse* /*response*/, int /*page*/) {}
 
+    // A list with lines: every page's answer value `valueName` is added to `detail` (page 1
+    // starts it anew), and `detail` shows the lines whose `detailField` is the current row's
+    // `masterField`.
+    void SetDetail(TPClientDataSet* detail, const QString& valueName, const QString& masterField, const QString& detailField);
+    // Shows the current row's lines again (the row moved, the list was filtered).
+    void RefreshDetail();
+    // Runs whenever the current row's lines were shown anew.
+    virtual void DetailShown() {}
+    // Opens `module` as a dialog given `lines` as its parameters and fixed conditions, and frees
+    // it afterwards. Nothing without a module name.
+    void ShowLinkedModule(const QString& module, const QStringList& lines);
+    // The module of parameter "module" for the current row of `rows`, given the row's values of
+    // the fields parameter "keyfields" names (";" between them) as lines name=value. Nothing
+    // while the list is empty or either parameter is missing.
+    void ShowKeyFieldsModule(TPClientDataSet* rows);
+
     void showEvent(QShowEvent* event) override;
 
     QList<QPushButton*> m_buttons;
@@ -105,4 +142,7 @@ private:
     QWidget* m_body = nullptr;
     QStringList m_conditions;
     bool m_opened = false;
+    TPClientDataSet* m_detail = nullptr;
+    TMasterDetailLink* m_detailLink = nullptr;
+    QString m_detailValue;
 };

@@ -1,5 +1,6 @@
 #include "NetShop.h"
 
+#include "market/LiveMarket.h"
 #include "market/Simulator.h"
 #include "market/TradeBooks.h"
 
@@ -44,12 +45,19 @@ void downTrades(TContext& ctx)
     // A first page starts a new run, unless it follows the run's one-order probe.
     const bool continuesProbe = pageNo == 1 && runPage == 1 && runSize == 1 && pageSize > 1 && !until.isEmpty();
     if (pageNo == 1 && !continuesProbe) {
-        const QDateTime now = market.clock();
+        // The run ends where the marketplace stands once it has caught up with its clock.
+        const QDateTime now = TLiveMarket(ctx.db, ctx.nickid, market).catchUp();
         q.until = until = now.toString(kStamp);
         q.createdFrom = from = now.addDays(-daynum).toString(kStamp);
         lastModified.clear();
         lastTid.clear();
         total = market.countTrades(q);
+    } else if (until.isEmpty() && !doneUntil.isEmpty()) {
+        // The run has ended: the dialog counts its pages from the total, and the probe's order
+        // went with the probe, so a total of one more than whole pages asks for one page more.
+        ctx.answer.add(QStringLiteral("total_results"), 0);
+        ctx.answer.add(QStringLiteral("fetched"), 0);
+        return;
     } else if (until.isEmpty()) {
         throw TServiceError(kxRefused, QStringLiteral("【%1】订单下载没有开始，请重新下载").arg(account));
     }
@@ -87,6 +95,7 @@ void downTrade(TContext& ctx)
     const QString account = KxShopAccount(ctx, QStringLiteral("detailnick"));
     const QString tid = ctx.need(QStringLiteral("tid")).trimmed();
     TMarketSimulator market(ctx.db, ctx.nickid);
+    TLiveMarket(ctx.db, ctx.nickid, market).catchUp();
     QSqlQuery t = market.trade(account, tid);
     if (!t.next())
         throw TServiceError(kxRefused, QStringLiteral("网店【%1】没有订单 %2").arg(account, tid.left(40)));
@@ -114,8 +123,13 @@ QString KxShopAccount(const TContext& ctx, const QString& param)
 {
     const QString nick = ctx.need(param).trimmed();
     QSqlDatabase& db = ctx.db;
-    if (!KxScalar(db, QStringLiteral("SELECT 1 FROM kx_nick WHERE nickid = ? AND masternick = ? UNION ALL"
-                                     " SELECT 1 FROM kx_subnick WHERE nickid = ? AND nick = ?"), {ctx.nickid, nick, ctx.nickid, nick}).isValid())
+    // The windows name the main account as the client knows it (the seller's name from the
+    // directory call); at the marketplace it is the master nick.
+    const QVariant main = KxScalar(db, QStringLiteral("SELECT masternick FROM kx_nick WHERE nickid = ? AND (masternick = ? OR nickname = ?)"),
+                                   {ctx.nickid, nick, nick});
+    if (main.isValid())
+        return main.toString();
+    if (!KxScalar(db, QStringLiteral("SELECT 1 FROM kx_subnick WHERE nickid = ? AND nick = ?"), {ctx.nickid, nick}).isValid())
         throw TServiceError(kxRefused, QStringLiteral("【%1】不是本店的掌柜账号").arg(nick.left(40)));
     return nick;
 }

@@ -5,6 +5,8 @@
 
 #include <QDate>
 
+#include <algorithm>
+
 namespace {
 using Col = TPacketColumn;
 
@@ -99,6 +101,39 @@ QString conditions(const TContext& ctx, QVariantList& args)
     return where;
 }
 
+// The numbers of one page, newest first. The page is walked to from the nearer end of the
+// list index: a page past the middle is read oldest first from the end and turned round, so
+// no page walks more than half the matches.
+QVariantList pageKeys(TContext& ctx, const QString& where, const QVariantList& args, qint64 offset, qint64 size, qint64 total)
+{
+    QVariantList keys;
+    if (offset >= total)
+        return keys;
+    const qint64 rows = qMin(size, total - offset);
+    const qint64 fromEnd = total - offset - rows;
+    const bool reversed = fromEnd < offset;
+    QSqlQuery k = KxExec(ctx.db, QStringLiteral("SELECT h.tid FROM kx_trade h WHERE ") + where
+                                     + (reversed ? QStringLiteral(" ORDER BY h.created, h.tid") : QStringLiteral(" ORDER BY h.created DESC, h.tid DESC"))
+                                     + QStringLiteral(" LIMIT ? OFFSET ?"),
+                         args + QVariantList{rows, reversed ? fromEnd : offset});
+    while (k.next())
+        keys << k.value(0);
+    if (reversed)
+        std::reverse(keys.begin(), keys.end());
+    return keys;
+}
+
+// How many orders match. The seller's whole list in the embedded database, which holds one
+// shop as a rule, is the table's count (SQLite counts a table by its pages, not its rows) less
+// the other sellers' orders.
+qint64 count(TContext& ctx, const QString& where, const QVariantList& args)
+{
+    if (args.size() == 1 && ctx.store.isSqlite())
+        return KxScalar(ctx.db, QStringLiteral("SELECT (SELECT COUNT(*) FROM kx_trade) - (SELECT COUNT(*) FROM kx_trade WHERE nickid < ?)"
+                                               " - (SELECT COUNT(*) FROM kx_trade WHERE nickid > ?)"), {ctx.nickid, ctx.nickid}).toLongLong();
+    return KxScalar(ctx.db, QStringLiteral("SELECT COUNT(*) FROM kx_trade h WHERE ") + where, args).toLongLong();
+}
+
 // A page of orders, newest first, and the lines of exactly those orders. "curpage" -1 (the
 // window opening) is the first page; 0 (a window opened on fixed conditions) every match.
 void search(TContext& ctx)
@@ -107,47 +142,33 @@ void search(TContext& ctx)
     const QString where = conditions(ctx, args);
     const TPage page = KxPageOf(ctx);
     const QString order = QStringLiteral(" ORDER BY h.created DESC, h.tid DESC");
-    QString keys = QStringLiteral("SELECT h.tid FROM kx_trade h WHERE ") + where + order;
-    QVariantList keyArgs = args;
-    qint64 offset = 0;
+    QSqlQuery m, d;
+    qint64 total = 0;
     if (page.page > 0) {
-        constexpr qint64 kOffsetMax = 1000000000000000;
-        offset = page.page - 1 > kOffsetMax / page.size ? kOffsetMax : (page.page - 1) * page.size;
-        keys += QStringLiteral(" LIMIT ? OFFSET ?");
-        keyArgs << page.size << offset;
+        total = count(ctx, where, args);
+        const QVariantList keys = pageKeys(ctx, where, args, (page.page - 1) * page.size, page.size, total);
+        // The page's orders and lines by their numbers, read once from the list index.
+        QStringList marks(keys.size(), QStringLiteral("?"));
+        if (marks.isEmpty())
+            marks << QStringLiteral("NULL");
+        const QString in = marks.join(QLatin1Char(','));
+        const QVariantList keyArgs = QVariantList{ctx.nickid} + keys;
+        m = KxExec(ctx.db, kMasterSelect + QStringLiteral(" FROM kx_trade h WHERE h.nickid = ? AND h.tid IN (%1)").arg(in) + order, keyArgs);
+        d = KxExec(ctx.db, kDetailSelect + QStringLiteral(" FROM kx_trade_order o WHERE o.nickid = ? AND o.tid IN (%1) ORDER BY o.tid DESC, o.oid").arg(in),
+                   keyArgs);
+    } else {
+        m = KxExec(ctx.db, kMasterSelect + QStringLiteral(" FROM kx_trade h WHERE ") + where + order, args);
+        d = KxExec(ctx.db, kDetailSelect + QStringLiteral(" FROM (SELECT h.tid FROM kx_trade h WHERE ") + where
+                               + QStringLiteral(") k JOIN kx_trade_order o ON o.nickid = ? AND o.tid = k.tid ORDER BY o.tid DESC, o.oid"),
+                   args + QVariantList{ctx.nickid});
     }
-    // The page's numbers come from the list index alone; the orders are joined to them.
-    QSqlQuery m = KxExec(ctx.db, kMasterSelect + QStringLiteral(" FROM (") + keys + QStringLiteral(") k JOIN kx_trade h ON h.nickid = ? AND h.tid = k.tid")
-                                     + order, keyArgs + QVariantList{ctx.nickid});
     int rows = 0;
     ctx.answer.addPacket(QStringLiteral("xmlmaster"), KxQueryPacket(m, masterColumns(), &rows));
     m.finish();
-    // The lines by those numbers; a page's numbers are read once more for them, which costs
-    // less than any join the planner might pick without statistics.
-    QSqlQuery d;
-    if (page.page > 0) {
-        QSqlQuery k = KxExec(ctx.db, keys, keyArgs);
-        QStringList marks;
-        QVariantList lineArgs{ctx.nickid};
-        while (k.next()) {
-            marks << QStringLiteral("?");
-            lineArgs << k.value(0);
-        }
-        k.finish();
-        if (marks.isEmpty())
-            marks << QStringLiteral("NULL");
-        d = KxExec(ctx.db, kDetailSelect + QStringLiteral(" FROM kx_trade_order o WHERE o.nickid = ? AND o.tid IN (%1) ORDER BY o.tid DESC, o.oid")
-                                               .arg(marks.join(QLatin1Char(','))), lineArgs);
-    } else {
-        d = KxExec(ctx.db, kDetailSelect + QStringLiteral(" FROM (") + keys + QStringLiteral(") k JOIN kx_trade_order o ON o.nickid = ? AND o.tid = k.tid"
-                                                                                          " ORDER BY o.tid DESC, o.oid"),
-                   keyArgs + QVariantList{ctx.nickid});
-    }
     ctx.answer.addPacket(QStringLiteral("xmldetail"), KxQueryPacket(d, detailColumns()));
     d.finish();
-    qint64 total = offset + rows;
-    if (page.page > 0 && (rows == page.size || (rows == 0 && offset > 0)))
-        total = KxScalar(ctx.db, QStringLiteral("SELECT COUNT(*) FROM kx_trade h WHERE ") + where, args).toLongLong();
+    if (page.page == 0)
+        total = rows;
     ctx.answer.add(QStringLiteral("recordcount"), total);
     ctx.answer.add(QStringLiteral("pagecount"), page.page > 0 ? qMax<qint64>(1, (total + page.size - 1) / page.size) : 1);
 }

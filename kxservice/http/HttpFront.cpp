@@ -5,6 +5,7 @@
 #include "TlsContext.h"
 #include "WorkerPool.h"
 #include "dispatch/Dispatcher.h"
+#include "market/ItemPicture.h"
 #include "protocol/Call.h"
 #include "protocol/ServiceError.h"
 #include "uAnswerCodec.h"
@@ -243,6 +244,8 @@ private:
         const std::string_view path = target.substr(0, target.find('?'));
         if (req.method() == http::verb::get && path == "/health" && m_front.health)
             return runHealth();
+        if ((req.method() == http::verb::get || req.method() == http::verb::head) && path.starts_with("/market/pic/"))
+            return answerPicture(path, req.method() == http::verb::head);
         if (req.method() != http::verb::post || path != "/Service.aspx") {
             const auto method = req.method_string();
             return refuseAfterBody(kxBadRequest, QStringLiteral("服务地址错误：%1 %2")
@@ -415,6 +418,26 @@ private:
                               if (!ec)
                                   next();
                           });
+    }
+
+    // The marketplace's item pictures: read-only, open to anyone, no call behind them. A
+    // request with a body is answered and the connection closed.
+    void answerPicture(std::string_view path, bool headOnly)
+    {
+        const bool keepAlive = m_keepAlive && m_parser->content_length().value_or(0) == 0 && !m_parser->chunked();
+        const QByteArray png = KxItemPictureAt(QString::fromUtf8(path.data(), qsizetype(path.size())));
+        m_parser.reset();   // the path lies in its buffer
+        const std::string connection = keepAlive ? "\r\nConnection: keep-alive\r\n\r\n" : "\r\nConnection: close\r\n\r\n";
+        m_answerKeepsAlive = keepAlive;
+        if (png.isEmpty()) {
+            m_wire = QByteArray();
+            m_head = "HTTP/1.1 404 Not Found\r\nContent-Length: 0" + connection;
+        } else {
+            m_wire = headOnly ? QByteArray() : png;
+            m_head = "HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nCache-Control: public, max-age=86400\r\nContent-Length: "
+                     + std::to_string(png.size()) + connection;
+        }
+        writeFrom(0);
     }
 
     // A refusal before any call exists; the connection ends after it.

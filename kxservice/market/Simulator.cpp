@@ -1,7 +1,10 @@
 #include "Simulator.h"
 
+#include "LiveMarket.h"
+#include "MarketRng.h"
 #include "protocol/ServiceError.h"
 #include "store/Database.h"
+#include "uClock.h"
 
 #include <QDateTime>
 #include <algorithm>
@@ -9,23 +12,6 @@
 #include <vector>
 
 namespace {
-// splitmix64: small, fast and the same on every platform (unlike the distributions of <random>).
-class TRng {
-public:
-    explicit TRng(quint64 seed) : m_state(seed) {}
-    quint64 next()
-    {
-        quint64 z = (m_state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    int below(int n) { return int(next() % quint64(n)); }
-
-private:
-    quint64 m_state;
-};
-
 const char* const kSurnames[] = {"张", "王", "李", "赵", "刘", "陈", "杨", "黄", "周", "吴", "徐", "孙"};
 const char* const kGiven[] = {"伟", "芳", "娜", "敏", "静", "磊", "洋", "勇", "艳", "杰", "涛", "明"};
 const char* const kPlaces[][3] = {{"浙江省", "杭州市", "西湖区"}, {"上海", "上海市", "浦东新区"}, {"广东省", "深圳市", "南山区"},
@@ -48,13 +34,18 @@ struct TSku {
 
 QString TMarketSimulator::now() const
 {
-    return clock().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    // A change made after the changes were listed up to a second is stamped after that second,
+    // so a download that listed up to it cannot miss the change.
+    const QString stamp = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+    const QString at = clock().toString(stamp);
+    const QString served = KxScalar(m_db, QStringLiteral("SELECT served_until FROM kx_mk_clock WHERE nickid = ?"), {m_nick}).toString();
+    return served.isEmpty() || at > served ? at : QDateTime::fromString(served, stamp).addSecs(1).toString(stamp);
 }
 
 QDateTime TMarketSimulator::clock() const
 {
     const QVariant offset = KxScalar(m_db, QStringLiteral("SELECT offset_secs FROM kx_mk_clock WHERE nickid = ?"), {m_nick});
-    return QDateTime::currentDateTime().addSecs(offset.toLongLong());
+    return KxNow().addSecs(offset.toLongLong());
 }
 
 void TMarketSimulator::advance(qint64 seconds)
@@ -156,8 +147,11 @@ void TMarketSimulator::populate(quint64 seed, int trades, const QDate& from, con
             KxExec(m_db, QStringLiteral("INSERT INTO kx_mk_sku (nickid, sku_id, num_iid, outer_id, properties_name, price, quantity)"
                                         " VALUES (?, ?, ?, ?, ?, ?, ?)"),
                    {m_nick, skuId, numIid, c.value(0).toString(), props, money(cents), qty});
-            KxExec(m_db, QStringLiteral("UPDATE kx_commodity SET num_iid = ?, sku_id = ? WHERE nickid = ? AND commoditycode = ?"),
-                   {numIid, skuId, m_nick, c.value(0).toString()});
+            // Now and then a SKU is listed without the seller's product saying which it is: its
+            // lines come unbound until an operator binds them.
+            if (skus.size() % 9 != 4)
+                KxExec(m_db, QStringLiteral("UPDATE kx_commodity SET num_iid = ?, sku_id = ? WHERE nickid = ? AND commoditycode = ?"),
+                       {numIid, skuId, m_nick, c.value(0).toString()});
             skus.push_back({skuId, numIid, c.value(0).toString(), name, props, cents});
         }
         KxExec(m_db, QStringLiteral("INSERT INTO kx_mk_item (nickid, num_iid, title, outer_id, price, num, approve_status, cid, modified)"
@@ -360,6 +354,7 @@ void TMarketSimulator::agreeRefund(const QString& refundId)
     else
         throw TServiceError(kxRefused, QStringLiteral("退款 %1 当前状态不能同意").arg(refundId));
     KxExec(m_db, QStringLiteral("UPDATE kx_mk_refund SET status = ?, modified = ? WHERE nickid = ? AND refund_id = ?"), {next, now(), m_nick, refundId});
+    KxMarkRefundOnOrder(m_db, m_nick, refundId, now());
     record(QStringLiteral("refund_agree"), refundId, next);
 }
 
@@ -375,5 +370,6 @@ void TMarketSimulator::refuseRefund(const QString& refundId, const QString& reas
         throw TServiceError(kxRefused, QStringLiteral("退款 %1 当前状态不能拒绝").arg(refundId));
     KxExec(m_db, QStringLiteral("UPDATE kx_mk_refund SET status = 'SELLER_REFUSE_BUYER', modified = ? WHERE nickid = ? AND refund_id = ?"),
            {now(), m_nick, refundId});
+    KxMarkRefundOnOrder(m_db, m_nick, refundId, now());
     record(QStringLiteral("refund_refuse"), refundId, reason);
 }

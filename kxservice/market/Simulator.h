@@ -28,7 +28,7 @@ public:
     void agreeRefund(const QString& refundId);
     void refuseRefund(const QString& refundId, const QString& reason);
 
-    // The marketplace's clock: the real one moved by what advance() added for this seller.
+    // The marketplace's clock: the program's clock (KxNow) moved by what advance() added for this seller.
     QDateTime clock() const;
     void advance(qint64 seconds);
 
@@ -47,7 +47,7 @@ public:
     // One order of the account by number, same columns; no row when the account has none.
     QSqlQuery trade(const QString& sellerNick, const QString& tid) const;
     // An order's lines: oid, num_iid, sku_id, sku_properties_name, title, price, num, total_fee,
-    // status, refund_status, refund_id, outer_sku_id.
+    // status, refund_status, refund_id, outer_sku_id. An item's picture is KxItemPicturePath.
     QSqlQuery lines(const QString& tid) const;
 
     // Appends an event; returns its sequence number (per seller, from 1).

@@ -1,5 +1,6 @@
 #include "TradeBooks.h"
 
+#include "ItemPicture.h"
 #include "store/Database.h"
 
 #include <QDateTime>
@@ -32,15 +33,15 @@ void TTradeBooks::store(const QSqlQuery& t)
             {m_nick, numIid, skuId, m_nick, numIid, skuId}).toString();
         KxExec(m_db, QStringLiteral(
             "INSERT INTO kx_trade_order (nickid, oid, tid, num_iid, sku_id, sku_properties_name, title, price, num, total_fee,"
-            " payment, commoditycode, status, refund_status, refund_id, end_time, outer_id)"
-            " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
+            " payment, commoditycode, status, refund_status, refund_id, end_time, outer_id, pic_path)"
+            " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
             " ON CONFLICT (nickid, oid) DO UPDATE SET sku_properties_name = excluded.sku_properties_name, title = excluded.title,"
             " price = excluded.price, num = excluded.num, total_fee = excluded.total_fee, payment = excluded.payment,"
             " commoditycode = CASE WHEN kx_trade_order.commoditycode <> '' THEN kx_trade_order.commoditycode ELSE excluded.commoditycode END,"
             " status = excluded.status, refund_status = excluded.refund_status, refund_id = excluded.refund_id,"
-            " end_time = excluded.end_time"),
+            " end_time = excluded.end_time, pic_path = excluded.pic_path"),
                {m_nick, oid, tid, numIid, skuId, l.value(3), l.value(4), l.value(5), l.value(6), l.value(7), l.value(7), bound,
-                l.value(8), l.value(9), l.value(10), t.value(13), l.value(11)});
+                l.value(8), l.value(9), l.value(10), t.value(13), l.value(11), KxItemPicturePath(numIid)});
     }
     l.finish();
 

@@ -307,6 +307,25 @@ const std::vector<TMigration>& KxMigrations()
         {12, QStringLiteral("sellers can be disabled"), {
             "ALTER TABLE kx_nick ADD COLUMN isuse INTEGER NOT NULL DEFAULT 1",
         }},
+        {13, QStringLiteral("the order list's conditions of state, own state and buyer served by indexes in list order"), {
+            "CREATE INDEX kx_trade_status ON kx_trade (nickid, status, created, tid)",
+            "CREATE INDEX kx_trade_dbstatus ON kx_trade (nickid, dbstatus, created, tid)",
+            "CREATE INDEX kx_trade_buyer ON kx_trade (nickid, buyer_nick, created, tid)",
+        }},
+        {14, QStringLiteral("the live marketplace: where its buyers stand and what they are going to do"), {
+            // A seller whose marketplace lives: its seed, the main account's orders a day, and
+            // the marketplace time up to which orders have arrived and buyers have acted.
+            "CREATE TABLE kx_mk_live (nickid TEXT NOT NULL PRIMARY KEY, seed BIGINT NOT NULL, per_day INTEGER NOT NULL,"
+            " live_until TEXT NOT NULL)",
+            // A buyer's next step on an order (pay, close, refund, confirm, return), due at a
+            // marketplace time; detail carries what the step needs.
+            "CREATE TABLE kx_mk_due (nickid TEXT NOT NULL, tid TEXT NOT NULL, action TEXT NOT NULL, due_at TEXT NOT NULL,"
+            " detail TEXT NOT NULL DEFAULT '', PRIMARY KEY (nickid, tid, action))",
+            "CREATE INDEX kx_mk_due_at ON kx_mk_due (nickid, due_at)",
+            // The marketplace time up to which changes were last listed: a later change of the
+            // seller is stamped after it.
+            "ALTER TABLE kx_mk_clock ADD COLUMN served_until TEXT NOT NULL DEFAULT ''",
+        }},
     };
     return all;
 }

@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "Passwords.h"
+#include "market/LiveMarket.h"
 #include "market/Simulator.h"
 #include "codec/uPanelJson.h"
 
@@ -632,10 +633,15 @@ bool KxSeedSeller(TDatabase& store, const QJsonObject& file)
     s.operators(file.value(QLatin1String("operators")).toArray());
     s.masterData(file);
     const QJsonObject market = file.value(QLatin1String("market")).toObject();
-    if (!market.isEmpty())
-        TMarketSimulator(db, s.nick).populate(quint64(market.value(QLatin1String("seed")).toDouble()),
-                                              market.value(QLatin1String("trades")).toInt(), marketStart(market),
-                                              str(seller, "masternick"));
+    if (!market.isEmpty()) {
+        TMarketSimulator sim(db, s.nick);
+        sim.populate(quint64(market.value(QLatin1String("seed")).toDouble()), market.value(QLatin1String("trades")).toInt(),
+                     marketStart(market), str(seller, "masternick"));
+        // Buyers go on ordering from the start of the day the seller was created.
+        if (const int perDay = market.value(QLatin1String("live_per_day")).toInt(); perDay > 0)
+            TLiveMarket(db, s.nick, sim).start(quint64(market.value(QLatin1String("seed")).toDouble()), perDay,
+                                               QDate::currentDate().startOfDay());
+    }
     t.commit();
     return true;
 }

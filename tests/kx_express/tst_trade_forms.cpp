@@ -1,9 +1,11 @@
 // The order download dialog against a scripted service: which states go out for which
 // accounts and in what order, the probe and the pages, the progress bar held inside its range,
-// the status line's texts, failures that do not stop the rest, and the single download.
+// the status line's texts, failures that do not stop the rest, and the single download. The
+// orders window: its tabs and filters, the message and picture panels, the modules a line opens.
 #include "FakeService.h"
 #include "ScriptedUi.h"
 
+#include "uCallModule.h"
 #include "uConfig.h"
 #include "ufrmTrade.h"
 #include "ufrmTradeDown.h"
@@ -11,9 +13,16 @@
 #include "uPClientDataSet.h"
 #include "uGridView.h"
 
+#include <QBuffer>
+#include <QImage>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QScopeGuard>
 #include <QTabBar>
 #include <QTextBrowser>
-#include <QPlainTextEdit>
+#include <QUrl>
+
+#include <thread>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,6 +33,16 @@
 #include <QButtonGroup>
 #include <QPushButton>
 #include <QtTest>
+
+#include <httplib.h>
+
+// Stands in for the modules a line opens: what it was given is what the test checks.
+class TfrmLineProbe : public TfrmBase {
+    Q_OBJECT
+public:
+    Q_INVOKABLE explicit TfrmLineProbe(QWidget* owner = nullptr) : TfrmBase(owner) {}
+};
+KX_REGISTER_CLASS(TfrmLineProbe)
 
 namespace {
 QByteArray total(int n)
@@ -199,6 +218,10 @@ private Q_SLOTS:
         QTest::newRow("not a web picture") << "1" << "file:///etc/passwd" << ""
                                << "<div align=\"center\"><a href=\"https://item.example.com/item?id=1\"  target=\"_blank\"><img src=\"\" style=\"border:0px; \"></a><div></div></div>";
         QTest::newRow("no item") << "" << "http://x/a.jpg" << "颜色" << "";
+        QTest::newRow("the service's own picture") << "7" << "/market/pic/7.jpg" << ""
+                               << "<div align=\"center\"><a href=\"https://item.example.com/item?id=7\"  target=\"_blank\"><img src=\"{service}/market/pic/7.jpg_120x120.jpg\" style=\"border:0px; \"></a><div></div></div>";
+        QTest::newRow("another host without a scheme") << "7" << "//evil.example/x.jpg" << ""
+                               << "<div align=\"center\"><a href=\"https://item.example.com/item?id=7\"  target=\"_blank\"><img src=\"\" style=\"border:0px; \"></a><div></div></div>";
     }
     void picturePanelEscapesMarketplaceTexts()
     {
@@ -206,7 +229,96 @@ private Q_SLOTS:
         QFETCH(QString, pic);
         QFETCH(QString, props);
         QFETCH(QString, page);
-        QCOMPARE(TfrmTrade::PicturePage("https://item.example.com/item?id=", numIid, pic, props), page);
+        QCOMPARE(TKxPicturePanel::Page("https://item.example.com/item?id=", numIid, pic, props),
+                 QString(page).replace("{service}", QUrl(KxServiceUrl()).adjusted(QUrl::RemovePath).toString()));
+    }
+
+    // The panel shows the picture itself, fetched from where its address points.
+    void picturePanelShowsTheFetchedPicture()
+    {
+        QImage red(120, 120, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QByteArray png;
+        QBuffer out(&png);
+        red.save(&out, "PNG");
+        httplib::Server pictures;
+        pictures.Get("/pic/1.jpg_120x120.jpg", [&](const httplib::Request&, httplib::Response& res) {
+            res.set_content(png.toStdString(), "image/png");
+        });
+        const int port = pictures.bind_to_any_port("127.0.0.1");
+        std::thread serve([&] { pictures.listen_after_bind(); });
+        const auto stop = qScopeGuard([&] {
+            pictures.stop();
+            serve.join();
+        });
+        TKxPicturePanel panel;
+        const QString at = QStringLiteral("http://127.0.0.1:%1/pic/").arg(port);
+        panel.ShowItem("https://item.example.com/item?id=", "1", at + "1.jpg", "红");
+        const QImage shown = panel.document()->resource(QTextDocument::ImageResource, QUrl(at + "1.jpg_120x120.jpg")).value<QImage>();
+        QCOMPARE(shown.size(), QSize(120, 120));
+        QCOMPARE(shown.pixelColor(60, 60), QColor(Qt::red));
+        // A picture that is not there leaves the panel without one, and no message.
+        panel.ShowItem("https://item.example.com/item?id=", "2", at + "2.jpg", "");
+        QVERIFY(panel.document()->resource(QTextDocument::ImageResource, QUrl(at + "2.jpg_120x120.jpg")).value<QImage>().isNull());
+        QVERIFY(m_ui->messages.isEmpty());
+    }
+
+    // A line's refund number opens the refund module, a double-click the module of the
+    // window's parameters with the line's key fields; each as a dialog given its lines as
+    // parameters and fixed conditions, and freed afterwards.
+    void linesOpenTheirModules_data()
+    {
+        QTest::addColumn<QString>("params");
+        QTest::addColumn<bool>("doubleClick");
+        QTest::addColumn<QString>("refundId");
+        QTest::addColumn<QString>("opened");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("refund") << "<refund>Refund.One</refund>" << false << "R9" << "Refund.One" << QStringList{"refund_id=R9"};
+        QTest::newRow("line without a refund") << "<refund>Refund.One</refund>" << false << "" << "" << QStringList();
+        QTest::newRow("no refund module") << "" << false << "R9" << "" << QStringList();
+        QTest::newRow("double-click") << "<module>Line.More</module><keyfields>tid;oid;nosuch;</keyfields>" << true << "" << "Line.More"
+                                      << QStringList{"tid=T1", "oid=T11"};
+        QTest::newRow("double-click without key fields") << "<module>Line.More</module>" << true << "" << "" << QStringList();
+    }
+    void linesOpenTheirModules()
+    {
+        QFETCH(QString, params);
+        QFETCH(bool, doubleClick);
+        QFETCH(QString, refundId);
+        QFETCH(QString, opened);
+        QFETCH(QStringList, lines);
+        const QByteArray lineFields = kLineFields + "<field name=\"refund_id\" type=\"string\" size=\"30\"/>";
+        QByteArray answer = page({"ischeck=\"false\" tid=\"T1\" status=\"WAIT_SELLER_SEND_GOODS\" dbstatus=\"NOT_PICKING\" refund=\"1\""}, {});
+        answer.replace(packet(kLineFields, {}), packet(lineFields, {"tid=\"T1\" oid=\"T11\" num_iid=\"520\" refund_id=\"" + refundId.toUtf8() + "\""}));
+        m_svc->answer("Trade.Search", answer);
+        for (const char* module : {"Refund.One", "Line.More"})
+            m_svc->answer(module, "<response><moduleclass>TfrmLineProbe</moduleclass><moduletitle>x</moduletitle></response>");
+        TfrmTrade form;
+        form.InitModule(tradeModule().replace("</response>", params + "</response>"));
+        form.show();
+        form.Tabs()->setCurrentIndex(2);   // the order has a refund running
+        m_svc->clearCalls();
+        QPointer<QWidget> shown;
+        QStringList fixed;
+        m_ui->onModal = [&](QWidget* w) {
+            shown = w;
+            fixed = qobject_cast<TfrmBase*>(w)->FixedConditions();
+            return int(mrOk);
+        };
+        if (doubleClick)
+            emit form.DetailGrid()->doubleClicked(form.DetailGrid()->model()->index(0, 0));
+        else
+            emit form.DetailGrid()->ButtonClicked(form.DetailGrid()->ColumnByField("refund_id"), 0);
+        QCOMPARE(m_svc->modules(), opened.isEmpty() ? QStringList() : QStringList{opened});
+        QCOMPARE(fixed, lines);
+        if (!opened.isEmpty()) {
+            QStringList sent;
+            for (const auto& f : m_svc->calls().first().fields)
+                if (lines.contains(f.first + '=' + f.second))
+                    sent << f.first + '=' + f.second;
+            QCOMPARE(sent, lines);
+            QVERIFY(shown.isNull() && !m_ui->modalWindows.isEmpty());   // shown, then freed
+        }
     }
 
     // The buyer's message shows emoji as written; a memo edit stays in the loaded order.
@@ -312,6 +424,29 @@ private Q_SLOTS:
         QCOMPARE(sent, (QStringList{"module=Trade.UpdateCommoditySku", "oid=T11", "commoditycode=C01", "num_iid=520", "sku_id=420",
                                     "detailnick=", "title=T恤", "sku_properties_name=红", "pic_path="}));
         QCOMPARE(form.Lines()->FieldByName("commoditycode")->AsString() + form.Lines()->FieldByName("stocknum")->AsString(), QStringLiteral("C017"));
+    }
+
+    // A line's stock: unknown (unbound) red, nothing left red and bold, some left as it is.
+    void stockCellsShowWhatIsMissing()
+    {
+        const QByteArray lineFields = kLineFields + "<field name=\"stocknum\" type=\"integer\"/>";
+        QByteArray answer = page({"ischeck=\"false\" tid=\"T1\" status=\"WAIT_SELLER_SEND_GOODS\" dbstatus=\"NOT_PICKING\" refund=\"0\""}, {});
+        answer.replace(packet(kLineFields, {}), packet(lineFields, {"tid=\"T1\" oid=\"T11\"", "tid=\"T1\" oid=\"T12\" stocknum=\"0\"",
+                                                                    "tid=\"T1\" oid=\"T13\" stocknum=\"-2\"", "tid=\"T1\" oid=\"T14\" stocknum=\"5\""}));
+        m_svc->answer("Trade.Search", answer);
+        TfrmTrade form;
+        form.InitModule(tradeModule());
+        form.show();
+        TGridView* grid = form.DetailGrid();
+        TGridColumn* stock = grid->ColumnByField("stocknum");
+        QStringList shown;
+        for (int row = 0; row < 4; ++row) {
+            QStyleOptionViewItem o;
+            o.palette.setColor(QPalette::Text, Qt::black);
+            grid->OnCustomDrawCell()(grid->model()->index(row, grid->IndexOfColumn(stock)), stock, o);
+            shown << o.palette.color(QPalette::Text).name() + (o.font.bold() ? " bold" : "");
+        }
+        QCOMPARE(shown, (QStringList{"#ff0000", "#ff0000 bold", "#ff0000 bold", "#000000"}));
     }
 
     void opensWithAccountsUnticked()

@@ -101,6 +101,11 @@ public:
         other[QLatin1String("operators")] = ops;
         other.remove(QLatin1String("market"));
         KxSeedSeller(service->store(), other);
+        {
+            // The demo's buyers stand still in tests; a test that wants them to order starts them.
+            QSqlDatabase d = service->store().connection();
+            KxExec(d, QStringLiteral("DELETE FROM kx_mk_live"));
+        }
         service->store().releaseThreadConnection();
         service->start();
     }

@@ -362,6 +362,34 @@ private Q_SLOTS:
         KxSetServiceUrl(QString());
     }
 
+    // The marketplace's item pictures are read by anyone, without a call; the connection goes
+    // on to serve calls. Anything else under the address is not found, and the address takes
+    // no calls.
+    void itemPicturesAreServed()
+    {
+        TFront f;
+        httplib::Client c("127.0.0.1", f.port());
+        c.set_keep_alive(true);
+        auto res = c.Get("/market/pic/520000000003.jpg_120x120.jpg");
+        QVERIFY(res);
+        QCOMPARE(res->status, 200);
+        QCOMPARE(QString::fromStdString(res->get_header_value("Content-Type")), QStringLiteral("image/png"));
+        QVERIFY(QByteArray::fromStdString(res->body).startsWith("\x89PNG"));
+        QCOMPARE(clientCall(c, shopCall()), QStringLiteral("<ok>"));
+        res = c.Head("/market/pic/520000000003.jpg");
+        QVERIFY(res);
+        QCOMPARE(res->status, 200);
+        QVERIFY(res->body.empty());
+        for (const char* missing : {"/market/pic/520000000003.gif", "/market/pic/x.jpg", "/market/pic/"}) {
+            res = c.Get(missing);
+            QVERIFY(res);
+            QCOMPARE(res->status, 404);
+        }
+        res = c.Post("/market/pic/520000000003.jpg", shopCall().bytes.toStdString(), shopCall().contentType.constData());
+        QVERIFY(res);
+        QVERIFY(TSocket::decode(QByteArray::fromStdString(res->body)).contains(QStringLiteral("服务地址错误")));
+    }
+
     // Calls whose bodies do not fit in the memory budget wait, then are refused as busy;
     // small calls pass even when the budget is all taken, and the big one passes once it is
     // free.

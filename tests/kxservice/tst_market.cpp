@@ -1,11 +1,17 @@
 // The marketplace simulator: the same seed gives the same marketplace, every order and
-// refund status is present, and the seller's actions follow the marketplace's rules.
+// refund status is present, and the seller's actions follow the marketplace's rules. Live, its
+// buyers order and act on their orders, the same however often the marketplace is looked at.
+#include "market/ItemPicture.h"
+#include "market/LiveMarket.h"
 #include "market/Simulator.h"
 #include "protocol/ServiceError.h"
 #include "store/Database.h"
 #include "store/Seeder.h"
+#include "uClock.h"
 
+#include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QImage>
 #include <QtTest>
 
 class TestMarket : public QObject {
@@ -13,6 +19,7 @@ class TestMarket : public QObject {
     QTemporaryDir dir;
     std::unique_ptr<TDatabase> store;
 
+    QString one(const QString& sql, const QVariantList& args = {}) { return column(sql, args).value(0); }
     QStringList column(const QString& sql, const QVariantList& args = {})
     {
         QSqlDatabase db = store->connection();
@@ -82,6 +89,126 @@ private Q_SLOTS:
         QCOMPARE(column("SELECT kind || ':' || target FROM kx_mk_event WHERE nickid = '1001' ORDER BY seq"),
                  QStringList({"ship:" + waiting, "stock:" + sku}));
         QVERIFY(column("SELECT kind FROM kx_mk_event WHERE nickid = '3003'").isEmpty());
+    }
+
+    // Two sellers with one seed, both live from the same moment: one looked at every few
+    // hours, the other once in a while. Their marketplaces stay the same, buyers order at the
+    // rate and the hours they should, and go on with their orders as buyers do.
+    void liveMarketplaceMovesOnItsClock()
+    {
+        QSqlDatabase db = store->connection();
+        const QDateTime t0(QDate(2026, 3, 2), QTime(0, 0));
+        QDateTime now = t0;
+        KxSetClock([&now] { return now; });
+        const auto restore = qScopeGuard([] { KxSetClock({}); });
+        const QStringList sellers{"1001", "3003"};
+        for (const QString& nick : sellers) {
+            KxExec(db, "DELETE FROM kx_mk_clock WHERE nickid = ?", {nick});
+            TMarketSimulator m(db, nick);
+            TLiveMarket(db, nick, m).start(20240601, 240, t0);
+        }
+        // As a download looks at it: in one transaction.
+        const auto lookAt = [&](const QString& nick) {
+            TTransaction t(*store, db, true);
+            TMarketSimulator m(db, nick);
+            QCOMPARE(TLiveMarket(db, nick, m).catchUp(), now);
+            t.commit();
+        };
+        const auto sameMarketplaces = [&] {
+            for (const char* sql : {"SELECT t.tid || CASE WHEN t.seller_nick = n.masternick THEN 'main' ELSE t.seller_nick END || t.buyer_nick"
+                                    " || t.status || t.modified || t.pay_time || t.end_time || t.receiver_address || t.payment || t.buyer_message"
+                                    " FROM kx_mk_trade t JOIN kx_nick n ON n.nickid = t.nickid WHERE t.nickid = ? AND t.tid LIKE '33%' ORDER BY t.tid",
+                                    "SELECT oid || sku_id || num || status || refund_status FROM kx_mk_order WHERE nickid = ? AND tid LIKE '33%' ORDER BY oid",
+                                    "SELECT refund_id || oid || status || modified FROM kx_mk_refund WHERE nickid = ? AND tid LIKE '33%' ORDER BY refund_id"})
+                QCOMPARE(column(sql, {"1001"}), column(sql, {"3003"}));
+        };
+        const auto live = [&](const QString& where) {
+            return one("SELECT COUNT(*) FROM kx_mk_trade WHERE nickid = '1001' AND tid LIKE '33%' AND " + where).toInt();
+        };
+        for (int hours = 3; hours <= 72; hours += 3) {
+            now = t0.addSecs(hours * 3600);
+            lookAt("1001");
+        }
+        lookAt("3003");
+        sameMarketplaces();
+
+        // About 240 a day for the main account, half for each sub-account, most in the evening.
+        QVERIFY2(live("seller_nick = 'varnoq_demo'") > 3 * 180 && live("seller_nick = 'varnoq_demo'") < 3 * 300, qPrintable(QString::number(live("1 = 1"))));
+        QVERIFY(live("seller_nick = 'varnoq_demo:客服小美'") > 3 * 80 && live("seller_nick = 'varnoq_demo:客服小美'") < 3 * 160);
+        QVERIFY(live("substr(created, 12, 2) IN ('20', '21', '22')") > 4 * live("substr(created, 12, 2) IN ('02', '03', '04')"));
+        // Buyers: across the country, some ordering twice to one address, some paying on delivery.
+        QVERIFY(one("SELECT COUNT(DISTINCT receiver_state) FROM kx_mk_trade WHERE nickid = '1001' AND tid LIKE '33%'").toInt() >= 15);
+        QVERIFY(one("SELECT COUNT(*) FROM (SELECT 1 FROM kx_mk_trade WHERE nickid = '1001' AND tid LIKE '33%'"
+                    " GROUP BY seller_nick, buyer_nick, receiver_address HAVING COUNT(*) > 1) x").toInt() > 5);
+        QVERIFY(live("trade_type = 'cod' AND status = 'WAIT_SELLER_SEND_GOODS' AND cod_status = 'NEW_CREATED'") > 0);
+        // Most paid; the rest closed after a day; none older than that still waits for payment.
+        QVERIFY(live("status = 'WAIT_SELLER_SEND_GOODS' AND pay_time > created") > live("1 = 1") / 2);
+        QVERIFY(live("status = 'TRADE_CLOSED' AND pay_time = '' AND end_time > created") > 0);
+        QCOMPARE(live("status = 'WAIT_BUYER_PAY' AND created < '2026-03-04 00:00:00'"), 0);
+        // Refunds asked for on a line, shown on that line.
+        QVERIFY(one("SELECT COUNT(*) FROM kx_mk_refund r JOIN kx_mk_order o ON o.nickid = r.nickid AND o.oid = r.oid"
+                    " WHERE r.nickid = '1001' AND r.tid LIKE '33%' AND r.status = 'WAIT_SELLER_AGREE' AND o.refund_status = r.status").toInt() > 0);
+
+        // The seller ships an order and agrees to a refund, at both marketplaces alike.
+        const QString tid = one("SELECT MIN(tid) FROM kx_mk_trade WHERE nickid = '1001' AND tid LIKE '33%' AND status = 'WAIT_SELLER_SEND_GOODS'");
+        const QString refund = one("SELECT MIN(refund_id) FROM kx_mk_refund WHERE nickid = '1001' AND tid LIKE '33%' AND status = 'WAIT_SELLER_AGREE'");
+        for (const QString& nick : sellers) {
+            TMarketSimulator m(db, nick);
+            m.ship(tid, "YTO", "YT1");
+            m.agreeRefund(refund);
+        }
+        // The decision shows on the line and is a change of the order, after what was listed.
+        QCOMPARE(one("SELECT o.refund_status || ' ' || CAST(t.modified = r.modified AS TEXT) || ' ' || CAST(r.modified > ? AS TEXT) FROM kx_mk_refund r"
+                     " JOIN kx_mk_order o ON o.nickid = r.nickid AND o.oid = r.oid JOIN kx_mk_trade t ON t.nickid = r.nickid AND t.tid = r.tid"
+                     " WHERE r.nickid = '1001' AND r.refund_id = ?", {now.toString("yyyy-MM-dd HH:mm:ss"), refund}),
+                 QStringLiteral("WAIT_BUYER_RETURN_GOODS 1 1"));
+        const QDateTime shipped = QDateTime::fromString(one("SELECT consign_time FROM kx_mk_trade WHERE nickid = '1001' AND tid = ?", {tid}), "yyyy-MM-dd HH:mm:ss");
+        const QDateTime lastLook = now;
+        for (int hours = 6; hours <= 12 * 24; hours += 6) {
+            now = lastLook.addSecs(hours * 3600);
+            lookAt("1001");
+        }
+        lookAt("3003");
+        sameMarketplaces();
+        // Received some days after shipping.
+        QCOMPARE(one("SELECT status FROM kx_mk_trade WHERE nickid = '1001' AND tid = ?", {tid}), QStringLiteral("TRADE_FINISHED"));
+        const QDateTime received = QDateTime::fromString(one("SELECT end_time FROM kx_mk_trade WHERE nickid = '1001' AND tid = ?", {tid}), "yyyy-MM-dd HH:mm:ss");
+        QVERIFY(received >= shipped.addDays(3) && received <= shipped.addDays(10));
+        QCOMPARE(one("SELECT MIN(status) || MAX(status) FROM kx_mk_order WHERE nickid = '1001' AND tid = ?", {tid}), QStringLiteral("TRADE_FINISHED" "TRADE_FINISHED"));
+        // A seller who never started the live part keeps the marketplace it had.
+        const QString before = one("SELECT COUNT(*) FROM kx_mk_trade WHERE nickid = '1001'");
+        KxExec(db, "DELETE FROM kx_mk_live WHERE nickid = '1001'");
+        now = now.addDays(1);
+        lookAt("1001");
+        QCOMPARE(one("SELECT COUNT(*) FROM kx_mk_trade WHERE nickid = '1001'"), before);
+    }
+
+    // Every item has its picture, the same each time, at the sizes the marketplace names.
+    void itemPicturesAreServedByAddress_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("size");   // 0: no picture
+        QTest::newRow("full") << KxItemPicturePath("520000000001") << 310;
+        QTest::newRow("thumbnail") << KxItemPicturePath("520000000001") + "_120x120.jpg" << 120;
+        QTest::newRow("too large") << KxItemPicturePath("520000000001") + "_9999x9999.jpg" << 400;
+        QTest::newRow("not a number") << "/market/pic/abc.jpg" << 0;
+        QTest::newRow("climbing out") << "/market/pic/../../etc/passwd" << 0;
+        QTest::newRow("other suffix") << KxItemPicturePath("520000000001") + ".png" << 0;
+    }
+    void itemPicturesAreServedByAddress()
+    {
+        QFETCH(QString, path);
+        QFETCH(int, size);
+        const QByteArray png = KxItemPictureAt(path);
+        if (size == 0) {
+            QVERIFY(png.isEmpty());
+            return;
+        }
+        const QImage image = QImage::fromData(png, "PNG");
+        QCOMPARE(image.size(), QSize(size, size));
+        QVERIFY(image.pixelColor(size / 2, size / 2) != image.pixelColor(1, 1));   // the goods stand out
+        QCOMPARE(KxItemPictureAt(path), png);
+        QVERIFY(KxItemPictureAt(KxItemPicturePath("520000000002")) != KxItemPictureAt(KxItemPicturePath("520000000001")));
     }
 };
 

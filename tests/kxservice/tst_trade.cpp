@@ -1,9 +1,14 @@
 // Marketplace orders at the service: downloads from the simulated marketplace that are
 // incremental, idempotent and complete after an interruption; the paged order list with the
 // lines of its orders; binding a line's SKU to a product, remembered for later orders; ratings
-// the marketplace records or refuses. SQLite, and PostgreSQL when KX_PG_URL is set.
+// the marketplace records or refuses; orders placed while the service runs. SQLite, and
+// PostgreSQL when KX_PG_URL is set.
 #include "ServiceFixture.h"
+#include "market/LiveMarket.h"
 #include "market/Simulator.h"
+#include "uClock.h"
+
+#include <QScopeGuard>
 
 namespace {
 const TCaller kAdmin{QStringLiteral("1001"), QStringLiteral("admin"), QStringLiteral("S01")};
@@ -134,6 +139,31 @@ private Q_SLOTS:
         QCOMPARE(download(account, status, 90), 0);   // nothing changed since
     }
 
+    // The download dialog names the main account as the directory call gave it: the seller's
+    // name. It is the master nick's account.
+    void theSellersNameIsTheMainAccount()
+    {
+        fx().exec("DELETE FROM kx_trade_sync WHERE nickid = '1001'");
+        const QString name = books("SELECT nickname FROM kx_nick WHERE nickid = '1001'");
+        QVERIFY(name != kMain);
+        QCOMPARE(download(name, "WAIT_BUYER_PAY", 90),
+                 fx().scalar("SELECT COUNT(*) FROM kx_mk_trade WHERE nickid = '1001' AND seller_nick = ? AND status = 'WAIT_BUYER_PAY'", {kMain}).toInt());
+        QCOMPARE(download(kMain, "WAIT_BUYER_PAY", 90), 0);   // the same account, nothing new
+    }
+
+    // The probe, then pages of any size up to the total: every page is there, whatever the
+    // total leaves for the last one (one order more than whole pages included).
+    void pagesCoverTheTotal()
+    {
+        const int n = fx().scalar("SELECT COUNT(*) FROM kx_mk_trade WHERE nickid = '1001' AND seller_nick = ? AND status = 'WAIT_BUYER_PAY'", {kMain}).toInt();
+        QVERIFY(n > 3);
+        for (int size : {n - 1, n, n + 1, 2}) {
+            fx().exec("DELETE FROM kx_trade_sync WHERE nickid = '1001'");
+            QCOMPARE(download(kMain, "WAIT_BUYER_PAY", 90, size), n);
+            QCOMPARE(download(kMain, "WAIT_BUYER_PAY", 90, size), 0);
+        }
+    }
+
     void refusals_data()
     {
         QTest::addColumn<QString>("method");
@@ -250,6 +280,58 @@ private Q_SLOTS:
         QVERIFY(!r.ok);
         QVERIFY2(r.error.contains(tid), qPrintable(r.error));
         QCOMPARE(books("SELECT COUNT(*) FROM kx_mk_event WHERE nickid = '1001'"), events);
+    }
+
+    // Orders buyers place while the service runs come with the next download, and so do their
+    // payments, closings and refunds; a download with nothing new fetches nothing. The lines
+    // name the item pictures the service serves.
+    void liveOrdersComeWithTheNextDownload()
+    {
+        // Only the marketplace's own clock moves: no real second passes there meanwhile.
+        const QDateTime fixed = QDateTime::currentDateTime();
+        KxSetClock([fixed] { return fixed; });
+        const auto restore = qScopeGuard([this] {
+            fx().exec("DELETE FROM kx_mk_live WHERE nickid = '1001'");
+            KxSetClock({});
+        });
+        {
+            QSqlDatabase db = fx().db();
+            TMarketSimulator m(db, "1001");
+            TLiveMarket(db, "1001", m).start(20240601, 240, m.clock());
+        }
+        const QString live = "SELECT COUNT(*) FROM %1 WHERE nickid = '1001' AND seller_nick = ? AND tid LIKE '33%'";
+        QVERIFY(download(kMain, "TRADE_ALL", 3) >= 0);
+        QCOMPARE(books(live.arg("kx_mk_trade"), {kMain}), QStringLiteral("0"));
+
+        advance(8 * 3600);
+        QVERIFY(download(kMain, "TRADE_ALL", 90) >= 0);   // the older orders as they are now
+        const int arrived = download(kMain, "TRADE_ALL", 3, 20);
+        QVERIFY2(arrived > 20, qPrintable(QString::number(arrived)));
+        QCOMPARE(books(live.arg("kx_trade"), {kMain}), QString::number(arrived));
+        sameAsMarketplace(kMain);
+        QCOMPARE(download(kMain, "TRADE_ALL", 3), 0);
+
+        // Two days on: paid, closed unpaid, refunds asked for; exactly what changed since comes.
+        advance(2 * 86400);
+        const QString sync = "SELECT done_until FROM kx_trade_sync WHERE nickid = '1001' AND seller_nick = ? AND status = 'TRADE_ALL' AND daynum = 3";
+        const QString since = books(sync, {kMain});
+        const int changed = download(kMain, "TRADE_ALL", 3);
+        const QString end = books(sync, {kMain});
+        QCOMPARE(QString::number(changed), books("SELECT COUNT(*) FROM kx_mk_trade WHERE nickid = '1001' AND seller_nick = ? AND modified > ? AND modified <= ?"
+                                                 " AND created >= ?", {kMain, since, end, QDateTime::fromString(end, "yyyy-MM-dd HH:mm:ss").addDays(-3).toString("yyyy-MM-dd HH:mm:ss")}));
+        QVERIFY(changed > arrived / 2);
+        sameAsMarketplace(kMain);
+        QCOMPARE(download(kMain, "TRADE_ALL", 3), 0);
+        QCOMPARE(books("SELECT COUNT(*) FROM kx_trade b JOIN kx_mk_trade m ON m.nickid = b.nickid AND m.tid = b.tid"
+                       " WHERE b.nickid = '1001' AND b.tid LIKE '33%' AND (b.pay_time <> m.pay_time OR b.end_time <> m.end_time)"), QStringLiteral("0"));
+        QVERIFY(books("SELECT COUNT(*) FROM kx_trade WHERE nickid = '1001' AND tid LIKE '33%' AND status = 'TRADE_CLOSED'").toInt() > 0);
+        QCOMPARE(books("SELECT COUNT(*) FROM kx_trade t WHERE t.nickid = '1001' AND t.tid LIKE '33%' AND t.refund = 1"),
+                 books("SELECT COUNT(DISTINCT r.tid) FROM kx_mk_refund r JOIN kx_mk_trade t ON t.nickid = r.nickid AND t.tid = r.tid"
+                       " WHERE r.nickid = '1001' AND r.tid LIKE '33%' AND r.status = 'WAIT_SELLER_AGREE' AND t.seller_nick = ?", {kMain}));
+        QVERIFY(books("SELECT COUNT(*) FROM kx_trade_order o JOIN kx_mk_refund r ON r.nickid = o.nickid AND r.oid = o.oid"
+                      " WHERE o.nickid = '1001' AND o.refund_id = r.refund_id AND o.refund_status = 'WAIT_SELLER_AGREE'").toInt() > 0);
+        QCOMPARE(books("SELECT COUNT(*) FROM kx_trade_order WHERE nickid = '1001' AND tid LIKE '33%' AND pic_path <> '/market/pic/' || num_iid || '.jpg'"),
+                 QStringLiteral("0"));
     }
 };
 
