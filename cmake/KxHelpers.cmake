@@ -23,3 +23,24 @@ function(kx_add_bench name)
   target_link_libraries(${name} PRIVATE ${B_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 endfunction()
+
+# kx_pack_report_templates(target DIR folder): the readable report templates folder/*.xml,
+# packed with the engine's own packer (kx_rmfpack) into bin/rmf/<name>.rmf; `target` builds
+# them all and is part of the default build.
+function(kx_pack_report_templates target)
+  cmake_parse_arguments(R "" "DIR" "" ${ARGN})
+  file(GLOB _sources ${R_DIR}/*.xml)
+  set(_outputs)
+  foreach(_src ${_sources})
+    get_filename_component(_name ${_src} NAME_WE)
+    set(_out ${KX_BIN_DIR}/rmf/${_name}.rmf)
+    add_custom_command(
+      OUTPUT ${_out}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${KX_BIN_DIR}/rmf
+      COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:kx_rmfpack> ${_src} ${_out}
+      DEPENDS kx_rmfpack ${_src}
+      COMMENT "Packing report template ${_name}.rmf")
+    list(APPEND _outputs ${_out})
+  endforeach()
+  add_custom_target(${target} ALL DEPENDS ${_outputs})
+endfunction()
