@@ -35,7 +35,7 @@ QStringList column(TPClientDataSet* ds, const QString& field)
 }
 
 // Answers modal windows through a hook, message boxes as recorded.
-class THookUi : public TRecordingUi {
+class THookUi : public TScriptedUi {
 public:
     std::function<int(QWidget*)> onModal;
     QString saveAs;
