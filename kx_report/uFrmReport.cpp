@@ -65,6 +65,7 @@ void TFrmReport::FormOpen()
     GetGridColumnVisible(windowTitle(), Grid());
     fitRows(0);
     const QPointer<TFrmReport> self(this);
+    m_autoSearchPending = true;
     QTimer::singleShot(100, this, [self] {
         if (self)
             self->autoSearch();
@@ -154,6 +155,7 @@ void TFrmReport::AfterSearch(int page)
 
 void TFrmReport::autoSearch()
 {
+    m_autoSearchPending = false;
     // A report opened for a row (fixed conditions) already shows that row's data.
     if (Tool(KxTool::Search)->isEnabled() && FixedConditions().isEmpty())
         dxBL_SearchClick();

@@ -22,6 +22,8 @@ public:
     void cxGrid1DblClick();
     // The "name=value" lines of the focused row's key fields present in the data set.
     QStringList DrillDownLines() const;
+    // From showing until the automatic search (100 ms later) has had its turn.
+    bool AutoSearchPending() const { return m_autoSearchPending; }
 
 protected:
     void FormOpen() override;
@@ -30,6 +32,7 @@ protected:
 
 private:
     void autoSearch();
+    bool m_autoSearchPending = false;
     // Columns named in "intfields" show whole numbers; those in "lookupfields"
     // ("field=CODE:名称,CODE:名称;...") show the name of their code.
     void applyColumnFormats();

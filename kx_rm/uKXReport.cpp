@@ -14,16 +14,12 @@ std::function<Qt::KeyboardModifiers()>& modifiersHook()
     return hook;
 }
 
-// The framework's module windows get this wrapper from the moment the library is loaded.
-struct TFactoryRegistration {
-    TFactoryRegistration()
-    {
-        KxSetReportFactory([] { return std::unique_ptr<IKXReportEx>(new TKXReport); });
-    }
-    ~TFactoryRegistration() { KxSetReportFactory({}); }
-} factoryRegistration;
-
 } // namespace
+
+void KxRegisterReportEngine()
+{
+    KxSetReportFactory([] { return std::unique_ptr<IKXReportEx>(new TKXReport); });
+}
 
 void KxSetKeyboardModifiersHook(std::function<Qt::KeyboardModifiers()> hook)
 {

@@ -1,8 +1,8 @@
 #pragma once
 // The report of a module window: binds data sets and variables to a template file and
 // designs, previews or prints it. Holding Ctrl while asking for a preview or a print opens
-// the designer instead. Registered with the framework (KxSetReportFactory) when this
-// library loads, so TfrmBase::GetReportEx hands out one of these.
+// the designer instead. Once KxRegisterReportEngine has run, TfrmBase::GetReportEx hands
+// out one of these.
 #include "ufrmBase.h"
 
 #include <QObject>
@@ -40,6 +40,10 @@ private:
     QList<TRMDBDataSet*> m_links;
     QString m_fileName;
 };
+
+// Puts TKXReport behind every module window's GetReportEx (KxSetReportFactory). The program
+// calls it once at start, before any package is loaded; so do tests that want the engine.
+void KxRegisterReportEngine();
 
 // Where the state of the modifier keys comes from; tests put their own. An empty function
 // restores the keyboard.

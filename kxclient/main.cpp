@@ -1,6 +1,7 @@
 // kxclient: registers the URL scheme, starts up (nick, directory, packages, login) and runs
 // the main window until the program ends.
 #include "uFrmClient.h"
+#include "uKXReport.h"
 #include "uQtTranslations.h"
 #include "uShell.h"
 #include "uSkin.h"
@@ -16,6 +17,7 @@ int main(int argc, char* argv[])
     KxDirectory();
     KxRegisterSkin(app);
     KxLoadQtTranslations(app);
+    KxRegisterReportEngine();
 
     std::unique_ptr<TFrmClient> client(KxStartClient(app.arguments().mid(1)));
     if (!client)

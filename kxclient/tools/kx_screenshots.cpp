@@ -6,6 +6,7 @@
 #include "uFrmClient.h"
 #include "uFrmLogon.h"
 #include "uHttpWeb.h"
+#include "uKXReport.h"
 #include "uPClientDataSet.h"
 #include "uPackages.h"
 #include "uQtTranslations.h"
@@ -120,6 +121,7 @@ int main(int argc, char* argv[])
     const QString url = QStringLiteral("korvadex://varnoq_demo/");
     KxRegisterSkin(app);
     KxLoadQtTranslations(app);
+    KxRegisterReportEngine();
     TShotUi ui;
     KxSetUi(&ui);
     KxSetTerminateHandler([] {});

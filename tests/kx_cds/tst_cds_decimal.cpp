@@ -4,6 +4,23 @@
 
 #include <QTest>
 
+#include <functional>
+#include <limits>
+#include <optional>
+
+// One computation; no value when it is refused.
+using Computation = std::function<std::optional<TDecimal>()>;
+Q_DECLARE_METATYPE(Computation)
+
+namespace {
+TDecimal dec(const char* text)
+{
+    return *TDecimal::Parse(std::string_view(text));
+}
+const TDecimal kLargest = TDecimal::FromMantissa(std::numeric_limits<qint64>::max(), 0);
+const TDecimal kSmallest = TDecimal::FromMantissa(std::numeric_limits<qint64>::min(), 0);
+}
+
 class TestDecimal : public QObject
 {
     Q_OBJECT
@@ -11,8 +28,13 @@ class TestDecimal : public QObject
 private slots:
     void parseAndFormat_data();
     void parseAndFormat();
+    void arithmeticIsExact_data();
     void arithmeticIsExact();
+    void comparesAcrossScales();
+    void conversions();
+    void overflowIsRefused_data();
     void overflowIsRefused();
+    void operatorsThrowOnOverflow();
     void fromDouble_data();
     void fromDouble();
 };
@@ -56,31 +78,64 @@ void TestDecimal::parseAndFormat()
         QCOMPARE(d->ToString(), result);
 }
 
+void TestDecimal::arithmeticIsExact_data()
+{
+    QTest::addColumn<Computation>("compute");
+    QTest::addColumn<QString>("result");
+
+    QTest::newRow("0.1 + 0.2") << Computation([] { return dec("0.1") + dec("0.2"); }) << "0.3";
+    QTest::newRow("19.99 * 3") << Computation([] { return TDecimal::FromMantissa(1999, 2) * TDecimal::FromInteger(3); }) << "59.97";
+    QTest::newRow("10.00 - 0.001 keeps the finer scale")
+        << Computation([] { return TDecimal::FromMantissa(1000, 2) - TDecimal::FromMantissa(1, 3); }) << "9.999";
+    QTest::newRow("10 / 3 at scale 2") << Computation([] { return TDecimal::FromInteger(10).Div(TDecimal::FromInteger(3), 2); }) << "3.33";
+    QTest::newRow("-2 / 3 rounds away from zero")
+        << Computation([] { return TDecimal::FromInteger(-2).Div(TDecimal::FromInteger(3), 2); }) << "-0.67";
+    QTest::newRow("12.345 rescaled to 1") << Computation([] { return TDecimal::FromMantissa(12345, 3).Rescaled(1); }) << "12.3";
+}
+
 void TestDecimal::arithmeticIsExact()
 {
-    const TDecimal a = *TDecimal::Parse(std::string_view("0.1")), b = *TDecimal::Parse(std::string_view("0.2"));
-    QCOMPARE(a + b, *TDecimal::Parse(std::string_view("0.3")));
-    QCOMPARE((a + b).ToString(), QString("0.3"));
+    QFETCH(Computation, compute);
+    QFETCH(QString, result);
+
+    const std::optional<TDecimal> d = compute();
+    QVERIFY(d);
+    QCOMPARE(d->ToString(), result);
+    QCOMPARE(*d, *TDecimal::Parse(result.toStdString()));
+}
+
+void TestDecimal::comparesAcrossScales()
+{
     QVERIFY(TDecimal::FromMantissa(150, 2) == TDecimal::FromMantissa(15, 1));
     QVERIFY(TDecimal::FromMantissa(-1, 2) < TDecimal());
-    QCOMPARE((TDecimal::FromMantissa(1999, 2) * TDecimal::FromInteger(3)).ToString(), QString("59.97"));
-    QCOMPARE((TDecimal::FromMantissa(1000, 2) - TDecimal::FromMantissa(1, 3)).ToString(), QString("9.999"));
-    QCOMPARE(TDecimal::FromInteger(10).Div(TDecimal::FromInteger(3), 2)->ToString(), QString("3.33"));
-    QCOMPARE(TDecimal::FromInteger(-2).Div(TDecimal::FromInteger(3), 2)->ToString(), QString("-0.67"));
-    QCOMPARE(TDecimal::FromMantissa(12345, 3).Rescaled(1)->ToString(), QString("12.3"));
+}
+
+void TestDecimal::conversions()
+{
     QCOMPARE(TDecimal::FromMantissa(5, 1).ToDouble(), 0.5);
     QCOMPARE(QVariant::fromValue(TDecimal::FromMantissa(1250, 2)).toString(), QString("12.50"));
 }
 
+void TestDecimal::overflowIsRefused_data()
+{
+    QTest::addColumn<Computation>("compute");
+
+    QTest::newRow("largest + 1") << Computation([] { return kLargest.Add(TDecimal::FromInteger(1)); });
+    QTest::newRow("largest * 2") << Computation([] { return kLargest.Mul(TDecimal::FromInteger(2)); });
+    QTest::newRow("largest at scale 2") << Computation([] { return kLargest.Rescaled(2); });
+    QTest::newRow("divided by zero") << Computation([] { return TDecimal::FromInteger(1).Div(TDecimal(), 2); });
+    QTest::newRow("smallest - 1") << Computation([] { return kSmallest.Sub(TDecimal::FromInteger(1)); });
+}
+
 void TestDecimal::overflowIsRefused()
 {
-    const TDecimal big = TDecimal::FromMantissa(std::numeric_limits<qint64>::max(), 0);
-    QVERIFY(!big.Add(TDecimal::FromInteger(1)));
-    QVERIFY(!big.Mul(TDecimal::FromInteger(2)));
-    QVERIFY(!big.Rescaled(2));
-    QVERIFY(!TDecimal::FromInteger(1).Div(TDecimal(), 2));
-    QVERIFY(!TDecimal::FromMantissa(std::numeric_limits<qint64>::min(), 0).Sub(TDecimal::FromInteger(1)));
-    QVERIFY_THROWS_EXCEPTION(std::overflow_error, big + TDecimal::FromInteger(1));
+    QFETCH(Computation, compute);
+    QVERIFY(!compute());
+}
+
+void TestDecimal::operatorsThrowOnOverflow()
+{
+    QVERIFY_THROWS_EXCEPTION(std::overflow_error, kLargest + TDecimal::FromInteger(1));
 }
 
 void TestDecimal::fromDouble_data()

@@ -11,6 +11,7 @@
 #include "uFrmSearch.h"
 #include "uGridView.h"
 #include "uGridModel.h"
+#include "uKXReport.h"
 #include "uRMPreview.h"
 
 #include <QDir>
@@ -34,7 +35,7 @@ QStringList column(TPClientDataSet* ds, const QString& field)
 }
 
 // Answers modal windows through a hook, message boxes as recorded.
-class THookUi : public TRecordingUi {
+class THookUi : public TScriptedUi {
 public:
     std::function<int(QWidget*)> onModal;
     QString saveAs;
@@ -70,6 +71,7 @@ private Q_SLOTS:
         gOperId = QStringLiteral("admin");
         gShopId = QStringLiteral("S01");
         m_ui = std::make_unique<THookUi>();
+        KxRegisterReportEngine();   // as the program does at start
     }
     void cleanupTestCase()
     {

@@ -234,7 +234,7 @@ private Q_SLOTS:
     void fixedConditionsOpenWithoutDialog()
     {
         auto form = open(moduleXml(kAllRights, {{"searchfile", searchPanel()}}), {"saledate=2024-05-01", "seller_nick=a=b"});
-        QTest::qWait(200);
+        QTRY_VERIFY(!form->AutoSearchPending());
         QCOMPARE(m_ui->modalWindows.size(), 0);
         QCOMPARE(m_svc->calls().size(), 1);
         QCOMPARE(params(m_svc->calls()[0]),

@@ -139,9 +139,11 @@ private slots:
         QCOMPARE(r.Report()->DataSets().size(), 2);
     }
 
-    // The framework hands out this wrapper; template names with a path go nowhere.
+    // Once registered, the framework hands out this wrapper; template names with a path go
+    // nowhere.
     void moduleWindowsGetTheWrapper()
     {
+        KxRegisterReportEngine();
         TScriptedUi ui;
         TfrmBase form;
         gShopName = QStringLiteral("旗舰店");

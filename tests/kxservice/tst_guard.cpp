@@ -1,6 +1,7 @@
 // The service against hostile and careless input: out-of-range numbers, oversized and
 // malformed text, forged log lines, stale saves from two clients, password guessing, and
 // whose address the log names behind a proxy. Each refusal leaves the database unchanged.
+#include "Deltas.h"
 #include "ServiceFixture.h"
 #include "ServiceLog.h"
 #include "dispatch/Dispatcher.h"
@@ -24,31 +25,22 @@ QList<QPair<QString, QString>> loginParams(const QString& oper, const QString& p
 // A delta inserting one storage whose type is a 64-bit value.
 QString storageInsert(qint64 type)
 {
-    TPClientDataSet ds;
-    ds.FieldDefs().Add(QStringLiteral("storageid"), ftString, 20);
-    ds.FieldDefs().Add(QStringLiteral("storagename"), ftString, 100);
-    ds.FieldDefs().Add(QStringLiteral("storagetype"), ftLargeint);
-    ds.FieldDefs().Add(QStringLiteral("md5_key"), ftString, 32);
-    ds.CreateDataSet();
-    ds.Append();
-    ds.FieldByName(QStringLiteral("storagename"))->SetAsString(QStringLiteral("超大仓"));
-    ds.FieldByName(QStringLiteral("storagetype"))->SetAsLargeInt(type);
-    ds.FieldByName(QStringLiteral("md5_key"))->SetAsString(QStringLiteral("0123456789abcdef0123456789abcdef"));
-    ds.Post();
-    return ds.GetKXXMLDelta();
+    TFieldDefs defs;
+    defs.Add(QStringLiteral("storageid"), ftString, 20);
+    defs.Add(QStringLiteral("storagename"), ftString, 100);
+    defs.Add(QStringLiteral("storagetype"), ftLargeint);
+    defs.Add(QStringLiteral("md5_key"), ftString, 32);
+    return KxInsertDelta(defs, {QStringLiteral("storagename=超大仓"), QStringLiteral("storagetype=%1").arg(type),
+                                QStringLiteral("md5_key=0123456789abcdef0123456789abcdef")});
 }
 
 QString brandInsert(const QString& name)
 {
-    TPClientDataSet ds;
-    ds.FieldDefs().Add(QStringLiteral("brand_id"), ftString, 20);
-    ds.FieldDefs().Add(QStringLiteral("brand_name"), ftString, 100);
-    ds.FieldDefs().Add(QStringLiteral("md5_key"), ftString, 32);
-    ds.CreateDataSet();
-    ds.Append();
-    ds.FieldByName(QStringLiteral("brand_name"))->SetAsString(name);
-    ds.Post();
-    return ds.GetKXXMLDelta();
+    TFieldDefs defs;
+    defs.Add(QStringLiteral("brand_id"), ftString, 20);
+    defs.Add(QStringLiteral("brand_name"), ftString, 100);
+    defs.Add(QStringLiteral("md5_key"), ftString, 32);
+    return KxInsertDelta(defs, {QStringLiteral("brand_name=") + name});
 }
 
 // One call through the client with a delta given as raw bytes (the client itself always sends UTF-8).
@@ -97,16 +89,10 @@ QByteArray rawAnswer(const QString& url, const QByteArray& body, const std::stri
 
 class TestGuard : public QObject {
     Q_OBJECT
-    std::map<QString, std::unique_ptr<TServiceFixture>> m_fixtures;
+    TLoggedInServices m_fixtures;
     QString m_kind;
 
-    TServiceFixture& fx()
-    {
-        auto& f = m_fixtures[m_kind];
-        if (!f)
-            f = std::make_unique<TServiceFixture>(m_kind);
-        return *f;
-    }
+    TServiceFixture& fx() { return m_fixtures.of(m_kind); }
     void login(TServiceFixture& f, const QString& oper, const QString& password)
     {
         const TCallResult r = f.call(kSeller, QStringLiteral("PowerMger.Login"), loginParams(oper, password));
@@ -129,18 +115,10 @@ class TestGuard : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase_data()
-    {
-        QTest::addColumn<QString>("db");
-        QTest::newRow("sqlite") << QStringLiteral("sqlite");
-        QTest::newRow("postgresql") << QStringLiteral("postgresql");
-    }
+    void initTestCase_data() { KxEngineRows(); }
     void init()
     {
-        QFETCH_GLOBAL(QString, db);
-        m_kind = db;
-        if (m_kind == QLatin1String("postgresql") && qEnvironmentVariableIsEmpty("KX_PG_URL"))
-            QSKIP("KX_PG_URL is not set");
+        KX_FETCH_ENGINE(m_kind);
         KxSetServiceUrl(fx().url());
         KxSetUi(&fx().ui);
     }
@@ -340,16 +318,11 @@ class TestLoginGuard : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase_data()
-    {
-        QTest::addColumn<QString>("db");
-        QTest::newRow("sqlite") << QStringLiteral("sqlite");
-        QTest::newRow("postgresql") << QStringLiteral("postgresql");
-    }
+    void initTestCase_data() { KxEngineRows(); }
     void init()
     {
-        if (kind() == QLatin1String("postgresql") && qEnvironmentVariableIsEmpty("KX_PG_URL"))
-            QSKIP("KX_PG_URL is not set");
+        if (!KxEngineAvailable(kind()))
+            QSKIP("KX_PG_URL is not set: no PostgreSQL database to run against");
     }
 
     void failuresBackOff()

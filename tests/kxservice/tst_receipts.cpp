@@ -4,6 +4,7 @@
 // document, concurrent saves (first ones and of one document) and isolation between sellers.
 // SQLite, and PostgreSQL when KX_PG_URL is set.
 #include "ReceiptSeed.h"
+#include "Deltas.h"
 #include "ServiceFixture.h"
 
 #include <QDate>
@@ -60,44 +61,14 @@ struct TDoc {
     }
     QString id() const { return master.FieldByName("receiveid")->AsString(); }
 };
-
-// A delta of text fields only, as a client with other field types could send it.
-QString textDelta(const QStringList& fields, const QList<QStringList>& rows)
-{
-    TPClientDataSet ds;
-    for (const QString& f : fields)
-        ds.FieldDefs().Add(f, ftString, 64);
-    ds.CreateDataSet();
-    for (const QStringList& row : rows) {
-        ds.Append();
-        for (int i = 0; i < row.size(); ++i)
-            ds.FieldByName(fields[i])->SetAsString(row[i]);
-        ds.Post();
-    }
-    return ds.GetKXXMLDelta();
-}
 }
 
 class TestReceipts : public QObject {
     Q_OBJECT
-    std::map<QString, std::unique_ptr<TServiceFixture>> m_fixtures;
+    TLoggedInServices m_fixtures{{{kAdmin, QStringLiteral("admin888")}, {kBossB, QStringLiteral("bossb888")}}};
     QString m_kind;
 
-    TServiceFixture& fx()
-    {
-        auto& f = m_fixtures[m_kind];
-        if (!f) {
-            f = std::make_unique<TServiceFixture>(m_kind);
-            KxSetServiceUrl(f->url());
-            for (const auto& [who, password] : {std::pair{kAdmin, "admin888"}, std::pair{kBossB, "bossb888"}}) {
-                const TCallResult r = f->call({who.nick, QString(), QString()}, "PowerMger.Login",
-                                              {{"shopcode", who.shop}, {"usercode", who.oper}, {"password", password}});
-                if (!r.ok)
-                    qFatal("login failed: %s", qPrintable(r.error));
-            }
-        }
-        return *f;
-    }
+    TServiceFixture& fx() { return m_fixtures.of(m_kind); }
     std::unique_ptr<TDoc> open(const TCaller& who, const QString& id)
     {
         const TCallResult r = fx().call(who, "Receive.Load", {{"receiveid", id}});
@@ -168,18 +139,10 @@ class TestReceipts : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase_data()
-    {
-        QTest::addColumn<QString>("db");
-        QTest::newRow("sqlite") << QStringLiteral("sqlite");
-        QTest::newRow("postgresql") << QStringLiteral("postgresql");
-    }
+    void initTestCase_data() { KxEngineRows(); }
     void init()
     {
-        QFETCH_GLOBAL(QString, db);
-        m_kind = db;
-        if (m_kind == QLatin1String("postgresql") && qEnvironmentVariableIsEmpty("KX_PG_URL"))
-            QSKIP("KX_PG_URL is not set: no PostgreSQL database to run against");
+        KX_FETCH_ENGINE(m_kind);
         KxSetServiceUrl(fx().url());
         KxSetUi(&fx().ui);
     }
@@ -341,8 +304,8 @@ private Q_SLOTS:
         const int headers = count("kx_receive"), saved = count("kx_receive_line");
         const QVariant counter = fx().scalar("SELECT SUM(value) FROM kx_counter WHERE nickid = '1001'");
         const TCallResult r = fx().call(kAdmin, "Receive.Update", {},
-            {{"deltamaster", textDelta({"md5_key", "suppliercode", "storageid"}, {QStringList{key} + header})},
-             {"deltadetail", textDelta({"md5_key", "seq", "commoditycode", "receivenum"}, rows)}});
+            {{"deltamaster", KxTextDelta({"md5_key", "suppliercode", "storageid"}, {QStringList{key} + header}, 64)},
+             {"deltadetail", KxTextDelta({"md5_key", "seq", "commoditycode", "receivenum"}, rows, 64)}});
         QVERIFY(!r.ok);
         QVERIFY2(r.error.contains(message), qPrintable(r.error));
         QCOMPARE(count("kx_receive"), headers);
@@ -362,8 +325,8 @@ private Q_SLOTS:
                 KxSetServiceUrl(url);
                 const QString key = QUuid::createUuid().toString(QUuid::Id128);
                 const TCallResult r = f.call(kAdmin, "Receive.Update", {},
-                    {{"deltamaster", textDelta({"md5_key", "suppliercode", "storageid"}, {{key, "GY002", "CK02"}})},
-                     {"deltadetail", textDelta({"md5_key", "seq", "commoditycode", "receivenum"}, {{key, "1", "G100201", "1"}})}});
+                    {{"deltamaster", KxTextDelta({"md5_key", "suppliercode", "storageid"}, {{key, "GY002", "CK02"}}, 64)},
+                     {"deltadetail", KxTextDelta({"md5_key", "seq", "commoditycode", "receivenum"}, {{key, "1", "G100201", "1"}}, 64)}});
                 if (r.ok)
                     ids[size_t(t)] = KxColumn(r.value("xmlmaster"), "receiveid").value(0);
                 else
@@ -523,7 +486,7 @@ private Q_SLOTS:
             threads.emplace_back([&, t, code] {
                 KxSetServiceUrl(url);
                 const TCallResult r = f.call(kAdmin, "Receive.Update", {},
-                    {{"deltadetail", textDelta({"md5_key", "seq", "commoditycode", "receivenum"}, {{key, "2", code, "1"}})}});
+                    {{"deltadetail", KxTextDelta({"md5_key", "seq", "commoditycode", "receivenum"}, {{key, "2", code, "1"}}, 64)}});
                 if (!r.ok)
                     problems[size_t(t)] = r.error;
                 KxResetTransport();

@@ -9,13 +9,13 @@ namespace {
 const TCaller kSeller{QStringLiteral("1001"), QString(), QString()};
 const TCaller kAdmin{QStringLiteral("1001"), QStringLiteral("admin"), QStringLiteral("S01")};
 
-struct TRowSpec {
+struct TRowDef {
     QString op;        // "insert" or "delete"
     QStringList values; // field=value
 };
 
 // A delta over the given fields (all text but the typed ones named "name:type").
-QString delta(const QStringList& fields, const QList<TRowSpec>& rows, const QString& packet = QString())
+QString delta(const QStringList& fields, const QList<TRowDef>& rows, const QString& packet = QString())
 {
     TPClientDataSet ds;
     if (!packet.isEmpty()) {
@@ -28,7 +28,7 @@ QString delta(const QStringList& fields, const QList<TRowSpec>& rows, const QStr
         ds.FieldDefs().Add("md5_key", ftString, 32);
         ds.CreateDataSet();
     }
-    for (const TRowSpec& r : rows) {
+    for (const TRowDef& r : rows) {
         if (r.op == "delete") {
             const QString v = r.values.first();
             if (ds.Locate(v.section('=', 0, 0), v.section('=', 1)))

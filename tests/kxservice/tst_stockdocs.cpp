@@ -2,6 +2,7 @@
 // kind saved and audited, with the stock per storage, the ledger, the prices and their history
 // after; refused input and refused audits that change nothing; saves from a client that loaded
 // an older state; two audits of one document at once. SQLite, and PostgreSQL when KX_PG_URL is set.
+#include "Deltas.h"
 #include "ServiceFixture.h"
 #include "uConfig.h"
 
@@ -37,21 +38,12 @@ struct TDoc {
 
     QString idField() const { return namesOf(area).id; }
     QString id() const { return master.FieldByName(idField())->AsString(); }
-    // "field=value" pairs onto the current record.
-    static void set(TPClientDataSet& ds, const QStringList& pairs)
-    {
-        for (const QString& p : pairs) {
-            TField* f = ds.FindField(p.section('=', 0, 0));
-            QVERIFY2(f, qPrintable(p));
-            f->SetAsString(p.section('=', 1));
-        }
-    }
     void create(const QStringList& header)
     {
         master.Append();
         master.FieldByName("md5_key")->SetAsString(key);
         master.FieldByName("status")->SetAsInteger(0);
-        set(master, header);
+        KxSetFields(master, header);
         master.Post();
     }
     // "code field=value ...": the code goes into the kind's code column.
@@ -63,7 +55,7 @@ struct TDoc {
         detail.FieldByName(idField())->SetAsString(id());
         detail.FieldByName("seq")->SetAsInteger(detail.RecordCount() + 1);
         detail.FieldByName(detail.FindField("goodscode") ? "goodscode" : "commoditycode")->SetAsString(parts[0]);
-        set(detail, parts.mid(1));
+        KxSetFields(detail, parts.mid(1));
         detail.Post();
     }
     bool line(int seq)
@@ -89,22 +81,6 @@ struct TDoc {
             detail.SetKXXMLData(r.value("xmldetail"));
     }
 };
-
-// A delta of text fields only, inserting rows, as a client with other field types could send it.
-QString textDelta(const QStringList& fields, const QList<QStringList>& rows)
-{
-    TPClientDataSet ds;
-    for (const QString& f : fields)
-        ds.FieldDefs().Add(f, ftString, 8000);
-    ds.CreateDataSet();
-    for (const QStringList& row : rows) {
-        ds.Append();
-        for (int i = 0; i < row.size(); ++i)
-            ds.FieldByName(fields[i])->SetAsString(row[i]);
-        ds.Post();
-    }
-    return ds.GetKXXMLDelta();
-}
 }
 
 class TestStockDocs : public QObject {
@@ -173,18 +149,10 @@ class TestStockDocs : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase_data()
-    {
-        QTest::addColumn<QString>("db");
-        QTest::newRow("sqlite") << QStringLiteral("sqlite");
-        QTest::newRow("postgresql") << QStringLiteral("postgresql");
-    }
+    void initTestCase_data() { KxEngineRows(); }
     void init()
     {
-        QFETCH_GLOBAL(QString, db);
-        m_kind = db;
-        if (m_kind == QLatin1String("postgresql") && qEnvironmentVariableIsEmpty("KX_PG_URL"))
-            QSKIP("KX_PG_URL is not set: no PostgreSQL database to run against");
+        KX_FETCH_ENGINE(m_kind);
         KxSetServiceUrl(fx().url());
         KxSetUi(&fx().ui);
     }
@@ -417,9 +385,9 @@ private Q_SLOTS:
             }
             lineRows << row;
         }
-        QList<QPair<QString, QString>> files{{"deltamaster", textDelta(masterFields, {masterRow})}};
+        QList<QPair<QString, QString>> files{{"deltamaster", KxTextDelta(masterFields, {masterRow}, 8000)}};
         if (!lineRows.isEmpty())
-            files.append({"deltadetail", textDelta(lineFields, lineRows)});
+            files.append({"deltadetail", KxTextDelta(lineFields, lineRows, 8000)});
         QStringList before = state();
         TCallResult r = fx().call(kAdmin, area + ".Update", {}, files);
         if (!between.isEmpty()) {
@@ -540,8 +508,8 @@ private Q_SLOTS:
     {
         if (m_kind != QLatin1String("postgresql"))
             QSKIP("the audit can be held in its middle on PostgreSQL only");
-        const QString schema = QStringLiteral("kxk_") + QUuid::createUuid().toString(QUuid::Id128).left(12);
-        const QString db = qEnvironmentVariable("KX_PG_URL") + QStringLiteral("?schema=") + schema;
+        const TScratchDatabase scratch(m_kind, QStringLiteral("kxk_"));
+        const QString db = scratch.url();
         QTemporaryDir dir;
         const auto start = [&](QProcess& p) {
             p.start(qEnvironmentVariable("KX_BIN_DIR") + "/kxservice", {"--listen", "127.0.0.1:0", "--db", db, "--log", dir.filePath("service.log")});
@@ -585,8 +553,8 @@ private Q_SLOTS:
         QVERIFY(login());
         const QString key = QUuid::createUuid().toString(QUuid::Id128);
         TCallResult r = call("Allocate.Update", {},
-            {{"deltamaster", textDelta({"md5_key", "out_storageid", "in_shopcode", "in_storageid"}, {{key, "CK01", "S02", "CK02"}})},
-             {"deltadetail", textDelta({"md5_key", "seq", "commoditycode", "allocatenum"}, {{key, "1", "G100101", "2"}, {key, "2", "G100102", "3"}})}});
+            {{"deltamaster", KxTextDelta({"md5_key", "out_storageid", "in_shopcode", "in_storageid"}, {{key, "CK01", "S02", "CK02"}}, 8000)},
+             {"deltadetail", KxTextDelta({"md5_key", "seq", "commoditycode", "allocatenum"}, {{key, "1", "G100101", "2"}, {key, "2", "G100102", "3"}}, 8000)}});
         QVERIFY(r.ok);
         TPClientDataSet header;
         header.SetKXXMLData(r.value("xmlmaster"));
@@ -638,7 +606,6 @@ private Q_SLOTS:
         QCOMPARE(value("SELECT COUNT(*) FROM kx_stock_ledger WHERE nickid = '1001' AND docid = '" + id + "'"), QStringLiteral("4"));
         ::kill(pid_t(again.processId()), SIGTERM);
         QVERIFY(again.waitForFinished(10000));
-        KxExec(c, QStringLiteral("DROP SCHEMA \"%1\" CASCADE").arg(schema));
         c = QSqlDatabase();
         store.releaseThreadConnection();
         gSessionKey.clear();

@@ -3,6 +3,7 @@
 // finished; then the stock is what was counted and the ledger explains each change. Audits into
 // a frozen storage are refused meanwhile. Refused steps change nothing; an adjustment that fails
 // part way leaves no adjustment behind. SQLite, and PostgreSQL when KX_PG_URL is set.
+#include "Deltas.h"
 #include "ServiceFixture.h"
 
 #include <QUuid>
@@ -11,16 +12,6 @@
 namespace {
 const TCaller kAdmin{QStringLiteral("1001"), QStringLiteral("admin"), QStringLiteral("S01")};
 using TFiles = QList<QPair<QString, QString>>;
-
-// "field=value" pairs onto the current record.
-void setFields(TPClientDataSet& ds, const QStringList& pairs)
-{
-    for (const QString& p : pairs) {
-        TField* f = ds.FindField(p.section('=', 0, 0));
-        QVERIFY2(f, qPrintable(p));
-        f->SetAsString(p.section('=', 1));
-    }
-}
 }
 
 class TestStocktake : public QObject {
@@ -41,7 +32,7 @@ class TestStocktake : public QObject {
         if (!ds)
             return r;
         ds->Append();
-        setFields(*ds, {"md5_key=" + QUuid::createUuid().toString(QUuid::Id128), "status=0", "memo=年终盘点"});
+        KxSetFields(*ds, {"md5_key=" + QUuid::createUuid().toString(QUuid::Id128), "status=0", "memo=年终盘点"});
         ds->Post();
         r = call("CheckBatch.Update", {}, {{"delta", ds->GetKXXMLDelta()}});
         if (r.ok && code)
@@ -55,7 +46,7 @@ class TestStocktake : public QObject {
         if (!ds || ds->RecordCount() != 1)
             return {};
         ds->Edit();
-        setFields(*ds, fields);
+        KxSetFields(*ds, fields);
         ds->Post();
         return call("CheckBatch.Update", {}, {{"delta", ds->GetKXXMLDelta()}});
     }
@@ -72,11 +63,11 @@ class TestStocktake : public QObject {
             return r;
         const QString key = QUuid::createUuid().toString(QUuid::Id128);
         master->Append();
-        setFields(*master, {"md5_key=" + key, "checkcode=" + batch, "storageid=" + storage, "rackcode=A-01"});
+        KxSetFields(*master, {"md5_key=" + key, "checkcode=" + batch, "storageid=" + storage, "rackcode=A-01"});
         master->Post();
         for (const QString& l : lines) {
             detail->Append();
-            setFields(*detail, {"md5_key=" + key, QStringLiteral("seq=%1").arg(detail->RecordCount() + 1), "commoditycode=" + l.section(' ', 0, 0),
+            KxSetFields(*detail, {"md5_key=" + key, QStringLiteral("seq=%1").arg(detail->RecordCount() + 1), "commoditycode=" + l.section(' ', 0, 0),
                                 "checknum=" + l.section(' ', 1, 1)});
             detail->Post();
         }
@@ -94,7 +85,7 @@ class TestStocktake : public QObject {
         for (ds->First(); !ds->Eof(); ds->Next())
             if (ids.contains(ds->FieldByName("checkid")->AsString())) {
                 ds->Edit();
-                setFields(*ds, {"issum=1", "auditren=[admin]x", "audittime=2026-01-01 00:00:00"});
+                KxSetFields(*ds, {"issum=1", "auditren=[admin]x", "audittime=2026-01-01 00:00:00"});
                 ds->Post();
             }
         return call("Check.SumAudit", {}, {{"deltamaster", ds->GetKXXMLDelta()}});
@@ -108,7 +99,7 @@ class TestStocktake : public QObject {
         for (ds->First(); !ds->Eof(); ds->Next())
             if (storages.contains(ds->FieldByName("storageid")->AsString()) && !ds->FieldByName("status")->AsBoolean()) {
                 ds->Edit();
-                setFields(*ds, {"isadj=1", "status=1"});
+                KxSetFields(*ds, {"isadj=1", "status=1"});
                 ds->Post();
             }
         return call("Check.AdjAudit", {}, {{"delta", ds->GetKXXMLDelta()}});
@@ -124,10 +115,10 @@ class TestStocktake : public QObject {
         auto master = KxDataSet(r.value("xmlmaster")), detail = KxDataSet(r.value("xmldetail"));
         const QString key = QUuid::createUuid().toString(QUuid::Id128);
         master->Append();
-        setFields(*master, {"md5_key=" + key, "status=0", "suppliercode=GY001", "storageid=" + storage});
+        KxSetFields(*master, {"md5_key=" + key, "status=0", "suppliercode=GY001", "storageid=" + storage});
         master->Post();
         detail->Append();
-        setFields(*detail, {"md5_key=" + key, "seq=1", "commoditycode=G100201", "receivenum=5"});
+        KxSetFields(*detail, {"md5_key=" + key, "seq=1", "commoditycode=G100201", "receivenum=5"});
         detail->Post();
         r = call("Receive.Update", {}, {{"deltamaster", master->GetKXXMLDelta()}, {"deltadetail", detail->GetKXXMLDelta()}});
         return r.ok ? r.value("xmlmaster") : QString();
@@ -136,7 +127,7 @@ class TestStocktake : public QObject {
     {
         auto ds = KxDataSet(xmlmaster);
         ds->Edit();
-        setFields(*ds, {"status=2"});
+        KxSetFields(*ds, {"status=2"});
         ds->Post();
         return call("Receive.Audit", {}, {{"deltamaster", ds->GetKXXMLDelta()}});
     }
@@ -161,18 +152,10 @@ class TestStocktake : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase_data()
-    {
-        QTest::addColumn<QString>("db");
-        QTest::newRow("sqlite") << QStringLiteral("sqlite");
-        QTest::newRow("postgresql") << QStringLiteral("postgresql");
-    }
+    void initTestCase_data() { KxEngineRows(); }
     void init()
     {
-        QFETCH_GLOBAL(QString, db);
-        m_kind = db;
-        if (m_kind == QLatin1String("postgresql") && qEnvironmentVariableIsEmpty("KX_PG_URL"))
-            QSKIP("KX_PG_URL is not set: no PostgreSQL database to run against");
+        KX_FETCH_ENGINE(m_kind);
         KxSetServiceUrl(fx().url());
         KxSetUi(&fx().ui);
         finishAll();
@@ -380,7 +363,7 @@ private Q_SLOTS:
             TCallResult l = call("Check.Load", {{"checkid", id}});
             auto detail = KxDataSet(l.value("xmldetail"));
             detail->Edit();
-            setFields(*detail, {"checknum=9"});
+            KxSetFields(*detail, {"checknum=9"});
             detail->Post();
             r = call("Check.Update", {}, {{"deltadetail", detail->GetKXXMLDelta()}});
         } else if (what == "adjust-nothing") {

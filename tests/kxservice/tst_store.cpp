@@ -3,10 +3,9 @@
 // a SQLite snapshot after being dropped half read, crossing threads or outliving its
 // connection, and running after another connection rebuilt its table. SQLite and, when
 // KX_PG_URL names a database, PostgreSQL.
+#include "EngineSupport.h"
 #include "store/Database.h"
 
-#include <QTemporaryDir>
-#include <QUuid>
 #include <QtTest>
 
 #include <optional>
@@ -20,8 +19,7 @@ const QString kFrom = QStringLiteral("SELECT k, v FROM kv WHERE k >= ? ORDER BY 
 
 class TestStore : public QObject {
     Q_OBJECT
-    QTemporaryDir m_dir;
-    QString m_schema;
+    std::unique_ptr<TScratchDatabase> m_scratch;
     TDbUrl m_url;
     // Two stores on one database: a second connection from the same thread.
     std::unique_ptr<TDatabase> m_a, m_b;
@@ -30,31 +28,13 @@ class TestStore : public QObject {
     QSqlDatabase b() { return m_b->connection(); }
 
 private Q_SLOTS:
-    void initTestCase_data()
-    {
-        QTest::addColumn<QString>("db");
-        QTest::newRow("sqlite") << QStringLiteral("sqlite");
-        QTest::newRow("postgresql") << QStringLiteral("postgresql");
-    }
+    void initTestCase_data() { KxEngineRows(); }
     void init()
     {
-        QFETCH_GLOBAL(QString, db);
-        QString error, text = QStringLiteral("sqlite:") + m_dir.filePath(QUuid::createUuid().toString(QUuid::Id128) + ".db");
-        if (db == QLatin1String("postgresql")) {
-            if (qEnvironmentVariableIsEmpty("KX_PG_URL"))
-                QSKIP("KX_PG_URL is not set: no PostgreSQL database to run against");
-            TDbUrl plainUrl;
-            QVERIFY(TDbUrl::parse(qEnvironmentVariable("KX_PG_URL"), plainUrl, error));
-            m_schema = QStringLiteral("kxs_") + QUuid::createUuid().toString(QUuid::Id128).left(12);
-            TDatabase plain(plainUrl);
-            {
-                QSqlDatabase c = plain.connection();
-                KxExec(c, QStringLiteral("CREATE SCHEMA \"%1\"").arg(m_schema));
-            }
-            plain.releaseThreadConnection();
-            text = qEnvironmentVariable("KX_PG_URL") + QStringLiteral("?schema=") + m_schema;
-        }
-        QVERIFY2(TDbUrl::parse(text, m_url, error), qPrintable(error));
+        QString kind, error;
+        KX_FETCH_ENGINE(kind);
+        m_scratch = std::make_unique<TScratchDatabase>(kind, QStringLiteral("kxs_"));
+        QVERIFY2(TDbUrl::parse(m_scratch->url(), m_url, error), qPrintable(error));
         m_a = std::make_unique<TDatabase>(m_url);
         m_b = std::make_unique<TDatabase>(m_url);
         QSqlDatabase c = a();
@@ -70,18 +50,7 @@ private Q_SLOTS:
         m_b->releaseThreadConnection();
         m_a.reset();
         m_b.reset();
-        if (!m_schema.isEmpty()) {
-            TDbUrl plainUrl;
-            QString error;
-            TDbUrl::parse(qEnvironmentVariable("KX_PG_URL"), plainUrl, error);
-            TDatabase plain(plainUrl);
-            {
-                QSqlDatabase c = plain.connection();
-                KxExec(c, QStringLiteral("DROP SCHEMA \"%1\" CASCADE").arg(m_schema));
-            }
-            plain.releaseThreadConnection();
-            m_schema.clear();
-        }
+        m_scratch.reset();
     }
 
     void runsAgainAfterAFailure_data()

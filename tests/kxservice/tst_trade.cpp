@@ -59,18 +59,10 @@ class TestTrade : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase_data()
-    {
-        QTest::addColumn<QString>("db");
-        QTest::newRow("sqlite") << QStringLiteral("sqlite");
-        QTest::newRow("postgresql") << QStringLiteral("postgresql");
-    }
+    void initTestCase_data() { KxEngineRows(); }
     void init()
     {
-        QFETCH_GLOBAL(QString, db);
-        m_kind = db;
-        if (m_kind == QLatin1String("postgresql") && qEnvironmentVariableIsEmpty("KX_PG_URL"))
-            QSKIP("KX_PG_URL is not set: no PostgreSQL database to run against");
+        KX_FETCH_ENGINE(m_kind);
         KxSetServiceUrl(fx().url());
         KxSetUi(&fx().ui);
     }

@@ -1,6 +1,7 @@
 #pragma once
 // A scripted stand-in for the UI facade: records every message box, URL and dialog, and
-// answers from a queue the test fills. Installed for the lifetime of the object.
+// answers from a queue the test fills. Installed for the lifetime of the object. Message boxes
+// may come from any thread (service tests call from many).
 #include "uUiHooks.h"
 
 #include <QList>
@@ -9,6 +10,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <mutex>
 
 struct TShownMessage {
     QString caption;
@@ -23,6 +25,7 @@ public:
     ~TScriptedUi() override { KxSetUi(nullptr); }
 
     QList<TShownMessage> messages;
+    QStringList texts;            // the messages' texts alone, to compare a whole run at once
     QStringList openedUrls;
     QList<QWidget*> modalWindows;
     QQueue<int> answers;          // message box answers; default: OK / Yes
@@ -30,10 +33,13 @@ public:
     QQueue<int> modalResults;     // ShowModal results; default: mrCancel
     // When set, runs the window in place of the queue (fill it, close it) and gives its result.
     std::function<int(QWidget*)> onModal;
+    mutable std::mutex m;         // held while a message box is recorded
 
     int MessageBox(const QString& caption, const QString& text, TMsgIcon icon, int buttons) override
     {
+        std::lock_guard lock(m);
         messages.append({caption, text, icon, buttons});
+        texts.append(text);
         if (!answers.isEmpty())
             return answers.dequeue();
         return (buttons & mbOK) ? mrOk : (buttons & mbYes) ? mrYes : mrNone;
@@ -59,10 +65,17 @@ public:
         return modalResults.isEmpty() ? mrCancel : modalResults.dequeue();
     }
 
-    QString lastText() const { return messages.isEmpty() ? QString() : messages.last().text; }
+    QString lastText() const
+    {
+        std::lock_guard lock(m);
+        return texts.isEmpty() ? QString() : texts.last();
+    }
+    QString last() const { return lastText(); }   // the name the service tests read it by
     void clear()
     {
+        std::lock_guard lock(m);
         messages.clear();
+        texts.clear();
         openedUrls.clear();
         modalWindows.clear();
     }

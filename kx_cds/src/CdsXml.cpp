@@ -1,5 +1,7 @@
 #include "CdsXml.h"
 
+#include "CdsWire.h"
+
 #include <pugixml.hpp>
 
 #include <QHash>

@@ -1,5 +1,8 @@
 #include "CdsFilter.h"
 
+#include "CdsCells.h"
+#include "CdsDates.h"
+
 #include <charconv>
 #include <cmath>
 

@@ -2,7 +2,8 @@
 
 // Reading and writing data packets and deltas (docs/datapacket.md). Internal to kx_cds.
 
-#include "CdsStore.h"
+#include "CdsColumn.h"
+#include "TDecimal.h"
 
 #include <string>
 #include <vector>

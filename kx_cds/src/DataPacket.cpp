@@ -1,5 +1,8 @@
 #include "DataPacket.h"
 
+#include "CdsCells.h"
+#include "CdsDates.h"
+#include "CdsWire.h"
 #include "CdsXml.h"
 
 #include <QHash>

@@ -2,13 +2,14 @@
 // A real kxservice for one test program: started in-process on a free loopback port with its
 // own database (a temporary SQLite file, or a fresh schema of the PostgreSQL database named
 // by KX_PG_URL), the demo seller and a second seller; called through the client's THttpWeb.
+#include "EngineSupport.h"
 #include "KxService.h"
+#include "ScriptedUi.h"
 #include "store/Database.h"
 #include "store/Seeder.h"
 #include "uConfig.h"
 #include "uHttpWeb.h"
 #include "uPClientDataSet.h"
-#include "uUiHooks.h"
 
 #include <QJsonArray>
 #include <QTemporaryDir>
@@ -19,38 +20,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-
-// Records message boxes from any thread (the concurrency test calls from many).
-class TRecordingUi : public IKxUi {
-public:
-    TRecordingUi() { KxSetUi(this); }
-    ~TRecordingUi() override { KxSetUi(nullptr); }
-    int MessageBox(const QString&, const QString& text, TMsgIcon, int) override
-    {
-        std::lock_guard lock(m);
-        texts << text;
-        return answers.isEmpty() ? int(mrOk) : answers.takeFirst();
-    }
-    bool OpenUrl(const QString&) override { return true; }
-    QString GetOpenFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString GetSaveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    // Windows shown modally run through onModal when set; otherwise they are cancelled.
-    int ShowModal(QWidget* w) override { return onModal ? onModal(w) : int(mrCancel); }
-    std::function<int(QWidget*)> onModal;
-    QString last()
-    {
-        std::lock_guard lock(m);
-        return texts.isEmpty() ? QString() : texts.last();
-    }
-    void clear()
-    {
-        std::lock_guard lock(m);
-        texts.clear();
-    }
-    std::mutex m;
-    QStringList texts;
-    QList<int> answers; // message box answers in turn; OK once they run out
-};
 
 // The outcome of one call through THttpWeb.
 struct TCallResult {
@@ -73,15 +42,11 @@ public:
     // tune changes the options the service starts with.
     explicit TServiceFixture(const QString& kind, qint64 maxBodyBytes = qint64(4) << 20,
                              const std::function<void(TServiceOptions&)>& tune = {})
+        : database(kind, QStringLiteral("kxt_"))
     {
-        QString db = QStringLiteral("sqlite:") + dir.filePath(QStringLiteral("svc.db"));
-        if (kind == QLatin1String("postgresql")) {
-            schema = QStringLiteral("kxt_") + QUuid::createUuid().toString(QUuid::Id128).left(12);
-            db = qEnvironmentVariable("KX_PG_URL") + QStringLiteral("?schema=") + schema;
-        }
         TServiceOptions o;
         o.port = 0;
-        o.db = db;
+        o.db = database.url();
         o.seed = QStringLiteral("demo");
         o.logFile = dir.filePath(QStringLiteral("service.log"));
         o.maxBodyBytes = maxBodyBytes;
@@ -113,16 +78,7 @@ public:
     {
         gSessionKey.clear();
         KxResetTransport();
-        service.reset();
-        if (!schema.isEmpty()) {
-            TDbUrl u;
-            QString err;
-            TDbUrl::parse(qEnvironmentVariable("KX_PG_URL"), u, err);
-            TDatabase plain(u);
-            QSqlDatabase db = plain.connection();
-            KxExec(db, QStringLiteral("DROP SCHEMA IF EXISTS \"%1\" CASCADE").arg(schema));
-            plain.releaseThreadConnection();
-        }
+        service.reset();   // before its database goes
     }
     QString url() const { return service->url(); }
 
@@ -192,18 +148,23 @@ public:
     }
 
     QTemporaryDir dir;
-    QString schema;
+    TScratchDatabase database;
     std::mutex keysMutex;
     QMap<QString, QString> keys;
     std::unique_ptr<TKxService> service;
-    TRecordingUi ui;
+    TScriptedUi ui;
 };
 
-// One service per engine, started on first use with `admin` logged in: for tests whose cases
-// run on SQLite and PostgreSQL alike.
+// One service per engine, started on first use with the given operators logged in: for test
+// programs whose cases run on SQLite and PostgreSQL alike (KxEngineRows, KX_FETCH_ENGINE).
 class TLoggedInServices {
 public:
-    TLoggedInServices(TCaller admin, QString password) : m_admin(std::move(admin)), m_password(std::move(password)) {}
+    struct TLogin {
+        TCaller who;
+        QString password;
+    };
+    explicit TLoggedInServices(QList<TLogin> logins = {}) : m_logins(std::move(logins)) {}
+    TLoggedInServices(TCaller admin, QString password) : m_logins{{std::move(admin), std::move(password)}} {}
 
     TServiceFixture& of(const QString& kind)
     {
@@ -211,18 +172,19 @@ public:
         if (!f) {
             f = std::make_unique<TServiceFixture>(kind);
             KxSetServiceUrl(f->url());
-            const TCallResult r = f->call({m_admin.nick, QString(), QString()}, "PowerMger.Login",
-                                          {{"shopcode", m_admin.shop}, {"usercode", m_admin.oper}, {"password", m_password}});
-            if (!r.ok)
-                qFatal("login failed: %s", qPrintable(r.error));
+            for (const TLogin& l : m_logins) {
+                const TCallResult r = f->call({l.who.nick, QString(), QString()}, "PowerMger.Login",
+                                              {{"shopcode", l.who.shop}, {"usercode", l.who.oper}, {"password", l.password}});
+                if (!r.ok)
+                    qFatal("login failed: %s", qPrintable(r.error));
+            }
         }
         return *f;
     }
     void clear() { m_services.clear(); }
 
 private:
-    TCaller m_admin;
-    QString m_password;
+    QList<TLogin> m_logins;
     std::map<QString, std::unique_ptr<TServiceFixture>> m_services;
 };
 
