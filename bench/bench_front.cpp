@@ -329,6 +329,7 @@ void bigDelta(int mb)
         web.Request()->AddParams(QStringLiteral("password"), QStringLiteral("admin888"));
         if (!web.SendData())
             return;
+        gSessionKey = web.Response()->GetParam(QStringLiteral("sessionkey"));
     }
     // About 270 bytes of delta a row.
     const QString big = brandDelta(int((qint64(mb) << 20) / 270), QStringLiteral("b"));

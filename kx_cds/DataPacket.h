@@ -92,6 +92,9 @@ public:
     TDeltaReader(const TDeltaReader&) = delete;
     TDeltaReader& operator=(const TDeltaReader&) = delete;
 
+    // Parses `utf8` in place: the buffer is taken (copied only when it is shared) and freed
+    // once its values are read, so a big delta costs its typed rows, not a second copy.
+    bool Load(QByteArray&& utf8);
     bool Load(const QByteArray& utf8);
     bool Load(const QString& xml);
     QString LastError() const;
@@ -104,6 +107,8 @@ public:
     TDeltaRow NewRow(int change) const;   // invalid for a delete
     // For an update: the fields whose new value differs from the old one.
     QStringList ChangedFields(int change) const;
+    // For an update: whether field `field` (an index) differs; false for other changes.
+    bool FieldChanged(int change, int field) const;
 
 private:
     friend class TDeltaRow;

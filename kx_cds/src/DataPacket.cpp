@@ -220,7 +220,7 @@ QByteArray TDataPacketWriter::Finish()
     EndRow();
     d->out += "</rows></datapacket>";
     QByteArray result(d->out.data(), qsizetype(d->out.size()));
-    d->out.clear();
+    std::string().swap(d->out);   // a big packet's buffer goes now, not with the writer
     d->started = false;
     d->rows = 0;
     return result;
@@ -257,10 +257,17 @@ bool TDeltaReader::Load(const QString& xml)
 
 bool TDeltaReader::Load(const QByteArray& utf8)
 {
-    QByteArray buf(utf8.constData(), utf8.size());
+    return Load(QByteArray(utf8.constData(), utf8.size()));
+}
+
+bool TDeltaReader::Load(QByteArray&& utf8)
+{
+    QByteArray buf = std::move(utf8);
     Packet p;
     QString err;
-    if (!parsePacket(buf.data(), size_t(buf.size()), RootKind::Delta, nullptr, true, p, err))
+    const bool parsed = parsePacket(buf.data(), size_t(buf.size()), RootKind::Delta, nullptr, true, p, err);
+    buf = QByteArray();
+    if (!parsed)
         return d->fail(QStringLiteral("Delta: ") + err);
     for (size_t i = 0; i < p.changes.size(); ++i) {
         const ParsedChange& c = p.changes[i];
@@ -291,7 +298,9 @@ const TFieldDefs& TDeltaReader::FieldDefs() const
 
 int TDeltaReader::FieldIndex(const QString& name) const
 {
-    return d->index.value(name.toLower(), -1);
+    // Callers mostly name fields in lower case already: no lower-cased copy for them.
+    const auto it = d->index.constFind(name);
+    return it != d->index.constEnd() ? it.value() : d->index.value(name.toLower(), -1);
 }
 
 int TDeltaReader::Count() const
@@ -326,6 +335,13 @@ QStringList TDeltaReader::ChangedFields(int change) const
         if (!d->packet.table.cols[i].cellEquals(c.oldRow, c.newRow))
             out << d->packet.fields[i].Name;
     return out;
+}
+
+bool TDeltaReader::FieldChanged(int change, int field) const
+{
+    const ParsedChange& c = d->packet.changes.at(size_t(change));
+    return c.kind == ukModify && field >= 0 && size_t(field) < d->packet.fields.size()
+        && !d->packet.table.cols[size_t(field)].cellEquals(c.oldRow, c.newRow);
 }
 
 // ===========================================================================================

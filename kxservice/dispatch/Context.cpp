@@ -32,9 +32,12 @@ const QList<TDeltaChange>* TContext::delta(const QString& name) const
     return it == m_deltas.end() ? nullptr : &it->second;
 }
 
-void TContext::readDeltas()
+void TContext::readDeltas(TCall& from)
 {
-    for (const auto& [name, content] : call.files())
-        if (name.startsWith(QLatin1String("delta")))
-            m_deltas.emplace(name, KxReadDelta(content));
+    QStringList names;
+    for (const auto& file : from.files())
+        if (file.first.startsWith(QLatin1String("delta")))
+            names << file.first;
+    for (const QString& name : names)
+        m_deltas.emplace(name, KxReadDelta(from.takeFile(name)));
 }

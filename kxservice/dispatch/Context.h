@@ -41,8 +41,9 @@ public:
     // The changes of an attachment whose name starts with "delta", read (and checked) before
     // the call's transaction began; null when the call has no such attachment.
     const QList<TDeltaChange>* delta(const QString& name) const;
-    // Reads every delta attachment of the call (the dispatcher, before the transaction).
-    void readDeltas();
+    // Reads every delta attachment of the call (the dispatcher, before the transaction). The
+    // attachments' bytes are taken from `call` (the context's own) and parsed in place.
+    void readDeltas(TCall& call);
 
 private:
     std::map<QString, QList<TDeltaChange>> m_deltas;

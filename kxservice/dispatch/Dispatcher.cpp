@@ -171,9 +171,8 @@ void TDispatcher::checkOperator(TContext& ctx, const QString& nick, const QStrin
         checkRight(ctx.db, nick, oper, method);
 }
 
-void TDispatcher::run(TContext& ctx, const TMethodDef* def, const QString& method)
+void TDispatcher::run(TContext& ctx, TCall& call, const TMethodDef* def, const QString& method)
 {
-    const TCall& call = ctx.call;
     // A module description needs a session, except the login module's: a client whose
     // session has expired opens it to log in again.
     const EAccess access = def ? def->access : method == QLatin1String(kLoginModule) ? EAccess::Seller : EAccess::Operator;
@@ -198,7 +197,7 @@ void TDispatcher::run(TContext& ctx, const TMethodDef* def, const QString& metho
 
     // Deltas are read and checked before any transaction: a big save must not hold SQLite's
     // write lock while it is parsed, and a bad one is refused without opening one.
-    ctx.readDeltas();
+    ctx.readDeltas(call);
     if (ownTx) {
         def->handler(ctx);
         return;
@@ -215,7 +214,7 @@ void TDispatcher::run(TContext& ctx, const TMethodDef* def, const QString& metho
     t.commit();
 }
 
-QByteArray TDispatcher::handle(const TCall& call)
+QByteArray TDispatcher::handle(TCall call)
 {
     QElapsedTimer timer;
     timer.start();
@@ -233,8 +232,8 @@ QByteArray TDispatcher::handle(const TCall& call)
         TContext ctx(call, m_store, db, m_options, m_log);
         ctx.clientAddr = addr;
         const auto it = m_methods.constFind(method);
-        run(ctx, it == m_methods.constEnd() ? nullptr : &it.value(), method);
-        xml = ctx.answer.xml();
+        run(ctx, call, it == m_methods.constEnd() ? nullptr : &it.value(), method);
+        xml = ctx.answer.take();
     } catch (const TServiceError& e) {
         code = e.Code;
         xml = TAnswer::errorXml(e.Code, e.Msg, e.CallUrl);

@@ -32,8 +32,9 @@ class TDispatcher {
 public:
     TDispatcher(TDatabase& store, const TServiceOptions& options, TServiceLog& log);
     void add(const std::vector<TMethodDef>& methods);
-    // Runs one call and returns the answer's XML (success or error_response).
-    QByteArray handle(const TCall& call);
+    // Runs one call and returns the answer's XML (success or error_response). The call's delta
+    // attachments are parsed in place: hand the call over (moved) to spare a copy of them.
+    QByteArray handle(TCall call);
     // An answer for a body that never became a call (limits, malformed multipart).
     QByteArray refuse(int code, const QString& msg, const QString& addr);
 
@@ -43,7 +44,7 @@ public:
 private:
     QString clientAddress(const TCall& call) const;
     static void checkLengths(const TCall& call);
-    void run(TContext& ctx, const TMethodDef* def, const QString& method);
+    void run(TContext& ctx, TCall& call, const TMethodDef* def, const QString& method);
     void checkSeller(TContext& ctx, const QString& nick);
     void checkOperator(TContext& ctx, const QString& nick, const QString& oper, const QString& method, bool rights);
 

@@ -94,10 +94,9 @@ void checkUnchanged(TContext& ctx, const QString& type, qint64 id, const TDeltaC
                          {ctx.nickid, type, id});
     if (!q.next())
         throw TServiceError(kxRefused, QString::fromUtf8(gone).arg(id));
-    const auto name = ch.original.constFind(QStringLiteral("child_name"));
-    const auto parent = ch.original.constFind(QStringLiteral("parent_id"));
-    if ((name != ch.original.constEnd() && name->toString() != q.value(0).toString())
-        || (parent != ch.original.constEnd() && parent->toLongLong() != q.value(1).toLongLong()))
+    const QString name = QStringLiteral("child_name"), parent = QStringLiteral("parent_id");
+    if ((ch.original.contains(name) && ch.original.value(name).toString() != q.value(0).toString())
+        || (ch.original.contains(parent) && ch.original.value(parent).toLongLong() != q.value(1).toLongLong()))
         throw TServiceError(kxRefused, QStringLiteral("分类【%1】的数据已被他人修改，请刷新后再保存！").arg(id));
 }
 

@@ -74,23 +74,19 @@ QString money(qint64 quantity, const QString& unit)
     return m ? moneyText(*m) : QStringLiteral("0");
 }
 
-// The row keys a difference list's delta sets adjusted, read straight from the delta: it
-// carries every column of up to every row of the list, and two of them matter here.
+// The row keys a difference list's delta sets adjusted: it carries every column of up to
+// every row of the list, and two of them matter here.
 QVariantList adjustedKeys(const TContext& ctx)
 {
     QVariantList keys;
-    const QByteArray* delta = ctx.call.file(QStringLiteral("delta"));
+    const QList<TDeltaChange>* delta = ctx.delta(QStringLiteral("delta"));
     if (!delta)
         return keys;
-    TDeltaReader r;
-    if (!r.Load(*delta))
-        throw TServiceError(kxBadDelta, QStringLiteral("提交的数据不是有效的修改记录：%1").arg(r.LastError().left(200)));
-    const int key = r.FieldIndex(QStringLiteral("md5_key")), status = r.FieldIndex(QStringLiteral("status"));
-    if (key < 0 || status < 0)
-        return keys;
-    for (int c = 0; c < r.Count(); ++c)
-        if (r.Kind(c) == ukModify && r.NewRow(c).Value(status).toBool() && !r.OldRow(c).Value(status).toBool())
-            keys << r.OldRow(c).Value(key).toString().trimmed();
+    const QString key = QStringLiteral("md5_key"), status = QStringLiteral("status");
+    for (const TDeltaChange& ch : *delta)
+        if (ch.kind == TDeltaChange::Update && ch.original.contains(key) && ch.values.value(status).toBool()
+            && !ch.original.value(status).toBool())
+            keys << ch.original.value(key).toString().trimmed();
     return keys;
 }
 

@@ -1,12 +1,15 @@
 #include "MasterData.h"
 
 #include "dispatch/LoginGuard.h"
+#include "store/BulkWrite.h"
 #include "store/Packet.h"
 #include "store/Passwords.h"
 #include "TDecimal.h"
 #include "uRequest.h"
 
+#include <QHash>
 #include <QSet>
+#include <algorithm>
 #include <limits>
 #include <optional>
 
@@ -276,10 +279,11 @@ bool sameValue(Col::Kind kind, const QVariant& loaded, const QVariant& stored)
     }
 }
 
-// A changed or deleted row must still be the row the client loaded: its stored values are
+// Changed and deleted rows must still be the rows the client loaded: their stored values are
 // compared with the delta's old ones, so a save made from a stale grid cannot overwrite or
-// delete what someone else saved meanwhile. Refuses a row that is gone or differs.
-void checkUnchanged(TContext& ctx, const TTable& t, const QString& k, const TDeltaChange& ch, const char* gone)
+// delete what someone else saved meanwhile. Rows are read by key, many to a statement; the
+// first row (in delta order) that is gone or differs refuses the save.
+void checkUnchanged(TContext& ctx, const TTable& t, const QList<const TDeltaChange*>& rows, const QStringList& keys)
 {
     QStringList names{QStringLiteral("md5_key")};
     QList<Col::Kind> kinds{Col::Text};
@@ -288,16 +292,36 @@ void checkUnchanged(TContext& ctx, const TTable& t, const QString& k, const TDel
             names << QString::fromLatin1(f.name);
             kinds << f.kind;
         }
-    QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT %1 FROM %2 WHERE nickid = ? AND %3 = ?")
-                                     .arg(names.join(QStringLiteral(", ")), QString::fromLatin1(t.table), QString::fromLatin1(t.key)),
-                         {ctx.nickid, k});
-    if (!q.next())
-        throw TServiceError(kxRefused, QString::fromUtf8(gone).arg(k.left(40)));
-    for (int i = 0; i < names.size(); ++i) {
-        const auto loaded = ch.original.constFind(names[i]);
-        if (loaded != ch.original.constEnd() && !sameValue(kinds[i], *loaded, q.value(i)))
-            throw TServiceError(kxRefused, QStringLiteral("记录【%1】的数据已被他人修改，请刷新后再保存！").arg(k.left(40)));
-    }
+    QHash<QString, qsizetype> at;
+    for (qsizetype i = 0; i < keys.size(); ++i)
+        at.insert(keys[i], i);
+    KxForKeys(ctx.db, QStringLiteral("SELECT %1, %2 FROM %3 WHERE nickid = ? AND %1 IN (%4)")
+                          .arg(QString::fromLatin1(t.key), names.join(QStringLiteral(", ")), QString::fromLatin1(t.table), QStringLiteral("%1")),
+              {ctx.nickid}, keys, [&](QSqlQuery& q, qsizetype first, qsizetype count) {
+                  enum { Gone, Same, Changed };
+                  std::vector<char> state(size_t(count), Gone);
+                  while (q.next()) {
+                      const auto it = at.constFind(q.value(0).toString());
+                      if (it == at.constEnd() || *it < first || *it >= first + count)
+                          continue;
+                      const TDeltaChange& ch = *rows[*it];
+                      bool same = true;
+                      for (int i = 0; i < names.size() && same; ++i)
+                          same = !ch.original.contains(names[i]) || sameValue(kinds[i], ch.original.value(names[i]), q.value(i + 1));
+                      state[size_t(*it - first)] = same ? Same : Changed;
+                  }
+                  // Refused at the first chunk that holds a stale row: a big stale save holds
+                  // the write lock no longer than a small one.
+                  for (qsizetype i = 0; i < count; ++i) {
+                      const QString& k = keys[first + i];
+                      if (state[size_t(i)] == Gone)
+                          throw TServiceError(kxRefused, (rows[first + i]->kind == TDeltaChange::Delete
+                                                              ? QStringLiteral("要删除的记录【%1】已不存在，请刷新后再试")
+                                                              : QStringLiteral("要修改的记录【%1】已不存在，请刷新后再试")).arg(k.left(40)));
+                      if (state[size_t(i)] == Changed)
+                          throw TServiceError(kxRefused, QStringLiteral("记录【%1】的数据已被他人修改，请刷新后再保存！").arg(k.left(40)));
+                  }
+              });
 }
 
 void removeRow(TContext& ctx, const TTable& t, const QString& k)
@@ -313,64 +337,82 @@ void removeRow(TContext& ctx, const TTable& t, const QString& k)
         throw TServiceError(kxRefused, QStringLiteral("要删除的记录【%1】已不存在，请刷新后再试").arg(k.left(40)));
 }
 
-void update(TContext& ctx)
+// The columns an insert or update writes (the key aside), their values checked.
+QVariantMap rowOf(const TTable& t, const TDeltaChange& ch)
 {
-    const TTable& t = tableOf(ctx);
-    const QList<TDeltaChange>* changes = ctx.delta(QStringLiteral("delta"));
-    if (!changes)
-        throw TServiceError(kxMissingParam, QStringLiteral("缺少提交的修改记录（delta）"));
+    const bool insert = ch.kind == TDeltaChange::Insert;
+    QVariantMap row;
+    for (const TField& f : t.fields) {
+        const QString name = QString::fromLatin1(f.name);
+        if ((insert && (!f.secret || ch.values.contains(name))) || ch.changed.contains(name))
+            row.insert(name, checked(f, ch.values.value(name)));
+    }
+    if (insert || ch.changed.contains(QStringLiteral("md5_key")))
+        row.insert(QStringLiteral("md5_key"), ch.values.value(QStringLiteral("md5_key")).toString().left(32));
+    return row;
+}
+
+// A save sorted by what it does, checked as far as it can be without the database: keys of the
+// rows deleted and updated (each named once), inserts with the codes typed for them.
+struct TSavePlan {
+    QList<const TDeltaChange*> deletes, updates, inserts;
+    QStringList deleteKeys, updateKeys, insertKeys;   // insertKeys: empty where the service gives the code
+    QSet<QString> typed;
+};
+
+TSavePlan planSave(const TTable& t, const QList<TDeltaChange>& changes)
+{
+    const QString key = QString::fromLatin1(t.key), keyCaption = QString::fromUtf8(t.keyCaption);
+    TSavePlan p;
+    QSet<QString> named;
+    for (const TDeltaChange& ch : changes) {
+        if (ch.kind == TDeltaChange::Insert) {
+            rowOf(t, ch);
+            const QString k = KxTrimLow(ch.values.value(key).toString());
+            if (k.isEmpty() && !t.prefix)
+                throw TServiceError(kxRefused, QStringLiteral("%1不能为空").arg(keyCaption));
+            if (k.size() > 20)
+                throw TServiceError(kxRefused, QStringLiteral("%1不能超过 20 个字符").arg(keyCaption));
+            if (!k.isEmpty() && p.typed.contains(k))
+                throw TServiceError(kxRefused, QStringLiteral("%1【%2】已存在").arg(keyCaption, k));
+            if (!k.isEmpty())
+                p.typed.insert(k);
+            p.inserts << &ch;
+            p.insertKeys << k;
+            continue;
+        }
+        // Updates and deletes find the row by the key it had; the key itself cannot change.
+        const QString k = ch.original.value(key).toString();
+        if (ch.kind == TDeltaChange::Update) {
+            if (ch.changed.contains(key))
+                throw TServiceError(kxRefused, QStringLiteral("%1不能修改").arg(keyCaption));
+            rowOf(t, ch);
+        }
+        if (named.contains(k))
+            throw TServiceError(kxRefused, QStringLiteral("记录【%1】在提交的修改中出现了多次，请刷新后再保存").arg(k.left(40)));
+        named.insert(k);
+        (ch.kind == TDeltaChange::Delete ? p.deletes : p.updates) << &ch;
+        (ch.kind == TDeltaChange::Delete ? p.deleteKeys : p.updateKeys) << k;
+    }
+    return p;
+}
+
+// Writes a checked save: deletes, then updates, then inserts (a code deleted and typed again
+// in one save is a new row). Returns the keys of the rows written.
+QStringList writeSave(TContext& ctx, const TTable& t, const TSavePlan& p)
+{
     const QString table = QString::fromLatin1(t.table), key = QString::fromLatin1(t.key);
     const QString keyCaption = QString::fromUtf8(t.keyCaption);
     QStringList touched;
-    for (const TDeltaChange& ch : *changes) {
-        if (ch.kind == TDeltaChange::Delete) {
-            const QString k = ch.original.value(key).toString();
-            checkUnchanged(ctx, t, k, ch, "要删除的记录【%1】已不存在，请刷新后再试");
-            removeRow(ctx, t, k);
-            touched.removeAll(k);
-            continue;
-        }
-        const bool insert = ch.kind == TDeltaChange::Insert;
-        QVariantMap row;
-        for (const TField& f : t.fields) {
-            const QString name = QString::fromLatin1(f.name);
-            if ((insert && (!f.secret || ch.values.contains(name))) || ch.changed.contains(name))
-                row.insert(name, checked(f, ch.values.value(name)));
-        }
-        if (insert || ch.changed.contains(QStringLiteral("md5_key")))
-            row.insert(QStringLiteral("md5_key"), ch.values.value(QStringLiteral("md5_key")).toString().left(32));
 
-        if (insert) {
-            QString k = KxTrimLow(ch.values.value(key).toString());
-            if (k.isEmpty() && !t.prefix)
-                throw TServiceError(kxRefused, QStringLiteral("%1不能为空").arg(keyCaption));
-            if (k.isEmpty())
-                k = KxNextCode(ctx, table, QString::fromLatin1(t.prefix), table, key);
-            else if (k.size() > 20)
-                throw TServiceError(kxRefused, QStringLiteral("%1不能超过 20 个字符").arg(keyCaption));
-            else if (KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM %1 WHERE nickid = ? AND %2 = ?").arg(table, key), {ctx.nickid, k}).isValid())
-                throw TServiceError(kxRefused, QStringLiteral("%1【%2】已存在").arg(keyCaption, k));
-            row.insert(key, k);
-            if (t.check)
-                t.check(ctx, row, true);
-            row.remove(key);
-            QStringList names{QStringLiteral("nickid"), key};
-            QVariantList args{ctx.nickid, k};
-            for (auto it = row.begin(); it != row.end(); ++it) {
-                names << it.key();
-                args << it.value();
-            }
-            KxExec(ctx.db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                               .arg(table, names.join(QStringLiteral(", ")), QStringList(names.size(), QStringLiteral("?")).join(QStringLiteral(", "))),
-                   args);
-            touched << k;
-            continue;
-        }
-        // Update: the row is found by the key it had; the key itself cannot change.
-        const QString k = ch.original.value(key).toString();
-        if (ch.changed.contains(key))
-            throw TServiceError(kxRefused, QStringLiteral("%1不能修改").arg(keyCaption));
-        checkUnchanged(ctx, t, k, ch, "要修改的记录【%1】已不存在，请刷新后再试");
+    checkUnchanged(ctx, t, p.deletes, p.deleteKeys);
+    for (const QString& k : p.deleteKeys)
+        removeRow(ctx, t, k);
+
+    checkUnchanged(ctx, t, p.updates, p.updateKeys);
+    for (qsizetype i = 0; i < p.updates.size(); ++i) {
+        const QString& k = p.updateKeys[i];
+        QVariantMap row = rowOf(t, *p.updates[i]);
         if (t.check) {
             row.insert(key, k);
             t.check(ctx, row, false);
@@ -386,20 +428,58 @@ void update(TContext& ctx)
             args << ctx.nickid << k;
             KxExec(ctx.db, QStringLiteral("UPDATE %1 SET %2 WHERE nickid = ? AND %3 = ?").arg(table, sets.join(QStringLiteral(", ")), key), args);
         }
-        if (!touched.contains(k))
-            touched << k;
+        touched << k;
     }
+
+    QStringList typed;
+    for (const QString& k : p.insertKeys)
+        if (!k.isEmpty())
+            typed << k;
+    const QSet<QString> existing = KxExistingKeys(ctx.db, table, key, ctx.nickid, typed);
+    for (const QString& k : typed)
+        if (existing.contains(k))
+            throw TServiceError(kxRefused, QStringLiteral("%1【%2】已存在").arg(keyCaption, k));
+    const QStringList codes = t.prefix ? KxNextCodes(ctx.db, ctx.nickid, table, QString::fromLatin1(t.prefix), table, key,
+                                                     int(p.insertKeys.size() - typed.size()), p.typed)
+                                       : QStringList();
+    TBulkInsert insert(ctx.db, table);
+    qsizetype nextCode = 0;
+    for (qsizetype i = 0; i < p.inserts.size(); ++i) {
+        const QString k = p.insertKeys[i].isEmpty() ? codes[nextCode++] : p.insertKeys[i];
+        QVariantMap row = rowOf(t, *p.inserts[i]);
+        row.insert(key, k);
+        if (t.check)
+            t.check(ctx, row, true);
+        row.insert(key, k);
+        row.insert(QStringLiteral("nickid"), ctx.nickid);
+        insert.add(row);
+        touched << k;
+    }
+    insert.flush();
+    return touched;
+}
+
+// Every row of a save is checked before the write transaction, which then only looks rows up
+// by key, many at a time, and writes: a save of 100,000 rows holds SQLite's write lock for
+// the writing alone.
+void update(TContext& ctx)
+{
+    const TTable& t = tableOf(ctx);
+    const QList<TDeltaChange>* changes = ctx.delta(QStringLiteral("delta"));
+    if (!changes)
+        throw TServiceError(kxMissingParam, QStringLiteral("缺少提交的修改记录（delta）"));
+    const TSavePlan plan = planSave(t, *changes);
+    TTransaction tx(ctx.store, ctx.db, true);
+    QStringList touched = writeSave(ctx, t, plan);
     // The saved rows as they are now, for the client to merge by md5_key.
-    QString in = QStringLiteral("''");
-    QVariantList args{ctx.nickid};
-    if (!touched.isEmpty()) {
-        in = QStringList(touched.size(), QStringLiteral("?")).join(QStringLiteral(", "));
-        for (const QString& k : touched)
-            args << k;
-    }
-    QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT %1 FROM %2 WHERE nickid = ? AND %3 IN (%4) ORDER BY %3")
-                                     .arg(selectList(t), table, key, in), args);
-    ctx.answer.addPacket(QStringLiteral("xmldata"), KxQueryPacket(q, columnsOf(t)));
+    std::sort(touched.begin(), touched.end());
+    const QString key = QString::fromLatin1(t.key);
+    TQueryPacket packet(columnsOf(t));
+    const QString select = QStringLiteral("SELECT %1 FROM %2 WHERE nickid = ? AND %3 IN (%4) ORDER BY %3")
+                               .arg(selectList(t), QString::fromLatin1(t.table), key, QStringLiteral("%1"));
+    KxForKeys(ctx.db, select, {ctx.nickid}, touched, [&](QSqlQuery& q, qsizetype, qsizetype) { packet.add(q); });
+    ctx.answer.addPacket(QStringLiteral("xmldata"), packet.finish());
+    tx.commit();
 }
 
 void storageTypes(TContext& ctx)
@@ -475,18 +555,7 @@ void KxAnswerPage(TContext& ctx, const QString& selectFrom, const QString& where
 
 QString KxNextCode(TContext& ctx, const QString& series, const QString& prefix, const QString& table, const QString& keyColumn)
 {
-    KxExec(ctx.db, QStringLiteral("INSERT INTO kx_counter (nickid, name, value) VALUES (?, ?, 0) ON CONFLICT DO NOTHING"),
-           {ctx.nickid, series});
-    for (;;) {
-        KxExec(ctx.db, QStringLiteral("UPDATE kx_counter SET value = value + 1 WHERE nickid = ? AND name = ?"), {ctx.nickid, series});
-        const qint64 n = KxScalar(ctx.db, QStringLiteral("SELECT value FROM kx_counter WHERE nickid = ? AND name = ?"),
-                                  {ctx.nickid, series}).toLongLong();
-        const QString code = prefix + QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0'));
-        // Codes typed by hand may already use a number of the series: skip them.
-        if (!KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM %1 WHERE nickid = ? AND %2 = ?").arg(table, keyColumn),
-                      {ctx.nickid, code}).isValid())
-            return code;
-    }
+    return KxNextCodes(ctx.db, ctx.nickid, series, prefix, table, keyColumn, 1).first();
 }
 
 const std::vector<TMethodDef>& KxMasterDataMethods()
@@ -502,7 +571,7 @@ const std::vector<TMethodDef>& KxMasterDataMethods()
         size_t i = 0;
         for (size_t k = 0; k < tables().size(); ++k) {
             m.push_back({names[i++].constData(), EAccess::Module, ETx::Read, search});
-            m.push_back({names[i++].constData(), EAccess::Module, ETx::Write, update});
+            m.push_back({names[i++].constData(), EAccess::Module, ETx::Own, update});
         }
         m.push_back({"Storage.TypeList", EAccess::Module, ETx::Read, storageTypes});
         m.push_back({"Lookup.Storage", EAccess::Module, ETx::Read, storageLookup});

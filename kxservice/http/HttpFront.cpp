@@ -577,7 +577,7 @@ QByteArray THttpFront::TImpl::runCall(QByteArray&& body, const std::string& boun
         try {
             TCall call = TCall::fromParts(KxSplitMultipart(std::move(body), boundary, options.maxParts), addr);
             call.setForwardedFor(forwardedFor);
-            xml = dispatcher.handle(call);
+            xml = dispatcher.handle(std::move(call));
         } catch (const TServiceError& e) {
             xml = dispatcher.refuse(e.Code, e.Msg, addr);
         } catch (const std::exception&) {

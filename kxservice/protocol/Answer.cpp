@@ -53,6 +53,9 @@ void KxAppendEscaped(QByteArray& out, const QString& text)
 TAnswer::TAnswer()
 {
     m_body.reserve(256);
+    m_body += "<?xml version=\"1.0\" encoding=\"UTF-8\"?><";
+    m_body += kRoot;
+    m_body += '>';
 }
 
 void TAnswer::add(const QString& name, const QString& value)
@@ -88,17 +91,13 @@ void TAnswer::addPacket(const QString& name, const QByteArray& packet)
     m_body += '>';
 }
 
-QByteArray TAnswer::xml() const
+QByteArray TAnswer::take()
 {
-    QByteArray out;
-    out.reserve(m_body.size() + 64);
-    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?><";
-    out += kRoot;
-    out += '>';
-    out += m_body;
-    out += "</";
-    out += kRoot;
-    out += '>';
+    m_body += "</";
+    m_body += kRoot;
+    m_body += '>';
+    QByteArray out = std::exchange(m_body, QByteArray());
+    *this = TAnswer();
     return out;
 }
 

@@ -12,7 +12,9 @@ public:
     void add(const QString& name, qint64 value) { add(name, QString::number(value)); }
     // A data packet (UTF-8 XML) as CDATA, split where it holds "]]>".
     void addPacket(const QString& name, const QByteArray& packet);
-    QByteArray xml() const;
+    // The whole answer, handed over without a copy (a big answer is one buffer); the answer
+    // starts again empty.
+    QByteArray take();
 
     static QByteArray errorXml(int code, const QString& msg, const QString& callurl = {});
 

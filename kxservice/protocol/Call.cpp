@@ -103,6 +103,14 @@ const QByteArray* TCall::file(const QString& name) const
     return nullptr;
 }
 
+QByteArray TCall::takeFile(const QString& name)
+{
+    for (auto& f : m_files)
+        if (f.first == name)
+            return std::exchange(f.second, QByteArray());
+    return QByteArray();
+}
+
 void TCall::setField(const QString& name, const QString& value)
 {
     for (auto& f : m_fields)

@@ -27,6 +27,9 @@ public:
     QString param(const QString& name) const;   // empty when absent
     bool hasParam(const QString& name) const;
     const QByteArray* file(const QString& name) const; // null when absent
+    // An attachment's bytes moved out, for a reader that parses them in place; the attachment
+    // stays, empty, so that a handler still sees it was sent. Empty when absent.
+    QByteArray takeFile(const QString& name);
     QString method() const { return param(QStringLiteral("module")); }
     const std::vector<TCallField>& fields() const { return m_fields; }
     const std::vector<std::pair<QString, QByteArray>>& files() const { return m_files; }

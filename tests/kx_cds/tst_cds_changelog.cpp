@@ -91,6 +91,7 @@ private slots:
     void readerGivesTypedValues_data();
     void readerGivesTypedValues();
     void emptyLogIsAnEmptyDelta();
+    void readerParsesAHandedOverBufferInPlace();
     void cancelUpdatesRestoresTheBase();
     void mergeMakesCurrentRowsTheBase();
     void emptyDataSetKeepsStructure();
@@ -220,6 +221,28 @@ void TestChangeLog::emptyLogIsAnEmptyDelta()
     QCOMPARE(reader.Count(), 0);
     TPClientDataSet closed;
     QVERIFY(reader.Load(closed.GetKXXMLDelta()));
+}
+
+// A buffer handed over is parsed where it lies; one that someone else still holds is copied
+// first, so the parse never changes the holder's bytes.
+void TestChangeLog::readerParsesAHandedOverBufferInPlace()
+{
+    TPClientDataSet ds;
+    QVERIFY(ds.SetKXXMLData(packet("id:integer,name:string", {R"(id="1" name="a&amp;b")"})));
+    ds.Edit();
+    ds.FieldByName("name")->SetAsString("c&d");
+    ds.Post();
+    const QByteArray delta = ds.DeltaUtf8();
+    QByteArray held = delta;
+    TDeltaReader reader;
+    QVERIFY(reader.Load(QByteArray(held)));
+    QCOMPARE(held, delta);
+    QVERIFY(reader.Load(std::move(held)));
+    QCOMPARE(reader.NewRow(0).AsString("name"), QString("c&d"));
+    QCOMPARE(reader.OldRow(0).AsString("name"), QString("a&b"));
+    QVERIFY(reader.FieldChanged(0, reader.FieldIndex("NAME")));
+    QVERIFY(!reader.FieldChanged(0, reader.FieldIndex("id")));
+    QVERIFY(!reader.FieldChanged(0, -1));
 }
 
 void TestChangeLog::cancelUpdatesRestoresTheBase()

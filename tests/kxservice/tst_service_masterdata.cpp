@@ -3,6 +3,7 @@
 // never leave the service.
 #include "ServiceFixture.h"
 
+#include <QSet>
 #include <QUuid>
 
 namespace {
@@ -173,6 +174,78 @@ private Q_SLOTS:
         QVERIFY(KxColumn(list.value("xmldata"), "operid").contains("clerk"));
         const QString operid = KxColumn(saved.value("xmldata"), "operid").value(0);
         QVERIFY(m_fx->call(kSeller, "PowerMger.Login", {{"shopcode", "S01"}, {"usercode", operid}, {"password", "s3cret!"}}).ok);
+    }
+
+    // A save of more rows than one statement reads or writes: codes from the series skip the
+    // one typed in the same save, every row comes back, and a code deleted and typed again is
+    // a new row.
+    void manyRowsInOneSave()
+    {
+        QList<TRowSpec> rows{{"insert", {"brand_id=B600", "brand_name=手写编码"}}};
+        for (int i = 0; i < 700; ++i)
+            rows.append({"insert", {QStringLiteral("brand_name=批量 %1").arg(i)}});
+        const int before = count("kx_brand");
+        const TCallResult r = save("Brand.Update", delta({"brand_id", "brand_name"}, rows));
+        QVERIFY2(r.ok, qPrintable(r.error));
+        const QStringList ids = KxColumn(r.value("xmldata"), "brand_id");
+        QCOMPARE(ids.size(), 701);
+        QCOMPARE(QSet<QString>(ids.begin(), ids.end()).size(), 701);
+        QCOMPARE(count("kx_brand"), before + 701);
+        QCOMPARE(m_fx->scalar("SELECT brand_name FROM kx_brand WHERE nickid = '1001' AND brand_id = 'B600'").toString(), QStringLiteral("手写编码"));
+
+        const QString list = m_fx->call(kAdmin, "Brand.Search", {{"curpage", "0"}}).value("xmldata");
+        const TCallResult again = save("Brand.Update", delta({}, {{"delete", {"brand_id=B600"}}, {"insert", {"brand_id=B600", "brand_name=重新录入"}}}, list));
+        QVERIFY2(again.ok, qPrintable(again.error));
+        QCOMPARE(m_fx->scalar("SELECT brand_name FROM kx_brand WHERE nickid = '1001' AND brand_id = 'B600'").toString(), QStringLiteral("重新录入"));
+    }
+
+    // One stale row among hundreds refuses the whole save, however late in the delta it comes.
+    void staleRowInABigSave()
+    {
+        const QString list = m_fx->call(kAdmin, "Brand.Search", {{"curpage", "0"}}).value("xmldata");
+        TPClientDataSet other, stale;
+        QVERIFY(other.SetKXXMLData(list) && stale.SetKXXMLData(list));
+        QVERIFY(stale.RecordCount() > 600);
+        stale.Last();
+        const QString last = stale.FieldByName("brand_id")->AsString();
+        QVERIFY(other.Locate("brand_id", last));
+        other.Edit();
+        other.FieldByName("brand_name")->SetAsString("别人改过");
+        QVERIFY(other.Post());
+        QVERIFY(save("Brand.Update", other.GetKXXMLDelta()).ok);
+
+        for (stale.First(); !stale.Eof(); stale.Next()) {
+            stale.Edit();
+            stale.FieldByName("brand_name")->SetAsString(stale.FieldByName("brand_name")->AsString() + "·改");
+            stale.Post();
+        }
+        const TCallResult r = save("Brand.Update", stale.GetKXXMLDelta());
+        QVERIFY(!r.ok);
+        QVERIFY2(r.error.contains(QStringLiteral("记录【%1】的数据已被他人修改，请刷新后再保存！").arg(last)), qPrintable(r.error));
+        QCOMPARE(m_fx->scalar("SELECT COUNT(*) FROM kx_brand WHERE nickid = '1001' AND brand_name LIKE '%·改'").toInt(), 0);
+    }
+
+    // A delta the grid never makes: one stored row changed twice, or deleted twice.
+    void rowNamedTwiceIsRefused_data()
+    {
+        QTest::addColumn<QString>("changes");
+        const QString up = QStringLiteral("<update><old brand_id=\"B01\" brand_name=\"%1\"/><new brand_id=\"B01\" brand_name=\"%2\"/></update>");
+        const QString del = QStringLiteral("<delete><old brand_id=\"B01\" brand_name=\"%1\"/></delete>");
+        QTest::newRow("updated twice") << up.arg("%1", "甲") + up.arg("%1", "乙");
+        QTest::newRow("updated, then deleted") << up.arg("%1", "甲") + del;
+        QTest::newRow("deleted twice") << del + del;
+    }
+    void rowNamedTwiceIsRefused()
+    {
+        QFETCH(QString, changes);
+        const QString name = m_fx->scalar("SELECT brand_name FROM kx_brand WHERE nickid = '1001' AND brand_id = 'B01'").toString();
+        const QString d = QStringLiteral("<delta><fields><field name=\"brand_id\" type=\"string\" size=\"20\"/>"
+                                         "<field name=\"brand_name\" type=\"string\" size=\"100\"/></fields><changes>%1</changes></delta>")
+                              .arg(QString(changes).replace("%1", name));
+        const TCallResult r = save("Brand.Update", d);
+        QVERIFY(!r.ok);
+        QVERIFY2(r.error.contains(QStringLiteral("记录【B01】在提交的修改中出现了多次")), qPrintable(r.error));
+        QCOMPARE(m_fx->scalar("SELECT brand_name FROM kx_brand WHERE nickid = '1001' AND brand_id = 'B01'").toString(), name);
     }
 
     void deletingAnOperatorTakesItsRights()
