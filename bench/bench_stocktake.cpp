@@ -38,7 +38,7 @@ void arrange(TServiceFixture& fx)
     KxDoc::insertRows(db, QStringLiteral("INSERT INTO kx_stock (nickid, storageid, commoditycode, stocknum) VALUES "), 4, stock);
     db.commit();
     // Loaded in bulk, as an import would: the statistics follow.
-    KxAnalyse(db, {QStringLiteral("kx_stock"), QStringLiteral("kx_commodity")});
+    KxVacuumAnalyse(db, {QStringLiteral("kx_stock"), QStringLiteral("kx_commodity")});
 }
 
 bool ok(const TCallResult& r, const char* what)

@@ -52,7 +52,7 @@ int run(const QString& kind, const char* suffix)
         KxExec(db, QStringLiteral("DELETE FROM kx_subnick WHERE nickid = '1001'"));
         TMarketSimulator(db, QStringLiteral("1001")).populate(7, kDown, QDate::currentDate().addDays(-70), QStringLiteral("varnoq_demo"), 600);
         t.commit();
-        KxAnalyse(db, {QStringLiteral("kx_mk_trade"), QStringLiteral("kx_mk_order"), QStringLiteral("kx_mk_refund"), QStringLiteral("kx_mk_item"),
+        KxVacuumAnalyse(db, {QStringLiteral("kx_mk_trade"), QStringLiteral("kx_mk_order"), QStringLiteral("kx_mk_refund"), QStringLiteral("kx_mk_item"),
                        QStringLiteral("kx_mk_sku")});
     }
     gNickName = QStringLiteral("varnoq_demo");
@@ -105,7 +105,7 @@ int run(const QString& kind, const char* suffix)
             " SELECT nickid, tid || '2', tid, '520000000002', '4200000000201', '颜色分类:蓝;尺码:L', '休闲裤', 99.00, 1, 99.00, 99.00, '', status"
             " FROM kx_trade WHERE nickid = '1001' AND CAST(tid AS BIGINT) % 2 = 0"));
         t.commit();
-        KxAnalyse(db, {QStringLiteral("kx_trade"), QStringLiteral("kx_trade_order")});
+        KxVacuumAnalyse(db, {QStringLiteral("kx_trade"), QStringLiteral("kx_trade_order")});
     }
     const auto page = [&](int p) {
         return fx.call(kAdmin, "Trade.Search", {{"curpage", QString::number(p)}});

@@ -639,7 +639,7 @@ bool KxSeedSeller(TDatabase& store, const QJsonObject& file)
                                               str(seller, "masternick"));
     t.commit();
     // A new database's tables were empty a moment ago; its first calls plan on these figures.
-    KxAnalyse(db, {QStringLiteral("kx_nick"), QStringLiteral("kx_subnick"), QStringLiteral("kx_package"), QStringLiteral("kx_shop"),
+    KxVacuumAnalyse(db, {QStringLiteral("kx_nick"), QStringLiteral("kx_subnick"), QStringLiteral("kx_package"), QStringLiteral("kx_shop"),
                    QStringLiteral("kx_operator"), QStringLiteral("kx_module"), QStringLiteral("kx_module_param"), QStringLiteral("kx_power"),
                    QStringLiteral("kx_menu"), QStringLiteral("kx_nav"), QStringLiteral("kx_nav_bar"), QStringLiteral("kx_nav_but"),
                    QStringLiteral("kx_start_but"), QStringLiteral("kx_storagetype"), QStringLiteral("kx_storage"), QStringLiteral("kx_logistics_company"),

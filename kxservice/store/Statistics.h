@@ -8,3 +8,7 @@
 // read a whole table once per row. Table names come from code only. SQLite plans without
 // statistics as it always has, so there it does nothing. Throws TDbError.
 void KxAnalyse(QSqlDatabase& db, const QStringList& tables);
+
+// The same, outside any transaction only, and the tables vacuumed too: that marks their pages
+// all-visible, so counts and index-only scans over the new rows need not visit every row.
+void KxVacuumAnalyse(QSqlDatabase& db, const QStringList& tables);

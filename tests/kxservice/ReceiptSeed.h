@@ -121,5 +121,5 @@ inline void KxSeedReceipts(QSqlDatabase db, const QString& nickid, int documents
     }
     if (!db.commit())
         throw TDbError(QStringLiteral("KxSeedReceipts: COMMIT -- ") + db.lastError().text());
-    KxAnalyse(db, {QStringLiteral("kx_receive"), QStringLiteral("kx_receive_line")});
+    KxVacuumAnalyse(db, {QStringLiteral("kx_receive"), QStringLiteral("kx_receive_line")});
 }
