@@ -38,13 +38,14 @@ void insertRows(QSqlDatabase& db, const QString& head, int width, const QVariant
 }
 
 namespace {
-// One column of rows as a PostgreSQL array literal: every element quoted (the server reads
-// a quoted "12" as a number where the array's type is a number), an invalid QVariant NULL.
-QString arrayLiteral(const QVariantList& values, int width, int column)
+// One column of the rows [first, end) (value indexes) as a PostgreSQL array literal: every
+// element quoted (the server reads a quoted "12" as a number where the array's type is a
+// number), an invalid QVariant NULL.
+QString arrayLiteral(const QVariantList& values, int width, int column, qsizetype first, qsizetype end)
 {
     QString out(QLatin1Char('{'));
-    for (qsizetype i = column; i < values.size(); i += width) {
-        if (i > column)
+    for (qsizetype i = first + column; i < end; i += width) {
+        if (i > first + column)
             out += QLatin1Char(',');
         const QVariant& v = values[i];
         if (!v.isValid()) {
@@ -62,9 +63,10 @@ QString arrayLiteral(const QVariantList& values, int width, int column)
     return out + QLatin1Char('}');
 }
 
-// PostgreSQL: all rows in one statement, a column to a parameter (an array), unnested at the
-// server. The text does not depend on the number of rows, so it stays prepared between calls;
-// a VALUES list of a thousand rows would be prepared, parsed and planned anew every time.
+// PostgreSQL: up to kPgRowsPerInsert rows to a statement, a column to a parameter (an array),
+// unnested at the server. The text does not depend on the number of rows, so it stays
+// prepared between chunks and calls; a VALUES list of a thousand rows would be prepared,
+// parsed and planned anew every time.
 void insertUnnested(QSqlDatabase& db, const QString& table, const QStringList& sharedColumns, const QVariantList& shared,
                     const QStringList& rowColumns, const QStringList& rowTypes, const QVariantList& values, const QString& tail,
                     const std::function<void(QSqlQuery&)>& each)
@@ -76,16 +78,20 @@ void insertUnnested(QSqlDatabase& db, const QString& table, const QStringList& s
         arrays << QStringLiteral("CAST(? AS %1[])").arg(rowTypes[i]);
         names << QStringLiteral("c%1").arg(i + 1);
     }
-    QVariantList args = shared;
-    for (int i = 0; i < width; ++i)
-        args << arrayLiteral(values, width, i);
-    QSqlQuery q = KxExec(db, QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM unnest(%4) AS u(%5)")
-                                 .arg(table, (sharedColumns + rowColumns).join(QStringLiteral(", ")), select.join(QStringLiteral(", ")),
-                                      arrays.join(QStringLiteral(", ")), names.join(QStringLiteral(", ")))
-                             + tail,
-                         args);
-    if (each)
-        each(q);
+    const QString sql = QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM unnest(%4) AS u(%5)")
+                            .arg(table, (sharedColumns + rowColumns).join(QStringLiteral(", ")), select.join(QStringLiteral(", ")),
+                                 arrays.join(QStringLiteral(", ")), names.join(QStringLiteral(", ")))
+        + tail;
+    const qsizetype chunk = kPgRowsPerInsert * width;
+    for (qsizetype first = 0; first < values.size(); first += chunk) {
+        const qsizetype end = std::min(values.size(), first + chunk);
+        QVariantList args = shared;
+        for (int i = 0; i < width; ++i)
+            args << arrayLiteral(values, width, i, first, end);
+        QSqlQuery q = KxExec(db, sql, args);
+        if (each)
+            each(q);
+    }
 }
 }
 

@@ -72,7 +72,7 @@ void insertRows(QSqlDatabase& db, const QString& head, int width, const QVariant
 // Inserts rows into `table` that share the leading values `shared` (of `sharedColumns`): those
 // are bound once per statement, the rest per row, cast to `rowTypes`. `tail` follows the
 // statement; when it returns rows (RETURNING), `each` reads them after every statement. On
-// PostgreSQL all rows go in one statement that stays prepared: each column is one array.
+// PostgreSQL a thousand rows go to a statement that stays prepared: each column is one array.
 void insertShared(QSqlDatabase& db, const QString& table, const QStringList& sharedColumns, const QVariantList& shared,
                   const QStringList& rowColumns, const QStringList& rowTypes, const QVariantList& values, const QString& tail = QString(),
                   const std::function<void(QSqlQuery&)>& each = {});
