@@ -3,32 +3,15 @@
 // ledger rows). The service's share is its own figure from the access log (the time between
 // reading a call and having its answer); the round trip adds the client's packet work and
 // the transport. SQLite, and PostgreSQL (names ending in "_pg") when KX_PG_URL is set.
+#include "BenchEngines.h"
 #include "ServiceFixture.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QRegularExpression>
 #include <algorithm>
 #include <cstdio>
 
 namespace {
-
-// Milliseconds the service logged for the last call of `method` since the log had `from` bytes.
-qint64 serviceMs(const QString& log, qint64 from, const QString& method)
-{
-    QFile f(log);
-    if (!f.open(QIODevice::ReadOnly) || !f.seek(from))
-        return -1;
-    static const QRegularExpression re(QStringLiteral("call (\\S+) .* ms=(\\d+) ok"));
-    qint64 ms = -1;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        const QRegularExpressionMatch m = re.match(QString::fromUtf8(line));
-        if (m.hasMatch() && m.captured(1) == method)
-            ms = m.captured(2).toLongLong();
-    }
-    return ms;
-}
 
 qint64 median(std::vector<qint64> v)
 {
@@ -36,7 +19,8 @@ qint64 median(std::vector<qint64> v)
     return v[v.size() / 2];
 }
 
-int run(const QString& kind, const char* name)
+// `suffix` ends the line's name: "" on SQLite, "_pg" on PostgreSQL.
+int run(const QString& kind, const char* suffix)
 {
     constexpr int kLines = 500, kRuns = 5;
     TServiceFixture fx(kind);
@@ -89,7 +73,7 @@ int run(const QString& kind, const char* name)
             std::fprintf(stderr, "save failed: %s\n", qPrintable(saved.error));
             return 1;
         }
-        saveService.push_back(serviceMs(log, from, QStringLiteral("Allocate.Update")));
+        saveService.push_back(KxServiceMs(log, from, QStringLiteral("Allocate.Update")));
         master.SetKXXMLData(saved.value(QStringLiteral("xmlmaster")));
         master.Edit();
         master.FieldByName(QStringLiteral("status"))->SetAsInteger(2);
@@ -102,9 +86,9 @@ int run(const QString& kind, const char* name)
             std::fprintf(stderr, "audit failed: %s\n", qPrintable(audited.error));
             return 1;
         }
-        auditService.push_back(serviceMs(log, from, QStringLiteral("Allocate.Audit")));
+        auditService.push_back(KxServiceMs(log, from, QStringLiteral("Allocate.Audit")));
     }
-    std::printf("BENCH %s lines=%d save_ms=%lld audit_ms=%lld save_roundtrip_ms=%lld audit_roundtrip_ms=%lld runs=%d\n", name, kLines,
+    std::printf("BENCH doc_transfer%s lines=%d save_ms=%lld audit_ms=%lld save_roundtrip_ms=%lld audit_roundtrip_ms=%lld runs=%d\n", suffix, kLines,
                 median(saveService), median(auditService), median(saveTotal), median(auditTotal), kRuns);
     return 0;
 }
@@ -114,9 +98,8 @@ int run(const QString& kind, const char* name)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (int rc = run(QStringLiteral("sqlite"), "doc_transfer"))
-        return rc;
-    if (!qEnvironmentVariableIsEmpty("KX_PG_URL"))
-        return run(QStringLiteral("postgresql"), "doc_transfer_pg");
-    return 0;
+    int rc = 0;
+    for (const TBenchEngine& e : KxBenchEngines())
+        rc |= run(e.kind, e.suffix);
+    return rc;
 }

@@ -6,13 +6,12 @@
 // service's peak and kept memory (resident set of its process), and how long another
 // writer's one-row save waits meanwhile; beside it the same body sent to a method that does
 // not read it (unparsed_*: what the front and the call's checks cost).
+#include "BenchClient.h"
 #include "KxService.h"
 #include "uConfig.h"
 #include "uHttpWeb.h"
 #include "uPClientDataSet.h"
 #include "uUiHooks.h"
-
-#include <httplib.h>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -59,60 +58,9 @@ private:
     std::mutex m_mutex;
 };
 
-struct TBody {
-    std::string body, contentType;
-};
-
-TBody shopCall()
+TBenchBody shopCall()
 {
-    THttpWeb web;
-    web.setNickid(QStringLiteral("1001"));
-    web.setOperid(QString());
-    web.setShopid(QString());
-    web.setModule(QStringLiteral("PowerMger.Shop"));
-    QString ct;
-    const QByteArray b = web.BuildBody(&ct);
-    return {b.toStdString(), ct.toStdString()};
-}
-
-struct TRate {
-    double callsPerSec = 0, p99ms = 0;
-    int errors = 0;
-};
-
-TRate hammer(int port, const TBody& b, int clients, double seconds)
-{
-    std::atomic<bool> stop{false};
-    std::atomic<int> errors{0};
-    std::vector<std::vector<double>> lat{size_t(clients)};
-    std::vector<std::thread> threads;
-    for (int c = 0; c < clients; ++c)
-        threads.emplace_back([&, c] {
-            httplib::Client cli("127.0.0.1", port);
-            cli.set_tcp_nodelay(true);
-            cli.set_keep_alive(true);
-            while (!stop.load(std::memory_order_relaxed)) {
-                const auto t0 = Clock::now();
-                auto res = cli.Post("/Service.aspx", b.body, b.contentType.c_str());
-                const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-                if (!res || res->status != 200 || res->body.size() < 5)
-                    ++errors;
-                lat[size_t(c)].push_back(ms);
-            }
-        });
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    stop = true;
-    for (auto& t : threads)
-        t.join();
-    std::vector<double> all;
-    for (auto& l : lat)
-        all.insert(all.end(), l.begin(), l.end());
-    std::sort(all.begin(), all.end());
-    TRate r;
-    r.callsPerSec = double(all.size()) / seconds;
-    r.p99ms = all.empty() ? 0 : all[size_t(double(all.size() - 1) * 0.99)];
-    r.errors = errors;
-    return r;
+    return KxBenchBody(QStringLiteral("1001"), QString(), QString(), QStringLiteral("PowerMger.Shop"));
 }
 
 // Connections that never make a call: idle ones send nothing, slowloris ones trickle a byte a
@@ -228,15 +176,15 @@ void idleConnections(double seconds)
     TKxService svc(o);
     svc.prepare();
     svc.start();
-    const TBody b = shopCall();
-    const TRate quiet = hammer(svc.port(), b, 8, seconds);
-    TRate loaded;
+    const TBenchBody b = shopCall();
+    const TBenchRate quiet = KxHammer(svc.port(), b, 8, seconds);
+    TBenchRate loaded;
     int held = 0, reopened = 0;
     {
         TAttackers attackers(svc.port(), 500, 50, b.contentType);
         std::this_thread::sleep_for(std::chrono::milliseconds(500));
         held = attackers.open();
-        loaded = hammer(svc.port(), b, 8, seconds);
+        loaded = KxHammer(svc.port(), b, 8, seconds);
         reopened = attackers.reopened();
     }
     svc.stop();

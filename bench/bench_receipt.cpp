@@ -1,7 +1,9 @@
-// Purchase receipts against the real service (SQLite): the list of a seller with 10,000
+// Purchase receipts against the real service (SQLite, and PostgreSQL with "_pg" names when
+// KX_PG_URL is set): the list of a seller with 10,000
 // receipts opened and every page loaded with "剩余页", then 500-line receipts saved through the
 // edit window. The service's share is its own figure from the access log (the time between
 // reading a call and having its answer); the rest is the client's and the transport's.
+#include "BenchEngines.h"
 #include "ReceiptSeed.h"
 #include "ServiceFixture.h"
 
@@ -15,34 +17,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLineEdit>
-#include <QRegularExpression>
 #include <algorithm>
 #include <cstdio>
 
 namespace {
-
-// Milliseconds the service logged for `method` since the log had `from` bytes.
-qint64 serviceMs(const QString& log, qint64 from, const QString& method, int* calls = nullptr)
-{
-    QFile f(log);
-    if (!f.open(QIODevice::ReadOnly) || !f.seek(from))
-        return -1;
-    static const QRegularExpression re(QStringLiteral("call (\\S+) .* ms=(\\d+) ok"));
-    qint64 ms = 0;
-    int n = 0;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        const QRegularExpressionMatch m = re.match(QString::fromUtf8(line));
-        if (m.hasMatch() && m.captured(1) == method) {
-            ms += m.captured(2).toLongLong();
-            ++n;
-        }
-    }
-    if (calls)
-        *calls = n;
-    return ms;
-}
 
 qint64 logSize(const QString& log)
 {
@@ -56,14 +35,11 @@ T median(std::vector<T> v)
     return v[v.size() / 2];
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// `suffix` ends the lines' names: "" on SQLite, "_pg" on PostgreSQL.
+int run(const QString& kind, const char* suffix)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
     constexpr int kDocuments = 10000, kLines = 500, kRuns = 3;
-    TServiceFixture fx(QStringLiteral("sqlite"));
+    TServiceFixture fx(kind);
     KxSetServiceUrl(fx.url());
     const QString log = fx.dir.filePath(QStringLiteral("service.log"));
     {
@@ -98,14 +74,16 @@ int main(int argc, char** argv)
     list->btnRemainClick();
     const qint64 pagesMs = t.elapsed();
     int searchCalls = 0;
-    const qint64 listServiceMs = serviceMs(log, from, QStringLiteral("Receive.Search"), &searchCalls);
+    const qint64 listServiceMs = KxServiceMs(log, from, QStringLiteral("Receive.Search"), &searchCalls);
     const int loaded = list->Documents()->RecordCount();
     if (loaded < kDocuments) {
         std::fprintf(stderr, "only %d receipts loaded\n", loaded);
         return 1;
     }
-    std::printf("BENCH receipt_list documents=%d pages=%d open_ms=%lld all_pages_ms=%lld service_ms=%lld client_ms=%lld\n",
-                loaded, searchCalls, openMs, pagesMs, listServiceMs, openMs + pagesMs - listServiceMs);
+    std::printf("BENCH receipt_list%s documents=%d pages=%d open_ms=%lld all_pages_ms=%lld service_ms=%lld page_service_ms=%.2f client_ms=%lld\n",
+                suffix, loaded, searchCalls, openMs, pagesMs, listServiceMs, searchCalls ? double(listServiceMs) / searchCalls : 0.0,
+                openMs + pagesMs - listServiceMs);
+    std::fflush(stdout);
     list.reset();
 
     // 500-line receipts, entered line by line as the keyboard entry leaves them, then saved.
@@ -141,14 +119,26 @@ int main(int argc, char** argv)
         t.restart();
         edit->dxBL_SaveClick(); // the fixture's UI answers the question with OK
         totals.push_back(t.elapsed());
-        services.push_back(serviceMs(log, from, QStringLiteral("Receive.Update")));
+        services.push_back(KxServiceMs(log, from, QStringLiteral("Receive.Update")));
         if (fx.ui.last() != QStringLiteral("数据提交成功！") || lines->RecordCount() != kLines) {
             std::fprintf(stderr, "save failed: %s\n", qPrintable(fx.ui.last()));
             return 1;
         }
     }
     const qint64 total = median(totals), service = median(services);
-    std::printf("BENCH receipt_save lines=%d client_ms=%lld service_ms=%lld total_ms=%lld runs=%d\n", kLines, total - service,
+    std::printf("BENCH receipt_save%s lines=%d client_ms=%lld service_ms=%lld total_ms=%lld runs=%d\n", suffix, kLines, total - service,
                 service, total, kRuns);
+    std::fflush(stdout);
     return 0;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    int rc = 0;
+    for (const TBenchEngine& e : KxBenchEngines())
+        rc |= run(e.kind, e.suffix);
+    return rc;
 }

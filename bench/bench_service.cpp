@@ -1,19 +1,16 @@
 // Service throughput and latency (small calls before and after login, a 1,000-row page),
 // each beside a same-run baseline: a bare cpp-httplib handler that returns a fixed answer.
 // Prints BENCH lines; asserts nothing.
+#include "BenchClient.h"
 #include "KxService.h"
 #include "store/Database.h"
 #include "uAnswerCodec.h"
 #include "uConfig.h"
-#include "uHttpWeb.h"
-
-#include <httplib.h>
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -22,67 +19,7 @@
 namespace {
 using Clock = std::chrono::steady_clock;
 
-struct TBody {
-    std::string body, contentType;
-};
-
-TBody body(const QString& nick, const QString& oper, const QString& shop, const QString& method,
-           const QList<QPair<QString, QString>>& params = {})
-{
-    THttpWeb web;
-    web.setNickid(nick);
-    web.setOperid(oper);
-    web.setShopid(shop);
-    web.setModule(method);
-    for (const auto& p : params)
-        web.Request()->AddParams(p.first, p.second);
-    QString ct;
-    const QByteArray b = web.BuildBody(&ct);
-    return {b.toStdString(), ct.toStdString()};
-}
-
-struct TRate {
-    double callsPerSec = 0, p99ms = 0;
-    int errors = 0;
-};
-
-// `clients` threads, each on one kept-alive connection, posting the same body for `seconds`.
-TRate hammer(int port, const TBody& b, int clients, double seconds)
-{
-    std::atomic<bool> stop{false};
-    std::atomic<int> errors{0};
-    std::vector<std::vector<double>> lat{size_t(clients)};
-    std::vector<std::thread> threads;
-    for (int c = 0; c < clients; ++c)
-        threads.emplace_back([&, c] {
-            httplib::Client cli("127.0.0.1", port);
-            cli.set_tcp_nodelay(true);
-            cli.set_keep_alive(true);
-            while (!stop.load(std::memory_order_relaxed)) {
-                const auto t0 = Clock::now();
-                auto res = cli.Post("/Service.aspx", b.body, b.contentType.c_str());
-                const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-                if (!res || res->status != 200 || res->body.size() < 5)
-                    ++errors;
-                lat[size_t(c)].push_back(ms);
-            }
-        });
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-    stop = true;
-    for (auto& t : threads)
-        t.join();
-    std::vector<double> all;
-    for (auto& l : lat)
-        all.insert(all.end(), l.begin(), l.end());
-    std::sort(all.begin(), all.end());
-    TRate r;
-    r.callsPerSec = double(all.size()) / seconds;
-    r.p99ms = all.empty() ? 0 : all[size_t(double(all.size() - 1) * 0.99)];
-    r.errors = errors;
-    return r;
-}
-
-double pageMs(int port, const TBody& b, int rounds)
+double pageMs(int port, const TBenchBody& b, int rounds)
 {
     httplib::Client cli("127.0.0.1", port);
     cli.set_tcp_nodelay(true);
@@ -99,7 +36,8 @@ double pageMs(int port, const TBody& b, int rounds)
     return ms[ms.size() / 2];
 }
 
-void runService(const QString& db, const char* tag, double seconds, double bareRate)
+// `suffix` ends the names of the lines: "" on SQLite, "_pg" on PostgreSQL.
+void runService(const QString& db, const char* suffix, double seconds, double bareRate)
 {
     QTemporaryDir dir;
     TServiceOptions o;
@@ -120,10 +58,10 @@ void runService(const QString& db, const char* tag, double seconds, double bareR
     }
     svc.store().releaseThreadConnection();
     svc.start();
-    const TRate small = hammer(svc.port(), body(QStringLiteral("1001"), QString(), QString(), QStringLiteral("PowerMger.Shop")), 8, seconds);
+    const TBenchRate small = KxHammer(svc.port(), KxBenchBody(QStringLiteral("1001"), QString(), QString(), QStringLiteral("PowerMger.Shop")), 8, seconds);
     {
         httplib::Client cli("127.0.0.1", svc.port());
-        const TBody login = body(QStringLiteral("1001"), QString(), QString(), QStringLiteral("PowerMger.Login"),
+        const TBenchBody login = KxBenchBody(QStringLiteral("1001"), QString(), QString(), QStringLiteral("PowerMger.Login"),
                                  {{QStringLiteral("shopcode"), QStringLiteral("S01")}, {QStringLiteral("usercode"), QStringLiteral("admin")},
                                   {QStringLiteral("password"), QStringLiteral("admin888")}});
         auto res = cli.Post("/Service.aspx", login.body, login.contentType.c_str());
@@ -137,18 +75,18 @@ void runService(const QString& db, const char* tag, double seconds, double bareR
         }
     }
     // A small call as a logged-in client makes most: session and rights checked, a short lookup.
-    const TRate module = hammer(svc.port(), body(QStringLiteral("1001"), QStringLiteral("admin"), QStringLiteral("S01"),
+    const TBenchRate module = KxHammer(svc.port(), KxBenchBody(QStringLiteral("1001"), QStringLiteral("admin"), QStringLiteral("S01"),
                                                  QStringLiteral("Lookup.Storage")), 8, seconds);
-    const TBody page = body(QStringLiteral("1001"), QStringLiteral("admin"), QStringLiteral("S01"), QStringLiteral("Brand.Search"),
+    const TBenchBody page = KxBenchBody(QStringLiteral("1001"), QStringLiteral("admin"), QStringLiteral("S01"), QStringLiteral("Brand.Search"),
                             {{QStringLiteral("curpage"), QStringLiteral("1")}, {QStringLiteral("pagesize"), QStringLiteral("1000")}});
     const double ms = pageMs(svc.port(), page, 40);
     gSessionKey.clear();
     svc.stop();
-    std::printf("BENCH service_small_calls clients=8%s calls_s=%.0f ratio_to_bare=%.2f p99_ms=%.2f errors=%d\n", tag,
+    std::printf("BENCH service_small_calls%s clients=8 calls_s=%.0f ratio_to_bare=%.2f p99_ms=%.2f errors=%d\n", suffix,
                 small.callsPerSec, small.callsPerSec / bareRate, small.p99ms, small.errors);
-    std::printf("BENCH service_module_calls clients=8%s calls_s=%.0f ratio_to_bare=%.2f p99_ms=%.2f errors=%d\n", tag,
+    std::printf("BENCH service_module_calls%s clients=8 calls_s=%.0f ratio_to_bare=%.2f p99_ms=%.2f errors=%d\n", suffix,
                 module.callsPerSec, module.callsPerSec / bareRate, module.p99ms, module.errors);
-    std::printf("BENCH service_page rows=1000%s ms=%.2f\n", tag, ms);
+    std::printf("BENCH service_page%s rows=1000 ms=%.2f\n", suffix, ms);
     std::fflush(stdout);
 }
 }
@@ -170,7 +108,7 @@ int main(int argc, char** argv)
     std::thread bt([&] { bare.listen_after_bind(); });
     while (!bare.is_running())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    const TRate b = hammer(barePort, body(QStringLiteral("1001"), QString(), QString(), QStringLiteral("PowerMger.Shop")), 8, seconds);
+    const TBenchRate b = KxHammer(barePort, KxBenchBody(QStringLiteral("1001"), QString(), QString(), QStringLiteral("PowerMger.Shop")), 8, seconds);
     bare.stop();
     bt.join();
     std::printf("BENCH bare_httplib clients=8 calls_s=%.0f p99_ms=%.2f\n", b.callsPerSec, b.p99ms);
@@ -179,7 +117,7 @@ int main(int argc, char** argv)
     const QString pg = qEnvironmentVariable("KX_PG_URL");
     if (!pg.isEmpty()) {
         const QString schema = QStringLiteral("kxbench_") + QString::number(QCoreApplication::applicationPid());
-        runService(pg + QStringLiteral("?schema=") + schema, " db=postgresql", seconds, b.callsPerSec);
+        runService(pg + QStringLiteral("?schema=") + schema, "_pg", seconds, b.callsPerSec);
         // The run's schema goes with it, so repeated runs do not pile up in the database.
         TDbUrl url;
         QString error;

@@ -3,35 +3,19 @@
 // difference (two in three products differ) into one audited stock adjustment. The figures
 // are the service's own, from its access log. SQLite, and PostgreSQL (names ending in "_pg")
 // when KX_PG_URL is set.
+#include "BenchEngines.h"
 #include "ServiceFixture.h"
 
 #include "store/DocSql.h"
+#include "store/Statistics.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QRegularExpression>
 #include <cstdio>
 
 namespace {
 
 constexpr int kProducts = 50000, kSheets = 20, kLinesEach = kProducts / kSheets;
 const TCaller kAdmin{QStringLiteral("1001"), QStringLiteral("admin"), QStringLiteral("S01")};
-
-// Milliseconds the service logged for the last call of `method` since the log had `from` bytes.
-qint64 serviceMs(const QString& log, qint64 from, const QString& method)
-{
-    QFile f(log);
-    if (!f.open(QIODevice::ReadOnly) || !f.seek(from))
-        return -1;
-    static const QRegularExpression re(QStringLiteral("call (\\S+) .* ms=(\\d+) ok"));
-    qint64 ms = -1;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        const QRegularExpressionMatch m = re.match(QString::fromUtf8(line));
-        if (m.hasMatch() && m.captured(1) == method)
-            ms = m.captured(2).toLongLong();
-    }
-    return ms;
-}
 
 QString code(int i)
 {
@@ -53,10 +37,8 @@ void arrange(TServiceFixture& fx)
     KxDoc::insertRows(db, QStringLiteral("INSERT INTO kx_commodity (nickid, commoditycode, goodscode, barcode, commodityname, costprice, saleprice) VALUES "), 7, products);
     KxDoc::insertRows(db, QStringLiteral("INSERT INTO kx_stock (nickid, storageid, commoditycode, stocknum) VALUES "), 4, stock);
     db.commit();
-    // A shop's tables have their statistics; rows loaded a moment ago do not yet, and without
-    // them PostgreSQL reads the posting's IN lists by scanning the whole stock table each time.
-    if (db.driverName() == QLatin1String("QPSQL"))
-        KxExec(db, QStringLiteral("ANALYZE kx_stock, kx_commodity"));
+    // Loaded in bulk, as an import would: the statistics follow.
+    KxVacuumAnalyse(db, {QStringLiteral("kx_stock"), QStringLiteral("kx_commodity")});
 }
 
 bool ok(const TCallResult& r, const char* what)
@@ -66,7 +48,8 @@ bool ok(const TCallResult& r, const char* what)
     return r.ok;
 }
 
-int run(const QString& kind, const char* name)
+// `suffix` ends the line's name: "" on SQLite, "_pg" on PostgreSQL.
+int run(const QString& kind, const char* suffix)
 {
     TServiceFixture fx(kind, qint64(256) << 20);
     KxSetServiceUrl(fx.url());
@@ -92,7 +75,7 @@ int run(const QString& kind, const char* name)
     qint64 from = QFileInfo(log).size();
     if (!ok(fx.call(kAdmin, QStringLiteral("CheckBatch.FrozeStorage"), {{QStringLiteral("storageid"), QStringLiteral("CK02")}, {QStringLiteral("checkcode"), batch}}), "freeze"))
         return 1;
-    const qint64 freezeMs = serviceMs(log, from, QStringLiteral("CheckBatch.FrozeStorage"));
+    const qint64 freezeMs = KxServiceMs(log, from, QStringLiteral("CheckBatch.FrozeStorage"));
 
     // Each product once; two in three counted one more or one less than the book.
     const TCallResult empty = fx.call(kAdmin, QStringLiteral("Check.Load"), {{QStringLiteral("checkid"), QString()}});
@@ -132,7 +115,7 @@ int run(const QString& kind, const char* name)
     from = QFileInfo(log).size();
     if (!ok(fx.call(kAdmin, QStringLiteral("Check.SumAudit"), {}, {{QStringLiteral("deltamaster"), sheets.GetKXXMLDelta()}}), "summary"))
         return 1;
-    const qint64 summaryMs = serviceMs(log, from, QStringLiteral("Check.SumAudit"));
+    const qint64 summaryMs = KxServiceMs(log, from, QStringLiteral("Check.SumAudit"));
 
     r = fx.call(kAdmin, QStringLiteral("Check.AdjSearch"), {{QStringLiteral("checkcode"), batch}, {QStringLiteral("curpage"), QStringLiteral("0")}});
     TPClientDataSet diffs;
@@ -146,10 +129,10 @@ int run(const QString& kind, const char* name)
     from = QFileInfo(log).size();
     if (!ok(fx.call(kAdmin, QStringLiteral("Check.AdjAudit"), {}, {{QStringLiteral("delta"), diffs.GetKXXMLDelta()}}), "adjust"))
         return 1;
-    const qint64 adjustMs = serviceMs(log, from, QStringLiteral("Check.AdjAudit"));
+    const qint64 adjustMs = KxServiceMs(log, from, QStringLiteral("Check.AdjAudit"));
     const qint64 lines = fx.scalar(QStringLiteral("SELECT COUNT(*) FROM kx_adjust_line a JOIN kx_adjust h ON h.nickid = a.nickid AND h.adjustid = a.adjustid"
                                                   " WHERE h.nickid = '1001' AND h.checkcode = ?"), {batch}).toLongLong();
-    std::printf("BENCH %s products=%d sheets=%d lines_each=%d freeze_ms=%lld summary_ms=%lld adjust_ms=%lld adjusted_lines=%lld\n", name, kProducts,
+    std::printf("BENCH stocktake%s products=%d sheets=%d lines_each=%d freeze_ms=%lld summary_ms=%lld adjust_ms=%lld adjusted_lines=%lld\n", suffix, kProducts,
                 kSheets, kLinesEach, freezeMs, summaryMs, adjustMs, lines);
     return 0;
 }
@@ -159,9 +142,8 @@ int run(const QString& kind, const char* name)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (int rc = run(QStringLiteral("sqlite"), "stocktake"))
-        return rc;
-    if (!qEnvironmentVariableIsEmpty("KX_PG_URL"))
-        return run(QStringLiteral("postgresql"), "stocktake_pg");
-    return 0;
+    int rc = 0;
+    for (const TBenchEngine& e : KxBenchEngines())
+        rc |= run(e.kind, e.suffix);
+    return rc;
 }

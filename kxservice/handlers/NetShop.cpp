@@ -3,6 +3,7 @@
 #include "market/LiveMarket.h"
 #include "market/Simulator.h"
 #include "market/TradeBooks.h"
+#include "store/Statistics.h"
 
 namespace {
 const QString kStamp = QStringLiteral("yyyy-MM-dd HH:mm:ss");
@@ -85,6 +86,9 @@ void downTrades(TContext& ctx)
         KxExec(ctx.db, QStringLiteral("UPDATE kx_trade_sync SET done_until = ?, run_until = '', run_modified = '', run_tid = '', run_from = '',"
                                       " run_total = 0, run_page = 0, run_size = 0 WHERE nickid = ? AND seller_nick = ? AND status = ? AND daynum = ?"),
                QVariantList{until} + key);
+        // A big download is a bulk fill: the order list's first pages plan on fresh statistics.
+        if (total >= 500)
+            KxAnalyse(ctx.db, {QStringLiteral("kx_trade"), QStringLiteral("kx_trade_order")});
     }
     ctx.answer.add(QStringLiteral("total_results"), total);
     ctx.answer.add(QStringLiteral("fetched"), fetched);

@@ -423,6 +423,11 @@ QVariant KxScalar(QSqlDatabase& db, const QString& sql, const QVariantList& args
 
 TTransaction::TTransaction(TDatabase& store, QSqlDatabase& db, bool write) : m_db(db)
 {
+    // PostgreSQL reads at READ COMMITTED, where each statement takes its own snapshot inside a
+    // transaction as well: a reading call's BEGIN and COMMIT would be two round trips that
+    // change nothing. SQLite's read transaction is one snapshot for all the call's reads.
+    if (!write && !store.isSqlite())
+        return;
     KxExec(m_db, store.isSqlite() && write ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
     m_open = true;
 }
@@ -437,9 +442,12 @@ TTransaction::~TTransaction()
 
 void TTransaction::commit()
 {
+    if (!m_open)
+        return;
     KxExec(m_db, QStringLiteral("COMMIT"));
     m_open = false;
 }
+
 
 #include "Migrations.h"
 #include <QDateTime>

@@ -20,59 +20,65 @@ qint64 takeNumbers(TContext& ctx, const QString& series, qint64 count)
 // Moves the stock: each (storage, product) once, many to a statement, and one ledger row per
 // move with the stock after it, in line order. Stock may go negative: the shop sold what the
 // books did not show, and the ledger says so; refusing the sale would only hide it.
+//
+// The stock is not read first: the statement that changes it returns what it holds then, and
+// the ledger works back from there. So the stock rows are read and written once, and on
+// PostgreSQL the figures are those of the rows this audit has locked, whatever another audit
+// committed a moment before.
 void postStock(TContext& ctx, const TDocKind& k, const QString& id, const std::vector<TMove>& moves, const QString& when)
 {
-    // Stock before, per storage and product.
-    std::map<QString, QHash<QString, qint64>> before;
-    std::map<QString, QVariantList> codesOf;
-    QHash<QString, QString> costs;
-    QVariantList allCodes;
+    // What each (storage, product) changes by; the products whose lines carry no cost price.
+    std::map<QString, QHash<QString, qint64>> change;
+    QVariantList uncosted;
     QSet<QString> seen;
     for (const TMove& m : moves) {
-        auto& codes = before[m.storage];
-        if (!codes.contains(m.line->code)) {
-            codes.insert(m.line->code, 0);
-            codesOf[m.storage] << m.line->code;
-        }
-        if (!seen.contains(m.line->code)) {
+        qint64& c = change[m.storage][m.line->code];
+        if ((m.quantity > 0 && c > std::numeric_limits<qint64>::max() - m.quantity)
+            || (m.quantity < 0 && c < std::numeric_limits<qint64>::min() - m.quantity))
+            throw TServiceError(kxRefused, QStringLiteral("第 %1 行的库存超出范围").arg(m.line->seq));
+        c += m.quantity;
+        if (m.line->costprice.isEmpty() && !seen.contains(m.line->code)) {
             seen.insert(m.line->code);
-            allCodes << m.line->code;
+            uncosted << m.line->code;
         }
     }
-    for (auto& [storage, codes] : codesOf)
-        inChunks(ctx.db, QStringLiteral("SELECT commoditycode, stocknum FROM kx_stock WHERE nickid = ? AND storageid = ? AND commoditycode IN (%1)"),
-                 {ctx.nickid, storage}, codes, [&, s = storage](QSqlQuery& r) {
-                     while (r.next())
-                         before[s][r.value(0).toString()] = r.value(1).toLongLong();
-                 });
+    QHash<QString, QString> costs;
     inChunks(ctx.db, QStringLiteral("SELECT commoditycode, costprice FROM kx_commodity WHERE nickid = ? AND commoditycode IN (%1)"),
-             {ctx.nickid}, allCodes, [&](QSqlQuery& r) {
+             {ctx.nickid}, uncosted, [&](QSqlQuery& r) {
                  while (r.next())
                      costs.insert(r.value(0).toString(), r.value(1).toString());
              });
 
-    std::map<QString, QHash<QString, qint64>> after = before;
-    qint64 ledger = takeNumbers(ctx, QStringLiteral("stockledger"), qint64(moves.size()));
-    QVariantList rows;
-    for (const TMove& m : moves) {
-        qint64& stock = after[m.storage][m.line->code];
-        if ((m.quantity > 0 && stock > std::numeric_limits<qint64>::max() - m.quantity)
-            || (m.quantity < 0 && stock < std::numeric_limits<qint64>::min() - m.quantity))
-            throw TServiceError(kxRefused, QStringLiteral("第 %1 行的库存超出范围").arg(m.line->seq));
-        stock += m.quantity;
-        rows << ledger++ << m.storage << m.line->code << m.line->seq << m.quantity
-             << (m.line->costprice.isEmpty() ? costs.value(m.line->code, QStringLiteral("0")) : m.line->costprice) << stock;
-    }
-    // Each (storage, product) once per statement, many to a statement: a missing stock row
-    // starts at the change, an existing one adds it.
+    // A missing stock row starts at the change, an existing one adds it; either way the row
+    // comes back with the stock after the whole document.
     QVariantList changes;
-    for (const auto& [storage, codes] : after)
+    for (const auto& [storage, codes] : change)
         for (auto it = codes.begin(); it != codes.end(); ++it)
-            changes << storage << it.key() << it.value() - before[storage].value(it.key());
+            changes << storage << it.key() << it.value();
+    std::map<QString, QHash<QString, qint64>> stock;
     insertShared(ctx.db, QStringLiteral("kx_stock"), {QStringLiteral("nickid")}, {ctx.nickid},
                  {QStringLiteral("storageid"), QStringLiteral("commoditycode"), QStringLiteral("stocknum")},
                  {QStringLiteral("TEXT"), QStringLiteral("TEXT"), QStringLiteral("BIGINT")}, changes,
-                 QStringLiteral(" ON CONFLICT (nickid, storageid, commoditycode) DO UPDATE SET stocknum = kx_stock.stocknum + excluded.stocknum"));
+                 QStringLiteral(" ON CONFLICT (nickid, storageid, commoditycode) DO UPDATE SET stocknum = kx_stock.stocknum + excluded.stocknum"
+                                " RETURNING storageid, commoditycode, stocknum"),
+                 [&](QSqlQuery& r) {
+                     while (r.next())
+                         stock[r.value(0).toString()][r.value(1).toString()] = r.value(2).toLongLong();
+                 });
+    // Back to the stock before the document, then forward line by line.
+    for (auto& [storage, codes] : stock)
+        for (auto it = codes.begin(); it != codes.end(); ++it)
+            it.value() -= change[storage].value(it.key());
+
+    qint64 ledger = takeNumbers(ctx, QStringLiteral("stockledger"), qint64(moves.size()));
+    QVariantList rows;
+    rows.reserve(qsizetype(moves.size()) * 7);
+    for (const TMove& m : moves) {
+        qint64& after = stock[m.storage][m.line->code];
+        after += m.quantity;
+        rows << ledger++ << m.storage << m.line->code << m.line->seq << m.quantity
+             << (m.line->costprice.isEmpty() ? costs.value(m.line->code, QStringLiteral("0")) : m.line->costprice) << after;
+    }
     // The ledger's key (kind, document, line, storage) refuses a second posting of a line;
     // the call's transaction then undoes everything this audit did.
     try {

@@ -10,9 +10,17 @@ QString placeholders(qsizetype count, const QString& one)
 }
 
 // Inserts rows of `width` values each, many to a statement: `head` + "(?, ...), (?, ...)".
+namespace {
+bool postgres(const QSqlDatabase& db)
+{
+    return db.driverName() == QLatin1String("QPSQL");
+}
+}
+
 void insertRows(QSqlDatabase& db, const QString& head, int width, const QVariantList& values)
 {
-    const qsizetype perStatement = std::clamp<qsizetype>(kValuesPerInsert / width, 1, kRowsPerInsert);
+    const qsizetype perStatement = postgres(db) ? std::clamp<qsizetype>(kPgValuesPerInsert / width, 1, kPgRowsPerInsert)
+                                                : std::clamp<qsizetype>(kValuesPerInsert / width, 1, kRowsPerInsert);
     const qsizetype rows = values.size() / width;
     const QString row = QLatin1Char('(') + placeholders(width, QStringLiteral("?")) + QLatin1Char(')');
     std::optional<TPrepared> full;
@@ -29,13 +37,76 @@ void insertRows(QSqlDatabase& db, const QString& head, int width, const QVariant
     }
 }
 
+namespace {
+// One column of the rows [first, end) (value indexes) as a PostgreSQL array literal: every
+// element quoted (the server reads a quoted "12" as a number where the array's type is a
+// number), an invalid QVariant NULL.
+QString arrayLiteral(const QVariantList& values, int width, int column, qsizetype first, qsizetype end)
+{
+    QString out(QLatin1Char('{'));
+    for (qsizetype i = first + column; i < end; i += width) {
+        if (i > first + column)
+            out += QLatin1Char(',');
+        const QVariant& v = values[i];
+        if (!v.isValid()) {
+            out += QLatin1String("NULL");
+            continue;
+        }
+        out += QLatin1Char('"');
+        for (const QChar c : v.toString()) {
+            if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+                out += QLatin1Char('\\');
+            out += c;
+        }
+        out += QLatin1Char('"');
+    }
+    return out + QLatin1Char('}');
+}
+
+// PostgreSQL: up to kPgRowsPerInsert rows to a statement, a column to a parameter (an array),
+// unnested at the server. The text does not depend on the number of rows, so it stays
+// prepared between chunks and calls; a VALUES list of a thousand rows would be prepared,
+// parsed and planned anew every time.
+void insertUnnested(QSqlDatabase& db, const QString& table, const QStringList& sharedColumns, const QVariantList& shared,
+                    const QStringList& rowColumns, const QStringList& rowTypes, const QVariantList& values, const QString& tail,
+                    const std::function<void(QSqlQuery&)>& each)
+{
+    const int width = int(rowColumns.size());
+    QStringList select(shared.size(), QStringLiteral("?")), arrays, names;
+    for (int i = 0; i < width; ++i) {
+        select << QStringLiteral("u.c%1").arg(i + 1);
+        arrays << QStringLiteral("CAST(? AS %1[])").arg(rowTypes[i]);
+        names << QStringLiteral("c%1").arg(i + 1);
+    }
+    const QString sql = QStringLiteral("INSERT INTO %1 (%2) SELECT %3 FROM unnest(%4) AS u(%5)")
+                            .arg(table, (sharedColumns + rowColumns).join(QStringLiteral(", ")), select.join(QStringLiteral(", ")),
+                                 arrays.join(QStringLiteral(", ")), names.join(QStringLiteral(", ")))
+        + tail;
+    const qsizetype chunk = kPgRowsPerInsert * width;
+    for (qsizetype first = 0; first < values.size(); first += chunk) {
+        const qsizetype end = std::min(values.size(), first + chunk);
+        QVariantList args = shared;
+        for (int i = 0; i < width; ++i)
+            args << arrayLiteral(values, width, i, first, end);
+        QSqlQuery q = KxExec(db, sql, args);
+        if (each)
+            each(q);
+    }
+}
+}
+
 // Inserts rows into `table` that share the leading values `shared` (of `sharedColumns`): those
 // are bound once per statement, the rest per row, cast to `rowTypes` (both engines name the
 // columns of a VALUES list column1, column2, ...). `tail` follows the statement.
 void insertShared(QSqlDatabase& db, const QString& table, const QStringList& sharedColumns, const QVariantList& shared,
-                  const QStringList& rowColumns, const QStringList& rowTypes, const QVariantList& values, const QString& tail)
+                  const QStringList& rowColumns, const QStringList& rowTypes, const QVariantList& values, const QString& tail,
+                  const std::function<void(QSqlQuery&)>& each)
 {
     const int width = int(rowColumns.size());
+    if (values.isEmpty())
+        return;
+    if (postgres(db))
+        return insertUnnested(db, table, sharedColumns, shared, rowColumns, rowTypes, values, tail, each);
     const qsizetype perStatement = std::max<qsizetype>(1, (kValuesPerInsert - shared.size()) / width);
     const qsizetype rows = values.size() / width;
     QStringList select(shared.size(), QStringLiteral("?"));
@@ -51,12 +122,17 @@ void insertShared(QSqlDatabase& db, const QString& table, const QStringList& sha
         const qsizetype n = std::min(rows - i, perStatement);
         const QVariantList args = shared + values.mid(i * width, n * width);
         if (n < perStatement) {
-            TPrepared(db, head + placeholders(n, row) + end).exec(args);
+            TPrepared last(db, head + placeholders(n, row) + end);
+            QSqlQuery& q = last.exec(args);
+            if (each)
+                each(q);
             continue;
         }
         if (!full)
             full.emplace(db, head + placeholders(perStatement, row) + end);
-        full->exec(args);
+        QSqlQuery& q = full->exec(args);
+        if (each)
+            each(q);
     }
 }
 

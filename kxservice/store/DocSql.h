@@ -6,6 +6,7 @@
 #include <QSqlError>
 #include <QStringList>
 #include <algorithm>
+#include <functional>
 
 namespace KxDoc {
 
@@ -40,10 +41,14 @@ private:
 // "?, ?, ?" (`count` times `one`).
 QString placeholders(qsizetype count, const QString& one);
 
-// Values bound per statement stay under 999, the lowest limit a SQLite build may have.
+// Values bound per statement stay under 999 on SQLite, the lowest limit a build may have.
+// PostgreSQL takes up to 65,535, and there every statement is a round trip to the server: many
+// more rows go to one.
 constexpr qsizetype kInListSize = 250;
 constexpr qsizetype kValuesPerInsert = 900;
 constexpr qsizetype kRowsPerInsert = 100;   // a round number of lines fills whole statements
+constexpr qsizetype kPgValuesPerInsert = 12000;
+constexpr qsizetype kPgRowsPerInsert = 1000;
 
 // Runs `sql`, whose "%1" is an IN list, after the leading `args` for `items` in chunks. Every
 // chunk is padded to the same length with its last item, so one prepared statement serves all.
@@ -65,8 +70,11 @@ void inChunks(QSqlDatabase& db, const QString& sql, const QVariantList& args, co
 // Inserts rows of `width` values each, many to a statement: `head` + "(?, ...), (?, ...)".
 void insertRows(QSqlDatabase& db, const QString& head, int width, const QVariantList& values);
 // Inserts rows into `table` that share the leading values `shared` (of `sharedColumns`): those
-// are bound once per statement, the rest per row, cast to `rowTypes`. `tail` follows the statement.
+// are bound once per statement, the rest per row, cast to `rowTypes`. `tail` follows the
+// statement; when it returns rows (RETURNING), `each` reads them after every statement. On
+// PostgreSQL a thousand rows go to a statement that stays prepared: each column is one array.
 void insertShared(QSqlDatabase& db, const QString& table, const QStringList& sharedColumns, const QVariantList& shared,
-                  const QStringList& rowColumns, const QStringList& rowTypes, const QVariantList& values, const QString& tail = QString());
+                  const QStringList& rowColumns, const QStringList& rowTypes, const QVariantList& values, const QString& tail = QString(),
+                  const std::function<void(QSqlQuery&)>& each = {});
 
 } // namespace KxDoc

@@ -3,6 +3,7 @@
 #include "Database.h"
 #include "Passwords.h"
 #include "market/LiveMarket.h"
+#include "Statistics.h"
 #include "market/Simulator.h"
 #include "codec/uPanelJson.h"
 
@@ -643,5 +644,15 @@ bool KxSeedSeller(TDatabase& store, const QJsonObject& file)
                                                QDate::currentDate().startOfDay());
     }
     t.commit();
+    // A new database's tables were empty a moment ago; its first calls plan on these figures.
+    KxVacuumAnalyse(db, {QStringLiteral("kx_nick"), QStringLiteral("kx_subnick"), QStringLiteral("kx_package"), QStringLiteral("kx_shop"),
+                   QStringLiteral("kx_operator"), QStringLiteral("kx_module"), QStringLiteral("kx_module_param"), QStringLiteral("kx_power"),
+                   QStringLiteral("kx_menu"), QStringLiteral("kx_nav"), QStringLiteral("kx_nav_bar"), QStringLiteral("kx_nav_but"),
+                   QStringLiteral("kx_start_but"), QStringLiteral("kx_storagetype"), QStringLiteral("kx_storage"), QStringLiteral("kx_logistics_company"),
+                   QStringLiteral("kx_logistics"), QStringLiteral("kx_sendren"), QStringLiteral("kx_brand"), QStringLiteral("kx_prop"),
+                   QStringLiteral("kx_category"), QStringLiteral("kx_goods"), QStringLiteral("kx_commodity"), QStringLiteral("kx_stock"),
+                   QStringLiteral("kx_supplier"), QStringLiteral("kx_vipcard"), QStringLiteral("kx_mk_item"), QStringLiteral("kx_mk_sku"),
+                   QStringLiteral("kx_mk_trade"), QStringLiteral("kx_mk_order"), QStringLiteral("kx_mk_refund"), QStringLiteral("kx_mk_event"),
+                   QStringLiteral("kx_mk_clock")});
     return true;
 }

@@ -3,6 +3,7 @@
 // that need many documents: one transaction, statements prepared once and run for many rows.
 #include "TDecimal.h"
 #include "store/Database.h"
+#include "store/Statistics.h"
 
 #include <QDate>
 #include <QSqlError>
@@ -120,4 +121,5 @@ inline void KxSeedReceipts(QSqlDatabase db, const QString& nickid, int documents
     }
     if (!db.commit())
         throw TDbError(QStringLiteral("KxSeedReceipts: COMMIT -- ") + db.lastError().text());
+    KxVacuumAnalyse(db, {QStringLiteral("kx_receive"), QStringLiteral("kx_receive_line")});
 }
