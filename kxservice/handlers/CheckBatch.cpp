@@ -4,6 +4,7 @@
 #include "store/DocEngine.h"
 #include "store/DocGenerated.h"
 #include "store/DocSql.h"
+#include "store/Statistics.h"
 #include "store/DocValues.h"
 #include "store/StockFreeze.h"
 
@@ -171,6 +172,9 @@ void KxCheckFrozeStorage(TContext& ctx)
                                   " SELECT nickid, checkcode, storageid, commoditycode, storageid || '/' || commoditycode, stocknum, costprice, saleprice"
                                   " FROM kx_checkstock WHERE nickid = ? AND checkcode = ? AND storageid = ?"),
            {ctx.nickid, code, storage});
+    // The snapshot came in bulk a moment ago: the summary's and adjustment's statements on it
+    // must not be planned as if the tables were empty.
+    KxAnalyse(ctx.db, {QStringLiteral("kx_checkstock"), QStringLiteral("kx_checkdiff")});
     KxExec(ctx.db, QStringLiteral("UPDATE kx_checkbatch SET status = 1 WHERE nickid = ? AND checkcode = ?"), {ctx.nickid, code});
 }
 

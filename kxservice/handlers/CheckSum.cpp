@@ -4,6 +4,7 @@
 #include "store/DocEngine.h"
 #include "store/DocGenerated.h"
 #include "store/DocKinds.h"
+#include "store/Statistics.h"
 #include "store/DocSql.h"
 
 using namespace KxDoc;
@@ -49,6 +50,7 @@ void KxCheckSumAudit(TContext& ctx)
                                     " ON CONFLICT (nickid, checkcode, storageid, commoditycode) DO UPDATE SET checknum = kx_checkdiff.checknum + excluded.checknum,"
                                     " status = CASE WHEN excluded.checknum = 0 THEN kx_checkdiff.status ELSE 0 END"),
              {ctx.nickid}, summed, [](QSqlQuery&) {});
+    KxAnalyse(ctx.db, {QStringLiteral("kx_checkdiff")});
     KxDocAnswerHeaders(ctx, kKxCheck, QStringLiteral("xmlmaster"), ids);
     QStringList open;
     for (const QString& batch : batches) {
