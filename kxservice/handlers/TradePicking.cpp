@@ -22,7 +22,7 @@ struct TOrderLine {
 
 struct TOrder {
     QString tid;
-    QVariantMap loaded;            // the values the client listed
+    TDeltaSide loaded;             // the values the client listed (the call holds its delta)
     std::vector<TOrderLine> lines; // the picking lines made of it
 };
 
