@@ -181,7 +181,7 @@ private Q_SLOTS:
     // a new row.
     void manyRowsInOneSave()
     {
-        QList<TRowSpec> rows{{"insert", {"brand_id=B600", "brand_name=手写编码"}}};
+        QList<TRowDef> rows{{"insert", {"brand_id=B600", "brand_name=手写编码"}}};
         for (int i = 0; i < 700; ++i)
             rows.append({"insert", {QStringLiteral("brand_name=批量 %1").arg(i)}});
         const int before = count("kx_brand");

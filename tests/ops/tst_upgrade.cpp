@@ -128,7 +128,7 @@ private Q_SLOTS:
         // The upgraded seller logs in and reads an old receipt's lines through the client.
         service.start();
         KxSetServiceUrl(service.url());
-        TRecordingUi ui;
+        TScriptedUi ui;
         THttpWeb login;
         login.setNickid(QStringLiteral("1001"));
         login.setOperid(QString());
