@@ -149,7 +149,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(ackedSoFar() >= 10, 60000);
         const QString backup = fx.dir.filePath("backup.kxdb");
         const qint64 began = clock.elapsed();
-        const TRun b = kxservice({"backup", "--db", "sqlite:" + fx.dir.filePath("svc.db"), "--to", backup});
+        const TRun b = kxservice({"backup", "--db", fx.database.url(), "--to", backup});
         const qint64 ended = clock.elapsed();
         const size_t atEnd = ackedSoFar();
         QTRY_VERIFY_WITH_TIMEOUT(ackedSoFar() >= atEnd + 3, 60000);
