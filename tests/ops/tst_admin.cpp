@@ -3,6 +3,7 @@
 // catalogue with nothing else; sellers listed, disabled and enabled; a password reset; a
 // login lock lifted; clear refusals that change nothing; two commands at once refused.
 #include "ScriptedUi.h"
+#include "ServiceProgram.h"
 #include "admin/Sellers.h"
 #include "KxService.h"
 #include "store/Database.h"
@@ -25,24 +26,6 @@
 #include <QtTest>
 
 namespace {
-struct TRun {
-    int code = -1;
-    QString out, err;
-};
-
-TRun kxservice(const QStringList& args)
-{
-    QProcess p;
-    p.start(qEnvironmentVariable("KX_BIN_DIR") + "/kxservice", args);
-    TRun r;
-    if (!p.waitForFinished(60000))
-        return r;
-    r.code = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
-
 // One database per engine for the whole program: a SQLite file, or a fresh PostgreSQL schema.
 struct TEngine {
     QString url, schema;

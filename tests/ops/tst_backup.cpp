@@ -4,6 +4,7 @@
 // stock equal to the ledger. Files that are not backups, and targets that cannot be written,
 // are refused with nothing changed.
 #include "ServiceFixture.h"
+#include "ServiceProgram.h"
 #include "store/Migrations.h"
 
 #include <QElapsedTimer>
@@ -13,24 +14,6 @@
 
 namespace {
 const TCaller kAdmin{"1001", "admin", "S01"};
-
-struct TRun {
-    int code = -1;
-    QString out, err;
-};
-
-TRun kxservice(const QStringList& args)
-{
-    QProcess p;
-    p.start(qEnvironmentVariable("KX_BIN_DIR") + "/kxservice", args);
-    TRun r;
-    if (!p.waitForFinished(120000))
-        return r;
-    r.code = p.exitCode();
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
 // What a client was told was done, and when (ms since the burst began).
 struct TAcked {
