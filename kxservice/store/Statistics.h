@@ -11,4 +11,5 @@ void KxAnalyse(QSqlDatabase& db, const QStringList& tables);
 
 // The same, outside any transaction only, and the tables vacuumed too: that marks their pages
 // all-visible, so counts and index-only scans over the new rows need not visit every row.
+// Tables the database does not have (yet) are left out.
 void KxVacuumAnalyse(QSqlDatabase& db, const QStringList& tables);
