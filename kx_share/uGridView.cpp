@@ -10,6 +10,8 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPainter>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -113,7 +115,7 @@ private:
                 approx += text.toDouble();
             }
             // A column of whole numbers sums as one, as its cells are shown.
-            const int scale = c->Editor == TGridEditor::Integer ? 0 : 2;
+            const int scale = c->Editor == TGridEditor::Integer || f->DataType() == ftInteger || f->DataType() == ftLargeint ? 0 : 2;
             const auto shown = exact ? sum.Rescaled(scale) : TDecimal::FromDouble(approx, scale);
             m_texts.insert(c, shown ? shown->ToString() : QString::number(approx, 'f', scale));
         }
@@ -180,6 +182,13 @@ public:
             e->setAlignment(Qt::AlignRight);
             return e;
         }
+        case TGridEditor::Integer: {
+            // Whole pieces, signed: adjustments take stock away.
+            auto* e = new QLineEdit(parent);
+            e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]{0,12}")), e));
+            e->setAlignment(Qt::AlignRight);
+            return e;
+        }
         case TGridEditor::Password: {
             auto* e = new QLineEdit(parent);
             e->setEchoMode(QLineEdit::Password);
@@ -215,14 +224,17 @@ public:
     void setEditorData(QWidget* editor, const QModelIndex& index) const override
     {
         const QVariant v = index.data(Qt::EditRole);
-        if (auto* box = qobject_cast<QComboBox*>(editor))
+        if (auto* box = qobject_cast<QComboBox*>(editor)) {
             box->setCurrentIndex(box->findData(v));
-        else if (auto* date = qobject_cast<QDateEdit*>(editor))
+        } else if (auto* date = qobject_cast<QDateEdit*>(editor)) {
             date->setDate(v.toDate().isValid() ? v.toDate() : v.toDateTime().date().isValid() ? v.toDateTime().date() : QDate::currentDate());
-        else if (auto* line = qobject_cast<QLineEdit*>(editor))
-            line->setText(m_view->Column(index.column())->Editor == TGridEditor::Amount ? index.data().toString() : v.toString());
-        else
+        } else if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+            // Numbers are edited as they are shown (two decimals, or whole).
+            const TGridEditor kind = m_view->Column(index.column())->Editor;
+            line->setText(kind == TGridEditor::Amount || kind == TGridEditor::Integer ? index.data().toString() : v.toString());
+        } else {
             QStyledItemDelegate::setEditorData(editor, index);
+        }
     }
 
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override

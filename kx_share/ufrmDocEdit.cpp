@@ -107,6 +107,8 @@ TfrmDocEdit::TfrmDocEdit(const TKxDocEditDef& def, QWidget* owner)
         c->ReadOnly = name != m_def.codeField && !m_def.entryFields.contains(name);
         if (name == m_def.codeField)
             c->Editor = TGridEditor::Button;
+        else if (name == m_def.qtyField)
+            c->Editor = TGridEditor::Integer;   // stock is kept in whole pieces
         else if (m_def.amountFields.contains(name))
             c->Editor = TGridEditor::Amount;
         // The quantity and the amounts are summed under the lines.

@@ -79,7 +79,9 @@ void TfrmDocList::setupColumns(TGridView* grid, const QStringList& fields)
         TGridColumn* c = grid->AddColumn(name);
         c->ReadOnly = true;
         c->Width = KxDocColumnWidth(name);
-        if (m_def.amountFields.contains(name))
+        if (name == m_def.qtyField)
+            c->Editor = TGridEditor::Integer;   // stock is kept in whole pieces
+        else if (m_def.amountFields.contains(name))
             c->Editor = TGridEditor::Amount;
         // Money and quantities are summed under the rows; unit prices are not.
         if (name == m_def.qtyField || (m_def.amountFields.contains(name) && KxIsTotalField(name)))

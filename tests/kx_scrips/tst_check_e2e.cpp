@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
 
@@ -187,6 +188,20 @@ private Q_SLOTS:
         }
         QCOMPARE(codes, (QStringList{"G100101", "G100102", ""}));
         QCOMPARE(nums.mid(0, 2), (QStringList{"3.00", "1.00"}));
+        // Pieces are shown and summed whole, and edited as they are shown.
+        TGridView* lines = edit->LineGrid();
+        TGridColumn* counted = lines->ColumnByField("checknum");
+        QCOMPARE(lines->GridModel()->CellText(0, counted), QStringLiteral("3"));
+        QCOMPARE(lines->FooterText(counted), QStringLiteral("4"));
+        const QModelIndex cell = lines->model()->index(0, lines->IndexOfColumn(counted));
+        std::unique_ptr<QWidget> editor(lines->itemDelegateForIndex(cell)->createEditor(lines->viewport(), {}, cell));
+        lines->itemDelegateForIndex(cell)->setEditorData(editor.get(), cell);
+        auto* typed = qobject_cast<QLineEdit*>(editor.get());
+        QVERIFY(typed);
+        QCOMPARE(typed->text(), QStringLiteral("3"));
+        int at = 0;
+        QString half = QStringLiteral("2.5");
+        QCOMPARE(typed->validator()->validate(half, at), QValidator::Invalid);
         edit->dxBL_SaveClick();
         QCOMPARE(m_fx->ui.last(), QStringLiteral("数据提交成功！"));
         const QString sheet = edit->Header()->FieldByName("checkid")->AsString();
