@@ -138,6 +138,7 @@ TKxPagedList::TKxPagedList(const QString& recordText, QWidget* owner)
     m_grid->SetDataSet(m_list);
     m_pager->SetFetchPage([this](int page) { return Search(nullptr, page); });
     m_pager->Bind(m_recordLabel, nullptr, nullptr, nullptr);
+    m_pager->FollowRows(m_list);
     KxHighlightKeyword(m_grid, m_keyword);
 }
 

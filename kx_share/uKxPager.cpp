@@ -1,5 +1,7 @@
 #include "uKxPager.h"
 
+#include "uPClientDataSet.h"
+
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -29,10 +31,26 @@ void TKxPager::PageLoaded(int page, const QString& pageCount, const QString& rec
     m_curPage = page;
     m_pageCount = ok ? pages : 1;
     const int records = recordCount.trimmed().toInt(&ok);
-    m_recordCount = ok ? records : loadedRows;
+    m_recordCount = m_serviceCount = ok ? records : loadedRows;
+    m_rowsAtLoad = loadedRows;
     if (m_label)
         m_label->setText(RecordText());
     emit pageChanged();
+}
+
+void TKxPager::FollowRows(TPClientDataSet* rows)
+{
+    m_rows = rows;
+    const auto follow = [this] {
+        if (!m_rows)
+            return;
+        m_recordCount = qMax(0, m_serviceCount + m_rows->RecordCount() - m_rowsAtLoad);
+        if (m_label)
+            m_label->setText(RecordText());
+    };
+    connect(rows, &TPClientDataSet::rowsInserted, this, follow);
+    connect(rows, &TPClientDataSet::rowsRemoved, this, follow);
+    connect(rows, &TPClientDataSet::reset, this, follow);
 }
 
 QString TKxPager::RecordText() const

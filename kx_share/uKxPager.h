@@ -11,6 +11,7 @@
 
 class QAbstractButton;
 class QLabel;
+class TPClientDataSet;
 
 class TKxPager : public QObject {
     Q_OBJECT
@@ -29,6 +30,9 @@ public:
     // A page arrived: `page` becomes current; the page count is "pagecount" (1 when it is
     // not a number) and the record count "recordcount" (`loadedRows` when it is not one).
     void PageLoaded(int page, const QString& pageCount, const QString& recordCount, int loadedRows);
+    // Rows added to or deleted from `rows` after a page arrived (a saved new record, a deleted
+    // one) move the record count with them, until the next page brings the service's count.
+    void FollowRows(TPClientDataSet* rows);
 
     int CurPage() const { return m_curPage; }
     int PageCount() const { return m_pageCount; }
@@ -54,6 +58,9 @@ private:
     int m_curPage = 1;
     int m_pageCount = 1;
     int m_recordCount = 0;
+    int m_serviceCount = 0;   // the record count the last page brought
+    int m_rowsAtLoad = 0;     // the rows loaded when it arrived
+    QPointer<TPClientDataSet> m_rows;
     bool m_stop = false;
     bool m_running = false;
     QPointer<QLabel> m_label;

@@ -7,6 +7,7 @@
 #include "uCallModule.h"
 #include "uConfig.h"
 #include "uGridView.h"
+#include "uKxPager.h"
 #include "ufrmCheckAdj.h"
 #include "ufrmCheckBatch.h"
 #include "ufrmCheckEdit.h"
@@ -125,8 +126,11 @@ private Q_SLOTS:
     {
         auto form = openModule<TfrmCheckBatch>("Check.Module");
         QVERIFY(form);
+        const int listed = form->Pager()->RecordCount();
         form->btnCreateClick();
         form->dxBL_SaveClick();
+        // The saved batch counts in the list at once.
+        QCOMPARE(form->Pager()->RecordCount(), listed + 1);
         TPClientDataSet* batches = form->ListData();
         const QString batch = batches->FieldByName("checkcode")->AsString();
         QVERIFY(batch.startsWith("PC"));
