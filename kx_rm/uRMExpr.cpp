@@ -1,5 +1,6 @@
 #include "uRMExpr.h"
 #include "uRMDataSet.h"
+#include "TDecimal.h"
 #include "uPClientDataSet.h"
 #include "wire/uClock.h"
 
@@ -59,6 +60,22 @@ TRMExpressions::Ref TRMExpressions::resolve(const QString& expr)
             r.text = RMVariantText(it->second);
             return r;
         }
+    // SUM(alias.field)
+    if (expr.size() > 5 && expr.startsWith(QLatin1String("SUM("), Qt::CaseInsensitive) && expr.endsWith(u')')) {
+        r = resolveField(expr.mid(4, expr.size() - 5).trimmed());
+        if (r.kind == Kind::Field)
+            r.kind = Kind::Sum;
+    } else {
+        r = resolveField(expr);
+    }
+    if (r.kind == Kind::Unknown)
+        AddUnknown(expr);
+    return r;
+}
+
+TRMExpressions::Ref TRMExpressions::resolveField(const QString& expr)
+{
+    Ref r;
     const qsizetype dot = expr.indexOf(u'.');
     if (dot > 0) {
         const int link = LinkIndex(expr.left(dot).trimmed());
@@ -76,8 +93,26 @@ TRMExpressions::Ref TRMExpressions::resolve(const QString& expr)
             }
         }
     }
-    AddUnknown(expr);
     return r;
+}
+
+// Added exactly as the cells print, to as many decimals as the most precise cell.
+QString TRMExpressions::sum(const Ref& ref) const
+{
+    TPClientDataSet* ds = m_links[ref.link]->DataSet();
+    TDecimal total;
+    int scale = 0;
+    for (int row = 0; ds && row < ds->RecordCount(); ++row) {
+        const QString text = ds->DisplayTextAt(row, ref.field);
+        const auto d = text.isEmpty() ? std::nullopt : TDecimal::Parse(QStringView(text));
+        const auto added = d ? total.Add(*d) : std::nullopt;
+        if (!added)
+            continue;   // not a number: it adds nothing, as an empty cell
+        total = *added;
+        scale = qMax(scale, d->Scale());
+    }
+    const auto shown = total.Rescaled(scale);
+    return shown ? shown->ToString() : QString();
 }
 
 const std::vector<TRMExpressions::Segment>& TRMExpressions::parse(const QString& text)
@@ -134,6 +169,7 @@ QString TRMExpressions::value(const Ref& ref) const
             row = ds->CurrentIndex();
         return row >= 0 && row < ds->RecordCount() ? ds->DisplayTextAt(row, ref.field) : QString();
     }
+    case Kind::Sum: return sum(ref);
     case Kind::Variable: return ref.text;
     case Kind::DateTime: return KxNow().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     case Kind::Date: return KxNow().toString(QStringLiteral("yyyy-MM-dd"));

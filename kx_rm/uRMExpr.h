@@ -2,6 +2,7 @@
 // Expressions inside template texts: plain text with [..] parts. A part names
 //   alias."caption"   a field of the data set `alias`, found by its caption,
 //   alias.field       a field by name (or caption),
+//   SUM(alias.field)  the field added up over every row of `alias` (a voucher's totals),
 //   variable          a report variable,
 //   _RM_DateTime, _RM_Date, _RM_Time, _RM_Page, _RM_TotalPages, _RM_Line.
 // A name that resolves to nothing prints empty and is listed as unknown.
@@ -48,7 +49,7 @@ public:
     static QStringList SystemNames();
 
 private:
-    enum class Kind { Field, Variable, DateTime, Date, Time, Page, TotalPages, Line, Unknown };
+    enum class Kind { Field, Sum, Variable, DateTime, Date, Time, Page, TotalPages, Line, Unknown };
     struct Ref {
         Kind kind = Kind::Unknown;
         int link = -1;
@@ -61,6 +62,8 @@ private:
     };
 
     Ref resolve(const QString& expr);
+    Ref resolveField(const QString& expr);
+    QString sum(const Ref& ref) const;
     const std::vector<Segment>& parse(const QString& text);
     QString value(const Ref& ref) const;
 

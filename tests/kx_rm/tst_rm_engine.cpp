@@ -123,6 +123,9 @@ private slots:
         QTest::newRow("caption from the field's display label") << "[采购单.\"供应商名称\"]" << "华东供应" << none;
         QTest::newRow("field name, any case") << "[采购单.RECEIVEID]" << "RK000001" << none;
         QTest::newRow("decimal keeps its scale") << "[采购单.receivemoney]元" << "30.00元" << none;
+        QTest::newRow("sum over every row") << "合计：[SUM(采购单.receivemoney)]" << "合计：37.50" << none;
+        QTest::newRow("sum by caption, any case") << "[sum(采购单.\"供应商名称\")]" << "0" << none;
+        QTest::newRow("sum of an unknown field") << "[SUM(采购单.nosuch)]" << "" << QStringList{"SUM(采购单.nosuch)"};
         QTest::newRow("text variable") << "店：[门店名称]。" << "店：旗舰店。" << none;
         QTest::newRow("number variable") << "[件数]" << "12.5" << none;
         QTest::newRow("date variable") << "[日期]" << "2024-01-02" << none;
