@@ -31,7 +31,7 @@ endfunction()
 
 # The service.
 install(TARGETS kxservice RUNTIME DESTINATION ${KX_SERVICE_DIR} COMPONENT service)
-install(TARGETS kx_cds LIBRARY DESTINATION ${KX_SERVICE_DIR} COMPONENT service)
+install(TARGETS kx_cds kx_wire LIBRARY DESTINATION ${KX_SERVICE_DIR} COMPONENT service)
 kx_package_link(service ${KX_SERVICE_DIR} kxservice)
 install(FILES ${KX_PACKAGING}/service/kxservice.service DESTINATION /lib/systemd/system COMPONENT service)
 install(FILES ${KX_PACKAGING}/service/kxservice.sysusers DESTINATION lib/sysusers.d RENAME kxservice.conf COMPONENT service)
@@ -41,7 +41,7 @@ kx_package_docs(service kxservice)
 
 # The client: the program folder as the build tree lays it out.
 install(TARGETS kxclient RUNTIME DESTINATION ${KX_CLIENT_DIR} COMPONENT client)
-install(TARGETS kx_cds kx_utils kx_design kx_rm kx_share LIBRARY DESTINATION ${KX_CLIENT_DIR} COMPONENT client)
+install(TARGETS kx_cds kx_wire kx_utils kx_design kx_rm kx_share LIBRARY DESTINATION ${KX_CLIENT_DIR} COMPONENT client)
 install(TARGETS kx_scrips kx_basic kx_express kx_report LIBRARY DESTINATION ${KX_CLIENT_DIR}/bpl COMPONENT client)
 install(DIRECTORY ${KX_BIN_DIR}/rmf ${KX_BIN_DIR}/image DESTINATION ${KX_CLIENT_DIR} COMPONENT client)
 kx_package_link(client ${KX_CLIENT_DIR} kxclient)

@@ -350,12 +350,20 @@ void UnionCDS(TPClientDataSet* dataSet, const QString& packet)
 
 QString GetMd5_Key()
 {
-    const QString format = QStringLiteral("yyyy-MM-dd hh:mm:ss zzz");
-    QString text = KxNow().toString(format);
-    while (text == RandomStr)
-        text = KxNow().toString(format);
-    RandomStr = text;
-    return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex());
+    // Keys made within one millisecond are told apart by a running number after the stamp
+    // instead of waiting for the clock to move: a grid filling a thousand rows would otherwise
+    // wait a second, and a stopped clock forever.
+    static QString lastStamp;
+    static int sameStamp = 0;
+    const QString stamp = KxNow().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss zzz"));
+    if (stamp != lastStamp || RandomStr.isEmpty()) {
+        lastStamp = stamp;
+        sameStamp = 0;
+        RandomStr = stamp;
+    } else {
+        RandomStr = stamp + QLatin1Char(' ') + QString::number(++sameStamp);
+    }
+    return QString::fromLatin1(QCryptographicHash::hash(RandomStr.toUtf8(), QCryptographicHash::Md5).toHex());
 }
 
 void KxTickAll(TPClientDataSet* dataSet, const QString& field, bool invert)

@@ -1,5 +1,7 @@
 #include "ServiceLog.h"
 
+#include "LocalClock.h"
+
 #include <QDateTime>
 #include <QFile>
 
@@ -9,26 +11,10 @@
 #include <unistd.h>
 
 namespace {
-// "yyyy-MM-dd HH:mm:ss.zzz " for now. Converting to local time reads the zone data (a stat
-// of /etc/localtime per conversion), so each thread redoes it only when the second changes.
+// "yyyy-MM-dd HH:mm:ss.zzz " for now.
 QByteArray stamp()
 {
-    thread_local qint64 second = -1;
-    thread_local QByteArray prefix;
-    const qint64 ms = QDateTime::currentMSecsSinceEpoch();
-    if (ms / 1000 != second) {
-        second = ms / 1000;
-        prefix = QDateTime::fromSecsSinceEpoch(second).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.")).toLatin1();
-    }
-    const int milli = int(ms % 1000);
-    QByteArray out;
-    out.reserve(prefix.size() + 4);
-    out += prefix;
-    out += char('0' + milli / 100);
-    out += char('0' + milli / 10 % 10);
-    out += char('0' + milli % 10);
-    out += ' ';
-    return out;
+    return KxLocalNowMillis() + ' ';
 }
 
 QByteArray orDash(const QString& s)

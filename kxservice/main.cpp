@@ -1,6 +1,7 @@
 // kxservice: the back-office service the VarnoqERP client talks to, and the administrator's
 // commands on its database (kxservice admin|backup|restore …).
 #include "KxService.h"
+#include "LocalClock.h"
 #include "ServiceConfig.h"
 #include "admin/Commands.h"
 
@@ -65,6 +66,7 @@ int serve(QCoreApplication& app)
 
 int main(int argc, char** argv)
 {
+    KxPinTimeZone(); // first: no other thread may read the environment meanwhile
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kxservice"));
     const QStringList args = app.arguments();

@@ -198,7 +198,27 @@ void TDispatcher::run(TContext& ctx, TCall& call, const TMethodDef* def, const Q
     // Deltas are read and checked before any transaction: a big save must not hold SQLite's
     // write lock while it is parsed, and a bad one is refused without opening one.
     ctx.readDeltas(call);
-    if (ownTx) {
+    // The checks of a save then run without the write lock; only a write that another writer
+    // came before sends the call round again, waiting for the lock from its BEGIN.
+    const bool optimistic = m_store.isSqlite() && def
+                            && (def->tx == ETx::Write || (def->tx == ETx::Own && access == EAccess::Module));
+    if (optimistic) {
+        TOptimisticWrites first;
+        try {
+            runHandler(ctx, def, access, nick, method);
+            return;
+        } catch (const TDbWriteConflict&) {
+            if (first.committed())
+                throw;
+        }
+        ctx.answer.take(); // what the first run added
+    }
+    runHandler(ctx, def, access, nick, method);
+}
+
+void TDispatcher::runHandler(TContext& ctx, const TMethodDef* def, EAccess access, const QString& nick, const QString& method)
+{
+    if (def && def->tx == ETx::Own) {
         def->handler(ctx);
         return;
     }

@@ -15,9 +15,14 @@ enum class EAccess {
 
 using THandler = void (*)(TContext&);
 
+// Writes on SQLite are first tried optimistically (TOptimisticWrites): the checks run without
+// the write lock, which only the writing takes. A call whose write found another writer first
+// is run once more from its start, the lock then taken at BEGIN. So a Write handler, and an Own
+// handler of a module method, must have no effect outside the database and its answer, and an
+// Own one of that kind must write in one transaction.
 enum class ETx {
     Read,   // one read transaction around the handler
-    Write,  // one write transaction, the write lock taken at BEGIN
+    Write,  // one write transaction around the handler
     Own,    // the handler opens its own (slow checks such as password hashing stay outside the lock)
 };
 
@@ -45,6 +50,7 @@ private:
     QString clientAddress(const TCall& call) const;
     static void checkLengths(const TCall& call);
     void run(TContext& ctx, TCall& call, const TMethodDef* def, const QString& method);
+    void runHandler(TContext& ctx, const TMethodDef* def, EAccess access, const QString& nick, const QString& method);
     void checkSeller(TContext& ctx, const QString& nick);
     void checkOperator(TContext& ctx, const QString& nick, const QString& oper, const QString& method, bool rights);
 

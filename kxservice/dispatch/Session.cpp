@@ -4,6 +4,7 @@
 #include "store/Database.h"
 
 #include <QDateTime>
+#include <QSqlDriver>
 #include <sodium.h>
 
 #include <stdexcept>
@@ -17,6 +18,32 @@ constexpr size_t kKeyBytes = 32;
 QString hex(const unsigned char* bytes, size_t n)
 {
     return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(n)).toHex());
+}
+
+// Writes the session's time of use. On SQLite it does not wait for the write lock: a call that
+// only reads must not queue behind another client's big save for it (and fail busy when that
+// save outlasts the busy timeout). A touch the lock refuses is left to the session's next call,
+// which is as good: the time is due every minute, the limit is counted in hours.
+void touch(QSqlDatabase& db, const QString& nickid, const QString& keyHash, qint64 now)
+{
+    const QString update = QStringLiteral("UPDATE kx_session SET last_seen = ? WHERE nickid = ? AND keyhash = ?");
+    if (db.driver()->dbmsType() != QSqlDriver::SQLite) {
+        KxExec(db, update, {now, nickid, keyHash});
+        return;
+    }
+    const QVariant wait = KxScalar(db, QStringLiteral("PRAGMA busy_timeout"));
+    KxExec(db, QStringLiteral("PRAGMA busy_timeout = 0"));
+    bool busy = false;
+    try {
+        KxExec(db, update, {now, nickid, keyHash});
+    } catch (const TDbError& e) {
+        busy = QByteArray(e.what()).contains("locked") || QByteArray(e.what()).contains("busy");
+        if (!busy) {
+            KxExec(db, QStringLiteral("PRAGMA busy_timeout = %1").arg(wait.toInt()));
+            throw;
+        }
+    }
+    KxExec(db, QStringLiteral("PRAGMA busy_timeout = %1").arg(wait.toInt()));
 }
 }
 
@@ -63,7 +90,6 @@ QString KxCheckSession(QSqlDatabase& db, const TSessionRow& row, const QString& 
         throw TServiceError(kxSessionExpired, QStringLiteral("登录已过期，请重新登录（登录已超时）"));
     }
     if (now - row.lastSeen >= kTouchEverySec)
-        KxExec(db, QStringLiteral("UPDATE kx_session SET last_seen = ? WHERE nickid = ? AND keyhash = ?"),
-               {now, nickid, keyHash});
+        touch(db, nickid, keyHash, now);
     return row.shopcode;
 }

@@ -177,7 +177,7 @@ void KxCheckAdjustAudit(TContext& ctx)
         throw TServiceError(kxRefused, QStringLiteral("无数据变动，不用提交数据汇总！"));
     const TAdjustPlan plan = planOf(diffRows(ctx, batch), keys);
     const QHash<QString, QString> keysOf = headerKeys(ctx);
-    const QString who = KxOperatorStamp(ctx), when = KxCheckNow();
+    const QString who = KxOperatorStamp(ctx), when = KxLocalNowText();
     QStringList ids;
     for (const QString& storage : plan.order) {
         TGeneratedDoc doc{keysOf.value(storage), storage,

@@ -41,11 +41,6 @@ QString memoOf(const TDeltaChange& ch)
 
 } // namespace
 
-QString KxCheckNow()
-{
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-}
-
 QString KxCheckEffectiveBatch(TContext& ctx)
 {
     return KxScalar(ctx.db, QStringLiteral("SELECT checkcode FROM kx_checkbatch WHERE nickid = ? AND status = 1 ORDER BY checkcode"), {ctx.nickid}).toString();
@@ -97,7 +92,7 @@ void KxCheckBatchUpdate(TContext& ctx)
                 throw TServiceError(kxRefused, QStringLiteral("这个盘点批次已经保存过，请刷新后再修改"));
             const QString series = QStringLiteral("PC") + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
             const QString code = KxNextCode(ctx, series, series, QStringLiteral("kx_checkbatch"), QStringLiteral("checkcode"));
-            const QString stamp = KxCheckNow();
+            const QString stamp = KxLocalNowText();
             QString checktime = ch.values.value(QStringLiteral("checktime")).toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
             if (checktime.isEmpty())
                 checktime = stamp;
@@ -131,7 +126,7 @@ void KxCheckBatchUpdate(TContext& ctx)
                 throw TServiceError(kxRefused, QStringLiteral("盘点批次只有冻结库存后才生效"));
             // The freeze ends with the batch: its storages take audits again.
             QSqlQuery u = KxExec(ctx.db, QStringLiteral("UPDATE kx_checkbatch SET status = 2, finishren = ?, finishtime = ? WHERE nickid = ? AND md5_key = ? AND status IN (0, 1)"),
-                                 {KxOperatorStamp(ctx), KxCheckNow(), ctx.nickid, key});
+                                 {KxOperatorStamp(ctx), KxLocalNowText(), ctx.nickid, key});
             if (u.numRowsAffected() != 1)
                 throw TServiceError(kxRefused, QStringLiteral("盘点批次【%1】已结束，不能再改动！").arg(code));
         }
@@ -163,7 +158,7 @@ void KxCheckFrozeStorage(TContext& ctx)
     if (KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM kx_checkfroze WHERE nickid = ? AND checkcode = ? AND storageid = ?"), {ctx.nickid, code, storage}).isValid())
         throw TServiceError(kxRefused, QStringLiteral("【%1】已在盘点批次【%2】中冻结，不能重复冻结！").arg(name.toString(), code));
     KxExec(ctx.db, QStringLiteral("INSERT INTO kx_checkfroze (nickid, checkcode, storageid, frozeren, frozetime) VALUES (?, ?, ?, ?, ?)"),
-           {ctx.nickid, code, storage, KxOperatorStamp(ctx), KxCheckNow()});
+           {ctx.nickid, code, storage, KxOperatorStamp(ctx), KxLocalNowText()});
     KxExec(ctx.db, QStringLiteral("INSERT INTO kx_checkstock (nickid, checkcode, storageid, commoditycode, stocknum, costprice, saleprice)"
                                   " SELECT s.nickid, ?, s.storageid, s.commoditycode, s.stocknum, c.costprice, c.saleprice FROM kx_stock s"
                                   " JOIN kx_commodity c ON c.nickid = s.nickid AND c.commoditycode = s.commoditycode WHERE s.nickid = ? AND s.storageid = ?"),

@@ -18,7 +18,7 @@ void KxCheckSumAudit(TContext& ctx)
     const QList<TDeltaChange> changes = KxDocDelta(ctx, QStringLiteral("deltamaster"));
     if (changes.isEmpty())
         throw TServiceError(kxRefused, QStringLiteral("无数据变动，不用提交数据汇总！"));
-    const QString who = KxOperatorStamp(ctx), when = KxCheckNow();
+    const QString who = KxOperatorStamp(ctx), when = KxLocalNowText();
     QStringList ids, batches;
     QVariantList summed;
     for (const TDeltaChange& ch : changes) {

@@ -1,5 +1,6 @@
 #include "Trade.h"
 
+#include "LocalClock.h"
 #include "MasterData.h"
 #include "store/Packet.h"
 
@@ -232,7 +233,7 @@ void updateCommoditySku(TContext& ctx)
     if (!KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM kx_commodity WHERE nickid = ? AND commoditycode = ? AND is_del = 0"), {ctx.nickid, code}).isValid())
         throw TServiceError(kxRefused, QStringLiteral("商品 %1 不存在").arg(code.left(40)));
 
-    const QString now = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const QString now = KxLocalNowText();
     KxExec(ctx.db, QStringLiteral("INSERT INTO kx_sku_bind (nickid, num_iid, sku_id, commoditycode, operid, bound_at) VALUES (?, ?, ?, ?, ?, ?)"
                                   " ON CONFLICT (nickid, num_iid, sku_id) DO UPDATE SET commoditycode = excluded.commoditycode,"
                                   " operid = excluded.operid, bound_at = excluded.bound_at"),

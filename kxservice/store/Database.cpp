@@ -23,6 +23,22 @@ QString describe(const QSqlError& e)
     return e.text().isEmpty() ? QStringLiteral("unknown database error") : e.text();
 }
 
+// The thread's connection is in an optimistic write transaction (TOptimisticWrites): a busy
+// error there (SQLITE_BUSY or one of its extended codes) is a write that another writer came
+// before, not a lock that waiting would get.
+thread_local bool tOptimistic = false;
+thread_local bool tOptimisticOpen = false;
+thread_local quint64 tCommits = 0;
+
+TDbError failure(const QString& sql, const QSqlError& e, bool sqlite)
+{
+    bool ok = false;
+    const int code = e.nativeErrorCode().toInt(&ok);
+    if (sqlite && tOptimisticOpen && ok && (code & 0xFF) == 5)
+        throw TDbWriteConflict(sql + QStringLiteral(" -- ") + describe(e));
+    return TDbError(sql + QStringLiteral(" -- ") + describe(e));
+}
+
 // The prepared statements of one connection that nobody is using, most recently used first.
 // Each thread keeps its own (a connection never leaves its thread), so there is no locking.
 class TStatementCache {
@@ -375,14 +391,14 @@ QSqlQuery KxExec(QSqlDatabase& db, const QString& sql, const QVariantList& args)
         if (!args.isEmpty()) {
             QSqlQuery q = preparedStatement(db, sql);
             if (!execute(q, args))
-                throw TDbError(sql + QStringLiteral(" -- ") + describe(q.lastError()));
+                throw failure(sql, q.lastError(), sqlite);
             return q;
         }
         QSqlQuery q(db);
         q.setForwardOnly(sqlite);
         q.setNumericalPrecisionPolicy(QSql::HighPrecision);
         if (!q.exec(sql))
-            throw TDbError(sql + QStringLiteral(" -- ") + describe(q.lastError()));
+            throw failure(sql, q.lastError(), sqlite);
         return q;
     }
     QSqlQuery q;
@@ -397,7 +413,7 @@ QSqlQuery KxExec(QSqlDatabase& db, const QString& sql, const QVariantList& args)
             // keeps the statement). SQLite may have finalised it: that one goes.
             if (!sqlite)
                 cache->give(sql, std::move(failed));
-            return TDbError(sql + QStringLiteral(" -- ") + describe(error));
+            return failure(sql, error, sqlite);
         };
         if (!reused || sqlite || !staleStatement(error))
             throw fail(q);
@@ -428,8 +444,12 @@ TTransaction::TTransaction(TDatabase& store, QSqlDatabase& db, bool write) : m_d
     // change nothing. SQLite's read transaction is one snapshot for all the call's reads.
     if (!write && !store.isSqlite())
         return;
-    KxExec(m_db, store.isSqlite() && write ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
+    const bool immediate = store.isSqlite() && write && !tOptimistic;
+    KxExec(m_db, immediate ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
     m_open = true;
+    m_optimistic = store.isSqlite() && write && tOptimistic;
+    if (m_optimistic)
+        tOptimisticOpen = true;
 }
 
 TTransaction::~TTransaction()
@@ -438,6 +458,8 @@ TTransaction::~TTransaction()
         QSqlQuery q(m_db);
         q.exec(QStringLiteral("ROLLBACK"));
     }
+    if (m_optimistic)
+        tOptimisticOpen = false;
 }
 
 void TTransaction::commit()
@@ -446,6 +468,22 @@ void TTransaction::commit()
         return;
     KxExec(m_db, QStringLiteral("COMMIT"));
     m_open = false;
+    ++tCommits;
+}
+
+TOptimisticWrites::TOptimisticWrites() : m_was(tOptimistic), m_commits(tCommits)
+{
+    tOptimistic = true;
+}
+
+TOptimisticWrites::~TOptimisticWrites()
+{
+    tOptimistic = m_was;
+}
+
+bool TOptimisticWrites::committed() const
+{
+    return tCommits != m_commits;
 }
 
 

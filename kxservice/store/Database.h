@@ -78,8 +78,8 @@ QSqlQuery KxExec(QSqlDatabase& db, const QString& sql, const QVariantList& args 
 QVariant KxScalar(QSqlDatabase& db, const QString& sql, const QVariantList& args = {});
 
 // One transaction per call. Writers on SQLite take the write lock at BEGIN (BEGIN IMMEDIATE),
-// so two writers queue on the busy timeout instead of failing when they upgrade a read lock.
-// Rolled back unless committed.
+// so two writers queue on the busy timeout instead of failing when they upgrade a read lock;
+// under TOptimisticWrites they begin without it. Rolled back unless committed.
 class TTransaction {
 public:
     TTransaction(TDatabase& store, QSqlDatabase& db, bool write);
@@ -89,4 +89,34 @@ public:
 private:
     QSqlDatabase& m_db;
     bool m_open = false;
+    bool m_optimistic = false;
+};
+
+// While one is alive, the SQLite write transactions begun on this thread take no write lock at
+// BEGIN: their reads and checks run on a snapshot while other writers write, and the lock is
+// taken by the first statement that writes. A save refused by its checks never holds it. When
+// another writer holds the lock at that first write, or has committed since the snapshot was
+// taken, the write fails with TDbWriteConflict instead of waiting (waiting could not help: the
+// snapshot the checks read is already out of date); the caller runs the work again without
+// one. PostgreSQL is not affected (it locks rows, not the database).
+class TOptimisticWrites {
+public:
+    TOptimisticWrites();
+    ~TOptimisticWrites();
+    TOptimisticWrites(const TOptimisticWrites&) = delete;
+    TOptimisticWrites& operator=(const TOptimisticWrites&) = delete;
+    // Whether a transaction was committed on this thread meanwhile: work that committed a part
+    // of itself cannot simply be run again.
+    bool committed() const;
+
+private:
+    bool m_was;
+    quint64 m_commits;
+};
+
+// A write of an optimistic transaction that another writer came before; nothing of the
+// transaction is kept.
+class TDbWriteConflict : public TDbError {
+public:
+    using TDbError::TDbError;
 };

@@ -4,6 +4,7 @@
 #include "DocSql.h"
 #include "DocValues.h"
 #include "StockFreeze.h"
+#include "LocalClock.h"
 #include "handlers/MasterData.h"
 
 #include <QDate>
@@ -200,7 +201,7 @@ QString stamp(TContext& ctx)
 
 QString now()
 {
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return KxLocalNowText();
 }
 
 // ---------------------------------------------------------------- the list
@@ -642,8 +643,10 @@ QString saveDocument(TContext& ctx, const TDocKind& k, const TDeltaChange* m, co
     const bool isNew = m && m->kind == TDeltaChange::Insert;
     // A saved document's row is locked before it is read: only changed lines are written, so
     // a concurrent save of it must wait and then read the header and lines this one leaves.
-    // (On SQLite the write lock taken at BEGIN already orders them.)
-    if (!isNew)
+    // SQLite orders them by its one write lock: a save whose checks read a snapshot older than
+    // another's commit fails at its first write and runs again (TOptimisticWrites), so its
+    // reads and checks take no lock.
+    if (!isNew && !ctx.store.isSqlite())
         KxExec(ctx.db, QStringLiteral("UPDATE %1 SET status = status WHERE nickid = ? AND md5_key = ? AND status IN (0, 1)").arg(L(k.table)),
                {ctx.nickid, key});
     THeader h = batch && isNew ? THeader() : headerByKey(ctx, k, key);

@@ -1,9 +1,11 @@
 // The simple master tables through the service's methods: conditions of the paged searches,
-// what a save refuses (nothing of the delta is written then), and operator passwords that
-// never leave the service.
+// what a save refuses (nothing of the delta is written then), saves beside another writer, and
+// operator passwords that never leave the service.
 #include "ServiceFixture.h"
 
 #include <QSet>
+#include <chrono>
+#include <thread>
 #include <QUuid>
 
 namespace {
@@ -223,6 +225,39 @@ private Q_SLOTS:
         QVERIFY(!r.ok);
         QVERIFY2(r.error.contains(QStringLiteral("记录【%1】的数据已被他人修改，请刷新后再保存！").arg(last)), qPrintable(r.error));
         QCOMPARE(m_fx->scalar("SELECT COUNT(*) FROM kx_brand WHERE nickid = '1001' AND brand_name LIKE '%·改'").toInt(), 0);
+    }
+
+    // Another connection holds SQLite's write lock. A save its checks refuse is answered with
+    // its refusal, never asking for the lock (before, it waited the busy timeout out and was
+    // answered "busy"), as is a list whose session's time of use is due; a save that writes
+    // waits for the lock and then goes through.
+    void callsBesideAnotherWriter()
+    {
+        QSqlDatabase db = m_fx->db();
+        m_fx->exec("UPDATE kx_session SET last_seen = last_seen - 120 WHERE nickid = '1001' AND operid = 'admin'");
+        const qint64 due = m_fx->scalar("SELECT MAX(last_seen) FROM kx_session WHERE nickid = '1001' AND operid = 'admin'").toLongLong();
+        const QString gone = QStringLiteral("<delta><fields><field name=\"brand_id\" type=\"string\" size=\"20\"/>"
+                                            "<field name=\"brand_name\" type=\"string\" size=\"100\"/></fields><changes>"
+                                            "<update><old brand_id=\"ZZ404\" brand_name=\"旧\"/><new brand_id=\"ZZ404\" brand_name=\"新\"/></update>"
+                                            "</changes></delta>");
+        const int before = count("kx_brand");
+        KxExec(db, "BEGIN IMMEDIATE");
+        const TCallResult listed = m_fx->call(kAdmin, "Brand.Search", {{"curpage", "1"}});
+        const TCallResult refused = save("Brand.Update", gone);
+        TCallResult saved;
+        std::thread writer([&] { saved = save("Brand.Update", delta({"brand_id", "brand_name"}, {{"insert", {"brand_id=B777", "brand_name=等锁"}}})); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        KxExec(db, "ROLLBACK");
+        writer.join();
+        QVERIFY2(listed.ok, qPrintable(listed.error));
+        QVERIFY(!refused.ok);
+        QVERIFY2(refused.error.contains(QStringLiteral("要修改的记录【ZZ404】已不存在，请刷新后再试")), qPrintable(refused.error));
+        // The time of use the lock kept back is written by a later call.
+        QVERIFY(m_fx->call(kAdmin, "Brand.Search", {{"curpage", "1"}}).ok);
+        QVERIFY(m_fx->scalar("SELECT MAX(last_seen) FROM kx_session WHERE nickid = '1001' AND operid = 'admin'").toLongLong() > due);
+        QVERIFY2(saved.ok, qPrintable(saved.error));
+        QCOMPARE(KxColumn(saved.value("xmldata"), "brand_id"), QStringList{"B777"});
+        QCOMPARE(count("kx_brand"), before + 1);
     }
 
     // A delta the grid never makes: one stored row changed twice, or deleted twice.

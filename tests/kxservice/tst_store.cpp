@@ -1,7 +1,8 @@
 // KxExec keeps statements prepared per connection. These are the ways a kept statement could
 // go wrong: reused after a failure, reused while its own result is still being read, holding
 // a SQLite snapshot after being dropped half read, crossing threads or outliving its
-// connection, and running after another connection rebuilt its table. SQLite and, when
+// connection, and running after another connection rebuilt its table. And SQLite's optimistic
+// write transactions: reads beside another writer, a write after it refused. SQLite and, when
 // KX_PG_URL names a database, PostgreSQL.
 #include "EngineSupport.h"
 #include "store/Database.h"
@@ -84,6 +85,45 @@ private Q_SLOTS:
         QCOMPARE(KxScalar(c, kRead, {1}).toString(), QStringLiteral("a"));
         t.commit();
         QCOMPARE(KxScalar(c, QStringLiteral("SELECT COUNT(*) FROM kv")).toInt(), 4);
+    }
+
+    // An optimistic write transaction reads while another connection holds the write lock or
+    // commits; its first write then fails as a conflict (it must not wait: what it read is out
+    // of date, or will be), nothing of it stays, and the work run again without optimism
+    // takes the lock at BEGIN and succeeds.
+    void optimisticWriteAfterAnotherWriter_data()
+    {
+        QTest::addColumn<bool>("otherCommits");
+        QTest::newRow("the other writer holds the lock") << false;
+        QTest::newRow("the other writer committed since the snapshot") << true;
+    }
+    void optimisticWriteAfterAnotherWriter()
+    {
+        QFETCH(bool, otherCommits);
+        if (!m_a->isSqlite())
+            QSKIP("PostgreSQL locks rows: write transactions begin as before");
+        QSqlDatabase c = a(), other = b();
+        {
+            TOptimisticWrites optimistic;
+            TTransaction t(*m_a, c, true);
+            QCOMPARE(KxScalar(c, kRead, {1}).toString(), QStringLiteral("a"));
+            KxExec(other, QStringLiteral("BEGIN IMMEDIATE")); // would wait for `t` if it held the lock
+            KxExec(other, QStringLiteral("UPDATE kv SET v = ? WHERE k = ?"), {QStringLiteral("b2"), 2});
+            if (otherCommits)
+                KxExec(other, QStringLiteral("COMMIT"));
+            QCOMPARE(KxScalar(c, kRead, {2}).toString(), QStringLiteral("b")); // its snapshot
+            QVERIFY_THROWS_EXCEPTION(TDbWriteConflict, KxExec(c, kInsert, {4, QStringLiteral("d")}));
+            if (!otherCommits)
+                KxExec(other, QStringLiteral("ROLLBACK"));
+            QVERIFY(!optimistic.committed());
+        }
+        TTransaction t(*m_a, c, true);
+        KxExec(c, kInsert, {4, QStringLiteral("d")});
+        t.commit();
+        QCOMPARE(KxScalar(c, QStringLiteral("SELECT COUNT(*) FROM kv")).toInt(), 4);
+        QCOMPARE(KxScalar(c, kRead, {2}).toString(), otherCommits ? QStringLiteral("b2") : QStringLiteral("b"));
+        // Without optimism a busy database is no conflict: a failure of another kind stays what it was.
+        QVERIFY_THROWS_EXCEPTION(TDbError, KxExec(c, kInsert, {4, QStringLiteral("again")}));
     }
 
     void sameStatementWhileItsResultIsRead()

@@ -137,13 +137,9 @@ private Q_SLOTS:
         service.prepare();
         service.start();
         KxSetServiceUrl(service.url());
-        // The session globals live in kx_wire, linked into this program (through the service)
-        // and into libkx_utils alike: each copy's destructor runs at exit, so they must not
-        // hold memory then.
+        // The next test starts from a client that has not logged in.
         auto reset = qScopeGuard([] {
-            for (QString* g : {&gSessionKey, &gNickId, &gNickName, &gShopId, &gShopName, &gOperId, &gOperName, &gcallurl})
-                g->clear();
-            gSubNicks = QStringList(); // clear() would keep the block
+            gSessionKey.clear();
             KxResetTransport();
             KxSetServiceUrl(QString());
             QFile::remove(KxProgramDir() + "/nick.dll");

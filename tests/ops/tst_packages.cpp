@@ -73,7 +73,7 @@ private Q_SLOTS:
         for (const char* d : {"libc6", "libqt6sql6", "libqt6sql6-sqlite", "libqt6sql6-psql", "libssl3", "libsodium23"})
             QVERIFY2(depends.contains(d), qPrintable(depends));
         const QStringList f = files(service);
-        for (const char* path : {"/usr/lib/kxservice/kxservice", "/usr/lib/kxservice/libkx_cds.so", "/usr/bin/kxservice (link)",
+        for (const char* path : {"/usr/lib/kxservice/kxservice", "/usr/lib/kxservice/libkx_cds.so", "/usr/lib/kxservice/libkx_wire.so", "/usr/bin/kxservice (link)",
                                  "/lib/systemd/system/kxservice.service", "/usr/lib/sysusers.d/kxservice.conf",
                                  "/etc/kxservice/kxservice.conf", "/usr/share/doc/kxservice/copyright"})
             QVERIFY2(f.contains(QString::fromUtf8(path)), path);
@@ -111,7 +111,7 @@ private Q_SLOTS:
     {
         QCOMPARE(field(client, "Package"), QString("varnoqerp"));
         const QStringList f = files(client);
-        for (const char* path : {"/usr/lib/varnoqerp/kxclient", "/usr/bin/kxclient (link)", "/usr/lib/varnoqerp/libkx_utils.so",
+        for (const char* path : {"/usr/lib/varnoqerp/kxclient", "/usr/bin/kxclient (link)", "/usr/lib/varnoqerp/libkx_utils.so", "/usr/lib/varnoqerp/libkx_wire.so",
                                  "/usr/lib/varnoqerp/bpl/kx_scrips.so", "/usr/lib/varnoqerp/bpl/kx_basic.so",
                                  "/usr/lib/varnoqerp/bpl/kx_express.so", "/usr/lib/varnoqerp/bpl/kx_report.so",
                                  "/usr/lib/varnoqerp/rmf/caigoudan.rmf", "/usr/share/applications/varnoqerp.desktop"})

@@ -150,11 +150,7 @@ private Q_SLOTS:
         QCOMPARE(KxColumn(lines.Response()->GetParam(QStringLiteral("xmldata")), QStringLiteral("seq")),
                  QStringList({"1", "2", "3"}));
         gSessionKey.clear();
-        // The session globals live in kx_wire, linked into this program twice (through the
-        // service and through libkx_utils): they must hold no memory at exit.
-        for (QString* g : {&gSessionKey, &gNickId, &gNickName, &gShopId, &gShopName, &gOperId, &gOperName, &gcallurl})
-            g->clear();
-        gSubNicks = QStringList(); // clear() would keep the block
+        gNickId.clear();
         gOperId.clear();
         gShopId.clear();
         KxResetTransport();
