@@ -1,9 +1,13 @@
 #include "WorkerPool.h"
 
+#include <algorithm>
+
 TWorkerPool::TWorkerPool(int threads, std::function<void()> onExit) : m_onExit(std::move(onExit))
 {
     for (int i = 0; i < threads; ++i)
-        m_threads.emplace_back([this] { work(); });
+        m_slots.push_back(std::make_unique<TSlot>());
+    for (const auto& slot : m_slots)
+        m_threads.emplace_back([this, s = slot.get()] { work(*s); });
 }
 
 TWorkerPool::~TWorkerPool()
@@ -13,13 +17,20 @@ TWorkerPool::~TWorkerPool()
 
 void TWorkerPool::enqueue(std::function<void()> job)
 {
+    TSlot* slot = nullptr;
     {
         std::lock_guard lock(m_mutex);
         if (m_shutdown)
             return; // dropped here, on the caller's thread
-        m_jobs.push_back(std::move(job));
+        if (m_idle.empty()) {
+            m_jobs.push_back(std::move(job));
+            return; // the first thread to finish its call takes it
+        }
+        slot = m_idle.back();
+        m_idle.pop_back();
+        slot->job = std::move(job);
     }
-    m_cond.notify_one();
+    slot->cond.notify_one();
 }
 
 void TWorkerPool::shutdown()
@@ -28,23 +39,35 @@ void TWorkerPool::shutdown()
         std::lock_guard lock(m_mutex);
         m_shutdown = true;
     }
-    m_cond.notify_all();
+    for (const auto& slot : m_slots)
+        slot->cond.notify_one();
     for (auto& t : m_threads)
         t.join();
     m_threads.clear();
 }
 
-void TWorkerPool::work()
+void TWorkerPool::work(TSlot& slot)
 {
     for (;;) {
         std::function<void()> job;
         {
             std::unique_lock lock(m_mutex);
-            m_cond.wait(lock, [this] { return m_shutdown || !m_jobs.empty(); });
-            if (m_jobs.empty())
-                break;
-            job = std::move(m_jobs.front());
-            m_jobs.pop_front();
+            if (!m_jobs.empty()) {
+                job = std::move(m_jobs.front());
+                m_jobs.pop_front();
+            } else {
+                if (m_shutdown)
+                    break;
+                m_idle.push_back(&slot);
+                slot.cond.wait(lock, [&] { return slot.job || m_shutdown; });
+                if (!slot.job) {
+                    // Shut down while idle: nobody may hand this thread a job any more.
+                    m_idle.erase(std::remove(m_idle.begin(), m_idle.end(), &slot), m_idle.end());
+                    break;
+                }
+                job = std::move(slot.job);
+                slot.job = nullptr;
+            }
         }
         job();
     }

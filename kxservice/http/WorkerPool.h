@@ -1,9 +1,14 @@
 #pragma once
 // A fixed pool of threads that run calls. Database connections belong to their thread, so
 // each thread runs a hook on its way out (the store closes its connection there).
+//
+// The thread that went idle last takes the next call: its connection and its prepared
+// statements are warm. Handing calls round the pool would open a connection per thread and
+// prepare every statement once per thread before any of them is reused.
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -21,12 +26,18 @@ public:
     void shutdown();
 
 private:
-    void work();
+    // One per thread: an idle thread waits on its own condition for a job handed to it.
+    struct TSlot {
+        std::condition_variable cond;
+        std::function<void()> job;
+    };
+    void work(TSlot& slot);
 
     std::function<void()> m_onExit;
+    std::vector<std::unique_ptr<TSlot>> m_slots;
     std::vector<std::thread> m_threads;
-    std::deque<std::function<void()>> m_jobs;
+    std::vector<TSlot*> m_idle;                 // most recently idle last
+    std::deque<std::function<void()>> m_jobs;   // waiting while every thread is busy
     std::mutex m_mutex;
-    std::condition_variable m_cond;
     bool m_shutdown = false;
 };
