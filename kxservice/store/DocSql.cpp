@@ -1,5 +1,10 @@
 #include "DocSql.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
 #include <optional>
 
 namespace KxDoc {
@@ -17,10 +22,54 @@ bool postgres(const QSqlDatabase& db)
 }
 }
 
+namespace {
+// PostgreSQL: the rows as one JSON array, turned into the table's row type at the server. The
+// statement's text does not depend on the number of rows, so it stays prepared between chunks
+// and calls, and the server takes each value through the column's own type. A VALUES list
+// of 500 rows of eight values took the server 80 ms to parse and plan, every time.
+bool insertJson(QSqlDatabase& db, const QString& head, int width, const QVariantList& values)
+{
+    static const QRegularExpression shape(QStringLiteral("^INSERT INTO (\\w+) \\(([\\w, ]+)\\) VALUES\\s*$"));
+    const QRegularExpressionMatch m = shape.match(head);
+    if (!m.hasMatch())
+        return false;
+    const QString table = m.captured(1), columns = m.captured(2);
+    const QStringList names = columns.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (names.size() != width)
+        return false;
+    QList<QString> keys;
+    for (const QString& n : names)
+        keys << n.trimmed();
+    const QString sql = QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM json_populate_recordset(NULL::%1, CAST(? AS json))").arg(table, columns);
+    const qsizetype rows = values.size() / width;
+    for (qsizetype first = 0; first < rows; first += kPgRowsPerInsert) {
+        const qsizetype end = std::min(rows, first + kPgRowsPerInsert);
+        QJsonArray array;
+        for (qsizetype r = first; r < end; ++r) {
+            QJsonObject row;
+            for (int c = 0; c < width; ++c) {
+                const QVariant& v = values[r * width + c];
+                // As the bound values: an invalid QVariant is NULL, a null text empty text.
+                if (!v.isValid())
+                    row.insert(keys[c], QJsonValue::Null);
+                else if (v.metaType().id() == QMetaType::QString)
+                    row.insert(keys[c], v.toString().isNull() ? QStringLiteral("") : v.toString());
+                else
+                    row.insert(keys[c], QJsonValue::fromVariant(v));
+            }
+            array.append(row);
+        }
+        KxExec(db, sql, {QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact))});
+    }
+    return true;
+}
+}
+
 void insertRows(QSqlDatabase& db, const QString& head, int width, const QVariantList& values)
 {
-    const qsizetype perStatement = postgres(db) ? std::clamp<qsizetype>(kPgValuesPerInsert / width, 1, kPgRowsPerInsert)
-                                                : std::clamp<qsizetype>(kValuesPerInsert / width, 1, kRowsPerInsert);
+    if (values.isEmpty() || (postgres(db) && insertJson(db, head, width, values)))
+        return;
+    const qsizetype perStatement = std::clamp<qsizetype>(kValuesPerInsert / width, 1, kRowsPerInsert);
     const qsizetype rows = values.size() / width;
     const QString row = QLatin1Char('(') + placeholders(width, QStringLiteral("?")) + QLatin1Char(')');
     std::optional<TPrepared> full;

@@ -42,12 +42,11 @@ private:
 QString placeholders(qsizetype count, const QString& one);
 
 // Values bound per statement stay under 999 on SQLite, the lowest limit a build may have.
-// PostgreSQL takes up to 65,535, and there every statement is a round trip to the server: many
-// more rows go to one.
+// On PostgreSQL every statement is a round trip to the server: many more rows go to one, as
+// arrays or JSON bound to one statement whose text does not depend on the number of rows.
 constexpr qsizetype kInListSize = 250;
 constexpr qsizetype kValuesPerInsert = 900;
 constexpr qsizetype kRowsPerInsert = 100;   // a round number of lines fills whole statements
-constexpr qsizetype kPgValuesPerInsert = 12000;
 constexpr qsizetype kPgRowsPerInsert = 1000;
 
 // Runs `sql`, whose "%1" is an IN list, after the leading `args` for `items` in chunks. Every
