@@ -27,7 +27,7 @@ int run(const TBenchEngine& engine)
     {
         QSqlDatabase db = fx.db();
         TTransaction tx(fx.service->store(), db, true);
-        TMarketSimulator(db, QStringLiteral("1001")).listItems(11, 10000, 5);
+        TMarketSimulator(db, QStringLiteral("1001")).listItems(11, 10000, 6);
         tx.commit();
     }
     const int items = fx.scalar("SELECT COUNT(*) FROM kx_mk_item WHERE nickid = '1001' AND num_iid LIKE '53%'").toInt();

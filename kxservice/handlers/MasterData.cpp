@@ -208,12 +208,14 @@ void KxMdSearch(TContext& ctx, const TTable& t)
     const QString a = alias(t);
     QString where = a + QStringLiteral("nickid = ?");
     QVariantList args{ctx.nickid};
+    bool overJoins = t.conditions != nullptr;   // a condition on a joined or computed column
     for (const TField& f : t.fields) {
         const QString name = L1(f.name);
         const QString v = KxTrimLow(ctx.param(name));
         if (v.isEmpty() || f.secret)
             continue;
         const QString column = fieldSql(t, f);
+        overJoins = overJoins || f.expr;
         if (f.kind == Col::Text && !f.exact) {
             where += QStringLiteral(" AND ") + column + QStringLiteral(" LIKE ? ESCAPE '\\'");
             args << KxLikeContains(v);
@@ -243,7 +245,39 @@ void KxMdSearch(TContext& ctx, const TTable& t)
     }
     if (t.conditions)
         t.conditions(ctx, where, args);
-    KxAnswerPageFrom(ctx, selectList(t), fromOf(t), where, args, keySql(t, a), KxMdColumns(t));
+    if (!t.from) {
+        KxAnswerPageFrom(ctx, selectList(t), fromOf(t), where, args, keySql(t, a), KxMdColumns(t));
+        return;
+    }
+    // Over joins and computed columns a page is found by its keys alone; only its own rows
+    // are then read whole (skipped rows would otherwise have their columns computed too).
+    const TPage page = KxPageOf(ctx);
+    const QString keyExpr = keySql(t, a);
+    // Without conditions on them the joins change neither the rows nor their count.
+    const QString keyFrom = overJoins ? fromOf(t) : QStringLiteral(" FROM ") + L1(t.table) + QStringLiteral(" t");
+    QString sql = QStringLiteral("SELECT ") + keyExpr + keyFrom + QStringLiteral(" WHERE ") + where + QStringLiteral(" ORDER BY ") + keyExpr;
+    QVariantList pageArgs = args;
+    const qint64 offset = page.page > 0 ? (page.page - 1) * page.size : 0;
+    if (page.page > 0) {
+        sql += QStringLiteral(" LIMIT ? OFFSET ?");
+        pageArgs << page.size << offset;
+    }
+    QStringList keys;
+    {
+        QSqlQuery q = KxExec(ctx.db, sql, pageArgs);
+        while (q.next())
+            keys << q.value(0).toString();
+    }
+    TQueryPacket packet(KxMdColumns(t));
+    KxForKeys(ctx.db, QStringLiteral("SELECT %1%2 WHERE %3nickid = ? AND %4 IN (%5) ORDER BY %4").arg(selectList(t), fromOf(t), a, keyExpr, QStringLiteral("%1")),
+              {ctx.nickid}, keys, [&](QSqlQuery& q, qsizetype, qsizetype) { packet.add(q); });
+    ctx.answer.addPacket(QStringLiteral("xmldata"), packet.finish());
+    const qint64 rows = keys.size();
+    qint64 total = offset + rows;
+    if (page.page > 0 && (rows == page.size || (rows == 0 && offset > 0)))
+        total = KxScalar(ctx.db, QStringLiteral("SELECT COUNT(*)") + keyFrom + QStringLiteral(" WHERE ") + where, args).toLongLong();
+    ctx.answer.add(QStringLiteral("recordcount"), total);
+    ctx.answer.add(QStringLiteral("pagecount"), page.page > 0 ? qMax<qint64>(1, (total + page.size - 1) / page.size) : 1);
 }
 
 namespace {

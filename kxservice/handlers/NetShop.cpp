@@ -330,13 +330,14 @@ void downGoods(TContext& ctx)
 
     TMarketSimulator market(ctx.db, ctx.nickid);
     const QVariantList key{ctx.nickid, account, status};
-    KxExec(ctx.db, QStringLiteral("INSERT INTO kx_goods_sync (nickid, seller_nick, status) VALUES (?, ?, ?)"
-                                  " ON CONFLICT (nickid, seller_nick, status) DO NOTHING"), key);
+    if (pageNo == 1)
+        KxExec(ctx.db, QStringLiteral("INSERT INTO kx_goods_sync (nickid, seller_nick, status) VALUES (?, ?, ?)"
+                                      " ON CONFLICT (nickid, seller_nick, status) DO NOTHING"), key);
     QSqlQuery s = KxExec(ctx.db, QStringLiteral("SELECT done_until, run_until, run_modified, run_iid, run_total, run_page, run_size"
                                                 " FROM kx_goods_sync WHERE nickid = ? AND seller_nick = ? AND status = ?"), key);
-    s.next();
+    const bool known = s.next();
     const QString doneUntil = s.value(0).toString();
-    QString until = s.value(1).toString(), lastModified = s.value(2).toString(), lastIid = s.value(3).toString();
+    QString until = known ? s.value(1).toString() : QString(), lastModified = s.value(2).toString(), lastIid = s.value(3).toString();
     qint64 total = s.value(4).toLongLong();
     const qint64 runPage = s.value(5).toLongLong(), runSize = s.value(6).toLongLong();
     s.finish();
