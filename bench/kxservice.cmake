@@ -20,3 +20,8 @@ if(TARGET kxservice_core)
   kx_add_bench(bench_stocktake SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_stocktake.cpp LIBS kxservice_core kx_testsupport kx_cds)
   target_include_directories(bench_stocktake PRIVATE ${CMAKE_SOURCE_DIR}/tests/kxservice)
 endif()
+# Goods at the service: 10,000 items with 50,000 SKUs downloaded, and the 50,000-product list.
+if(TARGET kxservice_core)
+  kx_add_bench(bench_goods SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_goods.cpp LIBS kxservice_core kx_testsupport kx_cds)
+  target_include_directories(bench_goods PRIVATE ${CMAKE_SOURCE_DIR}/tests/kxservice)
+endif()

@@ -1,6 +1,7 @@
 #include "Handlers.h"
 
 #include "Category.h"
+#include "Goods.h"
 #include "Check.h"
 #include "Logistics.h"
 #include "MasterData.h"
@@ -27,4 +28,5 @@ void KxRegisterHandlers(TDispatcher& dispatcher)
     dispatcher.add(KxTradeMethods());
     dispatcher.add(KxTradePickingMethods());
     dispatcher.add(KxNetShopMethods());
+    dispatcher.add(KxGoodsMethods());
 }

@@ -1,4 +1,5 @@
 #include "MasterData.h"
+#include "MasterTable.h"
 
 #include "dispatch/LoginGuard.h"
 #include "store/BulkWrite.h"
@@ -16,38 +17,9 @@
 namespace {
 using Col = TPacketColumn;
 
-struct TField {
-    const char* name;
-    Col::Kind kind;
-    int size;          // text: longest accepted
-    const char* caption;
-    bool required;
-    // A password typed in the grid: written only as a hash into `pwhash`, read back as null.
-    bool secret = false;
-};
-
-// A row that must not go while other data still points at it: a query taking (nickid, key)
-// that finds such data, and the refusal naming the row.
-struct TRef {
-    const char* exists;
-    const char* refusal;
-};
-
-// One simple table: its key (assigned by the service from `prefix` when a new row comes
-// without one; without a prefix the client must give it), the fields the grid edits, what
-// stops a delete, and a check of each written row. md5_key travels with every row.
-struct TTable {
-    const char* area;
-    const char* table;
-    const char* key;
-    const char* keyCaption;
-    const char* prefix;
-    std::vector<TField> fields;
-    std::vector<TRef> refs = {};
-    // Checks (and may complete) the columns about to be written; `insert` for new rows.
-    void (*check)(TContext& ctx, QVariantMap& row, bool insert) = nullptr;
-    void (*beforeDelete)(TContext& ctx, const QString& key) = nullptr;
-};
+using TField = TMdField;
+using TRef = TMdRef;
+using TTable = TMdTable;
 
 void checkStorage(TContext& ctx, QVariantMap& row, bool)
 {
@@ -160,58 +132,155 @@ const TTable& tableOf(const TContext& ctx)
     throw TServiceError(kxUnknownMethod, QStringLiteral("未知的服务方法：%1").arg(ctx.call.method()));
 }
 
-QList<Col> columnsOf(const TTable& t)
+// Names and SQL of the table descriptions (UTF-8: computed columns may hold texts).
+QString L1(const char* s)
 {
-    QList<Col> cols{{QString::fromLatin1(t.key), Col::Text, 20}};
-    for (const TField& f : t.fields)
-        cols.append({QString::fromLatin1(f.name), f.kind, f.size});
-    cols.append({QStringLiteral("md5_key"), Col::Text, 32});
-    return cols;
+    return QString::fromUtf8(s);
+}
+
+// The key as SQL over the table alone (`alias` empty) or over its FROM ("t."): one column, or
+// the parts joined by "/".
+QString keySql(const TTable& t, const QString& alias = QString())
+{
+    if (t.keyParts.empty())
+        return alias + L1(t.key);
+    QStringList parts;
+    for (const char* p : t.keyParts)
+        parts << alias + L1(p);
+    return QLatin1Char('(') + parts.join(QStringLiteral(" || '/' || ")) + QLatin1Char(')');
+}
+
+// The key text of one side of a change.
+QString keyOf(const TTable& t, const TDeltaSide& side)
+{
+    if (t.keyParts.empty())
+        return side.value(L1(t.key)).toString();
+    QStringList parts;
+    for (const char* p : t.keyParts) {
+        const QString v = KxTrimLow(side.value(L1(p)).toString());
+        parts << (v.isEmpty() && !parts.isEmpty() ? parts.first() : v);
+    }
+    return parts.join(QLatin1Char('/'));
+}
+
+QString alias(const TTable& t)
+{
+    return t.from ? QStringLiteral("t.") : QString();
+}
+
+QString fromOf(const TTable& t)
+{
+    return t.from ? L1(t.from) : QStringLiteral(" FROM ") + L1(t.table);
+}
+
+QString fieldSql(const TTable& t, const TField& f)
+{
+    return f.expr ? L1(f.expr) : alias(t) + L1(f.name);
 }
 
 QString selectList(const TTable& t)
 {
-    QString s = QString::fromLatin1(t.key);
+    QString s = keySql(t, alias(t));
     for (const TField& f : t.fields)
-        s += f.secret ? QStringLiteral(", NULL AS ") + QString::fromLatin1(f.name) : QStringLiteral(", ") + QString::fromLatin1(f.name);
-    return s + QStringLiteral(", md5_key");
+        s += f.secret ? QStringLiteral(", NULL AS ") + L1(f.name) : QStringLiteral(", ") + fieldSql(t, f);
+    return s + QStringLiteral(", ") + alias(t) + QStringLiteral("md5_key");
 }
 
 void search(TContext& ctx)
 {
-    const TTable& t = tableOf(ctx);
+    KxMdSearch(ctx, tableOf(ctx));
+}
+}
+
+QList<Col> KxMdColumns(const TTable& t)
+{
+    QList<Col> cols{{L1(t.key), Col::Text, t.keyParts.empty() ? 20 : 61}};
+    for (const TField& f : t.fields)
+        cols.append({L1(f.name), f.kind, f.size});
+    cols.append({QStringLiteral("md5_key"), Col::Text, 32});
+    return cols;
+}
+
+void KxMdSearch(TContext& ctx, const TTable& t)
+{
     // Conditions: a parameter named after a column selects rows with that value; text
     // columns other than the key match when they contain it.
-    QString where = QStringLiteral("nickid = ?");
+    const QString a = alias(t);
+    QString where = a + QStringLiteral("nickid = ?");
     QVariantList args{ctx.nickid};
+    bool overJoins = t.conditions != nullptr;   // a condition on a joined or computed column
     for (const TField& f : t.fields) {
-        const QString name = QString::fromLatin1(f.name);
+        const QString name = L1(f.name);
         const QString v = KxTrimLow(ctx.param(name));
         if (v.isEmpty() || f.secret)
             continue;
-        if (f.kind == Col::Text) {
-            where += QStringLiteral(" AND ") + name + QStringLiteral(" LIKE ? ESCAPE '\\'");
+        const QString column = fieldSql(t, f);
+        overJoins = overJoins || f.expr;
+        if (f.kind == Col::Text && !f.exact) {
+            where += QStringLiteral(" AND ") + column + QStringLiteral(" LIKE ? ESCAPE '\\'");
             args << KxLikeContains(v);
             continue;
         }
-        where += QStringLiteral(" AND ") + name + QStringLiteral(" = ?");
-        if (f.kind == Col::Boolean)
+        where += QStringLiteral(" AND ") + column + QStringLiteral(" = ?");
+        if (f.kind == Col::Boolean) {
             args << (v == QLatin1String("1") || v.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 ? 1 : 0);
-        else if (f.kind == Col::Integer)
+        } else if (f.kind == Col::Integer) {
             args << ctx.intParam(name, 0);
-        else
+        } else {
             args << v;
+        }
     }
     // "operid" of every call names the caller, so it is never a condition on the operators.
-    const QString key = QString::fromLatin1(t.key);
+    const QString key = L1(t.key);
     if (key != QLatin1String("operid") && !KxTrimLow(ctx.param(key)).isEmpty()) {
-        where += QStringLiteral(" AND ") + key + QStringLiteral(" = ?");
-        args << KxTrimLow(ctx.param(key));
+        const QString v = KxTrimLow(ctx.param(key));
+        if (t.keyCondition) {
+            where += QStringLiteral(" AND ") + L1(t.keyCondition);
+            for (qsizetype n = L1(t.keyCondition).count(QLatin1Char('?')); n > 0; --n)
+                args << v;
+        } else {
+            where += QStringLiteral(" AND ") + keySql(t, a) + QStringLiteral(" = ?");
+            args << v;
+        }
     }
-    KxAnswerPage(ctx, QStringLiteral("SELECT ") + selectList(t) + QStringLiteral(" FROM ") + QString::fromLatin1(t.table),
-                 where, args, key, columnsOf(t));
+    if (t.conditions)
+        t.conditions(ctx, where, args);
+    if (!t.from) {
+        KxAnswerPageFrom(ctx, selectList(t), fromOf(t), where, args, keySql(t, a), KxMdColumns(t));
+        return;
+    }
+    // Over joins and computed columns a page is found by its keys alone; only its own rows
+    // are then read whole (skipped rows would otherwise have their columns computed too).
+    const TPage page = KxPageOf(ctx);
+    const QString keyExpr = keySql(t, a);
+    // Without conditions on them the joins change neither the rows nor their count.
+    const QString keyFrom = overJoins ? fromOf(t) : QStringLiteral(" FROM ") + L1(t.table) + QStringLiteral(" t");
+    QString sql = QStringLiteral("SELECT ") + keyExpr + keyFrom + QStringLiteral(" WHERE ") + where + QStringLiteral(" ORDER BY ") + keyExpr;
+    QVariantList pageArgs = args;
+    const qint64 offset = page.page > 0 ? (page.page - 1) * page.size : 0;
+    if (page.page > 0) {
+        sql += QStringLiteral(" LIMIT ? OFFSET ?");
+        pageArgs << page.size << offset;
+    }
+    QStringList keys;
+    {
+        QSqlQuery q = KxExec(ctx.db, sql, pageArgs);
+        while (q.next())
+            keys << q.value(0).toString();
+    }
+    TQueryPacket packet(KxMdColumns(t));
+    KxForKeys(ctx.db, QStringLiteral("SELECT %1%2 WHERE %3nickid = ? AND %4 IN (%5) ORDER BY %4").arg(selectList(t), fromOf(t), a, keyExpr, QStringLiteral("%1")),
+              {ctx.nickid}, keys, [&](QSqlQuery& q, qsizetype, qsizetype) { packet.add(q); });
+    ctx.answer.addPacket(QStringLiteral("xmldata"), packet.finish());
+    const qint64 rows = keys.size();
+    qint64 total = offset + rows;
+    if (page.page > 0 && (rows == page.size || (rows == 0 && offset > 0)))
+        total = KxScalar(ctx.db, QStringLiteral("SELECT COUNT(*)") + keyFrom + QStringLiteral(" WHERE ") + where, args).toLongLong();
+    ctx.answer.add(QStringLiteral("recordcount"), total);
+    ctx.answer.add(QStringLiteral("pagecount"), page.page > 0 ? qMax<qint64>(1, (total + page.size - 1) / page.size) : 1);
 }
 
+namespace {
 QVariant checked(const TField& f, const QVariant& v)
 {
     const QString caption = QString::fromUtf8(f.caption);
@@ -288,15 +357,15 @@ void checkUnchanged(TContext& ctx, const TTable& t, const QList<const TDeltaChan
     QStringList names{QStringLiteral("md5_key")};
     QList<Col::Kind> kinds{Col::Text};
     for (const TField& f : t.fields)
-        if (!f.secret) {
-            names << QString::fromLatin1(f.name);
+        if (!f.secret && !f.readOnly) {
+            names << L1(f.name);
             kinds << f.kind;
         }
     QHash<QString, qsizetype> at;
     for (qsizetype i = 0; i < keys.size(); ++i)
         at.insert(keys[i], i);
     KxForKeys(ctx.db, QStringLiteral("SELECT %1, %2 FROM %3 WHERE nickid = ? AND %1 IN (%4)")
-                          .arg(QString::fromLatin1(t.key), names.join(QStringLiteral(", ")), QString::fromLatin1(t.table), QStringLiteral("%1")),
+                          .arg(keySql(t), names.join(QStringLiteral(", ")), L1(t.table), QStringLiteral("%1")),
               {ctx.nickid}, keys, [&](QSqlQuery& q, qsizetype first, qsizetype count) {
                   enum { Gone, Same, Changed };
                   std::vector<char> state(size_t(count), Gone);
@@ -327,25 +396,35 @@ void checkUnchanged(TContext& ctx, const TTable& t, const QList<const TDeltaChan
 void removeRow(TContext& ctx, const TTable& t, const QString& k)
 {
     for (const TRef& r : t.refs)
-        if (KxScalar(ctx.db, QString::fromLatin1(r.exists), {ctx.nickid, k}).isValid())
+        if (KxScalar(ctx.db, L1(r.exists), {ctx.nickid, k}).isValid())
             throw TServiceError(kxRefused, QString::fromUtf8(r.refusal).arg(k.left(40)));
+    const QString used = KxMdUsesOf(ctx, t, k);
+    if (!used.isEmpty())
+        throw TServiceError(kxRefused, used);
     if (t.beforeDelete)
         t.beforeDelete(ctx, k);
-    QSqlQuery d = KxExec(ctx.db, QStringLiteral("DELETE FROM %1 WHERE nickid = ? AND %2 = ?").arg(QString::fromLatin1(t.table), QString::fromLatin1(t.key)),
-                         {ctx.nickid, k});
+    QSqlQuery d = KxExec(ctx.db, QStringLiteral("DELETE FROM %1 WHERE nickid = ? AND %2 = ?").arg(L1(t.table), keySql(t)), {ctx.nickid, k});
     if (d.numRowsAffected() != 1)
         throw TServiceError(kxRefused, QStringLiteral("要删除的记录【%1】已不存在，请刷新后再试").arg(k.left(40)));
 }
 
-// The columns an insert or update writes (the key aside), their values checked.
+// The columns an insert or update writes (a single key aside), their values checked. The parts
+// of a key of several columns are written on insert (a blank part as the first).
 QVariantMap rowOf(const TTable& t, const TDeltaChange& ch)
 {
     const bool insert = ch.kind == TDeltaChange::Insert;
     QVariantMap row;
     for (const TField& f : t.fields) {
-        const QString name = QString::fromLatin1(f.name);
+        if (f.readOnly)
+            continue;
+        const QString name = L1(f.name);
         if ((insert && (!f.secret || ch.values.contains(name))) || ch.changed.contains(name))
             row.insert(name, checked(f, ch.values.value(name)));
+    }
+    if (insert && !t.keyParts.empty()) {
+        const QStringList parts = keyOf(t, ch.values).split(QLatin1Char('/'));
+        for (size_t i = 0; i < t.keyParts.size() && i < size_t(parts.size()); ++i)
+            row.insert(L1(t.keyParts[i]), parts[qsizetype(i)]);
     }
     if (insert || ch.changed.contains(QStringLiteral("md5_key")))
         row.insert(QStringLiteral("md5_key"), ch.values.value(QStringLiteral("md5_key")).toString().left(32));
@@ -360,19 +439,30 @@ struct TSavePlan {
     QSet<QString> typed;
 };
 
+bool keyChanged(const TTable& t, const TDeltaChange& ch)
+{
+    if (t.keyParts.empty())
+        return ch.changed.contains(L1(t.key));
+    for (const char* p : t.keyParts)
+        if (ch.changed.contains(L1(p)))
+            return true;
+    return false;
+}
+
 TSavePlan planSave(const TTable& t, const QList<TDeltaChange>& changes)
 {
-    const QString key = QString::fromLatin1(t.key), keyCaption = QString::fromUtf8(t.keyCaption);
+    const QString keyCaption = QString::fromUtf8(t.keyCaption);
+    const int keySize = t.keyParts.empty() ? 20 : 61;
     TSavePlan p;
     QSet<QString> named;
     for (const TDeltaChange& ch : changes) {
         if (ch.kind == TDeltaChange::Insert) {
             rowOf(t, ch);
-            const QString k = KxTrimLow(ch.values.value(key).toString());
-            if (k.isEmpty() && !t.prefix)
+            const QString k = KxTrimLow(keyOf(t, ch.values));
+            if ((k.isEmpty() || k.startsWith(QLatin1Char('/'))) && !t.prefix)
                 throw TServiceError(kxRefused, QStringLiteral("%1不能为空").arg(keyCaption));
-            if (k.size() > 20)
-                throw TServiceError(kxRefused, QStringLiteral("%1不能超过 20 个字符").arg(keyCaption));
+            if (k.size() > keySize)
+                throw TServiceError(kxRefused, QStringLiteral("%1不能超过 %2 个字符").arg(keyCaption).arg(keySize));
             if (!k.isEmpty() && p.typed.contains(k))
                 throw TServiceError(kxRefused, QStringLiteral("%1【%2】已存在").arg(keyCaption, k));
             if (!k.isEmpty())
@@ -382,9 +472,9 @@ TSavePlan planSave(const TTable& t, const QList<TDeltaChange>& changes)
             continue;
         }
         // Updates and deletes find the row by the key it had; the key itself cannot change.
-        const QString k = ch.original.value(key).toString();
+        const QString k = keyOf(t, ch.original);
         if (ch.kind == TDeltaChange::Update) {
-            if (ch.changed.contains(key))
+            if (keyChanged(t, ch))
                 throw TServiceError(kxRefused, QStringLiteral("%1不能修改").arg(keyCaption));
             rowOf(t, ch);
         }
@@ -398,10 +488,11 @@ TSavePlan planSave(const TTable& t, const QList<TDeltaChange>& changes)
 }
 
 // Writes a checked save: deletes, then updates, then inserts (a code deleted and typed again
-// in one save is a new row). Returns the keys of the rows written.
+// in one save is a new row). Returns the keys of the rows written. Updates that set the same
+// columns share one statement per chunk of rows.
 QStringList writeSave(TContext& ctx, const TTable& t, const TSavePlan& p)
 {
-    const QString table = QString::fromLatin1(t.table), key = QString::fromLatin1(t.key);
+    const QString table = L1(t.table), key = keySql(t);
     const QString keyCaption = QString::fromUtf8(t.keyCaption);
     QStringList touched;
 
@@ -414,9 +505,10 @@ QStringList writeSave(TContext& ctx, const TTable& t, const TSavePlan& p)
         const QString& k = p.updateKeys[i];
         QVariantMap row = rowOf(t, *p.updates[i]);
         if (t.check) {
-            row.insert(key, k);
+            if (t.keyParts.empty())
+                row.insert(L1(t.key), k);
             t.check(ctx, row, false);
-            row.remove(key);
+            row.remove(L1(t.key));
         }
         if (!row.isEmpty()) {
             QStringList sets;
@@ -438,8 +530,8 @@ QStringList writeSave(TContext& ctx, const TTable& t, const TSavePlan& p)
     const QSet<QString> existing = KxExistingKeys(ctx.db, table, key, ctx.nickid, typed);
     for (const QString& k : typed)
         if (existing.contains(k))
-            throw TServiceError(kxRefused, QStringLiteral("%1【%2】已存在").arg(keyCaption, k));
-    const QStringList codes = t.prefix ? KxNextCodes(ctx.db, ctx.nickid, table, QString::fromLatin1(t.prefix), table, key,
+            throw TServiceError(kxRefused, t.taken ? t.taken(ctx, k) : QStringLiteral("%1【%2】已存在").arg(keyCaption, k));
+    const QStringList codes = t.prefix ? KxNextCodes(ctx.db, ctx.nickid, table, L1(t.prefix), table, key,
                                                      int(p.insertKeys.size() - typed.size()), p.typed)
                                        : QStringList();
     TBulkInsert insert(ctx.db, table);
@@ -447,10 +539,12 @@ QStringList writeSave(TContext& ctx, const TTable& t, const TSavePlan& p)
     for (qsizetype i = 0; i < p.inserts.size(); ++i) {
         const QString k = p.insertKeys[i].isEmpty() ? codes[nextCode++] : p.insertKeys[i];
         QVariantMap row = rowOf(t, *p.inserts[i]);
-        row.insert(key, k);
+        if (t.keyParts.empty())
+            row.insert(L1(t.key), k);
         if (t.check)
             t.check(ctx, row, true);
-        row.insert(key, k);
+        if (t.keyParts.empty())
+            row.insert(L1(t.key), k);
         row.insert(QStringLiteral("nickid"), ctx.nickid);
         insert.add(row);
         touched << k;
@@ -461,27 +555,54 @@ QStringList writeSave(TContext& ctx, const TTable& t, const TSavePlan& p)
 
 // Every row of a save is checked before the write transaction, which then only looks rows up
 // by key, many at a time, and writes: a save of 100,000 rows holds SQLite's write lock for
-// the writing alone.
+// the writing alone. The answer is read after the commit, so the lock is not held for it.
 void update(TContext& ctx)
 {
     const TTable& t = tableOf(ctx);
     const QList<TDeltaChange>* changes = ctx.delta(QStringLiteral("delta"));
     if (!changes)
         throw TServiceError(kxMissingParam, QStringLiteral("缺少提交的修改记录（delta）"));
-    const TSavePlan plan = planSave(t, *changes);
-    TTransaction tx(ctx.store, ctx.db, true);
-    QStringList touched = writeSave(ctx, t, plan);
-    // The saved rows as they are now, for the client to merge by md5_key.
-    std::sort(touched.begin(), touched.end());
-    const QString key = QString::fromLatin1(t.key);
-    TQueryPacket packet(columnsOf(t));
-    const QString select = QStringLiteral("SELECT %1 FROM %2 WHERE nickid = ? AND %3 IN (%4) ORDER BY %3")
-                               .arg(selectList(t), QString::fromLatin1(t.table), key, QStringLiteral("%1"));
-    KxForKeys(ctx.db, select, {ctx.nickid}, touched, [&](QSqlQuery& q, qsizetype, qsizetype) { packet.add(q); });
-    ctx.answer.addPacket(QStringLiteral("xmldata"), packet.finish());
-    tx.commit();
+    QStringList touched;
+    {
+        TTransaction tx(ctx.store, ctx.db, true);
+        touched = KxMdSave(ctx, t, *changes);
+        tx.commit();
+    }
+    KxMdAnswerRows(ctx, t, touched, QStringLiteral("xmldata"));
+}
 }
 
+QStringList KxMdSave(TContext& ctx, const TTable& t, const QList<TDeltaChange>& changes)
+{
+    return writeSave(ctx, t, planSave(t, changes));
+}
+
+void KxMdAnswerRows(TContext& ctx, const TTable& t, QStringList keys, const QString& name)
+{
+    std::sort(keys.begin(), keys.end());
+    const QString key = keySql(t, alias(t));
+    TQueryPacket packet(KxMdColumns(t));
+    const QString select = QStringLiteral("SELECT %1%2 WHERE %3nickid = ? AND %4 IN (%5) ORDER BY %4")
+                               .arg(selectList(t), fromOf(t), alias(t), key, QStringLiteral("%1"));
+    KxForKeys(ctx.db, select, {ctx.nickid}, keys, [&](QSqlQuery& q, qsizetype, qsizetype) { packet.add(q); });
+    ctx.answer.addPacket(name, packet.finish());
+}
+
+QString KxMdUsesOf(TContext& ctx, const TTable& t, const QString& key)
+{
+    QStringList found;
+    for (const TMdUse& u : t.uses) {
+        const qint64 n = KxScalar(ctx.db, L1(u.count), {ctx.nickid, key}).toLongLong();
+        if (n > 0)
+            found << QStringLiteral("%1 %2 %3").arg(QString::fromUtf8(u.what)).arg(n).arg(QString::fromUtf8(u.unit));
+    }
+    if (found.isEmpty())
+        return QString();
+    return QStringLiteral("%1【%2】正在使用，不能删除：%3。不再使用请勾选删除标记")
+        .arg(QString::fromUtf8(t.usedBy ? t.usedBy : t.keyCaption), key.left(40), found.join(QStringLiteral("、")));
+}
+
+namespace {
 void storageTypes(TContext& ctx)
 {
     QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT storagetype, typename FROM kx_storagetype WHERE nickid = ? ORDER BY storagetype"), {ctx.nickid});
@@ -532,8 +653,15 @@ TPage KxPageOf(const TContext& ctx)
 void KxAnswerPage(TContext& ctx, const QString& selectFrom, const QString& where, const QVariantList& args,
                   const QString& orderBy, const QList<TPacketColumn>& columns)
 {
+    const qsizetype at = selectFrom.indexOf(QLatin1String(" FROM "));
+    KxAnswerPageFrom(ctx, selectFrom.left(at).mid(7), selectFrom.mid(at), where, args, orderBy, columns);
+}
+
+void KxAnswerPageFrom(TContext& ctx, const QString& select, const QString& from, const QString& where, const QVariantList& args,
+                      const QString& orderBy, const QList<TPacketColumn>& columns)
+{
     const TPage page = KxPageOf(ctx);
-    QString sql = selectFrom + QStringLiteral(" WHERE ") + where + QStringLiteral(" ORDER BY ") + orderBy;
+    QString sql = QStringLiteral("SELECT ") + select + from + QStringLiteral(" WHERE ") + where + QStringLiteral(" ORDER BY ") + orderBy;
     QVariantList a = args;
     const qint64 offset = page.page > 0 ? (page.page - 1) * page.size : 0;
     if (page.page > 0) {
@@ -545,10 +673,8 @@ void KxAnswerPage(TContext& ctx, const QString& selectFrom, const QString& where
     ctx.answer.addPacket(QStringLiteral("xmldata"), KxQueryPacket(q, columns, &rows));
     // Every row, or a page that is not full, tells the count: only other pages count.
     qint64 total = offset + rows;
-    if (page.page > 0 && (rows == page.size || (rows == 0 && offset > 0))) {
-        const QString from = selectFrom.mid(selectFrom.indexOf(QLatin1String(" FROM ")));
+    if (page.page > 0 && (rows == page.size || (rows == 0 && offset > 0)))
         total = KxScalar(ctx.db, QStringLiteral("SELECT COUNT(*)") + from + QStringLiteral(" WHERE ") + where, args).toLongLong();
-    }
     ctx.answer.add(QStringLiteral("recordcount"), total);
     ctx.answer.add(QStringLiteral("pagecount"), page.page > 0 ? qMax<qint64>(1, (total + page.size - 1) / page.size) : 1);
 }

@@ -18,6 +18,10 @@ TPage KxPageOf(const TContext& ctx);
 // Adds "xmldata", "recordcount" and "pagecount" for one page of a query.
 void KxAnswerPage(TContext& ctx, const QString& selectFrom, const QString& where, const QVariantList& args,
                   const QString& orderBy, const QList<struct TPacketColumn>& columns);
+// The same with the select list ("a, b", no SELECT) and the FROM part (" FROM ...") apart, for
+// select lists that hold subqueries.
+void KxAnswerPageFrom(TContext& ctx, const QString& select, const QString& from, const QString& where, const QVariantList& args,
+                      const QString& orderBy, const QList<struct TPacketColumn>& columns);
 // A LIKE pattern (used with ESCAPE '\') matching texts that contain `v`, its '%' and '_'
 // taken as plain characters.
 QString KxLikeContains(const QString& v);

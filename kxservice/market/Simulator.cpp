@@ -1,11 +1,14 @@
 #include "Simulator.h"
 
+#include "ItemPicture.h"
 #include "LiveMarket.h"
 #include "MarketRng.h"
 #include "protocol/ServiceError.h"
 #include "store/Database.h"
+#include "store/DocSql.h"
 #include "uClock.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <algorithm>
 #include <QStringList>
@@ -122,15 +125,36 @@ void TMarketSimulator::populate(quint64 seed, int trades, const QDate& from, con
     TRng rng(seed);
     const QString stamp = from.startOfDay().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 
+    // The shop's categories at the marketplace are the seller's goods categories; the seller's
+    // own rows know them already (as a download would have left them).
+    QSqlQuery cats = KxExec(m_db, QStringLiteral("SELECT catid, parentid, catname, seq FROM kx_category WHERE nickid = ? AND cattype = 'goods'"), {m_nick});
+    std::vector<std::pair<qint64, qint64>> tree;
+    std::vector<QString> names;
+    std::vector<int> seqs;
+    while (cats.next()) {
+        tree.emplace_back(cats.value(0).toLongLong(), cats.value(1).toLongLong());
+        names.push_back(cats.value(2).toString());
+        seqs.push_back(cats.value(3).toInt());
+    }
+    cats.finish();
+    const auto cidOf = [](qint64 catid) { return catid > 0 ? QString::number(50000000 + catid) : QStringLiteral("0"); };
+    for (size_t i = 0; i < tree.size(); ++i) {
+        KxExec(m_db, QStringLiteral("INSERT INTO kx_mk_category (nickid, cid, parent_cid, name, sort_order) VALUES (?, ?, ?, ?, ?)"
+                                    " ON CONFLICT (nickid, cid) DO NOTHING"),
+               {m_nick, cidOf(tree[i].first), cidOf(tree[i].second), names[i], seqs[i]});
+        KxExec(m_db, QStringLiteral("UPDATE kx_category SET cid = ? WHERE nickid = ? AND catid = ?"), {cidOf(tree[i].first), m_nick, tree[i].first});
+    }
+
     // Items: one per goods item, numbered in goods order; SKUs: one per product.
     QSqlQuery g = KxExec(m_db, QStringLiteral("SELECT goodscode, goodsname, saleprice, catid FROM kx_goods WHERE nickid = ? ORDER BY goodscode"), {m_nick});
     int item = 0;
-    std::vector<std::pair<QString, QString>> goods;
+    struct TGoods { QString code, name; qint64 catid; };
+    std::vector<TGoods> goods;
     while (g.next())
-        goods.emplace_back(g.value(0).toString(), g.value(1).toString());
+        goods.push_back({g.value(0).toString(), g.value(1).toString(), g.value(3).toLongLong()});
     g.finish();
     std::vector<TSku> skus;
-    for (const auto& [code, name] : goods) {
+    for (const auto& [code, name, catid] : goods) {
         const QString numIid = QString::number(520000000000ll + ++item);
         const bool onSale = item % 7 != 0;
         QSqlQuery c = KxExec(m_db, QStringLiteral("SELECT commoditycode, propcolor, propsize, saleprice FROM kx_commodity"
@@ -144,20 +168,23 @@ void TMarketSimulator::populate(quint64 seed, int trades, const QDate& from, con
             price = c.value(3).toString();
             const qint64 cents = qint64(c.value(3).toDouble() * 100 + 0.5);
             const QString props = QStringLiteral("颜色分类:%1;尺码:%2").arg(c.value(1).toString(), c.value(2).toString());
-            KxExec(m_db, QStringLiteral("INSERT INTO kx_mk_sku (nickid, sku_id, num_iid, outer_id, properties_name, price, quantity)"
-                                        " VALUES (?, ?, ?, ?, ?, ?, ?)"),
-                   {m_nick, skuId, numIid, c.value(0).toString(), props, money(cents), qty});
-            // Now and then a SKU is listed without the seller's product saying which it is: its
-            // lines come unbound until an operator binds them.
+            KxExec(m_db, QStringLiteral("INSERT INTO kx_mk_sku (nickid, sku_id, num_iid, outer_id, properties_name, price, quantity, color, size)"
+                                        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                   {m_nick, skuId, numIid, c.value(0).toString(), props, money(cents), qty, c.value(1).toString(), c.value(2).toString()});
+            // Now and then a SKU is listed without the seller's books saying which product it
+            // is: its lines come unbound until an operator maps it.
             if (skus.size() % 9 != 4)
-                KxExec(m_db, QStringLiteral("UPDATE kx_commodity SET num_iid = ?, sku_id = ? WHERE nickid = ? AND commoditycode = ?"),
-                       {numIid, skuId, m_nick, c.value(0).toString()});
+                KxExec(m_db, QStringLiteral("INSERT INTO kx_sku_bind (nickid, num_iid, sku_id, commoditycode, operid, bound_at, nick, title,"
+                                            " sku_properties_name, pic_path, md5_key) VALUES (?, ?, ?, ?, '', ?, ?, ?, ?, ?, ?)"
+                                            " ON CONFLICT (nickid, num_iid, sku_id) DO NOTHING"),
+                       {m_nick, numIid, skuId, c.value(0).toString(), stamp, sellerNick, name, props, KxItemPicturePath(numIid),
+                        QString::fromLatin1(QCryptographicHash::hash((numIid + skuId).toUtf8(), QCryptographicHash::Md5).toHex())});
             skus.push_back({skuId, numIid, c.value(0).toString(), name, props, cents});
         }
-        KxExec(m_db, QStringLiteral("INSERT INTO kx_mk_item (nickid, num_iid, title, outer_id, price, num, approve_status, cid, modified)"
-                                    " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+        KxExec(m_db, QStringLiteral("INSERT INTO kx_mk_item (nickid, num_iid, title, outer_id, price, num, approve_status, cid, modified, pic_url)"
+                                    " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                {m_nick, numIid, name, code, price.isEmpty() ? QStringLiteral("0") : price, total,
-                onSale ? QStringLiteral("onsale") : QStringLiteral("instock"), QStringLiteral("50000671"), stamp});
+                onSale ? QStringLiteral("onsale") : QStringLiteral("instock"), cidOf(catid), stamp, KxItemPicturePath(numIid)});
         KxExec(m_db, QStringLiteral("UPDATE kx_goods SET num_iid = ?, approve_status = ? WHERE nickid = ? AND goodscode = ?"),
                {numIid, onSale ? QStringLiteral("onsale") : QStringLiteral("instock"), m_nick, code});
     }
@@ -307,6 +334,11 @@ void TMarketSimulator::rate(const QString& tid, const QString& result, const QSt
 
 void TMarketSimulator::setListing(const QString& numIid, bool onSale)
 {
+    const QVariant num = KxScalar(m_db, QStringLiteral("SELECT num FROM kx_mk_item WHERE nickid = ? AND num_iid = ?"), {m_nick, numIid});
+    if (!num.isValid())
+        throw TServiceError(kxRefused, QStringLiteral("网店没有宝贝 %1").arg(numIid));
+    if (onSale && num.toLongLong() <= 0)
+        throw TServiceError(kxRefused, QStringLiteral("宝贝 %1 库存为零，不能上架").arg(numIid));
     QSqlQuery u = KxExec(m_db, QStringLiteral("UPDATE kx_mk_item SET approve_status = ?, modified = ? WHERE nickid = ? AND num_iid = ?"),
                          {onSale ? QStringLiteral("onsale") : QStringLiteral("instock"), now(), m_nick, numIid});
     if (u.numRowsAffected() != 1)
@@ -372,4 +404,155 @@ void TMarketSimulator::refuseRefund(const QString& refundId, const QString& reas
            {now(), m_nick, refundId});
     KxMarkRefundOnOrder(m_db, m_nick, refundId, now());
     record(QStringLiteral("refund_refuse"), refundId, reason);
+}
+
+namespace {
+const QString kItemColumns = QStringLiteral("i.num_iid, i.title, i.outer_id, i.price, i.num, i.approve_status, i.cid, i.modified, i.pic_url");
+const char* const kColors[] = {"黑色", "白色", "红色", "藏青", "灰色", "卡其", "粉色", "军绿"};
+const char* const kSizes[] = {"S", "M", "L", "XL", "XXL", "3XL"};
+const char* const kKinds[] = {"T恤", "衬衫", "卫衣", "夹克", "牛仔裤", "休闲裤", "连衣裙", "半身裙", "外套", "毛衣"};
+const char* const kTopCategories[] = {"男装", "女装", "童装", "配饰"};
+}
+
+void TMarketSimulator::listItems(quint64 seed, int items, int skusPerItem)
+{
+    TRng rng(seed);
+    const QString at = now();
+    // Four top categories with five below each.
+    QVariantList cats;
+    for (int top = 0; top < 4; ++top) {
+        const QString cid = QString::number(60000000 + (top + 1) * 100);
+        KxExec(m_db, QStringLiteral("INSERT INTO kx_mk_category (nickid, cid, parent_cid, name, sort_order) VALUES (?, ?, '0', ?, ?)"
+                                    " ON CONFLICT (nickid, cid) DO NOTHING"), {m_nick, cid, QString::fromUtf8(kTopCategories[top]), top + 1});
+        for (int sub = 1; sub <= 5; ++sub) {
+            const QString child = QString::number(60000000 + (top + 1) * 100 + sub);
+            KxExec(m_db, QStringLiteral("INSERT INTO kx_mk_category (nickid, cid, parent_cid, name, sort_order) VALUES (?, ?, ?, ?, ?)"
+                                        " ON CONFLICT (nickid, cid) DO NOTHING"),
+                   {m_nick, child, cid, QString::fromUtf8(kTopCategories[top]) + QString::fromUtf8(kKinds[(top * 5 + sub) % 10]), sub});
+            cats << child;
+        }
+    }
+    const qint64 base = 530000000000ll + qint64(seed % 1000) * 1000000;
+    QVariantList itemRows, skuRows;
+    const auto flush = [&](bool all) {
+        if (itemRows.size() >= 9 * 100 || (all && !itemRows.isEmpty())) {
+            KxDoc::insertRows(m_db, QStringLiteral("INSERT INTO kx_mk_item (nickid, num_iid, title, outer_id, price, num, approve_status, cid, modified, pic_url) VALUES "),
+                              10, itemRows);
+            itemRows.clear();
+        }
+        if (skuRows.size() >= 10 * 90 || (all && !skuRows.isEmpty())) {
+            KxDoc::insertRows(m_db, QStringLiteral("INSERT INTO kx_mk_sku (nickid, sku_id, num_iid, outer_id, properties_name, price, quantity, color, size) VALUES "),
+                              9, skuRows);
+            skuRows.clear();
+        }
+    };
+    for (int i = 0; i < items; ++i) {
+        const QString numIid = QString::number(base + i + 1);
+        const QString outer = QStringLiteral("M%1").arg(i + 1, 5, 10, QLatin1Char('0'));
+        const QString title = QStringLiteral("%1%2 %3款").arg(QString::fromUtf8(kColors[rng.below(8)]).left(1),
+                                                             QString::fromUtf8(kKinds[rng.below(10)])).arg(i + 1);
+        const qint64 cents = (29 + rng.below(300)) * 100 + 90;
+        int total = 0;
+        const int n = i % 10 == 9 ? 0 : std::max(1, skusPerItem - 1 + rng.below(3));
+        for (int k = 0; k < n; ++k) {
+            const QString color = QString::fromUtf8(kColors[(k / 6 + i) % 8]), size = QString::fromUtf8(kSizes[k % 6]);
+            const int qty = rng.below(60);
+            total += qty;
+            skuRows << m_nick << QString::number((base + i + 1) * 100 + k + 1) << numIid << outer + QStringLiteral("-%1").arg(k + 1, 2, 10, QLatin1Char('0'))
+                    << QStringLiteral("颜色分类:%1;尺码:%2").arg(color, size) << money(cents) << qty << color << size;
+        }
+        if (n == 0)
+            total = rng.below(100);
+        itemRows << m_nick << numIid << title << outer << money(cents) << total
+                 << (i % 6 == 5 ? QStringLiteral("instock") : QStringLiteral("onsale")) << cats[i % cats.size()] << at << KxItemPicturePath(numIid);
+        flush(false);
+    }
+    flush(true);
+}
+
+void TMarketSimulator::reviseItems(quint64 seed, int count)
+{
+    TRng rng(seed);
+    QStringList all;
+    QSqlQuery q = KxExec(m_db, QStringLiteral("SELECT num_iid FROM kx_mk_item WHERE nickid = ? ORDER BY num_iid"), {m_nick});
+    while (q.next())
+        all << q.value(0).toString();
+    q.finish();
+    if (all.isEmpty())
+        return;
+    const QString at = now();
+    for (int c = 0; c < count; ++c) {
+        const QString numIid = all[rng.below(int(all.size()))];
+        switch (c % 3) {
+        case 0:
+            KxExec(m_db, QStringLiteral("UPDATE kx_mk_item SET title = title || ?, price = price + 10, modified = ? WHERE nickid = ? AND num_iid = ?"),
+                   {QStringLiteral(" 新款"), at, m_nick, numIid});
+            KxExec(m_db, QStringLiteral("UPDATE kx_mk_sku SET price = price + 10 WHERE nickid = ? AND num_iid = ?"), {m_nick, numIid});
+            break;
+        case 1: {
+            const int n = KxScalar(m_db, QStringLiteral("SELECT COUNT(*) FROM kx_mk_sku WHERE nickid = ? AND num_iid = ?"), {m_nick, numIid}).toInt();
+            const QString skuId = numIid + QStringLiteral("9%1").arg(n + 1, 2, 10, QLatin1Char('0'));
+            KxExec(m_db, QStringLiteral("INSERT INTO kx_mk_sku (nickid, sku_id, num_iid, outer_id, properties_name, price, quantity, color, size)"
+                                        " SELECT nickid, ?, num_iid, '', ?, price, 5, ?, ? FROM kx_mk_item WHERE nickid = ? AND num_iid = ?"
+                                        " ON CONFLICT (nickid, sku_id) DO NOTHING"),
+                   {skuId, QStringLiteral("颜色分类:%1;尺码:%2").arg(QStringLiteral("限定色"), QStringLiteral("均码")), QStringLiteral("限定色"),
+                    QStringLiteral("均码"), m_nick, numIid});
+            KxExec(m_db, QStringLiteral("UPDATE kx_mk_item SET num = num + 5, modified = ? WHERE nickid = ? AND num_iid = ?"), {at, m_nick, numIid});
+            break;
+        }
+        default:
+            KxExec(m_db, QStringLiteral("UPDATE kx_mk_item SET approve_status = CASE approve_status WHEN 'onsale' THEN 'instock' ELSE 'onsale' END,"
+                                        " modified = ? WHERE nickid = ? AND num_iid = ?"), {at, m_nick, numIid});
+            break;
+        }
+    }
+}
+
+QSqlQuery TMarketSimulator::categories() const
+{
+    return KxExec(m_db, QStringLiteral("SELECT cid, parent_cid, name, sort_order FROM kx_mk_category WHERE nickid = ? ORDER BY parent_cid, sort_order, cid"),
+                  {m_nick});
+}
+
+int TMarketSimulator::countItems(const QString& status, const QString& after, const QString& until) const
+{
+    return KxScalar(m_db, QStringLiteral("SELECT COUNT(*) FROM kx_mk_item WHERE nickid = ? AND approve_status = ? AND modified > ? AND modified <= ?"),
+                    {m_nick, status, after, until}).toInt();
+}
+
+QSqlQuery TMarketSimulator::items(const QString& status, const QString& after, const QString& until, const QString& afterModified,
+                                  const QString& afterIid, int limit) const
+{
+    if (afterModified.isEmpty())
+        return KxExec(m_db, QStringLiteral("SELECT ") + kItemColumns + QStringLiteral(" FROM kx_mk_item i WHERE i.nickid = ? AND i.approve_status = ?"
+                                                                                     " AND i.modified > ? AND i.modified <= ? ORDER BY i.modified, i.num_iid LIMIT ?"),
+                      {m_nick, status, after, until, limit});
+    return KxExec(m_db, QStringLiteral("SELECT ") + kItemColumns + QStringLiteral(" FROM kx_mk_item i WHERE i.nickid = ? AND i.approve_status = ?"
+                                                                                 " AND (i.modified, i.num_iid) > (?, ?) AND i.modified <= ? ORDER BY i.modified, i.num_iid LIMIT ?"),
+                  {m_nick, status, afterModified, afterIid, until, limit});
+}
+
+QSqlQuery TMarketSimulator::item(const QString& numIid) const
+{
+    return KxExec(m_db, QStringLiteral("SELECT ") + kItemColumns + QStringLiteral(" FROM kx_mk_item i WHERE i.nickid = ? AND i.num_iid = ?"), {m_nick, numIid});
+}
+
+QSqlQuery TMarketSimulator::skusOf(const QStringList& numIids) const
+{
+    QVariantList args{m_nick};
+    for (const QString& n : numIids)
+        args << n;
+    return KxExec(m_db, QStringLiteral("SELECT num_iid, sku_id, outer_id, properties_name, price, quantity, color, size FROM kx_mk_sku"
+                                       " WHERE nickid = ? AND num_iid IN (%1) ORDER BY num_iid, sku_id")
+                            .arg(KxDoc::placeholders(qMax<qsizetype>(1, numIids.size()), QStringLiteral("?"))),
+                  numIids.isEmpty() ? QVariantList{m_nick, QString()} : args);
+}
+
+QSqlQuery TMarketSimulator::searchItems(const QString& account, const QString& q, int limit) const
+{
+    QString e = q;
+    e.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('%'), QLatin1String("\\%")).replace(QLatin1Char('_'), QLatin1String("\\_"));
+    return KxExec(m_db, QStringLiteral("SELECT ") + kItemColumns + QStringLiteral(", ? FROM kx_mk_item i WHERE i.nickid = ? AND (i.title LIKE ? ESCAPE '\\'"
+                                                                                 " OR i.num_iid = ? OR i.outer_id = ?) ORDER BY i.num_iid LIMIT ?"),
+                  {account, m_nick, QLatin1Char('%') + e + QLatin1Char('%'), q, q, limit});
 }

@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 class TMarketSimulator {
 public:
@@ -49,6 +50,30 @@ public:
     // An order's lines: oid, num_iid, sku_id, sku_properties_name, title, price, num, total_fee,
     // status, refund_status, refund_id, outer_sku_id. An item's picture is KxItemPicturePath.
     QSqlQuery lines(const QString& tid) const;
+
+    // The shop's items. For a seller whose books hold no goods yet (tests, benchmarks): `items`
+    // items in the shop's categories with colour and size SKUs (about `skusPerItem` each; one
+    // item in ten has none), pictures, prices and listing states, stamped now.
+    void listItems(quint64 seed, int items, int skusPerItem);
+    // Sellers change their items at the marketplace too: `count` items (from a seed) get a new
+    // title and price, a SKU more, or the other listing state, stamped now.
+    void reviseItems(quint64 seed, int count);
+    // Categories: cid, parent_cid, name, sort_order.
+    QSqlQuery categories() const;
+    // Items of a listing state ("onsale", "instock") changed after `after` up to `until`; the
+    // next `limit` of them after (modified, num_iid). Columns: num_iid, title, outer_id, price,
+    // num, approve_status, cid, modified, pic_url.
+    int countItems(const QString& status, const QString& after, const QString& until) const;
+    QSqlQuery items(const QString& status, const QString& after, const QString& until, const QString& afterModified,
+                    const QString& afterIid, int limit) const;
+    // One item, same columns; no row when the shop has none.
+    QSqlQuery item(const QString& numIid) const;
+    // The SKUs of some items: num_iid, sku_id, outer_id, properties_name, price, quantity,
+    // color, size; by item and SKU.
+    QSqlQuery skusOf(const QStringList& numIids) const;
+    // Items whose title contains `q`, or whose id or seller code is `q`; same columns, then
+    // `account` (the shop account that asks).
+    QSqlQuery searchItems(const QString& account, const QString& q, int limit) const;
 
     // Appends an event; returns its sequence number (per seller, from 1).
     qint64 record(const QString& kind, const QString& target, const QString& detail);

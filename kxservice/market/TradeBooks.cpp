@@ -27,10 +27,12 @@ void TTradeBooks::store(const QSqlQuery& t)
     while (l.next()) {
         const QString oid = l.value(0).toString(), numIid = l.value(1).toString(), skuId = l.value(2).toString();
         refund = refund || KxRefundRunning(l.value(9).toString());
+        // kx_sku_bind is the one mapping of marketplace SKUs to products (an item without
+        // SKUs maps under its own id); a product marked deleted binds nothing new.
         const QString bound = KxScalar(m_db, QStringLiteral(
-            "SELECT COALESCE((SELECT commoditycode FROM kx_sku_bind WHERE nickid = ? AND num_iid = ? AND sku_id = ?),"
-            " (SELECT MIN(commoditycode) FROM kx_commodity WHERE nickid = ? AND num_iid = ? AND sku_id = ? AND is_del = 0), '')"),
-            {m_nick, numIid, skuId, m_nick, numIid, skuId}).toString();
+            "SELECT b.commoditycode FROM kx_sku_bind b JOIN kx_commodity c ON c.nickid = b.nickid AND c.commoditycode = b.commoditycode"
+            " WHERE b.nickid = ? AND b.num_iid = ? AND b.sku_id = ? AND c.is_del = 0"),
+            {m_nick, numIid, skuId.isEmpty() ? numIid : skuId}).toString();
         KxExec(m_db, QStringLiteral(
             "INSERT INTO kx_trade_order (nickid, oid, tid, num_iid, sku_id, sku_properties_name, title, price, num, total_fee,"
             " payment, commoditycode, status, refund_status, refund_id, end_time, outer_id, pic_path)"

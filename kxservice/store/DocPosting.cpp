@@ -4,6 +4,10 @@
 #include "DocValues.h"
 
 #include <QHash>
+#include <algorithm>
+#include <deque>
+#include <functional>
+#include <tuple>
 #include <QSet>
 #include <limits>
 #include <map>
@@ -25,8 +29,82 @@ qint64 takeNumbers(TContext& ctx, const QString& series, qint64 count)
 // the ledger works back from there. So the stock rows are read and written once, and on
 // PostgreSQL the figures are those of the rows this audit has locked, whatever another audit
 // committed a moment before.
-void postStock(TContext& ctx, const TDocKind& k, const QString& id, const std::vector<TMove>& moves, const QString& when)
+namespace {
+// A line that carries a bundle moves its components instead: the line's quantity times each
+// component's, through nested bundles, on the same line. Components of one line are moved once
+// each. `parts` keeps the component lines the moves point at.
+std::vector<TMove> withComponents(TContext& ctx, const std::vector<TMove>& moves, std::deque<TPost>& parts)
 {
+    QHash<QString, std::vector<std::pair<QString, TDecimal>>> bundles;
+    QSet<QString> asked;
+    QVariantList codes;
+    for (const TMove& m : moves)
+        if (!asked.contains(m.line->code)) {
+            asked.insert(m.line->code);
+            codes << m.line->code;
+        }
+    // Read level by level: the components of the codes found so far that are bundles.
+    for (int depth = 0; !codes.isEmpty() && depth < 16; ++depth) {
+        QVariantList next;
+        inChunks(ctx.db, QStringLiteral("SELECT p.commoditycode, p.subcommoditycode, p.num FROM kx_pack p JOIN kx_commodity c"
+                                        " ON c.nickid = p.nickid AND c.commoditycode = p.commoditycode"
+                                        " WHERE p.nickid = ? AND c.is_pack = 1 AND p.commoditycode IN (%1) ORDER BY p.commoditycode, p.subcommoditycode"),
+                 {ctx.nickid}, codes, [&](QSqlQuery& r) {
+                     while (r.next()) {
+                         const QString bundle = r.value(0).toString(), sub = r.value(1).toString();
+                         auto& list = bundles[bundle];
+                         if (std::any_of(list.begin(), list.end(), [&](const auto& e) { return e.first == sub; }))
+                             continue;   // the padded IN list reads a bundle more than once
+                         list.emplace_back(sub, TDecimal::Parse(r.value(2).toString()).value_or(TDecimal::FromInteger(0)));
+                         if (!asked.contains(sub)) {
+                             asked.insert(sub);
+                             next << sub;
+                         }
+                     }
+                 });
+        codes = next;
+    }
+    if (bundles.isEmpty())
+        return moves;
+
+    std::vector<TMove> out;
+    std::map<std::tuple<QString, int, QString>, size_t> at;   // (storage, line, product) -> index in out
+    std::function<void(const TMove&, const QString&, qint64, int)> add = [&](const TMove& m, const QString& code, qint64 quantity, int depth) {
+        const auto b = bundles.constFind(code);
+        if (b == bundles.constEnd() || b->empty() || depth > 16) {
+            const auto key = std::make_tuple(m.storage, m.line->seq, code);
+            const auto found = at.find(key);
+            if (found != at.end()) {
+                out[found->second].quantity += quantity;
+                return;
+            }
+            const TPost* line = m.line;
+            if (code != m.line->code) {
+                parts.push_back({m.line->seq, code, quantity, QString(), {}});
+                line = &parts.back();
+            }
+            at.emplace(key, out.size());
+            out.push_back({m.storage, line, quantity});
+            return;
+        }
+        for (const auto& [sub, num] : *b) {
+            const std::optional<TDecimal> n = num.Mul(TDecimal::FromInteger(quantity));
+            const std::optional<TDecimal> whole = n ? n->Rescaled(0) : std::nullopt;
+            if (!n || !whole || !(*whole == *n))
+                throw TServiceError(kxRefused, QStringLiteral("第 %1 行的组装商品【%2】的组件【%3】数量不是整数，不能记账").arg(m.line->seq).arg(code, sub));
+            add(m, sub, whole->ToString().toLongLong(), depth + 1);
+        }
+    };
+    for (const TMove& m : moves)
+        add(m, m.line->code, m.quantity, 0);
+    return out;
+}
+}
+
+void postStock(TContext& ctx, const TDocKind& k, const QString& id, const std::vector<TMove>& givenMoves, const QString& when)
+{
+    std::deque<TPost> parts;
+    const std::vector<TMove> moves = withComponents(ctx, givenMoves, parts);
     // What each (storage, product) changes by; the products whose lines carry no cost price.
     std::map<QString, QHash<QString, qint64>> change;
     QVariantList uncosted;

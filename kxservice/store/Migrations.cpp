@@ -326,6 +326,63 @@ const std::vector<TMigration>& KxMigrations()
             // seller is stamped after it.
             "ALTER TABLE kx_mk_clock ADD COLUMN served_until TEXT NOT NULL DEFAULT ''",
         }},
+        {15, QStringLiteral("goods, products, SKU mappings and bundles as their windows keep them; the marketplace's categories and item details"), {
+            // Goods: norms, remark, deleted mark; the unit and the stock limits under the names
+            // the windows use.
+            "ALTER TABLE kx_goods ADD COLUMN norms TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_goods ADD COLUMN memo TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_goods ADD COLUMN is_del INTEGER NOT NULL DEFAULT 0",
+            "ALTER TABLE kx_goods RENAME COLUMN unit TO units",
+            "CREATE INDEX kx_goods_item ON kx_goods (nickid, num_iid)",
+            "ALTER TABLE kx_commodity RENAME COLUMN minnum TO minstock",
+            "ALTER TABLE kx_commodity RENAME COLUMN maxnum TO maxstock",
+            // kx_sku_bind is the one mapping of marketplace SKUs to products: what the product
+            // rows said goes there, and they no longer say it.
+            "ALTER TABLE kx_sku_bind ADD COLUMN nick TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_sku_bind ADD COLUMN title TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_sku_bind ADD COLUMN sku_properties_name TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_sku_bind ADD COLUMN pic_path TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_sku_bind ADD COLUMN md5_key TEXT NOT NULL DEFAULT ''",
+            "INSERT INTO kx_sku_bind (nickid, num_iid, sku_id, commoditycode, operid, bound_at)"
+            " SELECT nickid, num_iid, sku_id, MIN(commoditycode), '', '' FROM kx_commodity WHERE num_iid <> '' AND sku_id <> '' AND is_del = 0"
+            " GROUP BY nickid, num_iid, sku_id ON CONFLICT (nickid, num_iid, sku_id) DO NOTHING",
+            "DROP INDEX kx_commodity_sku",
+            "ALTER TABLE kx_commodity DROP COLUMN num_iid",
+            "ALTER TABLE kx_commodity DROP COLUMN sku_id",
+            "CREATE INDEX kx_sku_bind_commodity ON kx_sku_bind (nickid, commoditycode)",
+            "CREATE INDEX kx_commodity_barcode ON kx_commodity (nickid, barcode)",
+            // What a product is used by, found by product.
+            "CREATE INDEX kx_trade_order_commodity ON kx_trade_order (nickid, commoditycode)",
+            // Bundle components; salerate and wholerate are the component's share of the
+            // bundle's sale and wholesale price.
+            "CREATE TABLE kx_pack (nickid TEXT NOT NULL, commoditycode TEXT NOT NULL, subcommoditycode TEXT NOT NULL,"
+            " num NUMERIC(18,4) NOT NULL DEFAULT 1, salerate NUMERIC(18,4) NOT NULL DEFAULT 0, wholerate NUMERIC(18,4) NOT NULL DEFAULT 0,"
+            " md5_key TEXT NOT NULL DEFAULT '', PRIMARY KEY (nickid, commoditycode, subcommoditycode))",
+            "CREATE INDEX kx_pack_sub ON kx_pack (nickid, subcommoditycode)",
+            // A goods category downloaded from the marketplace remembers the marketplace's id.
+            "ALTER TABLE kx_category ADD COLUMN cid TEXT NOT NULL DEFAULT ''",
+            // The marketplace: the shop's categories, and items with pictures; SKUs with their colour and size.
+            "CREATE TABLE kx_mk_category (nickid TEXT NOT NULL, cid TEXT NOT NULL, parent_cid TEXT NOT NULL, name TEXT NOT NULL,"
+            " sort_order INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (nickid, cid))",
+            "ALTER TABLE kx_mk_item ADD COLUMN pic_url TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_mk_sku ADD COLUMN color TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_mk_sku ADD COLUMN size TEXT NOT NULL DEFAULT ''",
+            "CREATE INDEX kx_mk_item_changes ON kx_mk_item (nickid, approve_status, modified, num_iid)",
+            "CREATE INDEX kx_mk_sku_item ON kx_mk_sku (nickid, num_iid)",
+            // The SKUs of the downloaded goods, as the marketplace listed them at the last download.
+            "CREATE TABLE kx_goods_sku (nickid TEXT NOT NULL, num_iid TEXT NOT NULL, sku_id TEXT NOT NULL, goodscode TEXT NOT NULL,"
+            " outer_id TEXT NOT NULL DEFAULT '', properties_name TEXT NOT NULL DEFAULT '', propcolor TEXT NOT NULL DEFAULT '',"
+            " propsize TEXT NOT NULL DEFAULT '', price NUMERIC(18,4) NOT NULL DEFAULT 0, quantity INTEGER NOT NULL DEFAULT 0,"
+            " PRIMARY KEY (nickid, num_iid, sku_id))",
+            // Goods downloads per shop account and item state, run by run as the order downloads.
+            "CREATE TABLE kx_goods_sync (nickid TEXT NOT NULL, seller_nick TEXT NOT NULL, status TEXT NOT NULL,"
+            " done_until TEXT NOT NULL DEFAULT '', run_until TEXT NOT NULL DEFAULT '', run_modified TEXT NOT NULL DEFAULT '',"
+            " run_iid TEXT NOT NULL DEFAULT '', run_total INTEGER NOT NULL DEFAULT 0, run_page INTEGER NOT NULL DEFAULT 0,"
+            " run_size INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (nickid, seller_nick, status))",
+            // A bundle line posts one ledger row per component.
+            "DROP INDEX kx_stock_ledger_post",
+            "CREATE UNIQUE INDEX kx_stock_ledger_post ON kx_stock_ledger (nickid, doctype, docid, docseq, storageid, commoditycode)",
+        }},
     };
     return all;
 }

@@ -532,7 +532,7 @@ struct TSeeder {
         for (const QJsonValue& v : list) {
             const QJsonObject g = v.toObject();
             const QString code = str(g, "goodscode");
-            exec(db, "INSERT INTO kx_goods (nickid, goodscode, goodsname, catid, brand_id, propstyle, unit, costprice, saleprice, wholesale)"
+            exec(db, "INSERT INTO kx_goods (nickid, goodscode, goodsname, catid, brand_id, propstyle, units, costprice, saleprice, wholesale)"
                      " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
                  {nick, code, str(g, "goodsname"), category(QStringLiteral("goods"), str(g, "category")), str(g, "brand_id"),
                   str(g, "propstyle"), QStringLiteral("件"), str(g, "costprice"), str(g, "saleprice"), str(g, "wholesale")});
@@ -541,7 +541,7 @@ struct TSeeder {
                 for (const QJsonValue& z : g.value(QLatin1String("sizes")).toArray()) {
                     const QString cc = code + QStringLiteral("%1").arg(++n, 2, 10, QLatin1Char('0'));
                     exec(db, "INSERT INTO kx_commodity (nickid, commoditycode, goodscode, barcode, commodityname, propstyle,"
-                             " propcolor, propsize, costprice, saleprice, wholesale, minnum, maxnum)"
+                             " propcolor, propsize, costprice, saleprice, wholesale, minstock, maxstock)"
                              " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 5, 200)",
                          {nick, cc, code, QStringLiteral("69%1").arg(10000000 + ++barcode), str(g, "goodsname"),
                           str(g, "propstyle"), c.toString(), z.toString(), str(g, "costprice"), str(g, "saleprice"),

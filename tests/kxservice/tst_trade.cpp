@@ -229,7 +229,7 @@ private Q_SLOTS:
         const QString sku = books("SELECT MIN(o.sku_id) FROM kx_mk_order o JOIN kx_mk_trade t ON t.nickid = o.nickid AND t.tid = o.tid"
                                   " WHERE o.nickid = '1001' AND t.seller_nick = ? GROUP BY o.sku_id HAVING COUNT(*) > 1 ORDER BY COUNT(*) DESC LIMIT 1", {kMain});
         QVERIFY(!sku.isEmpty());
-        fx().exec("UPDATE kx_commodity SET sku_id = '' WHERE nickid = '1001' AND sku_id = ?", {sku});
+        fx().exec("DELETE FROM kx_sku_bind WHERE nickid = '1001' AND sku_id = ?", {sku});
         fx().exec("DELETE FROM kx_trade_order WHERE nickid = '1001' AND sku_id = ?", {sku});
         fx().exec("DELETE FROM kx_trade_sync WHERE nickid = '1001'");
         QVERIFY(download(kMain, "TRADE_ALL", 90) > 0);
