@@ -5,6 +5,7 @@
 #include "Logistics.h"
 #include "MasterData.h"
 #include "NetShop.h"
+#include "PickingSend.h"
 #include "PowerMger.h"
 #include "Receive.h"
 #include "Reports.h"
@@ -27,4 +28,5 @@ void KxRegisterHandlers(TDispatcher& dispatcher)
     dispatcher.add(KxTradeMethods());
     dispatcher.add(KxTradePickingMethods());
     dispatcher.add(KxNetShopMethods());
+    dispatcher.add(KxPickingSendMethods());
 }
