@@ -9,3 +9,8 @@ if(TARGET kxservice_core AND TARGET kx_express_forms)
   kx_add_bench(bench_trade_pick SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_trade_pick.cpp LIBS kxservice_core kx_express_forms kx_testsupport kx_cds)
   target_include_directories(bench_trade_pick PRIVATE ${CMAKE_SOURCE_DIR}/tests/kxservice)
 endif()
+# Picking lists: 1,000 audited in one batch, 500 given numbers and shipped to the marketplace.
+if(TARGET kxservice_core AND TARGET kx_express_forms)
+  kx_add_bench(bench_picking SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_picking.cpp LIBS kxservice_core kx_express_forms kx_testsupport kx_cds)
+  target_include_directories(bench_picking PRIVATE ${CMAKE_SOURCE_DIR}/tests/kxservice)
+endif()

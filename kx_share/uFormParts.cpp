@@ -111,6 +111,22 @@ void KxAddButtons(QWidget* owner, QBoxLayout* layout, std::initializer_list<TKxA
     }
 }
 
+void KxInsertButtons(QWidget* owner, QBoxLayout* layout, const char* afterId, std::initializer_list<TKxAction> actions,
+                     QList<QPushButton*>& buttons)
+{
+    QHBoxLayout made;
+    QList<QPushButton*> added;
+    KxAddButtons(owner, &made, actions, added);
+    QPushButton* after = KxFindTool(buttons, afterId);
+    int at = after ? layout->indexOf(after) + 1 : layout->count();
+    qsizetype listAt = after ? buttons.indexOf(after) + 1 : buttons.size();
+    for (QPushButton* b : added) {
+        made.removeWidget(b);
+        layout->insertWidget(at++, b);
+        buttons.insert(listAt++, b);
+    }
+}
+
 QPushButton* KxFindButton(const QList<QPushButton*>& buttons, const QString& text)
 {
     for (QPushButton* b : buttons)

@@ -58,6 +58,10 @@ struct TKxAction {
 // rows (a grid has the focus); Esc in a cell being edited only leaves the cell.
 void KxAddButtons(QWidget* owner, QBoxLayout* layout, std::initializer_list<TKxAction> actions,
                   QList<QPushButton*>& buttons);
+// As KxAddButtons, the new buttons placed in `layout` after the button `afterId` (at the end
+// when there is none), in order.
+void KxInsertButtons(QWidget* owner, QBoxLayout* layout, const char* afterId, std::initializer_list<TKxAction> actions,
+                     QList<QPushButton*>& buttons);
 // The key of a tool id (empty when it has none).
 QKeySequence KxToolKey(const char* id);
 // The height of every tool row's buttons.

@@ -158,6 +158,11 @@ void TKxPagedList::AddTools(std::initializer_list<TKxAction> tools)
         setTabOrder(chain[i - 1], chain[i]);
 }
 
+void TKxPagedList::InsertTools(const char* afterId, std::initializer_list<TKxAction> tools)
+{
+    KxInsertButtons(this, m_tools, afterId, tools, m_buttons);
+}
+
 void TKxPagedList::SetBody(QWidget* body)
 {
     m_layout->removeWidget(m_grid);

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 
 TKxRecordBinder::TKxRecordBinder(TPClientDataSet* dataSet, QObject* parent) : QObject(parent), m_ds(dataSet)
 {
@@ -21,6 +22,16 @@ void TKxRecordBinder::BindEdit(QLineEdit* edit, const QString& field)
 {
     m_links.append({edit, field, nullptr, {}, {}, {}});
     connect(edit, &QLineEdit::textEdited, this, [this, field](const QString& text) { write(field, text); });
+    Refresh();
+}
+
+void TKxRecordBinder::BindMemo(QPlainTextEdit* memo, const QString& field)
+{
+    m_links.append({memo, field, nullptr, {}, {}, {}});
+    connect(memo, &QPlainTextEdit::textChanged, this, [this, memo, field] {
+        if (!m_writing && !memo->isReadOnly())
+            write(field, memo->toPlainText());
+    });
     Refresh();
 }
 
@@ -109,6 +120,9 @@ void TKxRecordBinder::Refresh()
             // Only a changed text is set, so the caret stays where the operator types.
             if (edit->text() != text)
                 edit->setText(text);
+        } else if (auto* memo = qobject_cast<QPlainTextEdit*>(l.widget)) {
+            if (memo->toPlainText() != text)
+                memo->setPlainText(text);
         } else if (auto* label = qobject_cast<QLabel*>(l.widget)) {
             label->setText(text);
         } else if (auto* box = qobject_cast<QComboBox*>(l.widget)) {

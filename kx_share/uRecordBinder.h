@@ -13,6 +13,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QWidget;
 class TPClientDataSet;
 
@@ -23,6 +24,8 @@ public:
 
     // Typing writes the text to the field (a read-only box only shows it).
     void BindEdit(QLineEdit* edit, const QString& field);
+    // A text of several lines (a buyer's message, a memo), written as typed.
+    void BindMemo(QPlainTextEdit* memo, const QString& field);
     void BindLabel(QLabel* label, const QString& field);
     // A drop-down over `list`: shows `listField`, writes the chosen row's `keyField` to `field`
     // and, when given, its `listField` to `nameField` too.

@@ -21,6 +21,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -62,6 +63,7 @@ TfrmDocEdit::TfrmDocEdit(const TKxDocEditDef& def, QWidget* owner)
     , m_detail(new TPClientDataSet(this))
     , m_storage(new TPClientDataSet(this))
     , m_shop(new TPClientDataSet(this))
+    , m_logistics(new TPClientDataSet(this))
     , m_status(new TPClientDataSet(this))
     , m_binder(new TKxRecordBinder(m_master, this))
     , m_grid(new TGridView(this))
@@ -73,6 +75,7 @@ TfrmDocEdit::TfrmDocEdit(const TKxDocEditDef& def, QWidget* owner)
     m_grid->setObjectName(QStringLiteral("cxGridDetail"));
 
     auto* tools = new QHBoxLayout;
+    m_tools = tools;
     KxAddButtons(this, tools,
                  {{KxTool::Refresh, "刷 新", [this] { dxBL_RefreshClick(); }},
                   {KxTool::New, "新 建", [this] { dxBL_NewClick(); }},
@@ -164,6 +167,9 @@ void TfrmDocEdit::buildHeader(QWidget* panel)
             combo->setObjectName(QStringLiteral("cbx") + field);
             if (list->source == TKxHeaderList::Shops)
                 m_binder->BindLookup(combo, field, m_shop, QStringLiteral("shopcode"), QStringLiteral("shopname"), list->nameField);
+            else if (list->source == TKxHeaderList::Carriers)
+                m_binder->BindLookup(combo, field, m_logistics, QStringLiteral("logistics_code"), QStringLiteral("logistics_name"),
+                                     list->nameField);
             else
                 m_binder->BindLookup(combo, field, m_storage, QStringLiteral("storageid"), QStringLiteral("storagename"),
                                      list->nameField);
@@ -207,8 +213,38 @@ void TfrmDocEdit::buildHeader(QWidget* panel)
     m_statusLabel->setVisible(m_def.hasStatus);
     grid->addWidget(m_statusLabel, 0, kPairs * 2, qMax(1, (i + kPairs - 1) / kPairs), 1);
     m_binder->BindLabel(m_statusLabel, QStringLiteral("statusname"));
+    // Texts of several lines side by side under the boxes.
+    const int memoRow = (i + kPairs - 1) / kPairs;
+    int m = 0;
+    for (const QString& field : m_def.memoFields) {
+        auto* label = new QLabel(field, panel);
+        label->setObjectName(field);
+        label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+        auto* memo = new QPlainTextEdit(panel);
+        memo->setObjectName(QStringLiteral("mmo") + field);
+        memo->setTabChangesFocus(true);
+        memo->setFixedHeight(memo->fontMetrics().lineSpacing() * 3 + 12);
+        m_binder->BindMemo(memo, field);
+        m_memos.append({field, memo});
+        grid->addWidget(label, memoRow, m * 2);
+        grid->addWidget(memo, memoRow, m * 2 + 1, 1, m + 1 == m_def.memoFields.size() ? (kPairs - m) * 2 - 1 : 1);
+        ++m;
+    }
     for (int c = 0; c < kPairs; ++c)
         grid->setColumnStretch(c * 2 + 1, 1);
+}
+
+QPlainTextEdit* TfrmDocEdit::MemoEdit(const QString& field) const
+{
+    for (const auto& [name, memo] : m_memos)
+        if (name == field)
+            return memo;
+    return nullptr;
+}
+
+void TfrmDocEdit::InsertTools(const char* afterId, std::initializer_list<TKxAction> tools)
+{
+    KxInsertButtons(this, m_tools, afterId, tools, m_buttons);
 }
 
 QLineEdit* TfrmDocEdit::HeaderEdit(const QString& field) const
@@ -328,6 +364,8 @@ void TfrmDocEdit::updateLocks()
     for (const QString& field : m_def.headerEdits)
         if (QLineEdit* edit = HeaderEdit(field))
             edit->setReadOnly(!open);
+    for (const auto& [field, memo] : m_memos)
+        memo->setReadOnly(!open);
     // Lines were chosen for the party and the storage; a document still without one must be
     // able to get it.
     if (m_partyEdit)
@@ -354,6 +392,8 @@ void TfrmDocEdit::open()
     }
     if (usesList(TKxHeaderList::Shops))
         KxLoadLookupList(this, QStringLiteral("shop"), m_def.shopListParams, m_shop);
+    if (usesList(TKxHeaderList::Carriers))
+        KxLoadLookupList(this, QStringLiteral("logistics"), {}, m_logistics);
     for (const auto& [list, box] : m_boxes)
         m_binder->ReloadLookup(box);
     if (m_def.hasStatus)
@@ -504,6 +544,8 @@ void TfrmDocEdit::stampLine()
 {
     m_detail->FieldByName(QStringLiteral("md5_key"))->SetAsString(m_master->FieldByName(QStringLiteral("md5_key"))->AsString());
     m_detail->FieldByName(m_def.idField)->SetAsString(m_master->FieldByName(m_def.idField)->AsString());
+    for (const QString& field : m_def.lineFromHeader)
+        m_detail->FieldByName(field)->SetAsString(m_master->FieldByName(field)->AsString());
 }
 
 void TfrmDocEdit::appendLine(bool insertHere)
@@ -559,17 +601,31 @@ void TfrmDocEdit::placeProducts(TPClientDataSet* products)
             m_detail->FieldByName(QStringLiteral("seq"))->SetAsInteger(count + 1);
         }
         m_detail->FieldByName(m_def.codeField)->SetAsString(products->FieldByName(m_def.codeField)->AsString());
-        for (const QString& entry : m_def.productFields) {
-            const auto [field, source] = productMapping(entry);
-            if (const TField* from = products->FindField(source))
-                m_detail->FieldByName(field)->SetValue(from->IsNull() ? QVariant() : QVariant(from->AsString()));
-        }
-        for (const QString& f : m_def.entryFields)
-            m_detail->FieldByName(f)->SetAsInteger(0);
+        FillLine(products);
         m_detail->Post();
     }
     m_placing = false;
     updateTotal();
+}
+
+void TfrmDocEdit::FillLine(const TPClientDataSet* products)
+{
+    for (const QString& entry : m_def.productFields) {
+        const auto [field, source] = productMapping(entry);
+        if (const TField* from = products->FindField(source))
+            m_detail->FieldByName(field)->SetValue(from->IsNull() ? QVariant() : QVariant(from->AsString()));
+    }
+    for (const QString& f : m_def.entryFields)
+        m_detail->FieldByName(f)->SetAsInteger(0);
+}
+
+void TfrmDocEdit::ClearLine()
+{
+    m_detail->FieldByName(m_def.codeField)->Clear();
+    for (const QString& entry : m_def.productFields)
+        m_detail->FieldByName(productMapping(entry).first)->Clear();
+    for (const QString& f : m_def.entryFields)
+        m_detail->FieldByName(f)->Clear();
 }
 
 void TfrmDocEdit::ProductButtonClick(int row)
@@ -616,11 +672,7 @@ void TfrmDocEdit::CodeEntered(int row)
     if (found == TKxLookupResult::NotFound) {
         m_placing = true;
         m_detail->Edit();
-        m_detail->FieldByName(m_def.codeField)->Clear();
-        for (const QString& entry : m_def.productFields)
-            m_detail->FieldByName(productMapping(entry).first)->Clear();
-        for (const QString& f : m_def.entryFields)
-            m_detail->FieldByName(f)->Clear();
+        ClearLine();
         m_detail->Post();
         m_placing = false;
         focusCell(row, m_def.codeField);
@@ -679,6 +731,15 @@ void TfrmDocEdit::EntryFieldEntered(int row, const QString& field)
     if (!m_detail->Active() || !column || at < 0 || m_grid->currentIndex().column() != m_grid->IndexOfColumn(column))
         return;
     const bool lastRow = row + 1 >= m_detail->RecordCount();
+    if (m_def.entryFlow == TKxEntryFlow::Column) {
+        if (!lastRow) {
+            focusCell(row + 1, field);
+            return;
+        }
+        appendLine(false);
+        focusCell(m_detail->RecordCount() - 1, m_def.codeField);
+        return;
+    }
     const bool nextField = at + 1 < m_def.entryFields.size();
     if (nextField && (m_def.entryFlow == TKxEntryFlow::Across || lastRow)) {
         focusCell(row, m_def.entryFields.at(at + 1));
@@ -704,10 +765,12 @@ void TfrmDocEdit::cellEdited(int row, TGridColumn* column)
     QMetaObject::invokeMethod(this, [self = QPointer<TfrmDocEdit>(this), row, code, field] {
         if (!self)
             return;
-        if (code)
+        if (code) {
             self->CodeEntered(row);
-        else
+        } else {
+            self->LineEdited(row, field);
             self->EntryFieldEntered(row, field);
+        }
     }, Qt::QueuedConnection);
 }
 
@@ -886,9 +949,14 @@ void TfrmDocEdit::dxBL_SaveClick()
 {
     if (!m_master->Active() || m_master->IsEmpty() || !postPending())
         return;
+    const bool closed = m_def.hasStatus && quint32(m_master->FieldByName(kStatus)->AsInteger()) >= 2;
+    if (closed && m_def.statusFirst) {
+        KxShowInfo(QStringLiteral("非新建状态的单据，不能再改动！"));
+        return;
+    }
     if (!checkHeader(KxCheckAtSave))
         return;
-    if (m_def.hasStatus && quint32(m_master->FieldByName(kStatus)->AsInteger()) >= 2) {
+    if (closed) {
         KxShowInfo(QStringLiteral("非新建状态的单据，不能再改动！"));
         return;
     }
@@ -945,10 +1013,15 @@ void TfrmDocEdit::dxBL_AuditClick()
 {
     if (!m_def.hasStatus || !m_master->Active() || m_master->IsEmpty())
         return;
+    const int status = m_master->FieldByName(kStatus)->AsInteger();
+    const bool refused = m_def.auditRule == TKxAuditRule::SavedOnly ? status != 1 : status == 2;
+    if (refused && m_def.statusFirst) {
+        KxShowInfo(QStringLiteral("非新建状态的单据，不能提交审核！"));
+        return;
+    }
     if (!checkHeader(KxCheckAtAudit))
         return;
-    const int status = m_master->FieldByName(kStatus)->AsInteger();
-    if (m_def.auditRule == TKxAuditRule::SavedOnly ? status != 1 : status == 2) {
+    if (refused) {
         KxShowInfo(QStringLiteral("非新建状态的单据，不能提交审核！"));
         return;
     }

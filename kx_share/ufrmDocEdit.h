@@ -7,15 +7,18 @@
 // service method comes from the module's parameters. Numbers, stock postings and the meaning
 // of each status are the service's.
 #include "uDocCommon.h"
+#include "uFormParts.h"
 #include "ufrmBase.h"
 
 #include <QPair>
 #include <QStringList>
 
 class QComboBox;
+class QHBoxLayout;
 class TDecimal;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 class TGridColumn;
 class TGridView;
@@ -36,7 +39,7 @@ struct TKxHeaderCheck {
 
 // A drop-down header box over one of the window's lists.
 struct TKxHeaderList {
-    enum TSource { Storages, Shops };
+    enum TSource { Storages, Shops, Carriers };
     TKxHeaderList(QString f, QString name, TSource from = Storages, bool locked = false)
         : field(std::move(f)), nameField(std::move(name)), source(from), lockedWithLines(locked) {}
     QString field;        // the key written to the header, e.g. "storageid"
@@ -65,6 +68,7 @@ enum class TKxAuditRule {
 enum class TKxEntryFlow {
     Down,   // to the same line's next column only on the last line, else the next line's first
     Across, // through the line's columns, then the next line's first
+    Column, // each column down its own lines; on the last line a new line at its code
 };
 
 // What an edit window states about its document.
@@ -96,10 +100,13 @@ struct TKxDocEditDef {
     QList<QPair<QString, QString>> defaults; // further values of a new header
     bool hasStatus = true;        // status label and "审 核"
     TKxAuditRule auditRule = TKxAuditRule::SavedOnly;
+    bool statusFirst = false;     // save and audit test the status before the header boxes
     bool reloadAfterAudit = false; // the audited document is loaded again, as "刷 新" does
     QString unchangedMessage = QStringLiteral("无数据有变动，不用提交数据保存！");
     QStringList headerFields;     // header boxes in order
     QStringList headerEdits;      // header fields typed freely (a remark)
+    QStringList memoFields;       // header texts of several lines, in boxes under the header
+    QStringList lineFromHeader;   // header fields copied onto every new line (beside the key and id)
     QStringList lineFields;       // line grid columns in order
     QStringList productFields;    // copied from the chosen product: "field", or "field=productfield"
     QString productModule = QStringLiteral("Select.Commodity");
@@ -120,6 +127,7 @@ public:
     TPClientDataSet* Lines() const { return m_detail; }
     TPClientDataSet* Storages() const { return m_storage; }
     TPClientDataSet* Shops() const { return m_shop; }
+    TPClientDataSet* Carriers() const { return m_logistics; }
     TPClientDataSet* Statuses() const { return m_status; }
     TGridView* LineGrid() const { return m_grid; }
     QLineEdit* PartyEdit() const { return m_partyEdit; }
@@ -127,6 +135,7 @@ public:
     QComboBox* HeaderBox(const QString& field) const;
     QLabel* StatusLabel() const { return m_statusLabel; }
     QLineEdit* HeaderEdit(const QString& field) const;
+    QPlainTextEdit* MemoEdit(const QString& field) const;
     QPushButton* Button(const QString& text) const; // by caption
     QPushButton* Tool(const char* id) const;
     const TKxDocEditDef& Def() const { return m_def; }
@@ -167,6 +176,15 @@ protected:
     // Values of a new header beside the defaults; false cancels the new header (the member
     // has said why).
     virtual bool NewHeaderValues(QList<QPair<QString, QString>>& /*values*/) { return true; }
+    // Fills the current line (being edited) from the current row of `products`, its code
+    // already set: the product fields, and 0 in the entry columns.
+    virtual void FillLine(const TPClientDataSet* products);
+    // Empties the current line (being edited) after a code that names no product.
+    virtual void ClearLine();
+    // The operator typed `field` on line `row` (0-based), before the entry moves on.
+    virtual void LineEdited(int /*row*/, const QString& /*field*/) {}
+    // More tools after the tool `afterId`.
+    void InsertTools(const char* afterId, std::initializer_list<TKxAction> tools);
 
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -202,12 +220,15 @@ private:
     TPClientDataSet* m_detail;
     TPClientDataSet* m_storage;
     TPClientDataSet* m_shop;
+    TPClientDataSet* m_logistics;
     TPClientDataSet* m_status;
     TKxRecordBinder* m_binder;
     TGridView* m_grid;
     QLineEdit* m_partyEdit = nullptr;
     QLabel* m_statusLabel;
     QList<QPair<QString, QLineEdit*>> m_edits;
+    QList<QPair<QString, QPlainTextEdit*>> m_memos;
+    QHBoxLayout* m_tools = nullptr;
     QList<QPair<TKxHeaderList, QComboBox*>> m_boxes;
     QList<QPushButton*> m_buttons;
     bool m_placing = false;

@@ -22,6 +22,7 @@ TfrmDocList::TfrmDocList(const TKxDocListDef& def, QWidget* owner)
     , m_detail(new TPClientDataSet(this))
     , m_storage(new TPClientDataSet(this))
     , m_shop(new TPClientDataSet(this))
+    , m_logistics(new TPClientDataSet(this))
     , m_status(new TPClientDataSet(this))
     , m_gridDetail(new TGridView(this))
     , m_splitter(new QSplitter(Qt::Vertical, this))
@@ -86,8 +87,14 @@ void TfrmDocList::setupColumns(TGridView* grid, const QStringList& fields)
         // Money and quantities are summed under the rows; unit prices are not.
         if (name == m_def.qtyField || (m_def.amountFields.contains(name) && KxIsTotalField(name)))
             c->Footer = TGridFooter::Sum;
+        if (name == m_def.checkField) {
+            c->Editor = TGridEditor::Check;
+            c->ReadOnly = false;
+        }
         if (m_def.storageFields.contains(name))
             lookup(c, m_storage, QStringLiteral("storageid"), QStringLiteral("storagename"));
+        else if (m_def.carrierFields.contains(name))
+            lookup(c, m_logistics, QStringLiteral("logistics_code"), QStringLiteral("logistics_name"));
         else if (m_def.shopFields.contains(name))
             lookup(c, m_shop, QStringLiteral("shopcode"), QStringLiteral("shopname"));
         else if (name == m_def.statusField)
@@ -127,6 +134,8 @@ void TfrmDocList::FormOpen()
         KxLoadLookupList(this, QStringLiteral("storage"), {}, m_storage);
     if (!m_def.shopFields.isEmpty())
         KxLoadLookupList(this, QStringLiteral("shop"), {}, m_shop);
+    if (!m_def.carrierFields.isEmpty())
+        KxLoadLookupList(this, QStringLiteral("logistics"), {}, m_logistics);
     KxLoadLookupList(this, QStringLiteral("status"), {}, m_status);
     if (Search(nullptr, m_def.firstPage))
         LoadLines();

@@ -19,6 +19,8 @@ struct TKxDocListDef {
     QStringList amountFields;     // shown with two decimals ("0.00")
     QStringList storageFields;    // shown by their storage's name; none: no storage list is loaded
     QStringList shopFields;       // shown by their shop's name (list from the method "shop")
+    QStringList carrierFields;    // shown by their carrier's name (list from the method "logistics")
+    QString checkField;           // a selection column ticked in the list ("ischeck"); empty: none
     QString statusField = QStringLiteral("status"); // shown by its status name
     QStringList shopParams;       // page parameters given the logged-in shop, after the call parameters
     QString qtyField;             // with `amounts`: the line amounts the voucher prints
@@ -39,6 +41,7 @@ public:
     TPClientDataSet* Lines() const { return m_detail; }
     TPClientDataSet* Storages() const { return m_storage; }
     TPClientDataSet* Shops() const { return m_shop; }
+    TPClientDataSet* Carriers() const { return m_logistics; }
     TPClientDataSet* Statuses() const { return m_status; }
     const TKxDocListDef& Def() const { return m_def; }
 
@@ -66,6 +69,7 @@ private:
     TPClientDataSet* m_detail;
     TPClientDataSet* m_storage;
     TPClientDataSet* m_shop;
+    TPClientDataSet* m_logistics;
     TPClientDataSet* m_status;
     TGridView* m_gridDetail;
     QSplitter* m_splitter;

@@ -6,6 +6,7 @@
 #include "Logistics.h"
 #include "MasterData.h"
 #include "NetShop.h"
+#include "PickingSend.h"
 #include "PowerMger.h"
 #include "Receive.h"
 #include "Reports.h"
@@ -29,4 +30,5 @@ void KxRegisterHandlers(TDispatcher& dispatcher)
     dispatcher.add(KxTradePickingMethods());
     dispatcher.add(KxNetShopMethods());
     dispatcher.add(KxGoodsMethods());
+    dispatcher.add(KxPickingSendMethods());
 }

@@ -679,9 +679,9 @@ void KxAnswerPageFrom(TContext& ctx, const QString& select, const QString& from,
     ctx.answer.add(QStringLiteral("pagecount"), page.page > 0 ? qMax<qint64>(1, (total + page.size - 1) / page.size) : 1);
 }
 
-QString KxNextCode(TContext& ctx, const QString& series, const QString& prefix, const QString& table, const QString& keyColumn)
+QString KxNextCode(TContext& ctx, const QString& series, const QString& prefix, const QString& table, const QString& keyColumn, int width)
 {
-    return KxNextCodes(ctx.db, ctx.nickid, series, prefix, table, keyColumn, 1).first();
+    return KxNextCodes(ctx.db, ctx.nickid, series, prefix, table, keyColumn, 1, {}, width).first();
 }
 
 const std::vector<TMethodDef>& KxMasterDataMethods()

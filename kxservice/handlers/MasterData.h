@@ -28,4 +28,4 @@ QString KxLikeContains(const QString& v);
 // The next free code of a series ("B" -> "B001", "B002", ...), unique per seller under
 // concurrent saves (the counter row is updated inside the call's write transaction).
 QString KxNextCode(TContext& ctx, const QString& series, const QString& prefix, const QString& table,
-                   const QString& keyColumn);
+                   const QString& keyColumn, int width = 3);

@@ -311,8 +311,20 @@ void TMarketSimulator::ship(const QString& tid, const QString& companyCode, cons
     const QVariant status = KxScalar(m_db, QStringLiteral("SELECT status FROM kx_mk_trade WHERE nickid = ? AND tid = ?"), {m_nick, tid});
     if (!status.isValid())
         throw TServiceError(kxRefused, QStringLiteral("网店没有订单 %1").arg(tid));
-    if (status.toString() != QLatin1String("WAIT_SELLER_SEND_GOODS"))
+    const QString s = status.toString();
+    if (s == QLatin1String("TRADE_CLOSED") || s == QLatin1String("TRADE_CLOSED_BY_TAOBAO"))
+        throw TServiceError(kxRefused, QStringLiteral("订单 %1 已关闭，不能发货").arg(tid));
+    if (s == QLatin1String("WAIT_BUYER_CONFIRM_GOODS") || s == QLatin1String("TRADE_FINISHED"))
+        throw TServiceError(kxRefused, QStringLiteral("订单 %1 已发货，不能重复发货").arg(tid));
+    if (s == QLatin1String("WAIT_BUYER_PAY"))
+        throw TServiceError(kxRefused, QStringLiteral("订单 %1 买家尚未付款，不能发货").arg(tid));
+    if (s != QLatin1String("WAIT_SELLER_SEND_GOODS"))
         throw TServiceError(kxRefused, QStringLiteral("订单 %1 当前状态不能发货").arg(tid));
+    // A buyer who asked for the money back must not get the parcel as well.
+    if (KxScalar(m_db, QStringLiteral("SELECT 1 FROM kx_mk_order WHERE nickid = ? AND tid = ? AND refund_status IN"
+                                      " ('WAIT_SELLER_AGREE', 'WAIT_BUYER_RETURN_GOODS', 'WAIT_SELLER_CONFIRM_GOODS')"),
+                 {m_nick, tid}).isValid())
+        throw TServiceError(kxRefused, QStringLiteral("订单 %1 有退款正在处理，不能发货").arg(tid));
     KxExec(m_db, QStringLiteral("UPDATE kx_mk_trade SET status = 'WAIT_BUYER_CONFIRM_GOODS', consign_time = ?, modified = ?,"
                                 " company_code = ?, out_sid = ? WHERE nickid = ? AND tid = ?"),
            {now(), now(), companyCode, outSid, m_nick, tid});

@@ -80,7 +80,7 @@ void TBulkInsert::write(qsizetype rows)
 }
 
 QStringList KxNextCodes(QSqlDatabase& db, const QString& nickid, const QString& series, const QString& prefix,
-                        const QString& table, const QString& keyColumn, int count, const QSet<QString>& taken)
+                        const QString& table, const QString& keyColumn, int count, const QSet<QString>& taken, int width)
 {
     QStringList codes;
     if (count <= 0)
@@ -95,7 +95,7 @@ QStringList KxNextCodes(QSqlDatabase& db, const QString& nickid, const QString& 
         QStringList candidates;
         candidates.reserve(need);
         for (qint64 n = last - need + 1; n <= last; ++n)
-            candidates << prefix + QStringLiteral("%1").arg(n, 3, 10, QLatin1Char('0'));
+            candidates << prefix + QStringLiteral("%1").arg(n, width, 10, QLatin1Char('0'));
         // Codes typed by hand may already use numbers of the series: those are skipped.
         const QSet<QString> used = KxExistingKeys(db, table, keyColumn, nickid, candidates);
         for (const QString& c : candidates)

@@ -39,9 +39,10 @@ private:
     QVariantList m_values;
 };
 
-// The next `count` codes of the seller's series `series` (the prefix and at least three digits:
-// "B001", "B002", …) in order, skipping codes already used in `table`.`keyColumn` and those in
+// The next `count` codes of the seller's series `series` (the prefix and at least `width`
+// digits: "B001", "B002", …) in order, skipping codes already used in `table`.`keyColumn` and those in
 // `taken` (codes typed in the same save). The counter row is updated in the caller's write
 // transaction, so concurrent saves never get the same code.
 QStringList KxNextCodes(QSqlDatabase& db, const QString& nickid, const QString& series, const QString& prefix,
-                        const QString& table, const QString& keyColumn, int count, const QSet<QString>& taken = {});
+                        const QString& table, const QString& keyColumn, int count, const QSet<QString>& taken = {},
+                        int width = 3);

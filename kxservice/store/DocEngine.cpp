@@ -77,6 +77,8 @@ const THeaderShape& headerShape(const TDocKind& k)
         fields << expr;
     };
     add(QStringLiteral("md5_key"), Col::Text, 64, QStringLiteral("h.md5_key"));
+    if (k.tickable)
+        add(QStringLiteral("ischeck"), Col::Boolean, 0, QStringLiteral("0"));
     if (k.hasShop)
         add(QStringLiteral("shopcode"), Col::Text, 20, QStringLiteral("h.shopcode"));
     add(L(k.idField), Col::Text, 20, QStringLiteral("h.") + L(k.idField));
@@ -111,6 +113,8 @@ const THeaderShape& headerShape(const TDocKind& k)
         add(L(d), Col::Decimal, 0, QStringLiteral("h.") + L(d));
     if (k.auditedFlag)
         add(L(k.auditedFlag), Col::Boolean, 0, QStringLiteral("CASE WHEN h.status = 2 THEN 1 ELSE 0 END"));
+    if (k.storedFlag)
+        add(L(k.storedFlag), Col::Boolean, 0, QStringLiteral("h.") + L(k.storedFlag));
     s.select = QStringLiteral("SELECT ") + fields.join(QStringLiteral(", ")) + QStringLiteral(" FROM %1") + joins.join(QString());
     return shapes.emplace(&k, std::move(s)).first->second;
 }
@@ -465,8 +469,11 @@ QString checkHeader(TContext& ctx, const TDocKind& k, THeader& h, bool auditing)
             throw TServiceError(kxRefused, QStringLiteral("%1不能超过 %2 个字符").arg(L(t.field)).arg(t.size));
     for (const char* d : k.decimals)
         h.fields.insert(L(d), headerAmount(L(d), h.fields.value(L(d))));
-    if (k.saveCheck && !auditing)
-        k.saveCheck(ctx, h.fields);
+    if (k.saveCheck && !auditing) {
+        QHash<QString, QString> fields = h.fields;
+        fields.insert(L(k.idField), h.id);
+        k.saveCheck(ctx, fields);
+    }
     return name;
 }
 
@@ -615,7 +622,7 @@ QStringList nextNumbers(TContext& ctx, const TDocKind& k, qsizetype n)
     QStringList numbers;
     QVariantList all;
     for (qint64 i = last - n + 1; i <= last; ++i) {
-        numbers << series + QStringLiteral("%1").arg(i, 3, 10, QLatin1Char('0'));
+        numbers << series + QStringLiteral("%1").arg(i, k.numberWidth, 10, QLatin1Char('0'));
         all << numbers.last();
     }
     QSet<QString> taken;
@@ -626,7 +633,7 @@ QStringList nextNumbers(TContext& ctx, const TDocKind& k, qsizetype n)
              });
     for (QString& number : numbers)
         if (taken.contains(number))
-            number = KxNextCode(ctx, series, series, L(k.table), L(k.idField));
+            number = KxNextCode(ctx, series, series, L(k.table), L(k.idField), k.numberWidth);
     return numbers;
 }
 
@@ -836,7 +843,7 @@ QString saveDocument(TContext& ctx, const TDocKind& k, const TDeltaChange* m, co
     if (isNew) {
         // Numbers run per seller and day; the counter row is taken inside this transaction.
         const QString series = L(k.prefix) + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
-        h.id = batch ? batch->numbers.value(batch->numbered++) : KxNextCode(ctx, series, series, L(k.table), L(k.idField));
+        h.id = batch ? batch->numbers.value(batch->numbered++) : KxNextCode(ctx, series, series, L(k.table), L(k.idField), k.numberWidth);
         columns << L(k.idField) << QStringLiteral("md5_key") << QStringLiteral("inputren") << QStringLiteral("inputtime") << QStringLiteral("status");
         args << h.id << key << (batch ? batch->who : stamp(ctx)) << (batch ? batch->when : now()) << 1;
         if (k.hasShop) {
@@ -882,14 +889,9 @@ void save(TContext& ctx, const TDocKind& k)
 
 // ---------------------------------------------------------------- audit
 
-void audit(TContext& ctx, const TDocKind& k)
+// Audits the document of header change `ch`; returns its number.
+QString auditOne(TContext& ctx, const TDocKind& k, const TDeltaChange& ch, const QString& who, const QString& when)
 {
-    if (!ctx.call.file(QStringLiteral("deltamaster")))
-        throw TServiceError(kxMissingParam, QStringLiteral("缺少提交审核的单据（deltamaster）"));
-    const QList<TDeltaChange> changes = KxDocDelta(ctx, QStringLiteral("deltamaster"));
-    if (changes.size() != 1)
-        throw TServiceError(kxRefused, QStringLiteral("一次只能审核一张单据"));
-    const TDeltaChange& ch = changes.first();
     if (ch.kind != TDeltaChange::Update)
         throw TServiceError(kxRefused, QStringLiteral("请先保存单据再提交审核"));
     THeader h = headerByKey(ctx, k, ch.original.value(QStringLiteral("md5_key")).toString().trimmed());
@@ -905,7 +907,6 @@ void audit(TContext& ctx, const TDocKind& k)
 
     // The status changes first and only from 1: of two audits at once, the second finds
     // nothing to change and posts nothing. Every refusal after it undoes it with the rest.
-    const QString who = stamp(ctx), when = now();
     QSqlQuery u = KxExec(ctx.db, QStringLiteral("UPDATE %1 SET status = 2, auditren = ?, audittime = ? WHERE nickid = ? AND %2 = ? AND status = 1")
                                      .arg(L(k.table), L(k.idField)),
                          {who, when, ctx.nickid, h.id});
@@ -929,6 +930,9 @@ void audit(TContext& ctx, const TDocKind& k)
     QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT %1 FROM %2 WHERE nickid = ? AND %3 = ? ORDER BY seq").arg(fields.join(QStringLiteral(", ")), lineTable(k), L(k.idField)),
                          {ctx.nickid, h.id});
     while (q.next()) {
+        // A line whose marketplace SKU is not bound yet names no goods to take out.
+        if (k.codeOptional && k.stock != EDocStock::None && q.value(1).toString().trimmed().isEmpty())
+            throw TServiceError(kxRefused, QStringLiteral("%1【%2】第%3行没有商品编码，请先绑定商品再审核！").arg(L(k.title), h.id).arg(q.value(0).toInt()));
         TPost p{q.value(0).toInt(), q.value(1).toString(), k.quantityField ? quantityOf(k, q.value(2), q.value(0).toInt()) : 0, q.value(3).toString(), {}};
         for (int i = 0; i < int(k.editable.size()); ++i)
             p.editable << q.value(4 + i);
@@ -960,7 +964,31 @@ void audit(TContext& ctx, const TDocKind& k)
         postStock(ctx, k, h.id, moves, when);
     }
     writePriceChanges(ctx, k, h.id, priceChanges, when);
-    addHeader(ctx, k, QStringLiteral("xmlmaster"), h.id);
+    return h.id;
+}
+
+void audit(TContext& ctx, const TDocKind& k)
+{
+    if (!ctx.call.file(QStringLiteral("deltamaster")))
+        throw TServiceError(kxMissingParam, QStringLiteral("缺少提交审核的单据（deltamaster）"));
+    const QList<TDeltaChange> changes = KxDocDelta(ctx, QStringLiteral("deltamaster"));
+    if (changes.isEmpty() || (changes.size() != 1 && !k.batchAudit))
+        throw TServiceError(kxRefused, QStringLiteral("一次只能审核一张单据"));
+    const QString who = stamp(ctx), when = now();
+    if (changes.size() == 1) {
+        addHeader(ctx, k, QStringLiteral("xmlmaster"), auditOne(ctx, k, changes.first(), who, when));
+        return;
+    }
+    // A batch is audited whole: any refusal, naming its document, undoes every other.
+    QStringList ids;
+    QSet<QString> keys;
+    for (const TDeltaChange& ch : changes) {
+        if (keys.contains(ch.original.value(QStringLiteral("md5_key")).toString().trimmed()))
+            continue;
+        keys.insert(ch.original.value(QStringLiteral("md5_key")).toString().trimmed());
+        ids << auditOne(ctx, k, ch, who, when);
+    }
+    KxDocAnswerHeaders(ctx, k, QStringLiteral("xmlmaster"), ids);
 }
 }
 

@@ -16,7 +16,7 @@ QString KxDocWriteAudited(TContext& ctx, const TDocKind& k, const TGeneratedDoc&
     if (key.isEmpty() || KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM %1 WHERE nickid = ? AND md5_key = ?").arg(L(k.table)), {ctx.nickid, key}).isValid())
         key = QUuid::createUuid().toString(QUuid::Id128);
     const QString series = L(k.prefix) + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
-    const QString id = KxNextCode(ctx, series, series, L(k.table), L(k.idField));
+    const QString id = KxNextCode(ctx, series, series, L(k.table), L(k.idField), k.numberWidth);
 
     QStringList names{QStringLiteral("nickid"), L(k.idField), QStringLiteral("md5_key"), L(k.storages.front().idField), QStringLiteral("inputren"),
                       QStringLiteral("inputtime"), QStringLiteral("auditren"), QStringLiteral("audittime"), QStringLiteral("status")};

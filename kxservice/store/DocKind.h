@@ -70,6 +70,8 @@ struct TDocKind {
     const char* table;              // header table; lines in table + "_line"
     const char* idField;            // "receiveid"
     const char* prefix;             // number prefix: prefix + yyyyMMdd + running number
+    int numberWidth = 3;            // digits of the running number at least (numbers compare as text)
+    bool batchAudit = false;        // one audit call may audit many documents (all or none)
     bool hasShop = true;            // the header carries the creating shop's shopcode
     EDocParty party = EDocParty::None;
     const char* partyMissing = nullptr;     // refusal when the party is empty; null: optional
@@ -82,6 +84,8 @@ struct TDocKind {
     std::vector<TDocText> texts;            // header texts beyond those above; each a list condition (contains)
     std::vector<const char*> decimals;      // header amounts the operator types: 0 up to 99,999,999.99
     const char* auditedFlag = nullptr;      // a boolean header column answered true once audited ("issum")
+    bool tickable = false;          // headers answer "ischeck" (false): the list's selection column
+    const char* storedFlag = nullptr;       // a boolean header column the service keeps, answered as stored ("issend")
     // A kind's own refusal at save, after the engine's checks, over the operator's header fields.
     void (*saveCheck)(TContext& ctx, const QHash<QString, QString>& fields) = nullptr;
     EDocLevel level = EDocLevel::Product;

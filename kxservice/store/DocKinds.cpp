@@ -1,6 +1,7 @@
 #include "DocKinds.h"
 
 #include "StockFreeze.h"
+#include "handlers/PickingSend.h"
 
 namespace {
 TDocKind named(const char* doctype, const char* title, const char* table, const char* idField, const char* prefix)
@@ -136,10 +137,14 @@ const TDocKind kKxAdjustItemCost = priceKind("adjustitemcost", "商品进价调�
 const TDocKind kKxAdjustItemPrice = priceKind("adjustitemprice", "商品售价调单", "kx_adjustitemprice", "SS", EDocLevel::Product, true);
 
 // A picking list: one shipment's goods out of a dispatch storage, made from marketplace orders
-// (their consignee, memos and lines) or typed in. Its audit moves no stock: the goods leave
-// when the shipment goes out.
+// (their consignee, memos and lines) or typed in. Its audit takes the goods out of the storage
+// (a warehouse audits the day's lists in one batch); every line must name a product by then.
+// A busy day makes thousands of lists: six digits keep the numbers in order as text.
 const TDocKind kKxPicking = [] {
     TDocKind k = named("picking", "拣货单", "kx_picking", "pickingid", "JH");
+    k.numberWidth = 6;
+    k.batchAudit = true;
+    k.stock = EDocStock::Out;
     k.storages = {{"storageid", "storagename", {1}, "拣货仓库不能为空！"}};
     k.totalField = "pickingmoney";
     k.totalOf = "total_fee";
@@ -156,5 +161,8 @@ const TDocKind kKxPicking = [] {
                    {"sku_id", 30}, {"sku_properties_name", 200}, {"seller_nick", 50}};
     k.codeOptional = true;
     k.lineStock = true;
+    k.saveCheck = KxPickingWaybillCheck;
+    k.tickable = true;
+    k.storedFlag = "issend";
     return k;
 }();

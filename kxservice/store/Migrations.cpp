@@ -383,6 +383,13 @@ const std::vector<TMigration>& KxMigrations()
             "DROP INDEX kx_stock_ledger_post",
             "CREATE UNIQUE INDEX kx_stock_ledger_post ON kx_stock_ledger (nickid, doctype, docid, docseq, storageid, commoditycode)",
         }},
+        {16, QStringLiteral("shipping: a picking list reported shipped, and no waybill number twice for one carrier"), {
+            "ALTER TABLE kx_picking ADD COLUMN issend INTEGER NOT NULL DEFAULT 0",
+            "ALTER TABLE kx_picking ADD COLUMN sendtime TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_picking ADD COLUMN sendren TEXT NOT NULL DEFAULT ''",
+            // Two parcels under one number would be one parcel to the carrier.
+            "CREATE UNIQUE INDEX kx_picking_waybill ON kx_picking (nickid, company_code, out_sid) WHERE out_sid <> ''",
+        }},
     };
     return all;
 }

@@ -74,10 +74,13 @@ private Q_SLOTS:
     {
         QSqlDatabase db = store->connection();
         TMarketSimulator m(db, "1001");
-        const QString waiting = column("SELECT tid FROM kx_mk_trade WHERE nickid = '1001' AND status = 'WAIT_SELLER_SEND_GOODS' ORDER BY tid").first();
+        const QString refunding = " EXISTS (SELECT 1 FROM kx_mk_order o WHERE o.nickid = t.nickid AND o.tid = t.tid AND o.refund_status = 'WAIT_SELLER_AGREE')";
+        const QString waiting = column("SELECT tid FROM kx_mk_trade t WHERE nickid = '1001' AND status = 'WAIT_SELLER_SEND_GOODS' AND NOT" + refunding + " ORDER BY tid").first();
         const QString unpaid = column("SELECT tid FROM kx_mk_trade WHERE nickid = '1001' AND status = 'WAIT_BUYER_PAY' ORDER BY tid").first();
+        const QString asksBack = column("SELECT tid FROM kx_mk_trade t WHERE nickid = '1001' AND status = 'WAIT_SELLER_SEND_GOODS' AND" + refunding + " ORDER BY tid").first();
         QVERIFY_THROWS_EXCEPTION(TServiceError, m.ship(waiting, "YTO", ""));  // no waybill number
         QVERIFY_THROWS_EXCEPTION(TServiceError, m.ship(unpaid, "YTO", "YT1"));
+        QVERIFY_THROWS_EXCEPTION(TServiceError, m.ship(asksBack, "YTO", "YT2")); // the buyer wants the money back
         m.ship(waiting, "YTO", "YT123");
         QCOMPARE(column("SELECT status || out_sid FROM kx_mk_trade WHERE nickid = '1001' AND tid = ?", {waiting}),
                  QStringList{"WAIT_BUYER_CONFIRM_GOODS" "YT123"});
@@ -150,7 +153,8 @@ private Q_SLOTS:
                     " WHERE r.nickid = '1001' AND r.tid LIKE '33%' AND r.status = 'WAIT_SELLER_AGREE' AND o.refund_status = r.status").toInt() > 0);
 
         // The seller ships an order and agrees to a refund, at both marketplaces alike.
-        const QString tid = one("SELECT MIN(tid) FROM kx_mk_trade WHERE nickid = '1001' AND tid LIKE '33%' AND status = 'WAIT_SELLER_SEND_GOODS'");
+        const QString tid = one("SELECT MIN(tid) FROM kx_mk_trade t WHERE nickid = '1001' AND tid LIKE '33%' AND status = 'WAIT_SELLER_SEND_GOODS'"
+                                " AND NOT EXISTS (SELECT 1 FROM kx_mk_order o WHERE o.nickid = t.nickid AND o.tid = t.tid AND o.refund_status <> 'NO_REFUND')");
         const QString refund = one("SELECT MIN(refund_id) FROM kx_mk_refund WHERE nickid = '1001' AND tid LIKE '33%' AND status = 'WAIT_SELLER_AGREE'");
         for (const QString& nick : sellers) {
             TMarketSimulator m(db, nick);

@@ -1,5 +1,7 @@
 // Picking lists at the service: the kind's texts and amounts on header and lines, a line from
-// an order kept to its order, an audit that moves no stock; orders turned into picking lists
+// an order kept to its order, audits (one or a batch) that take the goods out of the storage;
+// carriers and waybill numbers, unique per carrier; shipping reported to the marketplace and
+// what it refuses; orders turned into picking lists
 // and marked picked in one call, refused whole (naming the order) when an order is closed,
 // has a refund running, changed since it was listed or was picked meanwhile; two operators
 // picking the same orders at once. SQLite, and PostgreSQL when KX_PG_URL is set.
@@ -91,6 +93,63 @@ class TestPicking : public QObject {
         return out.join(',');
     }
     int pickings() { return fx().scalar("SELECT COUNT(*) FROM kx_picking WHERE nickid = '1001'").toInt(); }
+
+    // The audit the list sends for the ticked pickings `ids`: one delta, every header at status 2.
+    TCallResult auditPickings(const QStringList& ids)
+    {
+        TPClientDataSet headers;
+        for (const QString& id : ids) {
+            const TCallResult loaded = fx().call(kAdmin, "Picking.Load", {{"pickingid", id}});
+            if (!loaded.ok)
+                return loaded;
+            if (!headers.Active())
+                headers.SetKXXMLData(loaded.value("xmlmaster"));
+            else
+                headers.KXAppendData(loaded.value("xmlmaster").toUtf8());
+        }
+        headers.MergeChangeLog();
+        for (headers.First(); !headers.Eof(); headers.Next()) {
+            headers.Edit();
+            headers.FieldByName("status")->SetAsInteger(2);
+            headers.Post();
+        }
+        return fx().call(kAdmin, "Picking.Audit", {}, {{"deltamaster", headers.GetKXXMLDelta()}});
+    }
+
+    // Picking lists made of `n` orders whose lines are all bound, one list each; their numbers.
+    QStringList boundPickings(int n)
+    {
+        const QStringList tids = pickable(n, "NOT EXISTS (SELECT 1 FROM kx_trade_order u WHERE u.nickid = t.nickid AND u.tid = t.tid AND u.commoditycode = '')");
+        if (tids.size() != n)
+            return {};
+        const TCallResult r = fx().call(kAdmin, "Trade.UpdatePicking", {}, pickingCall(tids));
+        return r.ok ? KxColumn(r.value("xmlmaster"), "pickingid") : QStringList{};
+    }
+
+    // The shipping rows of `ids` as the dialog holds them, given `numbers` (carrier, number).
+    TCallResult giveNumbers(const QStringList& ids, const QList<QPair<QString, QString>>& numbers)
+    {
+        const TCallResult shape = fx().call(kAdmin, "PickingSend.Search", {{"pickingid", ids.join(',')}});
+        if (!shape.ok)
+            return shape;
+        TPClientDataSet rows;
+        rows.SetKXXMLData(shape.value("xmldata"));
+        for (int i = 0; i < numbers.size(); ++i) {
+            if (!rows.Locate("pickingid", ids[i]))
+                return {};
+            rows.Edit();
+            rows.FieldByName("company_code")->SetAsString(numbers[i].first);
+            rows.FieldByName("out_sid")->SetAsString(numbers[i].second);
+            rows.FieldByName("out_fee")->SetAsString("8");
+            rows.Post();
+        }
+        return fx().call(kAdmin, "PickingSend.Update", {}, {{"delta", rows.GetKXXMLDelta()}});
+    }
+    QString tidOf(const QString& pickingid)
+    {
+        return books("SELECT MIN(tid) FROM kx_picking_line WHERE nickid = '1001' AND pickingid = ?", {pickingid});
+    }
+    QString marketStatus(const QString& tid) { return books("SELECT status FROM kx_mk_trade WHERE nickid = '1001' AND tid = ?", {tid}); }
 
 private Q_SLOTS:
     void initTestCase_data()
@@ -188,19 +247,32 @@ private Q_SLOTS:
         QCOMPARE(KxColumn(r.value("xmldetail"), "tid"), (QStringList{"T1", "T1"}));
         QCOMPARE(KxColumn(r.value("xmldetail"), "title"), (QStringList{"新名称", "宝贝"}));
 
-        // Audited: no stock moves, nothing is posted.
-        const QString stock = books("SELECT SUM(stocknum) FROM kx_stock WHERE nickid = '1001'");
+        // The audit takes the goods out of the picking storage; a line still without its
+        // product stops it, naming the line, and nothing is posted.
+        const auto stockOf = [&] {
+            return books("SELECT stocknum FROM kx_stock WHERE nickid = '1001' AND storageid = 'CK01' AND commoditycode = ?", {code}).toInt();
+        };
+        const int before = stockOf();
+        r = auditPickings({id});
+        QVERIFY(!r.ok);
+        QVERIFY2(r.error.contains(id) && r.error.contains("第2行没有商品编码"), qPrintable(r.error));
+        QCOMPARE(books("SELECT status FROM kx_picking WHERE nickid = '1001' AND pickingid = ?", {id}), QStringLiteral("1"));
         loaded = fx().call(kAdmin, "Picking.Load", {{"pickingid", id}});
-        TPClientDataSet m3;
-        QVERIFY(m3.SetKXXMLData(loaded.value("xmlmaster")));
-        m3.Edit();
-        m3.FieldByName("status")->SetAsInteger(2);
-        m3.Post();
-        r = fx().call(kAdmin, "Picking.Audit", {}, {{"deltamaster", m3.GetKXXMLDelta()}});
+        TPClientDataSet m3, l3;
+        QVERIFY(m3.SetKXXMLData(loaded.value("xmlmaster")) && l3.SetKXXMLData(loaded.value("xmldetail")));
+        l3.Last();
+        l3.Edit();
+        set(l3, "commoditycode", code);
+        set(l3, "num", "2");
+        l3.Post();
+        r = fx().call(kAdmin, "Picking.Update", {}, {{"deltadetail", l3.GetKXXMLDelta()}});
+        QVERIFY2(r.ok, qPrintable(r.error));
+        r = auditPickings({id});
         QVERIFY2(r.ok, qPrintable(r.error));
         QCOMPARE(KxColumn(r.value("xmlmaster"), "status"), QStringList{"2"});
-        QCOMPARE(books("SELECT SUM(stocknum) FROM kx_stock WHERE nickid = '1001'"), stock);
-        QCOMPARE(books("SELECT COUNT(*) FROM kx_stock_ledger WHERE nickid = '1001' AND doctype = 'picking'"), QStringLiteral("0"));
+        QCOMPARE(stockOf(), before - 3);
+        QCOMPARE(books("SELECT COUNT(*) || ':' || SUM(quantity) FROM kx_stock_ledger WHERE nickid = '1001' AND doctype = 'picking' AND docid = ?", {id}),
+                 QStringLiteral("2:-3"));
     }
 
     // Values out of range are refused, naming the field; nothing is saved.
@@ -296,7 +368,7 @@ private Q_SLOTS:
     {
         const QString series = "JH" + QDate::currentDate().toString("yyyyMMdd");
         const qint64 counter = fx().scalar("SELECT value FROM kx_counter WHERE nickid = '1001' AND name = ?", {series}).toLongLong();
-        const QString taken = series + QStringLiteral("%1").arg(counter + 2, 3, 10, QLatin1Char('0'));
+        const QString taken = series + QStringLiteral("%1").arg(counter + 2, 6, 10, QLatin1Char('0'));
         fx().exec("INSERT INTO kx_picking (nickid, pickingid, md5_key) VALUES ('1001', ?, ?)", {taken, "typed-" + taken});
         const QStringList tids = pickable(3);
         const TFiles files = pickingCall(tids);
@@ -310,6 +382,170 @@ private Q_SLOTS:
         const TCallResult again = fx().call(kAdmin, "Trade.UpdatePicking", {}, files);
         QVERIFY(!again.ok);
         QVERIFY2(again.error.contains("已生成拣货单"), qPrintable(again.error));
+    }
+
+    // Ticked pickings are audited in one call: the stock of every line falls; one that cannot be
+    // audited (a line without its product) refuses the whole batch by its number and nothing
+    // is posted.
+    void batchAuditTakesTheGoodsOut()
+    {
+        const QStringList ids = boundPickings(3);
+        QCOMPARE(ids.size(), 3);
+        const QString stock = "SELECT COALESCE(SUM(stocknum), 0) FROM kx_stock WHERE nickid = '1001' AND storageid = 'CK01'";
+        const int before = fx().scalar(stock).toInt();
+        const int pieces = fx().scalar("SELECT SUM(num) FROM kx_picking_line WHERE nickid = '1001' AND pickingid IN (?, ?, ?)", {ids[0], ids[1], ids[2]}).toInt();
+        const QString line = "SELECT commoditycode FROM kx_picking_line WHERE nickid = '1001' AND pickingid = ? AND seq = 1";
+        const QString code = books(line, {ids[2]});
+        fx().exec("UPDATE kx_picking_line SET commoditycode = '' WHERE nickid = '1001' AND pickingid = ? AND seq = 1", {ids[2]});
+        TCallResult r = auditPickings(ids);
+        QVERIFY(!r.ok);
+        QVERIFY2(r.error.contains(ids[2]), qPrintable(r.error));
+        QCOMPARE(fx().scalar(stock).toInt(), before);
+        QCOMPARE(books("SELECT status FROM kx_picking WHERE nickid = '1001' AND pickingid = ?", {ids[0]}), QStringLiteral("1"));
+        fx().exec("UPDATE kx_picking_line SET commoditycode = ? WHERE nickid = '1001' AND pickingid = ? AND seq = 1", {code, ids[2]});
+        r = auditPickings(ids);
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(KxColumn(r.value("xmlmaster"), "pickingid"), ids);
+        QCOMPARE(KxColumn(r.value("xmlmaster"), "status"), (QStringList{"2", "2", "2"}));
+        QCOMPARE(fx().scalar(stock).toInt(), before - pieces);
+        QCOMPARE(fx().scalar("SELECT COUNT(*) FROM kx_stock_ledger WHERE nickid = '1001' AND doctype = 'picking' AND docid IN (?, ?, ?)", {ids[0], ids[1], ids[2]}).toInt(),
+                 fx().scalar("SELECT COUNT(*) FROM kx_picking_line WHERE nickid = '1001' AND pickingid IN (?, ?, ?)", {ids[0], ids[1], ids[2]}).toInt());
+    }
+
+    // A carrier and waybill number are kept per picking; one number of a carrier on two
+    // pickings is refused, in one save and against another picking, by the list's save and
+    // by the edit window's; a stale row is refused; a number moving between two pickings of
+    // one save is taken.
+    void waybillNumbersAreUnique()
+    {
+        const QStringList ids = boundPickings(3);
+        QCOMPARE(ids.size(), 3);
+        const QString stem = "U" + m_kind.left(2).toUpper() + QString::number(QDateTime::currentMSecsSinceEpoch() % 100000000);
+        TCallResult r = giveNumbers(ids, {{"YTO", stem + "1"}, {"YTO", stem + "2"}, {"ZTO", stem + "1"}});
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(KxColumn(r.value("xmldata"), "out_sid"), (QStringList{stem + "1", stem + "2", stem + "1"}));
+        QCOMPARE(KxColumn(r.value("xmldata"), "out_fee"), (QStringList{"8.00", "8.00", "8.00"}));
+
+        r = giveNumbers({ids[0], ids[1]}, {{"YTO", stem + "7"}, {"YTO", stem + "7"}});
+        QVERIFY(!r.ok);
+        QVERIFY2(r.error.contains("不能重复"), qPrintable(r.error));
+        r = giveNumbers({ids[2]}, {{"YTO", stem + "2"}});
+        QVERIFY(!r.ok);
+        QVERIFY2(r.error.contains(ids[1]), qPrintable(r.error));
+        r = giveNumbers({ids[0], ids[1]}, {{"YTO", stem + "2"}, {"YTO", stem + "1"}});
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(books("SELECT out_sid FROM kx_picking WHERE nickid = '1001' AND pickingid = ?", {ids[0]}), stem + "2");
+
+        // The edit window's save is held to the same rule.
+        const TCallResult loaded = fx().call(kAdmin, "Picking.Load", {{"pickingid", ids[2]}});
+        TPClientDataSet m;
+        QVERIFY(m.SetKXXMLData(loaded.value("xmlmaster")));
+        m.Edit();
+        set(m, "company_code", "YTO");
+        set(m, "out_sid", stem + "1");
+        m.Post();
+        r = fx().call(kAdmin, "Picking.Update", {}, {{"deltamaster", m.GetKXXMLDelta()}});
+        QVERIFY(!r.ok);
+        QVERIFY2(r.error.contains("不能重复"), qPrintable(r.error));
+
+        // A row changed meanwhile by someone else.
+        const TCallResult listed = fx().call(kAdmin, "PickingSend.Search", {{"pickingid", ids[2]}});
+        TPClientDataSet rows;
+        QVERIFY(rows.SetKXXMLData(listed.value("xmldata")));
+        fx().exec("UPDATE kx_picking SET out_sid = 'OTHER' WHERE nickid = '1001' AND pickingid = ?", {ids[2]});
+        rows.Edit();
+        set(rows, "out_sid", stem + "9");
+        rows.Post();
+        r = fx().call(kAdmin, "PickingSend.Update", {}, {{"delta", rows.GetKXXMLDelta()}});
+        QVERIFY(!r.ok);
+        QVERIFY2(r.error.contains("已被他人修改"), qPrintable(r.error));
+    }
+
+    // What a picking needs to be shipped, and what the marketplace refuses with its reason:
+    // nothing of a refused picking is shipped.
+    void shippingIsRefused_data()
+    {
+        QTest::addColumn<bool>("audit");
+        QTest::addColumn<bool>("number");
+        QTest::addColumn<QString>("market");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not audited") << false << true << "" << "尚未审核";
+        QTest::newRow("no waybill number") << true << false << "" << "没有物流公司或运单号";
+        QTest::newRow("a refund opened on the order")
+            << true << true << "UPDATE kx_mk_order SET refund_status = 'WAIT_SELLER_AGREE' WHERE nickid = '1001' AND tid = ?" << "有退款正在处理";
+        QTest::newRow("closed at the marketplace meanwhile")
+            << true << true << "UPDATE kx_mk_trade SET status = 'TRADE_CLOSED' WHERE nickid = '1001' AND tid = ?" << "已关闭";
+        QTest::newRow("shipped at the marketplace already")
+            << true << true << "UPDATE kx_mk_trade SET status = 'WAIT_BUYER_CONFIRM_GOODS' WHERE nickid = '1001' AND tid = ?" << "已发货";
+    }
+    void shippingIsRefused()
+    {
+        QFETCH(bool, audit);
+        QFETCH(bool, number);
+        QFETCH(QString, market);
+        QFETCH(QString, message);
+        const QStringList ids = boundPickings(1);
+        QCOMPARE(ids.size(), 1);
+        if (number)
+            QVERIFY(giveNumbers(ids, {{"SF", "R" + ids[0]}}).ok);
+        if (audit)
+            QVERIFY(auditPickings(ids).ok);
+        const QString tid = tidOf(ids[0]);
+        if (!market.isEmpty())
+            fx().exec(market, {tid});
+        const QString status = marketStatus(tid);
+        const TCallResult r = fx().call(kAdmin, "NetShop.PickingSend", {{"pickingid", ids[0]}});
+        QVERIFY(!r.ok);
+        QVERIFY2(r.error.contains(message) && r.error.contains(ids[0]), qPrintable(r.error));
+        QCOMPARE(marketStatus(tid), status);
+        QCOMPARE(books("SELECT issend FROM kx_picking WHERE nickid = '1001' AND pickingid = ?", {ids[0]}), QStringLiteral("0"));
+    }
+
+    // Shipped: the marketplace order waits for the buyer with the carrier and number, the
+    // picking is marked; reported again (a second run after an interruption) it is skipped.
+    // The print and ship list names the orders, carrier, consignee and sender of each.
+    void shippedOnceAndListed()
+    {
+        const QStringList ids = boundPickings(2);
+        QCOMPARE(ids.size(), 2);
+        QVERIFY(giveNumbers(ids, {{"SF", "S" + ids[0]}, {"SF", "S" + ids[1]}}).ok);
+        QVERIFY(auditPickings(ids).ok);
+        const QString events = "SELECT COUNT(*) FROM kx_mk_event WHERE nickid = '1001' AND kind = 'ship' AND target = ?";
+        TCallResult r = fx().call(kAdmin, "NetShop.PickingSend", {{"pickingid", ids[0]}});
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(marketStatus(tidOf(ids[0])), QStringLiteral("WAIT_BUYER_CONFIRM_GOODS"));
+        QCOMPARE(books("SELECT company_code || ':' || out_sid FROM kx_mk_trade WHERE nickid = '1001' AND tid = ?", {tidOf(ids[0])}), "SF:S" + ids[0]);
+        r = fx().call(kAdmin, "NetShop.PickingSend", {{"pickingid", ids[0]}});
+        QVERIFY2(r.ok && r.value("skipped") == "1", qPrintable(r.error));
+        QCOMPARE(fx().scalar(events, {tidOf(ids[0])}).toInt(), 1);
+
+        r = fx().call(kAdmin, "PickingSend.Search", {{"pickingid", ids.join(',')}, {"renid", "nobody"}});
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(KxColumn(r.value("xmldata"), "pickingid"), ids);
+        QCOMPARE(KxColumn(r.value("xmldata"), "issend"), (QStringList{"True", "False"}));
+        QCOMPARE(KxColumn(r.value("xmldata"), "tids"), (QStringList{tidOf(ids[0]), tidOf(ids[1])}));
+        QCOMPARE(KxColumn(r.value("xmldata"), "logistics_name").value(0), books("SELECT logistics_name FROM kx_logistics WHERE nickid = '1001' AND logistics_code = 'SF'"));
+        QCOMPARE(KxColumn(r.value("xmldata"), "sender_name").value(0), books("SELECT sender_name FROM kx_sendren WHERE nickid = '1001' ORDER BY renid LIMIT 1"));
+        QCOMPARE(KxColumn(r.value("xmldata"), "receiver_name").value(1), books("SELECT receiver_name FROM kx_picking WHERE nickid = '1001' AND pickingid = ?", {ids[1]}));
+        r = fx().call(kAdmin, "PickingSend.Search", {{"pickingid1", ids[0]}, {"pickingid2", ids[1]}, {"issend", "0"}});
+        QCOMPARE(KxColumn(r.value("xmldata"), "pickingid"), QStringList{ids[1]});
+    }
+
+    // Numbers past 999 of a day keep their order as text: in the list and in a range.
+    void numbersPast999KeepTheirOrder()
+    {
+        const QString series = "JH" + QDate::currentDate().toString("yyyyMMdd");
+        fx().exec("INSERT INTO kx_counter (nickid, name, value) VALUES ('1001', ?, 0) ON CONFLICT DO NOTHING", {series});
+        fx().exec("UPDATE kx_counter SET value = 998 WHERE nickid = '1001' AND name = ? AND value < 998", {series});
+        const QStringList ids = boundPickings(3);
+        QCOMPARE(ids.size(), 3);
+        QStringList sorted = ids;
+        std::sort(sorted.begin(), sorted.end());
+        QCOMPARE(ids, sorted);
+        QVERIFY(ids.last().size() == series.size() + 6);
+        const TCallResult r = fx().call(kAdmin, "Picking.Search", {{"pickingid1", ids.first()}, {"pickingid2", ids.last()}, {"curpage", "0"}});
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(KxColumn(r.value("xmldata"), "pickingid"), (QStringList{ids[2], ids[1], ids[0]}));
     }
 
     // Two operators make picking lists of the same orders at once: one wins, the other is told

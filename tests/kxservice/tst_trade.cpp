@@ -96,7 +96,9 @@ private Q_SLOTS:
 
         // Time passes; the seller ships one order and a finished one is rated at the marketplace.
         advance(3600);
-        const QString waiting = books("SELECT MIN(tid) FROM kx_mk_trade WHERE nickid = '1001' AND seller_nick = ? AND status = 'WAIT_SELLER_SEND_GOODS'", {kMain});
+        const QString waiting = books("SELECT MIN(tid) FROM kx_mk_trade t WHERE nickid = '1001' AND seller_nick = ? AND status = 'WAIT_SELLER_SEND_GOODS'"
+                                      " AND NOT EXISTS (SELECT 1 FROM kx_mk_order o WHERE o.nickid = t.nickid AND o.tid = t.tid AND o.refund_status <> 'NO_REFUND')",
+                                      {kMain});
         {
             QSqlDatabase db = fx().db();
             TMarketSimulator(db, "1001").ship(waiting, "YTO", "YT000123");

@@ -77,9 +77,12 @@ public:
             m_calls.append(call);
             const QString module = call.module();
             QByteArray xml;
-            if (m_answers.contains(module))
+            for (const auto& [when, answer] : m_when)
+                if (when.first == module && call.value(when.second.first) == when.second.second)
+                    xml = answer;
+            if (xml.isEmpty() && m_answers.contains(module))
                 xml = m_answers.value(module);
-            else
+            else if (xml.isEmpty())
                 xml = "<error_response><code>404</code><msg>unknown module " + module.toUtf8() + "</msg></error_response>";
             const QByteArray wire = KxEncodeAnswer(xml);
             res.set_content(std::string(wire.constData(), size_t(wire.size())), "application/octet-stream");
@@ -103,6 +106,12 @@ public:
     {
         std::lock_guard lock(m_mutex);
         m_answers.insert(module, xml);
+    }
+    // The answer for calls of `module` whose field `field` is `value`, before the module's own.
+    void answerWhen(const QString& module, const QString& field, const QString& value, const QByteArray& xml)
+    {
+        std::lock_guard lock(m_mutex);
+        m_when.append({{module, {field, value}}, xml});
     }
     void fail(const QString& module, int code, const QString& msg)
     {
@@ -133,5 +142,6 @@ private:
     std::thread m_thread;
     std::mutex m_mutex;
     QMap<QString, QByteArray> m_answers;
+    QList<QPair<QPair<QString, QPair<QString, QString>>, QByteArray>> m_when;
     QList<TFakeCall> m_calls;
 };

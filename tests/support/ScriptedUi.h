@@ -33,10 +33,14 @@ public:
     QQueue<int> modalResults;     // ShowModal results; default: mrCancel
     // When set, runs the window in place of the queue (fill it, close it) and gives its result.
     std::function<int(QWidget*)> onModal;
+    // When set, sees every message as it is shown (what the window shows meanwhile).
+    std::function<void(const QString&)> onMessage;
     mutable std::mutex m;         // held while a message box is recorded
 
     int MessageBox(const QString& caption, const QString& text, TMsgIcon icon, int buttons) override
     {
+        if (onMessage)
+            onMessage(text);
         std::lock_guard lock(m);
         messages.append({caption, text, icon, buttons});
         texts.append(text);

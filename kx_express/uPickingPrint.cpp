@@ -1,0 +1,31 @@
+#include "uPickingPrint.h"
+
+#include "uCallModule.h"
+#include "uPClientDataSet.h"
+#include "uUiHooks.h"
+#include "ufrmBase.h"
+
+#include <QStringList>
+
+#include <memory>
+
+void KxPickingPrint(TfrmBase* form, const QString& param, TPClientDataSet* headers, TPClientDataSet* lines)
+{
+    QString module = form->GetParam(param);
+    if (module.isEmpty())
+        module = param == QLatin1String("printfh") ? QStringLiteral("Picking.PrintFH") : QStringLiteral("Picking.PrintKD");
+    QStringList ids;
+    const TField* id = headers->FieldByName(QStringLiteral("pickingid"));
+    for (int r = 0; r < headers->RecordCount(); ++r)
+        ids << headers->DisplayTextAt(r, id).trimmed();
+    std::unique_ptr<TfrmBase> window(CallModule(form, module));
+    if (!window)
+        return;
+    window->FixedConditions() << QStringLiteral("pickingid=") + ids.join(QLatin1Char(','));
+    IKXReportEx* report = window->GetReportEx();
+    report->RMDataSetClear();
+    report->AddCDataSet(headers, QStringLiteral("拣货单"), form->GetParam(QStringLiteral("masterlabels")));
+    report->AddCDataSet(lines, QStringLiteral("拣货单明细"), form->GetParam(QStringLiteral("detaillabels")));
+    KxUi().ShowModal(window.get());
+    report->RMDataSetClear();
+}
