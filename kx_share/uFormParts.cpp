@@ -6,10 +6,15 @@
 #include "uHttpWeb.h"
 #include "uKxPager.h"
 #include "uPClientDataSet.h"
+#include "uUtils.h"
 #include "ufrmBase.h"
+
+#include <exception>
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
 #include <QBoxLayout>
 #include <QIcon>
 #include <QShortcut>
@@ -63,14 +68,46 @@ TGridView* editingGrid()
     return nullptr;
 }
 
+class TEnterMovesOn : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        auto* box = qobject_cast<QComboBox*>(watched);
+        auto* w = qobject_cast<QWidget*>(watched);
+        if ((key != Qt::Key_Return && key != Qt::Key_Enter) || !w || (box && box->view()->isVisible()))
+            return false;
+        QWidget* n = w->nextInFocusChain();
+        while (n && n != w && (!n->isEnabled() || !n->isVisible() || !(n->focusPolicy() & Qt::TabFocus)))
+            n = n->nextInFocusChain();
+        if (n)
+            n->setFocus(Qt::TabFocusReason);
+        return true;
+    }
+};
+
 } // namespace
+
+void KxMakeDialog(TfrmBase* form)
+{
+    form->InitModule(QStringLiteral("<response><modal>true</modal></response>"));
+}
+
+void KxEnterMovesOn(QWidget* editor)
+{
+    static TEnterMovesOn* filter = new TEnterMovesOn(qApp);
+    editor->installEventFilter(filter);
+}
 
 QKeySequence KxToolKey(const char* id)
 {
     return toolLook(id).key;
 }
 
-void KxAddButtons(QWidget* owner, QBoxLayout* layout, std::initializer_list<TKxAction> actions,
+void KxAddButtons(QWidget* owner, QBoxLayout* layout, const QList<TKxAction>& actions,
                   QList<QPushButton*>& buttons)
 {
     for (const TKxAction& a : actions) {
@@ -144,7 +181,7 @@ QPushButton* KxFindTool(const QList<QPushButton*>& buttons, const char* id)
     return nullptr;
 }
 
-void KxApplyRights(TfrmBase* form, const QList<QPushButton*>& buttons, std::initializer_list<TKxRight> rights)
+void KxApplyRights(TfrmBase* form, const QList<QPushButton*>& buttons, const QList<TKxRight>& rights)
 {
     for (const TKxRight& r : rights) {
         const bool granted = form->GetPower(QString::fromLatin1(r.key));
@@ -209,4 +246,61 @@ bool KxAskSearchConditions(TfrmBase* form, QStringList* conditions)
         return false;
     *conditions = search.Conditions();
     return true;
+}
+
+namespace {
+bool postPending(TPClientDataSet* ds)
+{
+    return !(ds->State() == dsEdit || ds->State() == dsInsert) || ds->Post();
+}
+}
+
+bool KxSaveDelta(const QString& method, TPClientDataSet* dataSet)
+{
+    if (!postPending(dataSet))
+        return false;
+    THttpWeb web;
+    web.setModule(method);
+    web.Request()->AddFiles(QStringLiteral("delta"), dataSet->GetKXXMLDelta());
+    if (!KxAskOkCancel(QStringLiteral("真的需要提交修改吗？")))
+        return false;
+    try {
+        if (!web.SendData())
+            return false;
+        UnionCDS(dataSet, web.Response()->GetParam(QStringLiteral("xmldata")));
+        KxShowInfo(QStringLiteral("数据提交成功！"));
+        return true;
+    } catch (const std::exception& e) {
+        KxShowInfo(QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
+TKxSaveResult KxSaveMasterDetail(const QString& method, TPClientDataSet* master, TPClientDataSet* detail)
+{
+    if (!postPending(master) || !postPending(detail))
+        return TKxSaveResult::Failed;
+    const bool masterChanged = master->Active() && master->ChangeCount() > 0;
+    const bool detailChanged = detail->Active() && detail->ChangeCount() > 0;
+    if (!masterChanged && !detailChanged)
+        return TKxSaveResult::Unchanged;
+    THttpWeb web;
+    web.setModule(method);
+    if (masterChanged)
+        web.Request()->AddFiles(QStringLiteral("deltamaster"), master->GetKXXMLDelta());
+    if (detailChanged)
+        web.Request()->AddFiles(QStringLiteral("deltadetail"), detail->GetKXXMLDelta());
+    if (!KxAskOkCancel(QStringLiteral("真的需要提交修改吗？")))
+        return TKxSaveResult::Cancelled;
+    try {
+        if (!web.SendData())
+            return TKxSaveResult::Failed;
+        UnionCDS(master, web.Response()->GetParam(QStringLiteral("xmlmaster")));
+        UnionCDS(detail, web.Response()->GetParam(QStringLiteral("xmldetail")));
+        KxShowInfo(QStringLiteral("数据提交成功！"));
+        return TKxSaveResult::Saved;
+    } catch (const std::exception& e) {
+        KxShowInfo(QString::fromUtf8(e.what()));
+        return TKxSaveResult::Failed;
+    }
 }

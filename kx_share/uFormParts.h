@@ -56,7 +56,7 @@ struct TKxAction {
 // "新 建", Ctrl+S "保 存", Delete "删 除", Esc "退 出"), named in the tooltip. A key does
 // what a click does, so a disabled or hidden button ignores it; Delete acts only from the
 // rows (a grid has the focus); Esc in a cell being edited only leaves the cell.
-void KxAddButtons(QWidget* owner, QBoxLayout* layout, std::initializer_list<TKxAction> actions,
+void KxAddButtons(QWidget* owner, QBoxLayout* layout, const QList<TKxAction>& actions,
                   QList<QPushButton*>& buttons);
 // As KxAddButtons, the new buttons placed in `layout` after the button `afterId` (at the end
 // when there is none), in order.
@@ -77,7 +77,15 @@ struct TKxRight {
 };
 // Enables each listed button when the form grants its right and disables it otherwise; a
 // button the window does not have is skipped.
-void KxApplyRights(TfrmBase* form, const QList<QPushButton*>& buttons, std::initializer_list<TKxRight> rights);
+void KxApplyRights(TfrmBase* form, const QList<QPushButton*>& buttons, const QList<TKxRight>& rights);
+
+// A window a form opens as its own dialog (no module answer behind it): modal, so that
+// closing it leaves freeing it to its owner.
+void KxMakeDialog(TfrmBase* form);
+
+// Enter in `editor` moves the focus on as Tab does (past what cannot take it); an open
+// drop-down keeps Enter as its choice.
+void KxEnterMovesOn(QWidget* editor);
 
 // Each key press in `keyword` repaints the grid; a cell whose text contains the trimmed
 // keyword (letter case counts) is drawn bold in red, a password cell never. An empty keyword
@@ -100,3 +108,15 @@ bool KxSearchPage(TfrmBase* form, const QString& method, const QStringList& cond
 // "查 询": the search dialog over the form's "searchfile", titled with the form's caption and
 // "查询". True, with the conditions, when the operator confirmed it.
 bool KxAskSearchConditions(TfrmBase* form, QStringList* conditions);
+
+// The save of a list or a dialog: `dataSet`'s change log (taken before asking, sent even when
+// empty) as the file part "delta" to `method`, after "真的需要提交修改吗？"; the answer's
+// "xmldata" merged with UnionCDS and "数据提交成功！" shown. A row still being typed is
+// posted first. False when nothing was saved: the changes stay pending.
+bool KxSaveDelta(const QString& method, TPClientDataSet* dataSet);
+
+// A master record and its lines saved in one request: "deltamaster" and "deltadetail" to
+// `method`, each only when that data set has pending changes, after "真的需要提交修改吗？";
+// the answer's "xmlmaster" and "xmldetail" merged with UnionCDS and "数据提交成功！" shown.
+enum class TKxSaveResult { Unchanged, Cancelled, Failed, Saved };
+TKxSaveResult KxSaveMasterDetail(const QString& method, TPClientDataSet* master, TPClientDataSet* detail);

@@ -6,6 +6,7 @@
 #include "uFrmSearch.h"
 #include "uGridView.h"
 #include "uHttpWeb.h"
+#include "uKxCategoryTree.h"
 #include "uKxPager.h"
 #include "uPClientDataSet.h"
 #include "uUiHooks.h"
@@ -106,13 +107,7 @@ TFrmSelect::TFrmSelect(QWidget* owner)
     top->addLayout(tools);
 
     auto* body = new QSplitter(Qt::Horizontal, this);
-    m_treePanel = new QWidget(body);
-    auto* treeLayout = new QVBoxLayout(m_treePanel);
-    treeLayout->setContentsMargins(0, 0, 0, 0);
-    m_tree = new QTreeWidget(m_treePanel);
-    m_tree->setHeaderHidden(true);
-    m_tree->addTopLevelItem(new QTreeWidgetItem({QStringLiteral("所有类别")}));
-    treeLayout->addWidget(m_tree);
+    m_treePanel = new TKxCategoryTree(body);
     m_gridSplitter = new QSplitter(Qt::Vertical, body);
     m_gridList = new TGridView(m_gridSplitter);
     m_gridChosen = new TGridView(m_gridSplitter);
@@ -136,7 +131,7 @@ TFrmSelect::TFrmSelect(QWidget* owner)
 
     KxHighlightKeyword(m_gridList, m_keyword);
     KxHighlightKeyword(m_gridChosen, m_keyword);
-    connect(m_tree, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) { tvGroupClick(item); });
+    connect(m_treePanel, &TKxCategoryTree::categoryClicked, this, [this](QTreeWidgetItem* item) { tvGroupClick(item); });
     connect(m_gridList, &QAbstractItemView::doubleClicked, this, [this] {
         if (!MultiSelect())
             btnSelectClick();
@@ -243,32 +238,12 @@ bool TFrmSelect::Search(const QStringList* conditions, int page)
 void TFrmSelect::loadGroupTree()
 {
     m_treePanel->show();
-    THttpWeb web;
-    web.setModule(GetParam(QStringLiteral("grouptree")));
-    web.Request()->AddParams(QStringLiteral("curpage"), QStringLiteral("0"));
-    if (!web.SendData())
-        return;
-    TPClientDataSet groups;
-    if (groups.SetKXXMLData(web.Response()->GetParamUtf8(QStringLiteral("xmldata"))))
-        SetTreeView(m_tree, &groups);
+    m_treePanel->Load(GetParam(QStringLiteral("grouptree")));
 }
 
 void TFrmSelect::tvGroupClick(QTreeWidgetItem* item)
 {
-    const QVariant id = item ? item->data(0, KxTreeIdRole) : QVariant();
-    if (!id.isValid()) {
-        m_list->SetFiltered(false);
-        return;
-    }
-    const QString field = GetParam(QStringLiteral("filterfield"));
-    TField* f = m_list->Active() ? m_list->FindField(field) : nullptr;
-    if (!f)
-        return;
-    // The id is a number from the tree; a text field compares it as quoted text.
-    const QString value = QString::number(id.toLongLong());
-    const bool text = f->DataType() == ftString || f->DataType() == ftMemo;
-    m_list->SetFilter(f->FieldName() + QStringLiteral("=") + (text ? KxQuote(value) : value));
-    m_list->SetFiltered(true);
+    TKxCategoryTree::FilterList(m_list, GetParam(QStringLiteral("filterfield")), item);
 }
 
 // The key of a ticked row: the list's first data field, wherever a layout put its column.
@@ -410,4 +385,25 @@ TKxLookupResult KxLookup(QObject* owner, const QString& moduleName, const QStrin
         return TKxLookupResult::Failed;
     rows->First();
     return rows->IsEmpty() ? TKxLookupResult::NotFound : TKxLookupResult::Found;
+}
+
+QTreeWidget* TFrmSelect::GroupTree() const
+{
+    return m_treePanel->Tree();
+}
+
+bool KxPick(QWidget* owner, const QString& moduleName, const QStringList& fixedConditions, TPClientDataSet* rows,
+            const QStringList& lines)
+{
+    std::unique_ptr<TfrmBase> pick(CallModule(owner, moduleName, lines));
+    if (!pick)
+        return false;
+    pick->FixedConditions() << fixedConditions;
+    if (KxUi().ShowModal(pick.get()) != mrOk)
+        return false;
+    pick->ResultStream()->seek(0);
+    if (!rows->LoadFromStream(pick->ResultStream()) || rows->IsEmpty())
+        return false;
+    rows->First();
+    return true;
 }

@@ -3,6 +3,7 @@
 // returns, narrows it with the search dialog and a category tree, and hands back the chosen
 // row, or the ticked rows, as a data set in its result stream. Which list it shows, its
 // columns and its service methods all come from the module's parameters.
+#include "uKxCategoryTree.h"
 #include "ufrmBase.h"
 
 #include <QStringList>
@@ -14,6 +15,7 @@ class QSplitter;
 class QTreeWidget;
 class QTreeWidgetItem;
 class TGridView;
+class TKxCategoryTree;
 class TKxPager;
 class TPClientDataSet;
 
@@ -45,7 +47,7 @@ public:
     TPClientDataSet* ChosenDataSet() const { return m_chosen; }
     TGridView* GridList() const { return m_gridList; }
     TGridView* GridChosen() const { return m_gridChosen; }
-    QTreeWidget* GroupTree() const { return m_tree; }
+    QTreeWidget* GroupTree() const;
     QWidget* TreePanel() const { return m_treePanel; }
     QLineEdit* KeywordEdit() const { return m_keyword; }
     QLabel* RecordLabel() const { return m_lblRecord; }
@@ -71,8 +73,7 @@ private:
     TGridView* m_gridList;
     TGridView* m_gridChosen;
     QSplitter* m_gridSplitter;
-    QTreeWidget* m_tree;
-    QWidget* m_treePanel;
+    TKxCategoryTree* m_treePanel;
     QLabel* m_lblTitle;
     QLabel* m_lblRecord;
     QLineEdit* m_keyword;
@@ -88,3 +89,8 @@ private:
 enum class TKxLookupResult { Failed, NotFound, Found };
 // On Found/NotFound `rows` holds the answer's rows (positioned on the first).
 TKxLookupResult KxLookup(QObject* owner, const QString& moduleName, const QStringList& lines, TPClientDataSet* rows);
+
+// The pick dialog `moduleName` shown modally with `fixedConditions` (call parameters `lines`);
+// true when the operator chose, with the chosen rows in `rows` (positioned on the first).
+bool KxPick(QWidget* owner, const QString& moduleName, const QStringList& fixedConditions, TPClientDataSet* rows,
+            const QStringList& lines = {});

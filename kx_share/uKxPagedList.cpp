@@ -142,7 +142,7 @@ TKxPagedList::TKxPagedList(const QString& recordText, QWidget* owner)
     KxHighlightKeyword(m_grid, m_keyword);
 }
 
-void TKxPagedList::AddTools(std::initializer_list<TKxAction> tools)
+void TKxPagedList::AddTools(const QList<TKxAction>& tools)
 {
     const qsizetype pager = m_buttons.size();
     KxAddButtons(this, m_tools, tools, m_buttons);
@@ -189,7 +189,7 @@ int TKxPagedList::PageCount() const
     return m_pager->PageCount();
 }
 
-void TKxPagedList::ApplyRights(std::initializer_list<TKxRight> rights, bool hideSearch)
+void TKxPagedList::ApplyRights(const QList<TKxRight>& rights, bool hideSearch)
 {
     KxApplyRights(this, m_buttons, rights);
     if (QPushButton* search = Tool(KxTool::Search)) {

@@ -84,14 +84,14 @@ public:
 
 protected:
     // The tool row, in order; a tool without a handler closes the window.
-    void AddTools(std::initializer_list<TKxAction> tools);
+    void AddTools(const QList<TKxAction>& tools);
     // More tools after the tool `afterId` (a member's own buttons amid a base's row).
     void InsertTools(const char* afterId, std::initializer_list<TKxAction> tools);
     // The part between the title strip and the pager bar (the main grid when not called).
     void SetBody(QWidget* body);
     // Rights on the tool row, and "查 询" only with a search scheme: hidden without one, or
     // disabled when `hideSearch` is false.
-    void ApplyRights(std::initializer_list<TKxRight> rights, bool hideSearch = true);
+    void ApplyRights(const QList<TKxRight>& rights, bool hideSearch = true);
     // The title strip gets "moduletitle".
     void ShowTitle();
 
