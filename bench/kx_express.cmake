@@ -9,3 +9,7 @@ if(TARGET kxservice_core AND TARGET kx_express_forms)
   kx_add_bench(bench_trade_pick SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_trade_pick.cpp LIBS kxservice_core kx_express_forms kx_testsupport kx_cds)
   target_include_directories(bench_trade_pick PRIVATE ${CMAKE_SOURCE_DIR}/tests/kxservice)
 endif()
+# Waybills: 500 picking lists printed from a designed template into a PDF file.
+if(TARGET kx_express_forms)
+  kx_add_bench(bench_waybill SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_waybill.cpp LIBS kx_express_forms kx_testsupport kx_cds)
+endif()

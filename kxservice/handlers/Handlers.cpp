@@ -2,6 +2,7 @@
 
 #include "Category.h"
 #include "Check.h"
+#include "Express.h"
 #include "Logistics.h"
 #include "MasterData.h"
 #include "NetShop.h"
@@ -27,4 +28,5 @@ void KxRegisterHandlers(TDispatcher& dispatcher)
     dispatcher.add(KxTradeMethods());
     dispatcher.add(KxTradePickingMethods());
     dispatcher.add(KxNetShopMethods());
+    dispatcher.add(KxExpressMethods());
 }

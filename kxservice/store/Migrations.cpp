@@ -326,6 +326,14 @@ const std::vector<TMigration>& KxMigrations()
             // seller is stamped after it.
             "ALTER TABLE kx_mk_clock ADD COLUMN served_until TEXT NOT NULL DEFAULT ''",
         }},
+        {17, QStringLiteral("waybill templates and their files, kept at the service for every workstation"), {
+            "CREATE TABLE kx_express (nickid TEXT NOT NULL, express_id TEXT NOT NULL, express_name TEXT NOT NULL,"
+            " express_file TEXT NOT NULL, logistics_code TEXT NOT NULL DEFAULT '', is_use INTEGER NOT NULL DEFAULT 1,"
+            " md5_key TEXT NOT NULL DEFAULT '', PRIMARY KEY (nickid, express_id), UNIQUE (nickid, express_file))",
+            // A file of a template: its layout (des) or its printable report (ref), in Base64.
+            "CREATE TABLE kx_express_file (nickid TEXT NOT NULL, express_file TEXT NOT NULL, ext TEXT NOT NULL,"
+            " content TEXT NOT NULL, md5 TEXT NOT NULL, PRIMARY KEY (nickid, express_file, ext))",
+        }},
     };
     return all;
 }
