@@ -302,7 +302,7 @@ QString KxExpressFieldLabels(const QString& dataSet)
             for (const TExpressField& f : g.fields)
                 if (f.key != QLatin1String("city_district"))
                     lines << f.key + u'=' + f.caption;
-    if (dataSet == QLatin1String("拣货单"))
+    if (dataSet == QStringLiteral("拣货单"))
         lines << QStringLiteral("receiver_city=城市") << QStringLiteral("receiver_district=街区");
     return lines.join(QLatin1Char('\n'));
 }

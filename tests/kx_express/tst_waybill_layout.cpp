@@ -41,7 +41,8 @@ TExpressLayout sample()
     l.picture = png(QSize(40, 20), Qt::yellow);
     l.labels << TExpressLabel{QStringLiteral("pickingid"), QStringLiteral("[拣货单.\"拣货单号\"]"), QRect(200, 100, 180, 24), 12}
              << TExpressLabel{QStringLiteral("title"), QStringLiteral("[拣货单明细.\"宝贝名称\"]"), QRect(40, 300, 300, 24), 10}
-             << TExpressLabel{QStringLiteral("sender_name"), QStringLiteral("[发件人名称]"), QRect(40, 60, 150, 24), 10};
+             << TExpressLabel{QStringLiteral("sender_name"), QStringLiteral("[发件人名称]"), QRect(40, 60, 150, 24), 10}
+             << TExpressLabel{QStringLiteral("city_district"), QStringLiteral("[拣货单.\"城市\"]/[拣货单.\"街区\"]"), QRect(400, 60, 250, 24), 10};
     return l;
 }
 } // namespace
@@ -155,9 +156,10 @@ private Q_SLOTS:
     {
         const TExpressLayout l = sample();
         TPClientDataSet headers, lines;
-        headers.SetKXXMLData(rmPacket(QStringLiteral("pickingid:string,receiver_name:string"),
-                                      {R"(pickingid="JH0001" receiver_name="张三")", R"(pickingid="JH0002" receiver_name="李四")",
-                                       R"(pickingid="JH0003" receiver_name="王五")"}));
+        headers.SetKXXMLData(rmPacket(QStringLiteral("pickingid:string,receiver_name:string,receiver_city:string,receiver_district:string"),
+                                      {R"(pickingid="JH0001" receiver_name="张三" receiver_city="Hangzhou" receiver_district="Xihu")",
+                                       R"(pickingid="JH0002" receiver_name="李四" receiver_city="Hangzhou" receiver_district="Xihu")",
+                                       R"(pickingid="JH0003" receiver_name="王五" receiver_city="Hangzhou" receiver_district="Xihu")"}));
         lines.SetKXXMLData(rmPacket(QStringLiteral("pickingid:string,title:string"),
                                     {R"(pickingid="JH0002" title="Mug-B")", R"(pickingid="JH0001" title="Shirt-A")",
                                      R"(pickingid="JH0001" title="Second-A")", R"(pickingid="JH0003" title="Shoe-C")"}));
@@ -192,6 +194,7 @@ private Q_SLOTS:
             QVERIFY2(std::abs(w->box.y() - y) < 3, qPrintable(QStringLiteral("%1: y %2, expected %3").arg(number).arg(w->box.y()).arg(y)));
             QVERIFY2(pdfFind(pages[size_t(i)], titles[i]), qPrintable(titles[i]));
             QVERIFY(pdfFind(pages[size_t(i)], QStringLiteral("Varnoq")));
+            QVERIFY(pdfFind(pages[size_t(i)], QStringLiteral("Hangzhou/Xihu"))); // found by the captions the link gives
             for (int k = 0; k < 3; ++k)
                 if (k != i)
                     QVERIFY(!pdfFind(pages[size_t(i)], QStringLiteral("JH000%1").arg(k + 1)));
