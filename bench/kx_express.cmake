@@ -14,3 +14,7 @@ if(TARGET kxservice_core AND TARGET kx_express_forms)
   kx_add_bench(bench_picking SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_picking.cpp LIBS kxservice_core kx_express_forms kx_testsupport kx_cds)
   target_include_directories(bench_picking PRIVATE ${CMAKE_SOURCE_DIR}/tests/kxservice)
 endif()
+# Waybills: 500 picking lists printed from a designed template into a PDF file.
+if(TARGET kx_express_forms)
+  kx_add_bench(bench_waybill SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_waybill.cpp LIBS kx_express_forms kx_testsupport kx_cds)
+endif()

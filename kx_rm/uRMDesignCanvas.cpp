@@ -29,33 +29,33 @@ void TRMDesignCanvas::SetSelection(const QString& band, const QString& object)
 
 double TRMDesignCanvas::bandTop(int index) const
 {
-    double y = origin().y() + m_doc->page.top * Scale;
+    double y = origin().y() + m_doc->page.top * m_scale;
     for (int i = 0; i < index; ++i)
-        y += Strip + m_doc->bands[size_t(i)].height * Scale;
-    return y + Strip;
+        y += strip() + m_doc->bands[size_t(i)].height * m_scale;
+    return y + strip();
 }
 
 QRectF TRMDesignCanvas::BandRect(int index) const
 {
     const TRMPageSetup& p = m_doc->page;
-    return QRectF(origin().x() + p.left * Scale, bandTop(index), (p.width - p.left - p.right) * Scale,
-                  m_doc->bands[size_t(index)].height * Scale);
+    return QRectF(origin().x() + p.left * m_scale, bandTop(index), (p.width - p.left - p.right) * m_scale,
+                  m_doc->bands[size_t(index)].height * m_scale);
 }
 
 QRectF TRMDesignCanvas::ObjectRect(int band, const TRMObject& o) const
 {
     const QRectF b = BandRect(band);
-    return QRectF(b.left() + o.rect.x() * Scale, b.top() + o.rect.y() * Scale, o.rect.width() * Scale,
-                  o.rect.height() * Scale);
+    return QRectF(b.left() + o.rect.x() * m_scale, b.top() + o.rect.y() * m_scale, o.rect.width() * m_scale,
+                  o.rect.height() * m_scale);
 }
 
 QSize TRMDesignCanvas::sizeHint() const
 {
     const TRMPageSetup& p = m_doc->page;
-    double h = p.height * Scale;
+    double h = p.height * m_scale;
     if (!m_doc->bands.empty())
-        h = std::max(h, BandRect(int(m_doc->bands.size()) - 1).bottom() - origin().y() + p.bottom * Scale);
-    return QSize(int(p.width * Scale + 2 * origin().x()), int(h + 2 * origin().y()));
+        h = std::max(h, BandRect(int(m_doc->bands.size()) - 1).bottom() - origin().y() + p.bottom * m_scale);
+    return QSize(int(p.width * m_scale + 2 * origin().x()), int(h + 2 * origin().y()));
 }
 
 void TRMDesignCanvas::Relayout()
@@ -78,30 +78,82 @@ const TRMBarcodeShape* TRMDesignCanvas::sampleBarcode(const TRMObject& o)
     return shape.get();
 }
 
+void TRMDesignCanvas::SetSheetMode(double pxPerMm, const QColor& labelColor)
+{
+    m_sheet = true;
+    m_scale = pxPerMm;
+    m_labelColor = labelColor;
+    Relayout();
+}
+
+QImage TRMDesignCanvas::backgroundImage()
+{
+    const QByteArray& data = m_doc->page.backgroundData;
+    if (data.isEmpty())
+        return QImage();
+    if (data.size() != m_bgBytes.size() || data != m_bgBytes) {
+        m_bgBytes = data;
+        m_bgImage = QImage::fromData(data);
+    }
+    return m_bgImage;
+}
+
+// A sheet seen as its paper form: the background picture with the labels on it, no band
+// strips and no margins.
+void TRMDesignCanvas::paintSheet(QPainter& p)
+{
+    const TRMPageSetup& page = m_doc->page;
+    const QImage bg = backgroundImage();
+    const QRectF sheet(0, 0, page.width * m_scale, page.height * m_scale);
+    if (!bg.isNull()) {
+        const QRectF r = page.backgroundRect.isEmpty() ? sheet
+            : QRectF(page.backgroundRect.x() * m_scale, page.backgroundRect.y() * m_scale,
+                     page.backgroundRect.width() * m_scale, page.backgroundRect.height() * m_scale);
+        p.drawImage(r, bg);
+    }
+    for (int i = 0; i < int(m_doc->bands.size()); ++i)
+        for (const TRMObject& o : m_doc->bands[size_t(i)].objects) {
+            const QRectF orc = ObjectRect(i, o);
+            RMPaintObject(p, o, orc, m_displayText ? m_displayText(o) : o.text, nullptr, QImage(), m_scale);
+            p.setPen(QPen(m_labelColor, 1, Qt::DotLine));
+            p.setBrush(Qt::NoBrush);
+            p.drawRect(orc.adjusted(0, 0, -1, -1));
+            if (o.name == m_object) {
+                p.setPen(QPen(QColor(0x20, 0x60, 0xD0), 1, Qt::DashLine));
+                p.drawRect(orc);
+                p.fillRect(QRectF(orc.bottomRight() - QPointF(4, 4), QSizeF(8, 8)), QColor(0x20, 0x60, 0xD0));
+            }
+        }
+}
+
 void TRMDesignCanvas::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
+    if (m_sheet) {
+        paintSheet(p);
+        return;
+    }
     const TRMPageSetup& page = m_doc->page;
     const QSize sheet = sizeHint() - QSize(int(2 * origin().x()), int(2 * origin().y()));
     p.fillRect(QRectF(origin(), QSizeF(sheet)), Qt::white);
     p.setPen(QPen(QColor(0xB0, 0xB0, 0xB0), 1, Qt::DashLine));
-    p.drawRect(QRectF(origin().x() + page.left * Scale, origin().y() + page.top * Scale,
-                      (page.width - page.left - page.right) * Scale, sheet.height() - (page.top + page.bottom) * Scale));
+    p.drawRect(QRectF(origin().x() + page.left * m_scale, origin().y() + page.top * m_scale,
+                      (page.width - page.left - page.right) * m_scale, sheet.height() - (page.top + page.bottom) * m_scale));
 
     QFont caption = font();
     caption.setPointSizeF(8);
     for (int i = 0; i < int(m_doc->bands.size()); ++i) {
         const TRMBand& b = m_doc->bands[size_t(i)];
         const QRectF r = BandRect(i);
-        const QRectF strip(r.left(), r.top() - Strip, r.width(), Strip);
+        const QRectF cap(r.left(), r.top() - Strip, r.width(), Strip);
         const bool selected = b.name == m_band && m_object.isEmpty();
-        p.fillRect(strip, selected ? QColor(0x9C, 0xC3, 0xF0) : QColor(0xE4, 0xEA, 0xF2));
+        p.fillRect(cap, selected ? QColor(0x9C, 0xC3, 0xF0) : QColor(0xE4, 0xEA, 0xF2));
         p.setPen(QColor(0x40, 0x50, 0x60));
         p.setFont(caption);
         QString text = RMBandTypeCaption(b.type) + QStringLiteral("：") + b.name;
         if (!b.dataSet.isEmpty())
             text += QStringLiteral(" [%1]").arg(b.dataSet);
-        p.drawText(strip.adjusted(4, 0, -4, 0), Qt::AlignVCenter | Qt::AlignLeft, text);
+        p.drawText(cap.adjusted(4, 0, -4, 0), Qt::AlignVCenter | Qt::AlignLeft, text);
         p.setPen(QPen(QColor(0xA0, 0xB0, 0xC0), 1, Qt::DotLine));
         p.drawLine(r.bottomLeft(), r.bottomRight());
 
@@ -116,7 +168,7 @@ void TRMDesignCanvas::paintEvent(QPaintEvent*)
                 p.drawText(orc, Qt::AlignCenter, o.pictureFile.isEmpty() ? QStringLiteral("图片") : o.pictureFile);
             }
             RMPaintObject(p, o, orc, o.text, o.kind == TRMObjectKind::BarCode ? sampleBarcode(o) : nullptr, picture,
-                          Scale);
+                          m_scale);
             if (!o.frame && o.kind != TRMObjectKind::Picture) {
                 p.setPen(QPen(QColor(0xC8, 0xC8, 0xC8), 1, Qt::DotLine));
                 p.drawRect(orc);
@@ -163,7 +215,7 @@ void TRMDesignCanvas::mousePressEvent(QMouseEvent* e)
                 return;
             }
     }
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; !m_sheet && i < count; ++i) {
         const QRectF r = BandRect(i);
         if (std::abs(pos.y() - r.bottom()) <= 3 && pos.x() >= r.left() && pos.x() <= r.right()) {
             SetSelection(m_doc->bands[size_t(i)].name, QString());
@@ -172,8 +224,8 @@ void TRMDesignCanvas::mousePressEvent(QMouseEvent* e)
             return;
         }
     }
-    for (int i = 0; i < count; ++i)
-        if (BandRect(i).adjusted(0, -Strip, 0, 0).contains(pos)) {
+    for (int i = 0; !m_sheet && i < count; ++i)
+        if (BandRect(i).adjusted(0, -strip(), 0, 0).contains(pos)) {
             SetSelection(m_doc->bands[size_t(i)].name, QString());
             return;
         }
@@ -182,10 +234,10 @@ void TRMDesignCanvas::mousePressEvent(QMouseEvent* e)
 
 void TRMDesignCanvas::mouseMoveEvent(QMouseEvent* e)
 {
-    const QPointF d = (e->position() - m_pressPos) / Scale;
+    const QPointF d = (e->position() - m_pressPos) / m_scale;
     if (m_drag == Drag::None) {
         bool edge = false;
-        for (int i = 0; i < int(m_doc->bands.size()); ++i)
+        for (int i = 0; !m_sheet && i < int(m_doc->bands.size()); ++i)
             edge = edge || std::abs(e->position().y() - BandRect(i).bottom()) <= 3;
         setCursor(edge ? Qt::SizeVerCursor : Qt::ArrowCursor);
         return;

@@ -34,38 +34,6 @@
 
 namespace {
 
-// One step of the designer: the template before and after it.
-class TRMEditCommand : public QUndoCommand {
-public:
-    TRMEditCommand(TRMDesignerForm* form, const QString& what, TRMTemplate before, TRMTemplate after, QString key)
-        : QUndoCommand(what), m_form(form), m_before(std::move(before)), m_after(std::move(after)), m_key(std::move(key))
-    {
-    }
-    int id() const override { return m_key.isEmpty() ? -1 : 1; }
-    bool mergeWith(const QUndoCommand* other) override
-    {
-        auto* o = static_cast<const TRMEditCommand*>(other);
-        if (o->m_key != m_key)
-            return false;
-        m_after = o->m_after;
-        return true;
-    }
-    void undo() override { m_form->Restore(m_before); }
-    void redo() override
-    {
-        // The change is already on the form when the command is pushed.
-        if (m_done)
-            m_form->Restore(m_after);
-        m_done = true;
-    }
-
-private:
-    TRMDesignerForm* m_form;
-    TRMTemplate m_before, m_after;
-    QString m_key;
-    bool m_done = false;
-};
-
 QDoubleSpinBox* mmBox(double max = 2000)
 {
     auto* b = new QDoubleSpinBox;
@@ -176,7 +144,7 @@ TRMDesignerForm::TRMDesignerForm(TRMReport* report, QWidget* parent)
 
     connect(m_canvas, &TRMDesignCanvas::selectionChanged, this, &TRMDesignerForm::refreshPanel);
     connect(m_canvas, &TRMDesignCanvas::edited, this, [this](const QString& what, const TRMTemplate& before) {
-        m_undo->push(new TRMEditCommand(this, what, before, m_doc, QString()));
+        m_undo->push(new TRMTemplateCommand(what, before, m_doc, QString(), [this](const TRMTemplate& t) { Restore(t); }));
         refreshPanel();
     });
     refreshPanel();
@@ -440,7 +408,7 @@ void TRMDesignerForm::Change(const QString& what, const std::function<void(TRMTe
     if (m_doc == before)
         return;
     const QString key = mergeKey.isEmpty() ? QString() : mergeKey + u'/' + m_canvas->SelectedBand() + u'/' + m_canvas->SelectedObject();
-    m_undo->push(new TRMEditCommand(this, what, std::move(before), m_doc, key));
+    m_undo->push(new TRMTemplateCommand(what, std::move(before), m_doc, key, [this](const TRMTemplate& t) { Restore(t); }));
     m_canvas->Relayout();
     refreshUnknown();
 }

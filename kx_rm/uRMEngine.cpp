@@ -144,6 +144,13 @@ private:
             if (rows.link >= 0)
                 m_expr.SetRow(rows.link, rows.rows[i]);
             m_expr.SetLine(int(i) + 1);
+            // A detail data set named in the master band shows the master row's first line.
+            for (const TRMBand& d : t.bands)
+                if (d.type == TRMBandType::DetailData && d.master == master.name) {
+                    const Rows lines = rowsOf(d, &rows, rows.rows[i]);
+                    if (lines.link >= 0)
+                        m_expr.SetRow(lines.link, lines.rows.empty() ? -2 : lines.rows.front());
+                }
             printBand(master);
 
             const TRMBand* header = nullptr;
@@ -410,7 +417,7 @@ void RMPaintObject(QPainter& p, const TRMObject& o, const QRectF& r, const QStri
     paintFrame(p, o, r, k);
 }
 
-void RMPaintPage(QPainter& p, const TRMPreparedReport& report, int index, double k)
+void RMPaintPage(QPainter& p, const TRMPreparedReport& report, int index, double k, bool onPrinter)
 {
     if (index < 0 || index >= int(report.pages.size()))
         return;
@@ -418,8 +425,10 @@ void RMPaintPage(QPainter& p, const TRMPreparedReport& report, int index, double
     p.save();
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::TextAntialiasing, true);
-    if (!report.background.isNull())
-        p.drawImage(QRectF(0, 0, page.width * k, page.height * k), report.background);
+    if (!report.background.isNull() && (page.backgroundPrinted || !onPrinter)) {
+        const QRectF bg = page.backgroundRect.isEmpty() ? QRectF(0, 0, page.width, page.height) : page.backgroundRect;
+        p.drawImage(QRectF(bg.x() * k, bg.y() * k, bg.width() * k, bg.height() * k), report.background);
+    }
     for (const TRMPreparedItem& item : report.pages[size_t(index)].items) {
         const QRectF r(item.rect.x() * k, item.rect.y() * k, item.rect.width() * k, item.rect.height() * k);
         RMPaintObject(p, *item.object, r, item.text, item.barcode.get(), item.picture, k);
@@ -490,7 +499,7 @@ void RMPrint(const TRMPreparedReport& report, QPrinter* printer)
     for (int i = from; i <= to; ++i) {
         if (i > from)
             printer->newPage();
-        RMPaintPage(p, report, i - 1, k);
+        RMPaintPage(p, report, i - 1, k, true);
     }
     p.end();
 }

@@ -45,7 +45,8 @@ std::shared_ptr<const TRMPreparedReport> RMPrepare(const TRMEngineInput& input);
 
 // Paints page `index` with `pxPerMm` device units per millimetre, the sheet's corner at the
 // painter's origin.
-void RMPaintPage(QPainter& painter, const TRMPreparedReport& report, int index, double pxPerMm);
+// On a printer a background that is not printed (pre-printed paper) is left out.
+void RMPaintPage(QPainter& painter, const TRMPreparedReport& report, int index, double pxPerMm, bool onPrinter = false);
 // The page as an image, `dpi` dots per inch, white paper.
 QImage RMPageImage(const TRMPreparedReport& report, int index, double dpi);
 bool RMExportPdf(const TRMPreparedReport& report, const QString& fileName, QString* error);

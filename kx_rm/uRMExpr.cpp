@@ -165,7 +165,7 @@ QString TRMExpressions::value(const Ref& ref) const
         if (!ds)
             return QString();
         int row = m_rows[size_t(ref.link)];
-        if (row < 0)
+        if (row == -1) // no row chosen: the current record; below -1: none
             row = ds->CurrentIndex();
         return row >= 0 && row < ds->RecordCount() ? ds->DisplayTextAt(row, ref.field) : QString();
     }

@@ -212,6 +212,14 @@ QByteArray TRMTemplate::ToXml() const
     if (!page.backgroundFile.isEmpty() || !page.backgroundData.isEmpty()) {
         pugi::xml_node bg = p.append_child("background");
         setAttr(bg, "file", page.backgroundFile);
+        if (!page.backgroundRect.isEmpty()) {
+            setNum(bg, "x", page.backgroundRect.x());
+            setNum(bg, "y", page.backgroundRect.y());
+            setNum(bg, "width", page.backgroundRect.width());
+            setNum(bg, "height", page.backgroundRect.height());
+        }
+        if (!page.backgroundPrinted)
+            bg.append_attribute("print") = "0";
         writeBase64(bg, page.backgroundData);
     }
 
@@ -308,6 +316,10 @@ bool TRMTemplate::FromXml(const QByteArray& xml, QString* error)
         t.page.landscape = std::string_view(p.attribute("orientation").value()) == "landscape";
         if (const pugi::xml_node bg = p.child("background")) {
             t.page.backgroundFile = qstr(bg.attribute("file").value());
+            if (bg.attribute("width") || bg.attribute("height"))
+                t.page.backgroundRect = QRectF(r.length(bg, "x", 0), r.length(bg, "y", 0), r.length(bg, "width", 0, 0.1),
+                                               r.length(bg, "height", 0, 0.1));
+            t.page.backgroundPrinted = r.flag(bg, "print", true);
             t.page.backgroundData = r.base64(bg);
         }
         if (t.page.left + t.page.right >= t.page.width || t.page.top + t.page.bottom >= t.page.height)
@@ -321,7 +333,7 @@ bool TRMTemplate::FromXml(const QByteArray& xml, QString* error)
             break;
         }
         b.name = qstr(bn.attribute("name").value());
-        b.height = r.length(bn, "height", 10, 0.5);
+        b.height = r.length(bn, "height", 10, 0);
         b.stretch = r.flag(bn, "stretch");
         b.newPageAfter = r.flag(bn, "newpage");
         b.dataSet = qstr(bn.attribute("dataset").value());

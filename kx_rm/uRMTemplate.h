@@ -64,6 +64,10 @@ struct TRMPageSetup {
     bool landscape = false; // how the sheet goes into the printer; width/height are as laid out
     QString backgroundFile;
     QByteArray backgroundData;
+    // Where the background lies on the sheet (mm); empty: the whole sheet. A background that
+    // is only a picture of pre-printed paper is shown and exported but not printed.
+    QRectF backgroundRect;
+    bool backgroundPrinted = true;
 
     bool operator==(const TRMPageSetup&) const = default;
 };

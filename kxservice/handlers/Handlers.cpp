@@ -3,6 +3,7 @@
 #include "Category.h"
 #include "Goods.h"
 #include "Check.h"
+#include "Express.h"
 #include "Logistics.h"
 #include "MasterData.h"
 #include "NetShop.h"
@@ -31,4 +32,5 @@ void KxRegisterHandlers(TDispatcher& dispatcher)
     dispatcher.add(KxNetShopMethods());
     dispatcher.add(KxGoodsMethods());
     dispatcher.add(KxPickingSendMethods());
+    dispatcher.add(KxExpressMethods());
 }

@@ -1,6 +1,8 @@
 #include "MasterData.h"
 #include "MasterTable.h"
 
+#include "Express.h"
+
 #include "dispatch/LoginGuard.h"
 #include "store/BulkWrite.h"
 #include "store/Packet.h"
@@ -90,6 +92,17 @@ void checkLogistics(TContext& ctx, QVariantMap& row, bool insert)
     row.insert(QStringLiteral("logistics_name"), name.toString());
 }
 
+// A waybill template's file stem names its files at the service and on every workstation:
+// a plain file name, and one template's only.
+void checkExpress(TContext& ctx, QVariantMap& row, bool)
+{
+    const auto file = row.constFind(QStringLiteral("express_file"));
+    if (file == row.constEnd())
+        return;
+    KxCheckExpressFile(file->toString());
+    KxCheckExpressUnique(ctx, file->toString(), row.value(QStringLiteral("express_id")).toString());
+}
+
 const std::vector<TTable>& tables()
 {
     static const std::vector<TTable> all = {
@@ -119,6 +132,10 @@ const std::vector<TTable>& tables()
         {"Logistics", "kx_logistics", "logistics_code", "物流编码", nullptr,
          {{"logistics_name", Col::Text, 100, "快递物流名称", false}, {"logistics_fee", Col::Decimal, 0, "默认费用", false}},
          {}, checkLogistics},
+        {"Express", "kx_express", "express_id", "模板编号", "E",
+         {{"express_name", Col::Text, 50, "模板名", true}, {"express_file", Col::Text, 120, "模板文件", true},
+          {"logistics_code", Col::Text, 20, "物流公司", true}, {"is_use", Col::Boolean, 0, "常用模板", false}},
+         {}, checkExpress, KxDeleteExpressFiles},
     };
     return all;
 }

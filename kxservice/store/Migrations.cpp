@@ -390,6 +390,14 @@ const std::vector<TMigration>& KxMigrations()
             // Two parcels under one number would be one parcel to the carrier.
             "CREATE UNIQUE INDEX kx_picking_waybill ON kx_picking (nickid, company_code, out_sid) WHERE out_sid <> ''",
         }},
+        {17, QStringLiteral("waybill templates and their files, kept at the service for every workstation"), {
+            "CREATE TABLE kx_express (nickid TEXT NOT NULL, express_id TEXT NOT NULL, express_name TEXT NOT NULL,"
+            " express_file TEXT NOT NULL, logistics_code TEXT NOT NULL DEFAULT '', is_use INTEGER NOT NULL DEFAULT 1,"
+            " md5_key TEXT NOT NULL DEFAULT '', PRIMARY KEY (nickid, express_id), UNIQUE (nickid, express_file))",
+            // A file of a template: its layout (des) or its printable report (ref), in Base64.
+            "CREATE TABLE kx_express_file (nickid TEXT NOT NULL, express_file TEXT NOT NULL, ext TEXT NOT NULL,"
+            " content TEXT NOT NULL, md5 TEXT NOT NULL, PRIMARY KEY (nickid, express_file, ext))",
+        }},
     };
     return all;
 }

@@ -490,6 +490,16 @@ struct TSeeder {
         for (const QJsonValue& v : s.value(QLatin1String("logistics")).toArray())
             exec(db, "INSERT INTO kx_logistics (nickid, logistics_code, logistics_name, logistics_fee) VALUES (?, ?, ?, ?)",
                  {nick, str(v.toObject(), "code"), companies.value(str(v.toObject(), "code")), str(v.toObject(), "fee")});
+        // Waybill templates: the stem is the carrier's name and the template's, as the designer
+        // makes it; their files come with the program until a designer saves them here.
+        for (const QJsonValue& v : s.value(QLatin1String("express_templates")).toArray()) {
+            const QJsonObject o = v.toObject();
+            exec(db, "INSERT INTO kx_express (nickid, express_id, express_name, express_file, logistics_code, is_use, md5_key)"
+                     " VALUES (?, ?, ?, ?, ?, 1, ?)",
+                 {nick, str(o, "express_id"), str(o, "express_name"),
+                  companies.value(str(o, "logistics_code")) + QLatin1Char('_') + str(o, "express_name"), str(o, "logistics_code"),
+                  QString::fromLatin1(QCryptographicHash::hash((nick + str(o, "express_id")).toUtf8(), QCryptographicHash::Md5).toHex())});
+        }
         for (const QJsonValue& v : s.value(QLatin1String("senders")).toArray()) {
             const QJsonObject o = v.toObject();
             exec(db, "INSERT INTO kx_sendren (nickid, renid, sender_name, sender_address, sender_zip, sender_mobile, sender_phone)"

@@ -1,0 +1,146 @@
+#include "ufrmPickingKD.h"
+
+#include "uCallModule.h"
+#include "uExpressFiles.h"
+#include "uHttpWeb.h"
+#include "uKXReport.h"
+#include "uPClientDataSet.h"
+#include "uRMReportEx.h"
+#include "uUiHooks.h"
+
+#include <QComboBox>
+#include <QPointer>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+
+TfrmPickingKD::TfrmPickingKD(QWidget* owner) : TfrmPickingPrint(owner), m_template(new QComboBox(this)), m_templates(new TPClientDataSet(this))
+{
+    setWindowTitle(QStringLiteral("打印快递单"));
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(new QLabel(QStringLiteral("选择发件人："), this), 0, 0);
+    grid->addWidget(m_sender, 0, 1);
+    auto* editSender = new QPushButton(QStringLiteral("编辑发件人信息"), this);
+    grid->addWidget(editSender, 0, 2);
+    grid->addWidget(new QLabel(QStringLiteral("选择快递模板："), this), 1, 0);
+    grid->addWidget(m_template, 1, 1);
+    auto* editTemplate = new QPushButton(QStringLiteral("编辑快递模板"), this);
+    grid->addWidget(editTemplate, 1, 2);
+    auto* print = new QPushButton(QStringLiteral("打印快递"), this);
+    auto* send = new QPushButton(QStringLiteral("批量设置物流公司和运单号"), this);
+    auto* exit = new QPushButton(QStringLiteral("退     出"), this);
+    grid->addWidget(print, 2, 0);
+    grid->addWidget(send, 2, 1);
+    grid->addWidget(exit, 2, 2);
+    connect(editSender, &QPushButton::clicked, this, [this] { btnSenderClick(); });
+    connect(editTemplate, &QPushButton::clicked, this, [this] { btnTemplateClick(); });
+    connect(print, &QPushButton::clicked, this, [this] { btnPrintClick(); });
+    connect(send, &QPushButton::clicked, this, [this] { btnSendClick(); });
+    connect(exit, &QPushButton::clicked, this, [this] { SetModalResult(mrCancel); });
+}
+
+void TfrmPickingKD::InitModule(const QString& xml)
+{
+    TfrmPickingPrint::InitModule(xml);
+    LoadTemplates();
+}
+
+void TfrmPickingKD::LoadTemplates()
+{
+    const QString chosen = m_template->currentData().toString();
+    m_template->clear();
+    THttpWeb web;
+    web.setModule(method("express", "Express.Search"));
+    web.Request()->AddParams(QStringLiteral("is_use"), QStringLiteral("1"));
+    if (!web.SendData() || !m_templates->SetKXXMLData(web.Response()->GetParam(QStringLiteral("xmldata"))))
+        return;
+    const TField* name = m_templates->FindField(QStringLiteral("express_name"));
+    const TField* file = m_templates->FindField(QStringLiteral("express_file"));
+    if (!name || !file)
+        return;
+    for (m_templates->First(); !m_templates->Eof(); m_templates->Next())
+        m_template->addItem(name->AsString(), file->AsString());
+    m_template->setCurrentIndex(chosen.isEmpty() ? 0 : qMax(0, m_template->findData(chosen)));
+}
+
+void TfrmPickingKD::btnTemplateClick()
+{
+    TfrmBase* module = CallModule(this, QStringLiteral("Express.Module"));
+    if (!module)
+        return;
+    SetSenderVariables();
+    // A window that frees itself on closing may be gone already.
+    const QPointer<TfrmBase> window(module);
+    KxUi().ShowModal(module);
+    delete window.data();
+    LoadTemplates();
+}
+
+QString TfrmPickingKD::ReportFile()
+{
+    const QString stem = m_template->currentData().toString();
+    if (stem.isEmpty())
+        return QString();
+    QByteArray bytes;
+    switch (KxFetchExpressFile(method("file", "Express.FileGet"), stem, QStringLiteral("ref"), &bytes)) {
+    case TExpressFetch::Found:
+        return KxExpressPath(stem, QStringLiteral("ref"));
+    case TExpressFetch::Missing:
+        KxShowError(QStringLiteral("快递模板【%1】还没有打印格式，请先在快递模板管理中保存该模板").arg(stem));
+        return QString();
+    case TExpressFetch::Failed:
+        break;
+    }
+    return QString();
+}
+
+bool TfrmPickingKD::prepare()
+{
+    const QString file = ReportFile();
+    if (file.isEmpty())
+        return false;
+    Report()->SetFileName(file);
+    SetSenderVariables();
+    return true;
+}
+
+void TfrmPickingKD::btnPrintClick()
+{
+    if (prepare())
+        Report()->PreviewReport();
+}
+
+bool TfrmPickingKD::PrintToPdf(const QString& fileName)
+{
+    if (!prepare())
+        return false;
+    TRMReportEx* report = Report()->Report();
+    if (!report->LoadFromFile(Report()->FileName())) {
+        KxShowError(report->LastError());
+        return false;
+    }
+    report->ChangePaper();
+    if (!report->ExportPdf(fileName)) {
+        KxShowError(report->LastError().isEmpty() ? QStringLiteral("没有可打印的快递单") : report->LastError());
+        return false;
+    }
+    return true;
+}
+
+void TfrmPickingKD::btnSendClick()
+{
+    if (m_handOver) {
+        m_handOver();
+        return;
+    }
+    TfrmBase* module = CallModule(this, QStringLiteral("PickingSend.Module"));
+    if (!module)
+        return;
+    // A window that frees itself on closing may be gone already.
+    const QPointer<TfrmBase> window(module);
+    KxUi().ShowModal(module);
+    delete window.data();
+}
+
+KX_REGISTER_CLASS(TfrmPickingKD)
