@@ -409,6 +409,8 @@ struct TSeeder {
     QHash<QString, int> modIds;     // module name -> mod_id
     QHash<QString, int> categoryIds; // "type/name" -> catid
     int nextCat = 1;
+    // A database at an older schema (upgrade tests) names the unit and stock limits as it did.
+    bool oldGoodsNames = false;
 
     int modId(const QString& name)
     {
@@ -542,17 +544,18 @@ struct TSeeder {
         for (const QJsonValue& v : list) {
             const QJsonObject g = v.toObject();
             const QString code = str(g, "goodscode");
-            exec(db, "INSERT INTO kx_goods (nickid, goodscode, goodsname, catid, brand_id, propstyle, units, costprice, saleprice, wholesale)"
-                     " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+            KxExec(db, QStringLiteral("INSERT INTO kx_goods (nickid, goodscode, goodsname, catid, brand_id, propstyle, %1, costprice, saleprice, wholesale)"
+                                      " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)").arg(oldGoodsNames ? QStringLiteral("unit") : QStringLiteral("units")),
                  {nick, code, str(g, "goodsname"), category(QStringLiteral("goods"), str(g, "category")), str(g, "brand_id"),
                   str(g, "propstyle"), QStringLiteral("件"), str(g, "costprice"), str(g, "saleprice"), str(g, "wholesale")});
             int n = 0;
             for (const QJsonValue& c : g.value(QLatin1String("colors")).toArray())
                 for (const QJsonValue& z : g.value(QLatin1String("sizes")).toArray()) {
                     const QString cc = code + QStringLiteral("%1").arg(++n, 2, 10, QLatin1Char('0'));
-                    exec(db, "INSERT INTO kx_commodity (nickid, commoditycode, goodscode, barcode, commodityname, propstyle,"
-                             " propcolor, propsize, costprice, saleprice, wholesale, minstock, maxstock)"
-                             " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 5, 200)",
+                    KxExec(db, QStringLiteral("INSERT INTO kx_commodity (nickid, commoditycode, goodscode, barcode, commodityname, propstyle,"
+                                              " propcolor, propsize, costprice, saleprice, wholesale, %1)"
+                                              " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 5, 200)")
+                                   .arg(oldGoodsNames ? QStringLiteral("minnum, maxnum") : QStringLiteral("minstock, maxstock")),
                          {nick, cc, code, QStringLiteral("69%1").arg(10000000 + ++barcode), str(g, "goodsname"),
                           str(g, "propstyle"), c.toString(), z.toString(), str(g, "costprice"), str(g, "saleprice"),
                           str(g, "wholesale")});
@@ -636,7 +639,7 @@ bool KxSeedSeller(TDatabase& store, const QJsonObject& file)
     if (KxScalar(db, QStringLiteral("SELECT 1 FROM kx_nick WHERE nickid = ? OR masternick = ?"),
                  {str(seller, "nickid"), str(seller, "masternick")}).isValid())
         return false;
-    TSeeder s{db, str(seller, "nickid"), {}, {}, 1};
+    TSeeder s{db, str(seller, "nickid"), {}, {}, 1, store.schemaVersion() < 15};
     exec(db, "INSERT INTO kx_nick (nickid, masternick, nickname, title, helpurl, qqurl, created_at) VALUES (?, ?, ?, ?, ?, ?, ?)",
          {s.nick, str(seller, "masternick"), str(seller, "nickname"), str(seller, "title"), str(seller, "help"),
           str(seller, "qq"), QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});

@@ -390,7 +390,7 @@ private Q_SLOTS:
         const qint64 next = fx().scalar("SELECT COALESCE(MAX(value), 0) FROM kx_counter WHERE nickid = '1001' AND name = ?", {series}).toLongLong() + 2;
         const QString second = series + QString::number(next).rightJustified(3, '0');
         fx().exec("INSERT INTO kx_stock_ledger (nickid, seq, created, operid, storageid, commoditycode, doctype, docid, docseq, quantity, costprice, stockafter)"
-                  " VALUES ('1001', -1, '', 'x', 'CK03', 'X', 'adjust', ?, 1, 0, 0, 0)", {second});
+                  " VALUES ('1001', -1, '', 'x', 'CK03', 'G100101', 'adjust', ?, 1, 0, 0, 0)", {second});
         const QStringList before = state();
         const TCallResult r = adjust(batch, {"CK01", "CK03"});
         fx().exec("DELETE FROM kx_stock_ledger WHERE nickid = '1001' AND seq = -1");

@@ -118,9 +118,30 @@ private Q_SLOTS:
         QCOMPARE(service.store().schemaVersion(), KxNewestSchemaVersion());
         {
             QSqlDatabase db = service.store().connection();
+            // Columns the goods schema renamed, and the marketplace ids products no longer carry
+            // (the demo's were empty: its market is left out above).
+            const QMap<QString, QString> renamed{{"kx_goods.unit", "units"}, {"kx_commodity.minnum", "minstock"}, {"kx_commodity.maxnum", "maxstock"}};
+            const QStringList dropped{"kx_commodity.num_iid", "kx_commodity.sku_id"};
             for (auto& [table, old] : before) {
-                QStringList columns = old.first;
-                QCOMPARE(rowsOf(db, table, columns), old.second);
+                QStringList columns;
+                QList<int> kept;
+                for (int i = 0; i < old.first.size(); ++i) {
+                    const QString at = table + u'.' + old.first[i];
+                    if (dropped.contains(at))
+                        continue;
+                    kept << i;
+                    columns << renamed.value(at, old.first[i]);
+                }
+                QStringList rows;
+                for (const QString& r : old.second) {
+                    const QStringList cells = r.split(u'\x1f');
+                    QStringList k;
+                    for (int i : kept)
+                        k << cells.value(i);
+                    rows << k.join(u'\x1f');
+                }
+                rows.sort();
+                QCOMPARE(rowsOf(db, table, columns), rows);
             }
             service.store().releaseThreadConnection();
         }
