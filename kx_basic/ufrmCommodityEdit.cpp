@@ -66,6 +66,7 @@ TfrmCommodityEdit::TfrmCommodityEdit(QWidget* owner)
     addPickButton(Edit(QStringLiteral("propcolor")), this, [this] { ColorButtonClick(); });
     addPickButton(Edit(QStringLiteral("propsize")), this, [this] { SizeButtonClick(); });
 
+    goods->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     Body()->addWidget(goods);
     Body()->addWidget(product);
     // The next colour or size of the same goods is entered quickly.

@@ -50,10 +50,11 @@ void TfrmCommoditySkuEdit::build()
     resize(820, 480);
     auto* top = new QVBoxLayout(this);
     auto* head = new QGridLayout;
+    int row = 0;
     for (const char* field : {"commoditycode", "commodityname"}) {
         auto* label = new QLabel(QString::fromLatin1(field), this);
         label->setObjectName(QString::fromLatin1(field));
-        head->addWidget(label, head->rowCount(), 0, Qt::AlignRight | Qt::AlignTop);
+        head->addWidget(label, row++, 0, Qt::AlignRight | Qt::AlignTop);
     }
     m_code->setReadOnly(true);
     m_name->setReadOnly(true);

@@ -280,17 +280,27 @@ void SetTreeView(QTreeWidget* tree, TPClientDataSet* dataSet)
                 ++j;
             }
     }
+    // The items are built apart from the tree and join it at once: thousands of categories
+    // inserted one by one into a shown tree cost a model update each.
+    const QIcon icon = tree->style()->standardIcon(QStyle::SP_FileIcon);
+    QList<QTreeWidgetItem*> tops;
+    const auto parentOf = [root](QTreeWidgetItem* item) { return item->parent() ? item->parent() : root; };
     QTreeWidgetItem* cursor = root;
     for (const Category& c : cats) {
         QTreeWidgetItem* at = cursor;
-        while (at->data(0, KxTreeIdRole).isValid() && at->data(0, KxTreeIdRole).toLongLong() != c.parent)
-            at = at->parent();
-        auto* item = new QTreeWidgetItem(at, {c.name});
+        while (at != root && at->data(0, KxTreeIdRole).toLongLong() != c.parent)
+            at = parentOf(at);
+        auto* item = new QTreeWidgetItem(QStringList{c.name});
         item->setData(0, KxTreeIdRole, c.id);
         item->setData(0, KxTreeImageRole, 1);
-        item->setIcon(0, tree->style()->standardIcon(QStyle::SP_FileIcon));
+        item->setIcon(0, icon);
+        if (at == root)
+            tops << item;
+        else
+            at->addChild(item);
         cursor = item;
     }
+    root->addChildren(tops);
     root->setExpanded(true);
 }
 
