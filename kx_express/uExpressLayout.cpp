@@ -303,6 +303,6 @@ QString KxExpressFieldLabels(const QString& dataSet)
                 if (f.key != QLatin1String("city_district"))
                     lines << f.key + u'=' + f.caption;
     if (dataSet == QStringLiteral("拣货单"))
-        lines << QStringLiteral("receiver_city=城市") << QStringLiteral("receiver_district=街区");
+        lines << QStringLiteral("tids=订单号") << QStringLiteral("receiver_city=城市") << QStringLiteral("receiver_district=街区");
     return lines.join(QLatin1Char('\n'));
 }

@@ -82,12 +82,15 @@ bool TfrmPickingPrint::LoadPickings(const QStringList& pickingIds)
 {
     THttpWeb web;
     web.setModule(method("search", "PickingSend.Search"));
-    web.Request()->AddParams(QStringLiteral("pickingids"), pickingIds.join(u','));
+    web.Request()->AddParams(QStringLiteral("pickingid"), pickingIds.join(u','));
+    web.Request()->AddParams(QStringLiteral("curpage"), QStringLiteral("0"));
     if (!web.SendData())
         return false;
     if (!m_ownHeaders->SetKXXMLData(web.Response()->GetParam(QStringLiteral("xmldata"))))
         return false;
-    if (!m_ownLines->SetKXXMLData(web.Response()->GetParam(QStringLiteral("xmldetail"))))
+    // Lines come with the answer when the method gives them.
+    if (!web.Response()->HasParam(QStringLiteral("xmldetail"))
+        || !m_ownLines->SetKXXMLData(web.Response()->GetParam(QStringLiteral("xmldetail"))))
         m_ownLines->Close();
     SetPickings(m_ownHeaders, m_ownLines->Active() ? m_ownLines : nullptr);
     return true;

@@ -18,8 +18,8 @@ public:
     // Senders, and what the dialog lists besides.
     void InitModule(const QString& xml) override;
 
-    // The picking lists to print, read with the "search" method ("pickingids": the numbers
-    // joined by ","; headers in "xmldata", lines in "xmldetail").
+    // The picking lists to print, read with the "search" method ("pickingid": the numbers
+    // joined by ","; headers in "xmldata", lines in "xmldetail" when it gives them).
     bool LoadPickings(const QStringList& pickingIds);
     // Or the caller's own data sets (not owned).
     void SetPickings(TPClientDataSet* headers, TPClientDataSet* lines);

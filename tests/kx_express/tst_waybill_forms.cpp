@@ -364,7 +364,7 @@ private Q_SLOTS:
                       "<response><xmldata><![CDATA[" + packet("<field name=\"pickingid\" type=\"string\"/>", {R"(pickingid="JH0007")", R"(pickingid="JH0008")"})
                           + "]]></xmldata><xmldetail><![CDATA[" + packet("<field name=\"pickingid\" type=\"string\"/>", {}) + "]]></xmldetail></response>");
         QVERIFY(dlg.LoadPickings({QStringLiteral("JH0007"), QStringLiteral("JH0008")}));
-        QCOMPARE(callsOf("PickingSend.Search").value(0).value("pickingids"), QStringLiteral("JH0007,JH0008"));
+        QCOMPARE(callsOf("PickingSend.Search").value(0).value("pickingid"), QStringLiteral("JH0007,JH0008"));
         dlg.TemplateBox()->setCurrentIndex(1);
         const QString pdf = m_dir->filePath(QStringLiteral("kd.pdf"));
         QVERIFY(dlg.PrintToPdf(pdf));

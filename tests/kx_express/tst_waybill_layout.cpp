@@ -42,7 +42,8 @@ TExpressLayout sample()
     l.labels << TExpressLabel{QStringLiteral("pickingid"), QStringLiteral("[拣货单.\"拣货单号\"]"), QRect(200, 100, 180, 24), 12}
              << TExpressLabel{QStringLiteral("title"), QStringLiteral("[拣货单明细.\"宝贝名称\"]"), QRect(40, 300, 300, 24), 10}
              << TExpressLabel{QStringLiteral("sender_name"), QStringLiteral("[发件人名称]"), QRect(40, 60, 150, 24), 10}
-             << TExpressLabel{QStringLiteral("city_district"), QStringLiteral("[拣货单.\"城市\"]/[拣货单.\"街区\"]"), QRect(400, 60, 250, 24), 10};
+             << TExpressLabel{QStringLiteral("city_district"), QStringLiteral("[拣货单.\"城市\"]/[拣货单.\"街区\"]"), QRect(400, 60, 250, 24), 10}
+             << TExpressLabel{QStringLiteral("tid"), QStringLiteral("[拣货单.\"订单号\"]"), QRect(400, 100, 250, 24), 10};
     return l;
 }
 } // namespace
@@ -156,10 +157,10 @@ private Q_SLOTS:
     {
         const TExpressLayout l = sample();
         TPClientDataSet headers, lines;
-        headers.SetKXXMLData(rmPacket(QStringLiteral("pickingid:string,receiver_name:string,receiver_city:string,receiver_district:string"),
-                                      {R"(pickingid="JH0001" receiver_name="张三" receiver_city="Hangzhou" receiver_district="Xihu")",
-                                       R"(pickingid="JH0002" receiver_name="李四" receiver_city="Hangzhou" receiver_district="Xihu")",
-                                       R"(pickingid="JH0003" receiver_name="王五" receiver_city="Hangzhou" receiver_district="Xihu")"}));
+        headers.SetKXXMLData(rmPacket(QStringLiteral("pickingid:string,receiver_name:string,receiver_city:string,receiver_district:string,tids:string"),
+                                      {R"(pickingid="JH0001" tids="T1,T19" receiver_name="张三" receiver_city="Hangzhou" receiver_district="Xihu")",
+                                       R"(pickingid="JH0002" tids="T2,T29" receiver_name="李四" receiver_city="Hangzhou" receiver_district="Xihu")",
+                                       R"(pickingid="JH0003" tids="T3,T39" receiver_name="王五" receiver_city="Hangzhou" receiver_district="Xihu")"}));
         lines.SetKXXMLData(rmPacket(QStringLiteral("pickingid:string,title:string"),
                                     {R"(pickingid="JH0002" title="Mug-B")", R"(pickingid="JH0001" title="Shirt-A")",
                                      R"(pickingid="JH0001" title="Second-A")", R"(pickingid="JH0003" title="Shoe-C")"}));
@@ -195,6 +196,7 @@ private Q_SLOTS:
             QVERIFY2(pdfFind(pages[size_t(i)], titles[i]), qPrintable(titles[i]));
             QVERIFY(pdfFind(pages[size_t(i)], QStringLiteral("Varnoq")));
             QVERIFY(pdfFind(pages[size_t(i)], QStringLiteral("Hangzhou/Xihu"))); // found by the captions the link gives
+            QVERIFY(pdfFind(pages[size_t(i)], QStringLiteral("T%1,T%2").arg(i + 1).arg((i + 1) * 10 + 9))); // a picking list's orders
             for (int k = 0; k < 3; ++k)
                 if (k != i)
                     QVERIFY(!pdfFind(pages[size_t(i)], QStringLiteral("JH000%1").arg(k + 1)));

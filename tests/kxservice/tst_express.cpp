@@ -19,7 +19,10 @@ class TestExpress : public QObject {
     // A delta adding a template, or changing the one with `id` in the list given.
     QString addDelta(const QString& name, const QString& file, const QString& code = QStringLiteral("SF"))
     {
-        auto ds = KxDataSet(fx().call(kAdmin, "Express.Search", {{"express_id", "NONE"}}).value("xmldata"));
+        const TCallResult r = fx().call(kAdmin, "Express.Search", {{"express_id", "NONE"}});
+        auto ds = KxDataSet(r.value("xmldata"));
+        if (!ds)
+            return QStringLiteral("<no list: %1>").arg(r.error);
         ds->Append();
         ds->FieldByName("express_name")->SetAsString(name);
         ds->FieldByName("express_file")->SetAsString(file);
@@ -40,7 +43,13 @@ class TestExpress : public QObject {
 
 private Q_SLOTS:
     void initTestCase_data() { KxEngineRows(); }
-    void init() { KX_FETCH_ENGINE(m_kind); }
+    void init()
+    {
+        KX_FETCH_ENGINE(m_kind);
+        // Each engine's service has its own scripted UI: the one of the running row shows.
+        KxSetServiceUrl(fx().url());
+        KxSetUi(&fx().ui);
+    }
 
     void seededTemplatesInUse()
     {
