@@ -393,7 +393,7 @@ private Q_SLOTS:
         QCOMPARE(ids.size(), 3);
         const QString stock = "SELECT COALESCE(SUM(stocknum), 0) FROM kx_stock WHERE nickid = '1001' AND storageid = 'CK01'";
         const int before = fx().scalar(stock).toInt();
-        const int pieces = fx().scalar("SELECT SUM(num) FROM kx_picking_line WHERE nickid = '1001' AND pickingid IN (?, ?, ?)", {ids[0], ids[1], ids[2]}).toInt();
+        const int pieces = fx().scalar("SELECT CAST(SUM(num) AS INTEGER) FROM kx_picking_line WHERE nickid = '1001' AND pickingid IN (?, ?, ?)", {ids[0], ids[1], ids[2]}).toInt();
         const QString line = "SELECT commoditycode FROM kx_picking_line WHERE nickid = '1001' AND pickingid = ? AND seq = 1";
         const QString code = books(line, {ids[2]});
         fx().exec("UPDATE kx_picking_line SET commoditycode = '' WHERE nickid = '1001' AND pickingid = ? AND seq = 1", {ids[2]});
