@@ -4,6 +4,7 @@
 #include "uPClientDataSet.h"
 #include "uUiHooks.h"
 #include "ufrmBase.h"
+#include "ufrmPickingPrint.h"
 
 #include <QStringList>
 
@@ -22,6 +23,17 @@ void KxPickingPrint(TfrmBase* form, const QString& param, TPClientDataSet* heade
     if (!window)
         return;
     window->FixedConditions() << QStringLiteral("pickingid=") + ids.join(QLatin1Char(','));
+    if (auto* print = qobject_cast<TfrmPickingPrint*>(window.get())) {
+        // The print dialogs read carrier, consignee and sender of each picking from the
+        // service; the lines are the window's own when the service gives none.
+        if (!print->LoadPickings(ids))
+            return;
+        if (!print->Lines() && lines && lines->Active())
+            print->SetPickings(print->Headers(), lines);
+        KxUi().ShowModal(window.get());
+        return;
+    }
+    // A print module of another kind gets the pickings as its report's data sets.
     IKXReportEx* report = window->GetReportEx();
     report->RMDataSetClear();
     report->AddCDataSet(headers, QStringLiteral("拣货单"), form->GetParam(QStringLiteral("masterlabels")));

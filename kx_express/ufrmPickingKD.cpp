@@ -137,10 +137,26 @@ void TfrmPickingKD::btnSendClick()
     TfrmBase* module = CallModule(this, QStringLiteral("PickingSend.Module"));
     if (!module)
         return;
+    // The shipping dialog takes the pickings being printed; their new numbers are read back
+    // before the next print.
+    QStringList ids;
+    if (TPClientDataSet* headers = Headers()) {
+        const TField* id = headers->FieldByName(QStringLiteral("pickingid"));
+        for (int r = 0; id && r < headers->RecordCount(); ++r)
+            ids << headers->DisplayTextAt(r, id).trimmed();
+    }
+    if (!ids.isEmpty())
+        module->FixedConditions() << QStringLiteral("pickingid=") + ids.join(u',');
     // A window that frees itself on closing may be gone already.
     const QPointer<TfrmBase> window(module);
     KxUi().ShowModal(module);
     delete window.data();
+    if (!ids.isEmpty()) {
+        TPClientDataSet* lines = Lines();
+        LoadPickings(ids);
+        if (!Lines() && lines && lines->Active())
+            SetPickings(Headers(), lines);
+    }
 }
 
 KX_REGISTER_CLASS(TfrmPickingKD)

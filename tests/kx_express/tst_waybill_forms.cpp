@@ -15,6 +15,7 @@
 #include "uPClientDataSet.h"
 #include "uRMDesignCanvas.h"
 #include "uRMReportEx.h"
+#include "uPickingPrint.h"
 #include "ufrmPickingKD.h"
 
 #include <QCheckBox>
@@ -115,6 +116,35 @@ private Q_SLOTS:
         m_ui.reset();
         m_svc.reset();
         KxSetExpressFolder(QString());
+    }
+
+    // The picking windows hand their pickings to the waybill dialog: it reads carrier,
+    // consignee and sender of each from the service and prints the window's own lines.
+    void pickingWindowsHandTheirPickingsToTheWaybillDialog()
+    {
+        m_svc->answer("Picking.PrintKD", "<response><moduleclass>TfrmPickingKD</moduleclass><search>PickingSend.Search</search></response>");
+        const QByteArray id = "<field name=\"pickingid\" type=\"string\"/>";
+        m_svc->answer("PickingSend.Search", data(packet(id + "<field name=\"out_sid\" type=\"string\"/>",
+                                                        {R"(pickingid="JH0007" out_sid="SF1")", R"(pickingid="JH0008" out_sid="SF2")"})));
+        TPClientDataSet headers, lines;
+        QVERIFY(headers.SetKXXMLData(QString::fromUtf8(packet(id, {R"(pickingid="JH0007")", R"(pickingid="JH0008")"}))));
+        QVERIFY(lines.SetKXXMLData(QString::fromUtf8(packet(id + "<field name=\"title\" type=\"string\"/>",
+                                                            {R"(pickingid="JH0007" title="衬衫")", R"(pickingid="JH0008" title="长裤")"}))));
+        QString shownNumbers;
+        TPClientDataSet* shownLines = nullptr;
+        m_ui->onModal = [&](QWidget* w) {
+            if (auto* kd = qobject_cast<TfrmPickingKD*>(w)) {
+                shownLines = kd->Lines();
+                for (int r = 0; kd->Headers() && r < kd->Headers()->RecordCount(); ++r)
+                    shownNumbers += kd->Headers()->DisplayTextAt(r, kd->Headers()->FieldByName(QStringLiteral("out_sid")));
+            }
+            return int(mrCancel);
+        };
+        TfrmBase owner;
+        KxPickingPrint(&owner, QStringLiteral("printkd"), &headers, &lines);
+        QCOMPARE(callsOf("PickingSend.Search").value(0).value("pickingid"), QStringLiteral("JH0007,JH0008"));
+        QCOMPARE(shownNumbers, QStringLiteral("SF1SF2"));
+        QCOMPARE(shownLines, &lines);
     }
 
     void openingShowsTheTemplatesInUse()
