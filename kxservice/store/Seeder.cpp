@@ -411,6 +411,8 @@ struct TSeeder {
     int nextCat = 1;
     // A database at an older schema (upgrade tests) names the unit and stock limits as it did.
     bool oldGoodsNames = false;
+    // ... and has no waybill templates yet.
+    bool hasExpress = true;
 
     int modId(const QString& name)
     {
@@ -494,7 +496,7 @@ struct TSeeder {
                  {nick, str(v.toObject(), "code"), companies.value(str(v.toObject(), "code")), str(v.toObject(), "fee")});
         // Waybill templates: the stem is the carrier's name and the template's, as the designer
         // makes it; their files come with the program until a designer saves them here.
-        for (const QJsonValue& v : s.value(QLatin1String("express_templates")).toArray()) {
+        for (const QJsonValue& v : hasExpress ? s.value(QLatin1String("express_templates")).toArray() : QJsonArray()) {
             const QJsonObject o = v.toObject();
             exec(db, "INSERT INTO kx_express (nickid, express_id, express_name, express_file, logistics_code, is_use, md5_key)"
                      " VALUES (?, ?, ?, ?, ?, 1, ?)",
@@ -639,7 +641,8 @@ bool KxSeedSeller(TDatabase& store, const QJsonObject& file)
     if (KxScalar(db, QStringLiteral("SELECT 1 FROM kx_nick WHERE nickid = ? OR masternick = ?"),
                  {str(seller, "nickid"), str(seller, "masternick")}).isValid())
         return false;
-    TSeeder s{db, str(seller, "nickid"), {}, {}, 1, store.schemaVersion() < 15};
+    const int schema = store.schemaVersion();
+    TSeeder s{db, str(seller, "nickid"), {}, {}, 1, schema < 15, schema >= 17};
     exec(db, "INSERT INTO kx_nick (nickid, masternick, nickname, title, helpurl, qqurl, created_at) VALUES (?, ?, ?, ?, ?, ?, ?)",
          {s.nick, str(seller, "masternick"), str(seller, "nickname"), str(seller, "title"), str(seller, "help"),
           str(seller, "qq"), QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});

@@ -5,6 +5,7 @@
 // brings that into the books. A picking without a number is not shipped; a number already
 // given is refused.
 #include "ServiceFixture.h"
+#include "market/Simulator.h"
 
 #include "uCallModule.h"
 #include "uConfig.h"
@@ -225,7 +226,13 @@ private Q_SLOTS:
             QCOMPARE(books("SELECT issend || out_sid FROM kx_picking WHERE nickid = '1001' AND pickingid = ?", {id}), QStringLiteral("0"));
         }
 
-        // The next download shows the shipped orders as shipped in the books.
+        // The next download shows the shipped orders as shipped in the books. The marketplace
+        // stamps a change made in the second it last listed with the second after, so the
+        // download comes a little later, as an operator's would.
+        {
+            QSqlDatabase db = m_fx->db();
+            TMarketSimulator(db, QStringLiteral("1001")).advance(2);
+        }
         download();
         for (const QString& id : ids.mid(0, 3)) {
             const QString tid = books("SELECT MIN(tid) FROM kx_picking_line WHERE nickid = '1001' AND pickingid = ?", {id});
