@@ -18,26 +18,19 @@
 TfrmPickingKD::TfrmPickingKD(QWidget* owner) : TfrmPickingPrint(owner), m_template(new QComboBox(this)), m_templates(new TPClientDataSet(this))
 {
     setWindowTitle(QStringLiteral("打印快递单"));
-    auto* grid = new QGridLayout(this);
-    grid->addWidget(new QLabel(QStringLiteral("选择发件人："), this), 0, 0);
-    grid->addWidget(m_sender, 0, 1);
-    auto* editSender = new QPushButton(QStringLiteral("编辑发件人信息"), this);
-    grid->addWidget(editSender, 0, 2);
+    QGridLayout* grid = SenderGrid();
     grid->addWidget(new QLabel(QStringLiteral("选择快递模板："), this), 1, 0);
     grid->addWidget(m_template, 1, 1);
     auto* editTemplate = new QPushButton(QStringLiteral("编辑快递模板"), this);
     grid->addWidget(editTemplate, 1, 2);
     auto* print = new QPushButton(QStringLiteral("打印快递"), this);
     auto* send = new QPushButton(QStringLiteral("批量设置物流公司和运单号"), this);
-    auto* exit = new QPushButton(QStringLiteral("退     出"), this);
     grid->addWidget(print, 2, 0);
     grid->addWidget(send, 2, 1);
-    grid->addWidget(exit, 2, 2);
-    connect(editSender, &QPushButton::clicked, this, [this] { btnSenderClick(); });
+    grid->addWidget(ExitButton(), 2, 2);
     connect(editTemplate, &QPushButton::clicked, this, [this] { btnTemplateClick(); });
     connect(print, &QPushButton::clicked, this, [this] { btnPrintClick(); });
     connect(send, &QPushButton::clicked, this, [this] { btnSendClick(); });
-    connect(exit, &QPushButton::clicked, this, [this] { SetModalResult(mrCancel); });
 }
 
 void TfrmPickingKD::InitModule(const QString& xml)
@@ -113,19 +106,7 @@ void TfrmPickingKD::btnPrintClick()
 
 bool TfrmPickingKD::PrintToPdf(const QString& fileName)
 {
-    if (!prepare())
-        return false;
-    TRMReportEx* report = Report()->Report();
-    if (!report->LoadFromFile(Report()->FileName())) {
-        KxShowError(report->LastError());
-        return false;
-    }
-    report->ChangePaper();
-    if (!report->ExportPdf(fileName)) {
-        KxShowError(report->LastError().isEmpty() ? QStringLiteral("没有可打印的快递单") : report->LastError());
-        return false;
-    }
-    return true;
+    return prepare() && ExportPdf(fileName, QStringLiteral("没有可打印的快递单"));
 }
 
 void TfrmPickingKD::btnSendClick()

@@ -5,9 +5,13 @@
 #include "uHttpWeb.h"
 #include "uKXReport.h"
 #include "uPClientDataSet.h"
+#include "uRMReportEx.h"
 #include "uUiHooks.h"
 
 #include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
 #include <QPointer>
 
 TfrmPickingPrint::TfrmPickingPrint(QWidget* owner)
@@ -26,6 +30,40 @@ QString TfrmPickingPrint::method(const char* param, const char* fallback) const
 {
     const QString m = GetParam(QString::fromLatin1(param));
     return m.isEmpty() ? QString::fromLatin1(fallback) : m;
+}
+
+QGridLayout* TfrmPickingPrint::SenderGrid()
+{
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(new QLabel(QStringLiteral("选择发件人："), this), 0, 0);
+    grid->addWidget(m_sender, 0, 1);
+    auto* editSender = new QPushButton(QStringLiteral("编辑发件人信息"), this);
+    grid->addWidget(editSender, 0, 2);
+    connect(editSender, &QPushButton::clicked, this, [this] { btnSenderClick(); });
+    return grid;
+}
+
+QPushButton* TfrmPickingPrint::ExitButton()
+{
+    auto* exit = new QPushButton(QStringLiteral("退     出"), this);
+    connect(exit, &QPushButton::clicked, this, [this] { SetModalResult(mrCancel); });
+    return exit;
+}
+
+bool TfrmPickingPrint::ExportPdf(const QString& fileName, const QString& nothing)
+{
+    SetSenderVariables();
+    TRMReportEx* report = m_report->Report();
+    if (!report->LoadFromFile(m_report->FileName())) {
+        KxShowError(report->LastError());
+        return false;
+    }
+    report->ChangePaper();
+    if (!report->ExportPdf(fileName)) {
+        KxShowError(report->LastError().isEmpty() ? nothing : report->LastError());
+        return false;
+    }
+    return true;
 }
 
 void TfrmPickingPrint::InitModule(const QString& xml)

@@ -6,6 +6,8 @@
 #include <QStringList>
 
 class QComboBox;
+class QGridLayout;
+class QPushButton;
 class TKXReport;
 class TPClientDataSet;
 
@@ -37,6 +39,13 @@ public:
 
 protected:
     QString method(const char* param, const char* fallback) const;
+    // The dialog's grid with its first row: "选择发件人：", the sender box, "编辑发件人信息".
+    QGridLayout* SenderGrid();
+    // "退     出", closing the dialog.
+    QPushButton* ExitButton();
+    // The report (its file set) with the sender variables into a PDF file; `nothing` is said
+    // when there is nothing to print.
+    bool ExportPdf(const QString& fileName, const QString& nothing);
     QComboBox* m_sender;
 
 private:
