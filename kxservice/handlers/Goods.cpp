@@ -6,6 +6,7 @@
 #include "store/BulkWrite.h"
 #include "store/DocKinds.h"
 #include "store/DocSql.h"
+#include "store/DocValues.h"
 #include "store/Packet.h"
 #include "TDecimal.h"
 #include "uRequest.h"
@@ -16,12 +17,6 @@
 
 namespace {
 using Col = TPacketColumn;
-
-// Names and SQL of the table descriptions (UTF-8: computed columns may hold texts).
-QString L1(const char* s)
-{
-    return QString::fromUtf8(s);
-}
 
 void checkGoods(TContext& ctx, QVariantMap& row, bool)
 {
@@ -341,7 +336,7 @@ void skuSearch(TContext& ctx)
 {
     QString where = QStringLiteral("c.nickid = ?");
     QVariantList args{ctx.nickid};
-    const auto text = [&](const char* name) { return KxTrimLow(ctx.param(L1(name))); };
+    const auto text = [&](const char* name) { return KxTrimLow(ctx.param(KxDoc::L(name))); };
     if (!text("commoditycode").isEmpty()) {
         where += QStringLiteral(" AND (c.commoditycode = ? OR c.barcode = ?)");
         args << text("commoditycode") << text("commoditycode");
@@ -349,13 +344,13 @@ void skuSearch(TContext& ctx)
     const std::pair<const char*, const char*> contains[] = {{"commodityname", "c.commodityname"}, {"title", "b.title"}};
     for (const auto& [name, column] : contains)
         if (!text(name).isEmpty()) {
-            where += QStringLiteral(" AND ") + L1(column) + QStringLiteral(" LIKE ? ESCAPE '\\'");
+            where += QStringLiteral(" AND ") + KxDoc::L(column) + QStringLiteral(" LIKE ? ESCAPE '\\'");
             args << KxLikeContains(text(name));
         }
     const std::pair<const char*, const char*> exact[] = {{"nick", "b.nick"}, {"num_iid", "b.num_iid"}};
     for (const auto& [name, column] : exact)
         if (!text(name).isEmpty()) {
-            where += QStringLiteral(" AND ") + L1(column) + QStringLiteral(" = ?");
+            where += QStringLiteral(" AND ") + KxDoc::L(column) + QStringLiteral(" = ?");
             args << text(name);
         }
     if (!text("catid").isEmpty()) {
@@ -422,7 +417,7 @@ void answerPack(TContext& ctx, const QString& code)
                                                 " is_pack, md5_key FROM kx_commodity WHERE nickid = ? AND commoditycode = ? AND is_pack = 1"),
                          {ctx.nickid, code});
     ctx.answer.addPacket(QStringLiteral("xmlmaster"), KxQueryPacket(m, packMasterColumns()));
-    QSqlQuery d = KxExec(ctx.db, L1(kPackDetailSelect), {ctx.nickid, code});
+    QSqlQuery d = KxExec(ctx.db, KxDoc::L(kPackDetailSelect), {ctx.nickid, code});
     ctx.answer.addPacket(QStringLiteral("xmldetail"), KxQueryPacket(d, packDetailColumns()));
 }
 
@@ -435,12 +430,12 @@ void packSearch(TContext& ctx)
 {
     QString where = QStringLiteral("c.nickid = ? AND c.is_pack = 1");
     QVariantList args{ctx.nickid};
-    const auto text = [&](const char* name) { return KxTrimLow(ctx.param(L1(name))); };
+    const auto text = [&](const char* name) { return KxTrimLow(ctx.param(KxDoc::L(name))); };
     const std::pair<const char*, const char*> exact[] = {{"commoditycode", "c.commoditycode"}, {"goodscode", "c.goodscode"},
                                                          {"subcommoditycode", "p.subcommoditycode"}};
     for (const auto& [name, column] : exact)
         if (!text(name).isEmpty()) {
-            where += QStringLiteral(" AND ") + L1(column) + QStringLiteral(" = ?");
+            where += QStringLiteral(" AND ") + KxDoc::L(column) + QStringLiteral(" = ?");
             args << text(name);
         }
     if (!text("commodityname").isEmpty()) {

@@ -5,6 +5,7 @@
 #include "market/LiveMarket.h"
 #include "market/Simulator.h"
 #include "store/DocEngine.h"
+#include "store/DocGenerated.h"
 #include "store/DocSql.h"
 #include "store/DocValues.h"
 #include "store/Packet.h"
@@ -30,13 +31,6 @@ bool isSqlite(const TContext& ctx)
 QString forUpdate(const TContext& ctx)
 {
     return isSqlite(ctx) ? QString() : QStringLiteral(" FOR UPDATE");
-}
-
-QString stamp(TContext& ctx)
-{
-    const QString name = KxScalar(ctx.db, QStringLiteral("SELECT opername FROM kx_operator WHERE nickid = ? AND operid = ?"),
-                                  {ctx.nickid, ctx.operid}).toString();
-    return QLatin1Char('[') + ctx.operid + QLatin1Char(']') + name;
 }
 
 // The shipping rows of the dialog: what it shows and what its save changes.
@@ -333,7 +327,7 @@ void pickingSend(TContext& ctx)
     }
     const QString when = KxLocalNowText();
     KxExec(ctx.db, QStringLiteral("UPDATE kx_picking SET issend = 1, sendtime = ?, sendren = ? WHERE nickid = ? AND pickingid = ?"),
-           {when, stamp(ctx), ctx.nickid, id});
+           {when, KxOperatorStamp(ctx), ctx.nickid, id});
     ctx.answer.add(QStringLiteral("issend"), qint64(1));
     ctx.answer.add(QStringLiteral("sendtime"), when);
 }
