@@ -3,6 +3,7 @@
 #include "uCallModule.h"
 #include "uFrmSelect.h"
 #include "uPClientDataSet.h"
+#include "uProductFill.h"
 #include "uRecordBinder.h"
 #include "ufrmCommodity.h"
 
@@ -17,7 +18,6 @@
 namespace {
 const char* const kProductTexts[] = {"commoditycode", "barcode", "commodityname", "propstyle", "propcolor", "propsize"};
 const char* const kAmounts[] = {"saleprice", "wholesale", "costprice", "maxstock", "minstock"};
-const QStringList kGoodsConditions{QStringLiteral("is_del=0")};
 
 // A box with a pick button at its right end.
 void addPickButton(QLineEdit* edit, QObject* receiver, std::function<void()> pick)
@@ -112,16 +112,14 @@ void TfrmCommodityEdit::updateGoodsBox()
 void TfrmCommodityEdit::GoodsButtonClick()
 {
     TPClientDataSet goods;
-    if (KxPick(this, QStringLiteral("Select.Goods"), kGoodsConditions, &goods))
+    if (KxPickGoods(this, &goods))
         FillFromGoods(&goods);
 }
 
 void TfrmCommodityEdit::GoodsCodeEntered()
 {
     TPClientDataSet goods;
-    const QString code = Edit(QStringLiteral("goodscode"))->text().trimmed();
-    if (KxLookup(this, QStringLiteral("Select.Goods"), kGoodsConditions + QStringList{QStringLiteral("goodscode=") + code}, &goods)
-        == TKxLookupResult::Found)
+    if (KxLookupGoods(this, Edit(QStringLiteral("goodscode"))->text(), &goods))
         FillFromGoods(&goods);
 }
 
@@ -133,27 +131,20 @@ void TfrmCommodityEdit::FillFromGoods(TPClientDataSet* goods)
     m_filling = true;
     if (ds->State() == dsBrowse)
         ds->Edit();
-    for (const char* f : {"goodscode", "brand_id", "propstyle", "costprice", "saleprice", "wholesale"})
-        if (TField* from = goods->FindField(QString::fromLatin1(f)))
-            if (TField* to = ds->FindField(QString::fromLatin1(f)))
-                to->SetValue(from->Value());
-    TField* name = ds->FindField(QStringLiteral("commodityname"));
-    if (TField* from = goods->FindField(QStringLiteral("goodsname")); name && from && name->AsString().trimmed().isEmpty())
-        name->SetAsString(from->AsString());
+    KxFillFromGoods(ds, goods, {"goodscode", "brand_id", "propstyle", "costprice", "saleprice", "wholesale"});
     Binder()->Refresh();
     m_filling = false;
 }
 
 void TfrmCommodityEdit::pickProperty(const QString& module, const QString& field)
 {
-    TPClientDataSet values;
-    if (!KxPick(this, module, {QStringLiteral("isuse=1")}, &values) || !Data())
+    const std::optional<QString> name = KxPickPropertyName(this, module);
+    if (!name || !Data())
         return;
     if (Data()->State() == dsBrowse)
         Data()->Edit();
     if (TField* f = Data()->FindField(field))
-        if (const TField* name = values.FindField(QStringLiteral("propname")))
-            f->SetAsString(name->AsString());
+        f->SetAsString(*name);
     Binder()->Refresh();
 }
 

@@ -8,6 +8,7 @@
 #include "uHttpWeb.h"
 #include "uKxPagedList.h"
 #include "uPClientDataSet.h"
+#include "uProductFill.h"
 #include "uRecordBinder.h"
 #include "uUiHooks.h"
 #include "uUtils.h"
@@ -27,7 +28,6 @@
 namespace {
 const QString kCode = QStringLiteral("subcommoditycode");
 const QString kNum = QStringLiteral("num");
-const QStringList kGoodsConditions{QStringLiteral("is_del=0")};
 const QStringList kComponentConditions{QStringLiteral("is_del=0"), QStringLiteral("is_pack=0")};
 // Master boxes in order; amounts marked.
 const struct {
@@ -210,20 +210,14 @@ void TfrmPackCommodityEdit::fillFromGoods(TPClientDataSet* goods)
 {
     if (!ensureMaster())
         return;
-    for (const char* f : {"goodscode", "propstyle", "saleprice", "wholesale"})
-        if (TField* from = goods->FindField(QString::fromLatin1(f)))
-            if (TField* to = m_master->FindField(QString::fromLatin1(f)))
-                to->SetValue(from->Value());
-    TField* name = m_master->FindField(QStringLiteral("commodityname"));
-    if (TField* from = goods->FindField(QStringLiteral("goodsname")); name && from && name->AsString().trimmed().isEmpty())
-        name->SetAsString(from->AsString());
+    KxFillFromGoods(m_master, goods, {"goodscode", "propstyle", "saleprice", "wholesale"});
     m_binder->Refresh();
 }
 
 void TfrmPackCommodityEdit::GoodsButtonClick()
 {
     TPClientDataSet goods;
-    if (KxPick(this, QStringLiteral("Select.Goods"), kGoodsConditions, &goods))
+    if (KxPickGoods(this, &goods))
         fillFromGoods(&goods);
 }
 
@@ -231,9 +225,7 @@ void TfrmPackCommodityEdit::GoodsCodeEntered()
 {
     QLineEdit* box = Edit(QStringLiteral("goodscode"));
     TPClientDataSet goods;
-    if (KxLookup(this, QStringLiteral("Select.Goods"), kGoodsConditions + QStringList{QStringLiteral("goodscode=") + box->text().trimmed()},
-                 &goods)
-        != TKxLookupResult::Found)
+    if (!KxLookupGoods(this, box->text(), &goods))
         return;
     fillFromGoods(&goods);
     box->nextInFocusChain()->setFocus(Qt::TabFocusReason);
@@ -241,12 +233,11 @@ void TfrmPackCommodityEdit::GoodsCodeEntered()
 
 void TfrmPackCommodityEdit::pickProperty(const QString& module, const QString& field)
 {
-    TPClientDataSet values;
-    if (!KxPick(this, module, {QStringLiteral("isuse=1")}, &values) || !ensureMaster())
+    const std::optional<QString> name = KxPickPropertyName(this, module);
+    if (!name || !ensureMaster())
         return;
     if (TField* f = m_master->FindField(field))
-        if (const TField* name = values.FindField(QStringLiteral("propname")))
-            f->SetAsString(name->AsString());
+        f->SetAsString(*name);
     m_binder->Refresh();
 }
 
