@@ -410,7 +410,9 @@ void checkUnchanged(TContext& ctx, const TTable& t, const QList<const TDeltaChan
               });
 }
 
-void removeRow(TContext& ctx, const TTable& t, const QString& k)
+// What stops a row from going: rows that point at it, uses that count. Only reads, so a
+// save's deletes are all checked before its first write takes SQLite's lock.
+void checkRemovable(TContext& ctx, const TTable& t, const QString& k)
 {
     for (const TRef& r : t.refs)
         if (KxScalar(ctx.db, L1(r.exists), {ctx.nickid, k}).isValid())
@@ -418,11 +420,20 @@ void removeRow(TContext& ctx, const TTable& t, const QString& k)
     const QString used = KxMdUsesOf(ctx, t, k);
     if (!used.isEmpty())
         throw TServiceError(kxRefused, used);
+}
+
+// Deletes checked rows many to a statement; a row another writer took away meanwhile refuses
+// the save.
+void removeRows(TContext& ctx, const TTable& t, const QStringList& keys)
+{
     if (t.beforeDelete)
-        t.beforeDelete(ctx, k);
-    QSqlQuery d = KxExec(ctx.db, QStringLiteral("DELETE FROM %1 WHERE nickid = ? AND %2 = ?").arg(L1(t.table), keySql(t)), {ctx.nickid, k});
-    if (d.numRowsAffected() != 1)
-        throw TServiceError(kxRefused, QStringLiteral("要删除的记录【%1】已不存在，请刷新后再试").arg(k.left(40)));
+        for (const QString& k : keys)
+            t.beforeDelete(ctx, k);
+    KxForKeys(ctx.db, QStringLiteral("DELETE FROM %1 WHERE nickid = ? AND %2 IN (%3)").arg(L1(t.table), keySql(t), QStringLiteral("%1")),
+              {ctx.nickid}, keys, [&](QSqlQuery& q, qsizetype, qsizetype count) {
+                  if (q.numRowsAffected() != count)
+                      throw TServiceError(kxRefused, QStringLiteral("要删除的记录已被他人删除，请刷新后再试"));
+              });
 }
 
 // The columns an insert or update writes (a single key aside), their values checked. The parts
@@ -505,8 +516,9 @@ TSavePlan planSave(const TTable& t, const QList<TDeltaChange>& changes)
 }
 
 // Writes a checked save: deletes, then updates, then inserts (a code deleted and typed again
-// in one save is a new row). Returns the keys of the rows written. Updates that set the same
-// columns share one statement per chunk of rows.
+// in one save is a new row). Returns the keys of the rows written. Updates run one statement
+// per row (their checks may look at rows the save's deletes removed); deletes and inserts many
+// rows to a statement.
 QStringList writeSave(TContext& ctx, const TTable& t, const TSavePlan& p)
 {
     const QString table = L1(t.table), key = keySql(t);
@@ -515,7 +527,8 @@ QStringList writeSave(TContext& ctx, const TTable& t, const TSavePlan& p)
 
     checkUnchanged(ctx, t, p.deletes, p.deleteKeys);
     for (const QString& k : p.deleteKeys)
-        removeRow(ctx, t, k);
+        checkRemovable(ctx, t, k);
+    removeRows(ctx, t, p.deleteKeys);
 
     checkUnchanged(ctx, t, p.updates, p.updateKeys);
     for (qsizetype i = 0; i < p.updates.size(); ++i) {
