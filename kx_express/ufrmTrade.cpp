@@ -92,6 +92,12 @@ TfrmTrade::TfrmTrade(QWidget* owner)
     filterRow->addWidget(m_quick);
 
     m_message->setReadOnly(true);
+    // The note boxes take what the picture leaves: their own wish for height would push the
+    // orders grid down to a row or two.
+    for (QPlainTextEdit* box : {m_message, m_memo}) {
+        box->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
+        box->setMinimumHeight(40);
+    }
     auto* side = new QWidget(this);
     auto* sideLayout = new QVBoxLayout(side);
     sideLayout->setContentsMargins(0, 0, 0, 0);
