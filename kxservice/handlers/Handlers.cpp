@@ -7,6 +7,7 @@
 #include "Logistics.h"
 #include "MasterData.h"
 #include "NetShop.h"
+#include "NetShopGoods.h"
 #include "PickingSend.h"
 #include "PowerMger.h"
 #include "Receive.h"
@@ -30,6 +31,7 @@ void KxRegisterHandlers(TDispatcher& dispatcher)
     dispatcher.add(KxTradeMethods());
     dispatcher.add(KxTradePickingMethods());
     dispatcher.add(KxNetShopMethods());
+    dispatcher.add(KxNetShopGoodsMethods());
     dispatcher.add(KxGoodsMethods());
     dispatcher.add(KxPickingSendMethods());
     dispatcher.add(KxExpressMethods());

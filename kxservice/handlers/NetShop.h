@@ -1,5 +1,6 @@
 #pragma once
-// The seller's calls to the marketplace: order downloads and ratings.
+// The seller's calls to the marketplace about orders: downloads and ratings; and the shop
+// account check every marketplace call makes.
 #include "dispatch/Dispatcher.h"
 
 const std::vector<TMethodDef>& KxNetShopMethods();
