@@ -2,7 +2,6 @@
 
 #include "Session.h"
 #include "ServiceLog.h"
-#include "handlers/Modules.h"
 #include "uConfig.h"
 #include "uRequest.h"
 
@@ -40,6 +39,12 @@ void TDispatcher::add(const std::vector<TMethodDef>& methods)
 {
     for (const TMethodDef& m : methods)
         m_methods.insert(QString::fromLatin1(m.name), m);
+}
+
+void TDispatcher::setModuleDescriber(void (*describe)(TContext&, const QString&), const char* loginModule)
+{
+    m_describe = describe;
+    m_loginModule = QString::fromLatin1(loginModule);
 }
 
 QByteArray TDispatcher::refuse(int code, const QString& msg, const QString& addr)
@@ -175,7 +180,7 @@ void TDispatcher::run(TContext& ctx, TCall& call, const TMethodDef* def, const Q
 {
     // A module description needs a session, except the login module's: a client whose
     // session has expired opens it to log in again.
-    const EAccess access = def ? def->access : method == QLatin1String(kLoginModule) ? EAccess::Seller : EAccess::Operator;
+    const EAccess access = def ? def->access : method == m_loginModule ? EAccess::Seller : EAccess::Operator;
     const bool ownTx = def && def->tx == ETx::Own;
     QString nick;
     if (access != EAccess::Directory) {
@@ -229,8 +234,10 @@ void TDispatcher::runHandler(TContext& ctx, const TMethodDef* def, EAccess acces
         checkSeller(ctx, nick);
     if (def)
         def->handler(ctx);
+    else if (m_describe)
+        m_describe(ctx, method);
     else
-        KxDescribeModule(ctx, method);
+        throw TServiceError(kxUnknownMethod, QStringLiteral("未知的服务方法：%1").arg(method.left(60)));
     t.commit();
 }
 

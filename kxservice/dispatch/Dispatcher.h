@@ -37,6 +37,9 @@ class TDispatcher {
 public:
     TDispatcher(TDatabase& store, const TServiceOptions& options, TServiceLog& log);
     void add(const std::vector<TMethodDef>& methods);
+    // What answers a call named after a module rather than a method (the module's description
+    // for the client's CallModule), and the one module described before login.
+    void setModuleDescriber(void (*describe)(TContext&, const QString& module), const char* loginModule);
     // Runs one call and returns the answer's XML (success or error_response). The call's delta
     // attachments are parsed in place: hand the call over (moved) to spare a copy of them.
     QByteArray handle(TCall call);
@@ -59,4 +62,6 @@ private:
     TServiceLog& m_log;
     QString m_secret;
     QHash<QString, TMethodDef> m_methods;
+    void (*m_describe)(TContext&, const QString&) = nullptr;
+    QString m_loginModule;
 };

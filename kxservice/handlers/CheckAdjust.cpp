@@ -1,7 +1,7 @@
 #include "CheckAdjust.h"
 
 #include "CheckBatch.h"
-#include "MasterData.h"
+#include "store/Paging.h"
 #include "store/DocEngine.h"
 #include "store/DocGenerated.h"
 #include "store/DocKinds.h"

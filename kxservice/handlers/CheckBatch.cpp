@@ -1,6 +1,6 @@
 #include "CheckBatch.h"
 
-#include "MasterData.h"
+#include "store/Paging.h"
 #include "store/DocEngine.h"
 #include "store/DocGenerated.h"
 #include "store/DocSql.h"

@@ -1,6 +1,6 @@
 #include "Goods.h"
 
-#include "MasterData.h"
+#include "store/Paging.h"
 #include "MasterTable.h"
 #include "LocalClock.h"
 #include "store/BulkWrite.h"

@@ -6,6 +6,7 @@
 #include "Express.h"
 #include "Logistics.h"
 #include "MasterData.h"
+#include "Modules.h"
 #include "NetShop.h"
 #include "NetShopGoods.h"
 #include "PickingSend.h"
@@ -19,6 +20,7 @@
 
 void KxRegisterHandlers(TDispatcher& dispatcher)
 {
+    dispatcher.setModuleDescriber(KxDescribeModule, kLoginModule);
     dispatcher.add(KxPowerMgerMethods());
     dispatcher.add(KxMasterDataMethods());
     dispatcher.add(KxSelectMethods());

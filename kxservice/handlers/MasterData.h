@@ -3,29 +3,6 @@
 // senders, storages, operators, the shop's carriers): a page of rows, and saving the grid's
 // change log as a whole. Plus the storage lookups other modules open with.
 #include "dispatch/Dispatcher.h"
+#include "store/Paging.h"
 
 const std::vector<TMethodDef>& KxMasterDataMethods();
-
-// Paging rules shared by list methods: "curpage" 0 gives every row (lookups, trees), a
-// positive page that page, -1 (a list opening) the first page; "pagesize" 1..5000, default 100.
-struct TPage {
-    qint64 page = 1;     // 0: all rows
-    qint64 size = 100;
-};
-// The highest page asked for: with the largest page size still below 2^31 rows skipped.
-inline constexpr qint64 kMaxPage = 400000;
-TPage KxPageOf(const TContext& ctx);
-// Adds "xmldata", "recordcount" and "pagecount" for one page of a query.
-void KxAnswerPage(TContext& ctx, const QString& selectFrom, const QString& where, const QVariantList& args,
-                  const QString& orderBy, const QList<struct TPacketColumn>& columns);
-// The same with the select list ("a, b", no SELECT) and the FROM part (" FROM ...") apart, for
-// select lists that hold subqueries.
-void KxAnswerPageFrom(TContext& ctx, const QString& select, const QString& from, const QString& where, const QVariantList& args,
-                      const QString& orderBy, const QList<struct TPacketColumn>& columns);
-// A LIKE pattern (used with ESCAPE '\') matching texts that contain `v`, its '%' and '_'
-// taken as plain characters.
-QString KxLikeContains(const QString& v);
-// The next free code of a series ("B" -> "B001", "B002", ...), unique per seller under
-// concurrent saves (the counter row is updated inside the call's write transaction).
-QString KxNextCode(TContext& ctx, const QString& series, const QString& prefix, const QString& table,
-                   const QString& keyColumn, int width = 3);

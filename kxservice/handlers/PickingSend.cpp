@@ -333,18 +333,6 @@ void pickingSend(TContext& ctx)
 }
 }
 
-void KxPickingWaybillCheck(TContext& ctx, const QHash<QString, QString>& fields)
-{
-    const QString id = fields.value(QStringLiteral("pickingid"));
-    const QString company = fields.value(QStringLiteral("company_code")).trimmed(), number = fields.value(QStringLiteral("out_sid")).trimmed();
-    if (number.isEmpty())
-        return;
-    QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT pickingid FROM kx_picking WHERE nickid = ? AND company_code = ? AND out_sid = ? AND pickingid <> ?"),
-                         {ctx.nickid, company, number, id});
-    if (q.next())
-        throw TServiceError(kxRefused, QStringLiteral("运单号【%1】已用于拣货单【%2】，同一物流公司的运单号不能重复！").arg(number, q.value(0).toString()));
-}
-
 const std::vector<TMethodDef>& KxPickingSendMethods()
 {
     static const std::vector<TMethodDef> methods = {

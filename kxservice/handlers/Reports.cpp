@@ -1,6 +1,6 @@
 #include "Reports.h"
 
-#include "MasterData.h"
+#include "store/Paging.h"
 #include "store/Packet.h"
 
 #include <QDate>

@@ -1,6 +1,6 @@
 #include "Select.h"
 
-#include "MasterData.h"
+#include "store/Paging.h"
 #include "store/Packet.h"
 #include "uRequest.h"
 

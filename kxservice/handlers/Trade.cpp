@@ -1,7 +1,7 @@
 #include "Trade.h"
 
 #include "LocalClock.h"
-#include "MasterData.h"
+#include "store/Paging.h"
 #include "store/Packet.h"
 
 #include <QDate>

@@ -5,7 +5,7 @@
 #include "DocValues.h"
 #include "StockFreeze.h"
 #include "LocalClock.h"
-#include "handlers/MasterData.h"
+#include "store/Paging.h"
 
 #include <QDate>
 #include <QDateTime>

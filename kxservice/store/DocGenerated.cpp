@@ -3,7 +3,7 @@
 #include "DocPosting.h"
 #include "DocSql.h"
 #include "DocValues.h"
-#include "handlers/MasterData.h"
+#include "store/Paging.h"
 
 #include <QDate>
 #include <QUuid>

@@ -1,7 +1,6 @@
 #include "DocKinds.h"
 
 #include "StockFreeze.h"
-#include "handlers/PickingSend.h"
 
 namespace {
 TDocKind named(const char* doctype, const char* title, const char* table, const char* idField, const char* prefix)
@@ -136,6 +135,23 @@ const TDocKind kKxAdjustPrice = priceKind("adjustprice", "母商品售价调单"
 const TDocKind kKxAdjustItemCost = priceKind("adjustitemcost", "商品进价调单", "kx_adjustitemcost", "SJ", EDocLevel::Product, false);
 const TDocKind kKxAdjustItemPrice = priceKind("adjustitemprice", "商品售价调单", "kx_adjustitemprice", "SS", EDocLevel::Product, true);
 
+namespace {
+// A picking's carrier and waybill number as a save would write them (`fields` with the
+// picking's own number under "pickingid", empty while new): refused when another picking of
+// the seller has the same carrier and number.
+void waybillCheck(TContext& ctx, const QHash<QString, QString>& fields)
+{
+    const QString id = fields.value(QStringLiteral("pickingid"));
+    const QString company = fields.value(QStringLiteral("company_code")).trimmed(), number = fields.value(QStringLiteral("out_sid")).trimmed();
+    if (number.isEmpty())
+        return;
+    QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT pickingid FROM kx_picking WHERE nickid = ? AND company_code = ? AND out_sid = ? AND pickingid <> ?"),
+                         {ctx.nickid, company, number, id});
+    if (q.next())
+        throw TServiceError(kxRefused, QStringLiteral("运单号【%1】已用于拣货单【%2】，同一物流公司的运单号不能重复！").arg(number, q.value(0).toString()));
+}
+}
+
 // A picking list: one shipment's goods out of a dispatch storage, made from marketplace orders
 // (their consignee, memos and lines) or typed in. Its audit takes the goods out of the storage
 // (a warehouse audits the day's lists in one batch); every line must name a product by then.
@@ -161,7 +177,7 @@ const TDocKind kKxPicking = [] {
                    {"sku_id", 30}, {"sku_properties_name", 200}, {"seller_nick", 50}};
     k.codeOptional = true;
     k.lineStock = true;
-    k.saveCheck = KxPickingWaybillCheck;
+    k.saveCheck = waybillCheck;
     k.tickable = true;
     k.storedFlag = "issend";
     return k;
