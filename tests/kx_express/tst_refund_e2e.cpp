@@ -14,6 +14,7 @@
 #include "ufrmRefundAgree.h"
 #include "ufrmRefundDown.h"
 #include "ufrmRefundRefuse.h"
+#include "ufrmRefunding.h"
 #include "ufrmRefundingEdit.h"
 
 #include <QCheckBox>
@@ -40,6 +41,17 @@ std::unique_ptr<TfrmRefund> openRefunds()
     while (form->CurPage() < form->PageCount())
         form->btnNextClick();
     return std::unique_ptr<TfrmRefund>(form);
+}
+
+// With KX_SCREENSHOTS naming a folder, what the operator sees is kept there as a picture.
+void shot(QWidget* w, const char* name)
+{
+    const QString dir = qEnvironmentVariable("KX_SCREENSHOTS");
+    if (dir.isEmpty())
+        return;
+    w->resize(w->size().expandedTo(QSize(1100, 640)));
+    QCoreApplication::processEvents();
+    w->grab().save(dir + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png"));
 }
 
 QStringList shown(TPClientDataSet* r)
@@ -207,21 +219,33 @@ private Q_SLOTS:
         tickOnly(form.get());
 
         QStringList listConditions;
+        int listed = 0, lines = 0;
         m_fx->ui.onModal = [&](QWidget* w) {
             if (auto* d = qobject_cast<TfrmRefund2Refunding*>(w)) {
                 d->StorageBox()->setCurrentIndex(d->StorageBox()->findData("CK04"));
                 d->btnCreateClick();
                 return d->ModalResult();
             }
-            listConditions = qobject_cast<TfrmBase*>(w)->FixedConditions();
+            // The receipt list on the new numbers, as the operator sees it.
+            auto* list = qobject_cast<TfrmRefunding*>(w);
+            if (!list)
+                return int(mrCancel);
+            listConditions = list->FixedConditions();
+            list->show();
+            listed = list->Documents()->RecordCount();
+            lines = list->Lines()->RecordCount();
+            shot(list, "refunding_list_e2e");
             return int(mrOk);
         };
         m_fx->ui.clear();
+        shot(form.get(), "refund_list_e2e");
         form->dxBL_GenerateClick();
         QVERIFY2(m_fx->ui.texts.contains(QStringLiteral("退款单数据提交成功！")), qPrintable(m_fx->ui.texts.join('|')));
         const QString receipt = books("SELECT refundingid FROM kx_refund WHERE nickid = '1001' AND refund_id = ?", {refundId});
         QVERIFY(!receipt.isEmpty());
         QCOMPARE(listConditions, (QStringList{"refundingid1=" + receipt, "refundingid2=" + receipt}));
+        QCOMPARE(listed, 1);
+        QCOMPARE(lines, 1);
         QCOMPARE(books("SELECT dbstatus FROM kx_refund WHERE nickid = '1001' AND refund_id = ?", {refundId}), QStringLiteral("REFUNDINGED"));
         QVERIFY(!shown(form->Refunds()).contains(refundId));
 
@@ -234,6 +258,7 @@ private Q_SLOTS:
         edit->FixedConditions() << "refundingid=" + receipt;
         edit->show();
         QCOMPARE(edit->Lines()->RecordCount(), 1);
+        shot(edit, "refunding_edit_e2e");
         m_fx->ui.clear();
         edit->dxBL_AuditClick();
         QVERIFY2(m_fx->ui.last().startsWith(QStringLiteral("数据提交审核成功！")), qPrintable(m_fx->ui.texts.join('|')));
