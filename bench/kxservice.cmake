@@ -25,3 +25,8 @@ if(TARGET kxservice_core)
   kx_add_bench(bench_goods SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_goods.cpp LIBS kxservice_core kx_testsupport kx_cds)
   target_include_directories(bench_goods PRIVATE ${CMAKE_SOURCE_DIR}/tests/kxservice)
 endif()
+# Refunds at the service: 2,000 refunds downloaded, 500 finished ones turned into return receipts.
+if(TARGET kxservice_core)
+  kx_add_bench(bench_refund SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_refund.cpp LIBS kxservice_core kx_testsupport kx_cds)
+  target_include_directories(bench_refund PRIVATE ${CMAKE_SOURCE_DIR}/tests/kxservice)
+endif()

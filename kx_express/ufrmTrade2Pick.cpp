@@ -24,74 +24,11 @@
 #include <memory>
 
 TfrmTrade2Pick::TfrmTrade2Pick(QWidget* owner)
-    : TfrmBase(owner)
-    , m_storage(new QComboBox(this))
-    , m_choices(new QButtonGroup(this))
+    : TKxGenerateDialog({QStringLiteral("生成拣货单"), QStringLiteral("拣货发货仓库："), QStringLiteral("拣货"),
+                         QStringLiteral("逐单拣货(%1单)"), QStringLiteral("合并拣货(%1单)"),
+                         QStringLiteral("只有当买家会员名称,收货人姓名和收货人地址完全相同时,进行合并拣货.")},
+                        owner)
 {
-    // A dialog of the orders window, not a module of the service: it states its own title.
-    InitModule(QStringLiteral("<response><moduletitle>生成拣货单</moduletitle><modal>true</modal></response>"));
-    auto* layout = new QVBoxLayout(this);
-    auto* storageRow = new QHBoxLayout;
-    storageRow->addWidget(new QLabel(QStringLiteral("拣货发货仓库："), this));
-    storageRow->addWidget(m_storage, 1);
-    layout->addLayout(storageRow);
-    auto* box = new QGroupBox(QStringLiteral("拣货"), this);
-    auto* grid = new QGridLayout(box);
-    for (int i = 0; i < 2; ++i) {
-        auto* r = new QRadioButton(box);
-        m_choices->addButton(r, i);
-        grid->addWidget(r, 0, i);
-    }
-    layout->addWidget(box);
-    auto* hint = new QLabel(QStringLiteral("只有当买家会员名称,收货人姓名和收货人地址完全相同时,进行合并拣货."), this);
-    hint->setWordWrap(true);
-    layout->addWidget(hint);
-    auto* buttons = new QHBoxLayout;
-    auto* create = new QPushButton(QStringLiteral("生  成"), this);
-    auto* exit = new QPushButton(QStringLiteral("退  出"), this);
-    create->setObjectName(QStringLiteral("btnCreate"));
-    buttons->addWidget(create);
-    buttons->addWidget(exit);
-    layout->addLayout(buttons);
-    connect(create, &QPushButton::clicked, this, [this] { btnCreateClick(); });
-    connect(exit, &QPushButton::clicked, this, [this] { SetModalResult(mrCancel); });
-}
-
-void TfrmTrade2Pick::SetStorages(TPClientDataSet* storages)
-{
-    m_storage->clear();
-    if (!storages->Active())
-        return;
-    TField* id = storages->FindField(QStringLiteral("storageid"));
-    TField* name = storages->FindField(QStringLiteral("storagename"));
-    if (!id || !name)
-        return;
-    for (storages->First(); !storages->Eof(); storages->Next())
-        m_storage->addItem(name->AsString(), id->AsString());
-    m_storage->setCurrentIndex(-1);
-}
-
-void TfrmTrade2Pick::SetCounts(int orders, int groups)
-{
-    Choice(0)->setText(QStringLiteral("逐单拣货(%1单)").arg(orders));
-    Choice(1)->setText(QStringLiteral("合并拣货(%1单)").arg(groups));
-    Choice(1)->setChecked(true);
-}
-
-QRadioButton* TfrmTrade2Pick::Choice(int i) const
-{
-    return qobject_cast<QRadioButton*>(m_choices->button(i));
-}
-
-void TfrmTrade2Pick::btnCreateClick()
-{
-    if (m_storage->currentIndex() < 0 || m_storage->currentText().isEmpty()) {
-        KxShowInfo(QStringLiteral("拣货发货仓库不能为空，请选择！"));
-        m_storage->setFocus();
-        return;
-    }
-    const bool made = m_create && m_create(m_choices->checkedId() == 1, m_storage->currentData().toString());
-    SetModalResult(made ? mrOk : mrCancel);
 }
 
 // ---------------------------------------------------------------- the engine
@@ -137,28 +74,12 @@ QString groupKey(const TTradeWork& w)
     return w.buyer_nick + QChar(0) + w.receiver_name + QChar(0) + w.address;
 }
 
-// Changes the orders of `work` in one pass over the rows, the list's filter and views held
-// meanwhile: a filtered list would test its filter again after every post, and the lines
-// would follow every move.
 void changeOrders(TPClientDataSet* orders, const QList<TTradeWork>& work, const std::function<void(TPClientDataSet*)>& change)
 {
     QSet<QString> tids;
     for (const TTradeWork& w : work)
         tids.insert(w.tid);
-    const TBookmark here = orders->GetBookmark();
-    const bool filtered = orders->Filtered();
-    orders->DisableControls();
-    orders->SetFiltered(false);
-    const TField* tid = orders->FieldByName(QStringLiteral("tid"));
-    for (orders->First(); !orders->Eof(); orders->Next())
-        if (tids.contains(tid->AsString())) {
-            orders->Edit();
-            change(orders);
-            orders->Post();
-        }
-    orders->SetFiltered(filtered);
-    orders->GotoBookmark(here);
-    orders->EnableControls();
+    KxChangeRows(orders, QStringLiteral("tid"), tids, change);
 }
 }
 
@@ -344,23 +265,8 @@ void TTradeToPicking::Fill(const QList<TTradeWork>& work, bool merge, const QStr
 
 bool TTradeToPicking::save()
 {
-    TPClientDataSet* orders = m_form->Orders();
-    THttpWeb web;
-    web.setModule(m_form->GetParam(QStringLiteral("updatepicking")));
-    if (!orders->GetEmptyDelta())
-        web.Request()->AddFiles(QStringLiteral("delta"), orders->GetKXXMLDelta());
-    if (!m_master->GetEmptyDelta())
-        web.Request()->AddFiles(QStringLiteral("deltamaster"), m_master->GetKXXMLDelta());
-    if (!m_lines->GetEmptyDelta())
-        web.Request()->AddFiles(QStringLiteral("deltadetail"), m_lines->GetKXXMLDelta());
-    if (KxAskOkCancel(QStringLiteral("真的需要批量生成拣货单吗？")) && web.SendData()) {
-        UnionCDS(m_master, web.Response()->GetParam(QStringLiteral("xmlmaster")));
-        UnionCDS(m_lines, web.Response()->GetParam(QStringLiteral("xmldetail")));
-        KxShowInfo(QStringLiteral("拣货单数据提交成功！"));
-        return true;
-    }
-    orders->CancelUpdates();
-    return false;
+    return KxSaveGenerated(m_form->GetParam(QStringLiteral("updatepicking")), m_form->Orders(), m_master, m_lines,
+                           QStringLiteral("真的需要批量生成拣货单吗？"), QStringLiteral("拣货单数据提交成功！"));
 }
 
 bool TTradeToPicking::Create(const QList<TTradeWork>& work, bool merge, const QString& storageid)
@@ -389,15 +295,6 @@ void TTradeToPicking::dxBL_PickClick()
     const QList<TTradeWork> work = Collect();
     dialog.SetCounts(int(work.size()), GroupCount(work));
     dialog.SetOnCreate([&](bool merge, const QString& storageid) { return Create(work, merge, storageid); });
-    if (dialog.ShowModule() != mrOk || m_master->IsEmpty())
-        return;
-
-    std::unique_ptr<TfrmBase> list(CallModule(m_form, m_form->GetParam(QStringLiteral("listpicking"))));
-    if (!list)
-        return;
-    m_master->First();
-    list->FixedConditions() << QStringLiteral("pickingid1=") + text(m_master, "pickingid");
-    m_master->Last();
-    list->FixedConditions() << QStringLiteral("pickingid2=") + text(m_master, "pickingid");
-    KxUi().ShowModal(list.get());
+    if (dialog.ShowModule() == mrOk)
+        KxShowGenerated(m_form, QStringLiteral("listpicking"), m_master, QStringLiteral("pickingid"));
 }

@@ -2,17 +2,13 @@
 // "生成拣货单": the dialog that asks for the storage and whether orders to one buyer and
 // address are merged, and the orders window's engine that turns the ticked orders into picking
 // lists, marks them picked and saves both in one call.
-#include "ufrmBase.h"
+#include "uGenerateDocs.h"
 
 #include "TDecimal.h"
 
 #include <QList>
 
-#include <functional>
 
-class QButtonGroup;
-class QComboBox;
-class QRadioButton;
 class TPClientDataSet;
 class TfrmTrade;
 
@@ -30,29 +26,10 @@ struct TTradeWork {
     QList<TTradeWorkLine> lines;
 };
 
-class TfrmTrade2Pick : public TfrmBase {
+class TfrmTrade2Pick : public TKxGenerateDialog {
     Q_OBJECT
 public:
-    // Makes the picking lists (merge, storage id); true when they were saved.
-    using TCreate = std::function<bool(bool merge, const QString& storageid)>;
-
     Q_INVOKABLE explicit TfrmTrade2Pick(QWidget* owner = nullptr);
-
-    // The storages offered (fields storageid, storagename).
-    void SetStorages(TPClientDataSet* storages);
-    // The two choices with their counts: one picking list per order, or per buyer and address.
-    void SetCounts(int orders, int groups);
-    void SetOnCreate(TCreate create) { m_create = std::move(create); }
-
-    QComboBox* StorageBox() const { return m_storage; }
-    QRadioButton* Choice(int i) const;
-
-    void btnCreateClick();
-
-private:
-    QComboBox* m_storage;
-    QButtonGroup* m_choices;
-    TCreate m_create;
 };
 
 // The orders window's part in making picking lists. Lives with the window; the picking

@@ -21,7 +21,7 @@ bool KxLoadLookupList(TfrmBase* form, const QString& param, const QStringList& l
 }
 
 void KxPrintVoucher(TfrmBase* form, TPClientDataSet* master, const QString& masterName, TPClientDataSet* detail,
-                    const QString& detailName)
+                    const QString& detailName, const QString& masterLabels)
 {
     const QString rmf = form->GetParam(QStringLiteral("rmf"));
     if (rmf.isEmpty())
@@ -33,8 +33,9 @@ void KxPrintVoucher(TfrmBase* form, TPClientDataSet* master, const QString& mast
     }
     form->SetRePortFile(rmf);
     IKXReportEx* report = form->GetReportEx();
-    report->AddCDataSet(master, masterName, form->GetParam(QStringLiteral("masterlabels")));
-    report->AddCDataSet(detail, detailName, form->GetParam(QStringLiteral("detaillabels")));
+    report->AddCDataSet(master, masterName, form->GetParam(masterLabels));
+    if (detail)
+        report->AddCDataSet(detail, detailName, form->GetParam(QStringLiteral("detaillabels")));
     report->PreviewReport();
     // The wrapper keeps nothing of this document once the preview is closed.
     report->VariablesClear();

@@ -45,9 +45,10 @@ void KxShowUnitPrices(TGridView* grid, const QList<TKxLineAmount>& amounts, bool
 bool KxLoadLookupList(TfrmBase* form, const QString& param, const QStringList& lines, TPClientDataSet* into);
 
 // "票据打印": the template named by the form's "rmf" parameter, previewed over the header
-// and its lines under the document's names with the form's captions. Nothing without "rmf".
+// and its lines under the document's names with the form's captions (the parameters
+// `masterLabels` and "detaillabels"). A list of one level gives no lines. Nothing without "rmf".
 void KxPrintVoucher(TfrmBase* form, TPClientDataSet* master, const QString& masterName, TPClientDataSet* detail,
-                    const QString& detailName);
+                    const QString& detailName, const QString& masterLabels = QStringLiteral("masterlabels"));
 
 // A column width that shows the whole value of the usual document fields: numbers and times
 // wider than codes, names widest.

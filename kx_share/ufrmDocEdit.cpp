@@ -546,6 +546,8 @@ void TfrmDocEdit::stampLine()
     m_detail->FieldByName(m_def.idField)->SetAsString(m_master->FieldByName(m_def.idField)->AsString());
     for (const QString& field : m_def.lineFromHeader)
         m_detail->FieldByName(field)->SetAsString(m_master->FieldByName(field)->AsString());
+    for (const auto& [field, value] : m_def.lineDefaults)
+        m_detail->FieldByName(field)->SetAsString(value);
 }
 
 void TfrmDocEdit::appendLine(bool insertHere)
@@ -895,7 +897,7 @@ void TfrmDocEdit::dxBL_InsertClick()
 {
     if (!Editable() || !checkHeader(KxCheckAtInsert))
         return;
-    appendLine(true);
+    appendLine(!m_def.insertAppends);
     focusCell(m_detail->RecNo() - 1, m_def.codeField);
 }
 
@@ -1056,7 +1058,10 @@ void TfrmDocEdit::dxBL_AuditClick()
         UnionCDS(m_master, web.Response()->GetParam(QStringLiteral("xmlmaster")));
         m_binder->Refresh();
         updateLocks();
-        KxShowInfo(QStringLiteral("数据提交审核成功！"));
+        // What the audit did beyond the status (goods back in stock, lines of money only) is
+        // the service's to say.
+        const QString info = web.Response()->GetParam(QStringLiteral("info")).trimmed();
+        KxShowInfo(info.isEmpty() ? QStringLiteral("数据提交审核成功！") : QStringLiteral("数据提交审核成功！\n") + info);
     } catch (const std::exception& e) {
         cancel();
         KxShowInfo(QString::fromUtf8(e.what()));

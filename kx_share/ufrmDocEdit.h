@@ -107,6 +107,8 @@ struct TKxDocEditDef {
     QStringList headerEdits;      // header fields typed freely (a remark)
     QStringList memoFields;       // header texts of several lines, in boxes under the header
     QStringList lineFromHeader;   // header fields copied onto every new line (beside the key and id)
+    QList<QPair<QString, QString>> lineDefaults; // further values of every new line
+    bool insertAppends = false;   // "插 入" adds the line at the end, not at the cursor
     QStringList lineFields;       // line grid columns in order
     QStringList productFields;    // copied from the chosen product: "field", or "field=productfield"
     QString productModule = QStringLiteral("Select.Commodity");

@@ -131,7 +131,9 @@ void TfrmDocList::FormOpen()
     GetGridColumnVisible(windowTitle(), Grid());
     GetGridColumnVisible(windowTitle() + QStringLiteral("明细"), m_gridDetail);
     if (!m_def.storageFields.isEmpty())
-        KxLoadLookupList(this, QStringLiteral("storage"), {}, m_storage);
+        KxLoadLookupList(this, QStringLiteral("storage"),
+                         m_def.storageType.isEmpty() ? QStringList() : QStringList{QStringLiteral("storagetype=") + m_def.storageType},
+                         m_storage);
     if (!m_def.shopFields.isEmpty())
         KxLoadLookupList(this, QStringLiteral("shop"), {}, m_shop);
     if (!m_def.carrierFields.isEmpty())

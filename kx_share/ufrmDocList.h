@@ -18,6 +18,7 @@ struct TKxDocListDef {
     QStringList detailFields;     // columns of the line grid, in order
     QStringList amountFields;     // shown with two decimals ("0.00")
     QStringList storageFields;    // shown by their storage's name; none: no storage list is loaded
+    QString storageType;          // "storagetype" asked of the storage list; empty: every storage
     QStringList shopFields;       // shown by their shop's name (list from the method "shop")
     QStringList carrierFields;    // shown by their carrier's name (list from the method "logistics")
     QString checkField;           // a selection column ticked in the list ("ischeck"); empty: none

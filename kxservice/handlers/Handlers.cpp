@@ -12,6 +12,8 @@
 #include "PickingSend.h"
 #include "PowerMger.h"
 #include "Receive.h"
+#include "Refund.h"
+#include "RefundShop.h"
 #include "Reports.h"
 #include "Select.h"
 #include "StockDocs.h"
@@ -37,4 +39,6 @@ void KxRegisterHandlers(TDispatcher& dispatcher)
     dispatcher.add(KxGoodsMethods());
     dispatcher.add(KxPickingSendMethods());
     dispatcher.add(KxExpressMethods());
+    dispatcher.add(KxRefundMethods());
+    dispatcher.add(KxRefundShopMethods());
 }

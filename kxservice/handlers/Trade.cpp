@@ -174,42 +174,30 @@ void search(TContext& ctx)
     ctx.answer.add(QStringLiteral("pagecount"), page.page > 0 ? qMax<qint64>(1, (total + page.size - 1) / page.size) : 1);
 }
 
-// A code list as a data set of `status` and `statusname`.
-void codeList(TContext& ctx, const std::vector<std::pair<const char*, const char*>>& codes)
-{
-    QStringList selects;
-    QVariantList args;
-    for (const auto& [code, name] : codes) {
-        selects << QStringLiteral("SELECT ?, ?");
-        args << QString::fromUtf8(code) << QString::fromUtf8(name);
-    }
-    QSqlQuery q = KxExec(ctx.db, selects.join(QStringLiteral(" UNION ALL ")), args);
-    ctx.answer.addPacket(QStringLiteral("xmldata"), KxQueryPacket(q, {{"status", Col::Text, 40}, {"statusname", Col::Text, 50}}));
-}
 
 void tradeStatus(TContext& ctx)
 {
-    codeList(ctx, {{"WAIT_BUYER_PAY", "等待买家付款"}, {"WAIT_SELLER_SEND_GOODS", "买家已付款，等待卖家发货"},
+    KxCodeList(ctx, {{"WAIT_BUYER_PAY", "等待买家付款"}, {"WAIT_SELLER_SEND_GOODS", "买家已付款，等待卖家发货"},
                    {"WAIT_BUYER_CONFIRM_GOODS", "卖家已发货，等待买家确认收货"}, {"TRADE_FINISHED", "交易成功"},
                    {"TRADE_CLOSED", "交易关闭"}});
 }
 
 void codStatus(TContext& ctx)
 {
-    codeList(ctx, {{"", ""}, {"NEW_CREATED", "初始状态"}, {"ACCEPTED_BY_COMPANY", "物流公司已接单"}, {"REJECTED_BY_COMPANY", "物流公司拒绝接单"},
+    KxCodeList(ctx, {{"", ""}, {"NEW_CREATED", "初始状态"}, {"ACCEPTED_BY_COMPANY", "物流公司已接单"}, {"REJECTED_BY_COMPANY", "物流公司拒绝接单"},
                    {"SIGN_IN", "买家已签收"}, {"REJECTED_BY_OTHER_SIDE", "买家拒签"}});
 }
 
 void refundStatus(TContext& ctx)
 {
-    codeList(ctx, {{"NO_REFUND", "没有退款"}, {"WAIT_SELLER_AGREE", "买家已申请退款，等待卖家同意"},
+    KxCodeList(ctx, {{"NO_REFUND", "没有退款"}, {"WAIT_SELLER_AGREE", "买家已申请退款，等待卖家同意"},
                    {"WAIT_BUYER_RETURN_GOODS", "卖家已同意退款，等待买家退货"}, {"WAIT_SELLER_CONFIRM_GOODS", "买家已退货，等待卖家确认收货"},
                    {"SELLER_REFUSE_BUYER", "卖家拒绝退款"}, {"CLOSED", "退款关闭"}, {"SUCCESS", "退款成功"}});
 }
 
 void tradeType(TContext& ctx)
 {
-    codeList(ctx, {{"fixed", "一口价"}, {"cod", "货到付款"}, {"auction", "拍卖"}, {"step", "分阶段付款"}});
+    KxCodeList(ctx, {{"fixed", "一口价"}, {"cod", "货到付款"}, {"auction", "拍卖"}, {"step", "分阶段付款"}});
 }
 
 // Binds the line's SKU to a product: the line, the other lines of that SKU on orders not yet
@@ -246,6 +234,18 @@ void updateCommoditySku(TContext& ctx)
     ctx.answer.add(QStringLiteral("stocknum"), KxScalar(ctx.db, QStringLiteral("SELECT COALESCE(SUM(stocknum), 0) FROM kx_stock WHERE nickid = ? AND commoditycode = ?"),
                                                         {ctx.nickid, code}).toLongLong());
 }
+}
+
+void KxCodeList(TContext& ctx, const std::vector<std::pair<const char*, const char*>>& codes)
+{
+    QStringList selects;
+    QVariantList args;
+    for (const auto& [code, name] : codes) {
+        selects << QStringLiteral("SELECT ?, ?");
+        args << QString::fromUtf8(code) << QString::fromUtf8(name);
+    }
+    QSqlQuery q = KxExec(ctx.db, selects.join(QStringLiteral(" UNION ALL ")), args);
+    ctx.answer.addPacket(QStringLiteral("xmldata"), KxQueryPacket(q, {{"status", Col::Text, 40}, {"statusname", Col::Text, 50}}));
 }
 
 const std::vector<TMethodDef>& KxTradeMethods()

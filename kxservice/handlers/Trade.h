@@ -4,3 +4,6 @@
 #include "dispatch/Dispatcher.h"
 
 const std::vector<TMethodDef>& KxTradeMethods();
+
+// A code list as the data set "xmldata" of `status` and `statusname`, in the given order.
+void KxCodeList(TContext& ctx, const std::vector<std::pair<const char*, const char*>>& codes);

@@ -70,3 +70,11 @@ QString KxRefundReason(TRng& rng)
     static const char* const kReasons[] = {"尺码不合适", "颜色与描述不符", "质量问题", "七天无理由退换货", "发错货", "不想要了", "快递太慢"};
     return QString::fromUtf8(pick(rng, kReasons));
 }
+
+QString KxRefundDesc(TRng& rng)
+{
+    // Buyers write what they like here too: emoji, markup characters, rare characters.
+    static const char* const kDescs[] = {"", "收到的和图片不一样，麻烦尽快处理", "穿了一次就开线了😢", "拍错了尺码，还没拆封 <全新> & 吊牌在",
+                                         "家里人已经买了，不需要了", "快递一直没到，不想等了🙏 𠮷"};
+    return QString::fromUtf8(pick(rng, kDescs));
+}

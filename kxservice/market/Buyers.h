@@ -15,3 +15,5 @@ TBuyer KxBuyer(quint64 seed, int number);
 QString KxBuyerMessage(TRng& rng);
 // Why a buyer asks for a refund.
 QString KxRefundReason(TRng& rng);
+// What the buyer writes about it.
+QString KxRefundDesc(TRng& rng);

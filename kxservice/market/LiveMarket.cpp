@@ -2,6 +2,7 @@
 
 #include "Buyers.h"
 #include "MarketRng.h"
+#include "Refunds.h"
 #include "store/Database.h"
 
 #include <QStringList>
@@ -276,6 +277,8 @@ void TLiveMarket::moveOn(const QString& until)
                         " refund_fee, reason, created, modified) VALUES (?, ?, ?, ?, ?, 'WAIT_SELLER_AGREE', ?, ?, ?, ?, ?, ?)"),
                            {m_nick, refundId, d.tid, oid, buyer, sent ? QStringLiteral("BUYER_RECEIVED") : QStringLiteral("BUYER_NOT_RECEIVED"), sent ? 1 : 0,
                             d.detail.section(QLatin1Char(':'), 1), KxRefundReason(rng), d.due, d.due});
+                    KxExec(m_db, QStringLiteral("UPDATE kx_mk_refund SET desc1 = ?, timeout = ? WHERE nickid = ? AND refund_id = ?"),
+                           {KxRefundDesc(rng), stamp(at(d.due, m_offset).addDays(TRefundMarket::kSellerDays), m_offset), m_nick, refundId});
                     KxMarkRefundOnOrder(m_db, m_nick, refundId, d.due);
                     if (sent)
                         schedule(m_db, m_nick, d.tid, "return", stamp(at(d.due, m_offset).addDays(1), m_offset), refundId);

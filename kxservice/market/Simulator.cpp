@@ -1,7 +1,9 @@
 #include "Simulator.h"
 
+#include "Buyers.h"
 #include "ItemPicture.h"
 #include "LiveMarket.h"
+#include "Refunds.h"
 #include "MarketRng.h"
 #include "protocol/ServiceError.h"
 #include "store/Database.h"
@@ -290,6 +292,15 @@ void TMarketSimulator::populate(quint64 seed, int trades, const QDate& from, con
                     goodsBack ? QStringLiteral("中通快运") : QString()});
             KxExec(m_db, QStringLiteral("UPDATE kx_mk_order SET refund_status = ? WHERE nickid = ? AND oid = ?"),
                    {QString::fromLatin1(r[0]), m_nick, oids.front()});
+            // What the buyer wrote, and the deadline of whoever is to act next, reckoned from the
+            // marketplace's present so that the seller can still answer.
+            TRng words = TRng::of(seed, quint64(t), 0x2EF);
+            const QString state = QString::fromLatin1(r[0]);
+            const int days = state == QLatin1String("WAIT_BUYER_RETURN_GOODS") ? TRefundMarket::kReturnDays
+                             : state == QLatin1String("WAIT_SELLER_AGREE") || state == QLatin1String("WAIT_SELLER_CONFIRM_GOODS") ? TRefundMarket::kSellerDays
+                                                                                                                              : 0;
+            KxExec(m_db, QStringLiteral("UPDATE kx_mk_refund SET desc1 = ?, timeout = ? WHERE nickid = ? AND refund_id = ?"),
+                   {KxRefundDesc(words), days ? present.addDays(days).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString(), m_nick, refundId});
         }
     }
     KxExec(m_db, QStringLiteral("DELETE FROM kx_mk_clock WHERE nickid = ?"), {m_nick});
@@ -328,7 +339,8 @@ void TMarketSimulator::ship(const QString& tid, const QString& companyCode, cons
     KxExec(m_db, QStringLiteral("UPDATE kx_mk_trade SET status = 'WAIT_BUYER_CONFIRM_GOODS', consign_time = ?, modified = ?,"
                                 " company_code = ?, out_sid = ? WHERE nickid = ? AND tid = ?"),
            {now(), now(), companyCode, outSid, m_nick, tid});
-    KxExec(m_db, QStringLiteral("UPDATE kx_mk_order SET status = 'WAIT_BUYER_CONFIRM_GOODS' WHERE nickid = ? AND tid = ?"), {m_nick, tid});
+    // A line refunded before shipping stays out of the parcel.
+    KxExec(m_db, QStringLiteral("UPDATE kx_mk_order SET status = 'WAIT_BUYER_CONFIRM_GOODS' WHERE nickid = ? AND tid = ? AND status <> 'TRADE_CLOSED'"), {m_nick, tid});
     record(QStringLiteral("ship"), tid, companyCode + QLatin1Char(':') + outSid);
 }
 
@@ -386,37 +398,14 @@ void TMarketSimulator::pushPrice(const QString& skuId, const QString& price)
 
 void TMarketSimulator::agreeRefund(const QString& refundId)
 {
-    const QVariant status = KxScalar(m_db, QStringLiteral("SELECT status FROM kx_mk_refund WHERE nickid = ? AND refund_id = ?"), {m_nick, refundId});
-    const QString s = status.toString();
-    if (!status.isValid())
-        throw TServiceError(kxRefused, QStringLiteral("网店没有退款 %1").arg(refundId));
-    QString next;
-    if (s == QLatin1String("WAIT_SELLER_AGREE"))
-        next = QStringLiteral("WAIT_BUYER_RETURN_GOODS");
-    else if (s == QLatin1String("WAIT_SELLER_CONFIRM_GOODS"))
-        next = QStringLiteral("SUCCESS");
-    else
-        throw TServiceError(kxRefused, QStringLiteral("退款 %1 当前状态不能同意").arg(refundId));
-    KxExec(m_db, QStringLiteral("UPDATE kx_mk_refund SET status = ?, modified = ? WHERE nickid = ? AND refund_id = ?"), {next, now(), m_nick, refundId});
-    KxMarkRefundOnOrder(m_db, m_nick, refundId, now());
-    record(QStringLiteral("refund_agree"), refundId, next);
+    TRefundMarket(m_db, m_nick, *this).agree(refundId, {});
 }
 
 void TMarketSimulator::refuseRefund(const QString& refundId, const QString& reason)
 {
-    if (reason.trimmed().isEmpty())
-        throw TServiceError(kxRefused, QStringLiteral("拒绝退款必须填写理由"));
-    const QVariant status = KxScalar(m_db, QStringLiteral("SELECT status FROM kx_mk_refund WHERE nickid = ? AND refund_id = ?"), {m_nick, refundId});
-    if (!status.isValid())
-        throw TServiceError(kxRefused, QStringLiteral("网店没有退款 %1").arg(refundId));
-    const QString s = status.toString();
-    if (s != QLatin1String("WAIT_SELLER_AGREE") && s != QLatin1String("WAIT_SELLER_CONFIRM_GOODS"))
-        throw TServiceError(kxRefused, QStringLiteral("退款 %1 当前状态不能拒绝").arg(refundId));
-    KxExec(m_db, QStringLiteral("UPDATE kx_mk_refund SET status = 'SELLER_REFUSE_BUYER', modified = ? WHERE nickid = ? AND refund_id = ?"),
-           {now(), m_nick, refundId});
-    KxMarkRefundOnOrder(m_db, m_nick, refundId, now());
-    record(QStringLiteral("refund_refuse"), refundId, reason);
+    TRefundMarket(m_db, m_nick, *this).refuse(refundId, reason);
 }
+
 
 namespace {
 const QString kItemColumns = QStringLiteral("i.num_iid, i.title, i.outer_id, i.price, i.num, i.approve_status, i.cid, i.modified, i.pic_url");

@@ -77,9 +77,10 @@ public:
 
     // Appends an event; returns its sequence number (per seller, from 1).
     qint64 record(const QString& kind, const QString& target, const QString& detail);
+    // The stamp of a change made now: never within a second already listed.
+    QString now() const;
 
 private:
-    QString now() const;
     QString tradeFilter(const TTradeQuery& q, QVariantList& args, const QString& afterModified, const QString& afterTid) const;
     QSqlDatabase& m_db;
     QString m_nick;

@@ -147,6 +147,8 @@ QList<Col> lineColumns(const TDocKind& k)
         c << Col{f, Col::Decimal};
     for (const TDocText& t : k.lineTexts)
         c << Col{L(t.field), Col::Text, t.size};
+    if (k.goodsFlag)
+        c << Col{L(k.goodsFlag), Col::Boolean};
     if (k.lineStock)
         c << Col{QStringLiteral("stocknum"), Col::Integer};
     return c;
@@ -158,6 +160,18 @@ QStringList lineTextFields(const TDocKind& k)
     for (const TDocText& t : k.lineTexts)
         f << L(t.field);
     return f;
+}
+
+// The line's goods flag as stored after its texts, or nothing.
+QStringList lineFlagField(const TDocKind& k)
+{
+    return k.goodsFlag ? QStringList{L(k.goodsFlag)} : QStringList();
+}
+
+bool flagOf(const QVariant& v)
+{
+    const QString t = v.toString().trimmed().toLower();
+    return v.isValid() && !t.isEmpty() && t != QLatin1String("0") && t != QLatin1String("false");
 }
 
 void addHeader(TContext& ctx, const TDocKind& k, const QString& name, const QString& id)
@@ -182,7 +196,7 @@ QString linesSelect(const TDocKind& k)
     }
     for (const QString& f : lineValueFields(k))
         fields << QStringLiteral("l.") + f;
-    for (const QString& f : lineTextFields(k))
+    for (const QString& f : lineTextFields(k) + lineFlagField(k))
         fields << QStringLiteral("l.") + f;
     if (k.lineStock)
         fields << QStringLiteral("(SELECT SUM(s.stocknum) FROM kx_stock s WHERE s.nickid = l.nickid AND s.commoditycode = l.") + codeField(k) + QLatin1Char(')');
@@ -487,6 +501,7 @@ struct TLine {
     QStringList prices;   // productPrices, as stored
     QList<QVariant> editable;
     QStringList texts;    // lineTexts
+    bool goods = false;   // goodsFlag
     bool reprice = false; // product new or changed: prices come from the product
     bool deleted = false;
 };
@@ -536,7 +551,7 @@ bool unchanged(const TDocKind& k, const TLine& stored, const TLine& line, qint64
     for (qsizetype i = 0; i < line.editable.size(); ++i)
         if (!sameDecimal(stored.editable.value(i), line.editable[i]))
             return false;
-    return stored.texts == line.texts;
+    return stored.texts == line.texts && stored.goods == line.goods;
 }
 
 // One line's values as a row of the line table: key, number, code, then lineValueFields and
@@ -553,18 +568,20 @@ void appendLine(QVariantList& args, const TContext& ctx, const TDocKind& k, cons
         args << e;
     for (const QString& t : l.texts)
         args << t;
+    if (k.goodsFlag)
+        args << (l.goods ? 1 : 0);
 }
 
 QString lineInsertHead(const TDocKind& k)
 {
-    const QStringList values = lineValueFields(k) + lineTextFields(k);
+    const QStringList values = lineValueFields(k) + lineTextFields(k) + lineFlagField(k);
     return QStringLiteral("INSERT INTO %1 (nickid, %2, seq, md5_key, %3%4) VALUES ").arg(lineTable(k), L(k.idField), codeField(k),
                                                                                       values.isEmpty() ? QString() : QStringLiteral(", ") + values.join(QStringLiteral(", ")));
 }
 
 int lineInsertWidth(const TDocKind& k)
 {
-    return int(5 + lineValueFields(k).size() + lineTextFields(k).size());
+    return int(5 + lineValueFields(k).size() + lineTextFields(k).size() + lineFlagField(k).size());
 }
 
 // Writes the lines numbered 1..n over the stored ones: a line equal to the one stored under
@@ -698,7 +715,7 @@ QString saveDocument(TContext& ctx, const TDocKind& k, const TDeltaChange* m, co
     QHash<int, TLine> stored;
     QHash<int, size_t> bySeq;
     if (h.exists) {
-        const QStringList read = values + textFields;
+        const QStringList read = values + textFields + lineFlagField(k);
         QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT seq, %1%2 FROM %3 WHERE nickid = ? AND %4 = ? ORDER BY seq")
                                          .arg(codeField(k), read.isEmpty() ? QString() : QStringLiteral(", ") + read.join(QStringLiteral(", ")),
                                               lineTable(k), L(k.idField)),
@@ -717,6 +734,8 @@ QString saveDocument(TContext& ctx, const TDocKind& k, const TDeltaChange* m, co
                 l.editable << q.value(c++);
             for (qsizetype i = 0; i < textFields.size(); ++i)
                 l.texts << q.value(c++).toString();
+            if (k.goodsFlag)
+                l.goods = q.value(c++).toInt() != 0;
             bySeq.insert(l.origSeq, lines.size());
             stored.insert(l.origSeq, l);
             lines.push_back(l);
@@ -775,6 +794,8 @@ QString saveDocument(TContext& ctx, const TDocKind& k, const TDeltaChange* m, co
         for (qsizetype i = 0; i < textFields.size(); ++i)
             if (all || (ch.changed.contains(textFields[i]) && k.lineTexts[size_t(i)].edit == EDocEdit::Always))
                 l.texts[i] = ch.values.value(textFields[i]).toString().trimmed();
+        if (k.goodsFlag && (all || ch.changed.contains(L(k.goodsFlag))))
+            l.goods = flagOf(ch.values.value(L(k.goodsFlag)));
     }
     lines.erase(std::remove_if(lines.begin(), lines.end(), [](const TLine& l) { return l.deleted; }), lines.end());
     std::stable_sort(lines.begin(), lines.end(), [](const TLine& a, const TLine& b) { return a.seq < b.seq; });
@@ -927,19 +948,36 @@ QString auditOne(TContext& ctx, const TDocKind& k, const TDeltaChange& ch, const
                        hasCost ? QStringLiteral("costprice") : QStringLiteral("''")};
     for (const char* e : k.editable)
         fields << L(e);
+    fields << (k.goodsFlag ? L(k.goodsFlag) : QStringLiteral("1"));
     QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT %1 FROM %2 WHERE nickid = ? AND %3 = ? ORDER BY seq").arg(fields.join(QStringLiteral(", ")), lineTable(k), L(k.idField)),
                          {ctx.nickid, h.id});
+    const int flagAt = 4 + int(k.editable.size());
+    int lines = 0, moneyOnly = 0;
     while (q.next()) {
-        // A line whose marketplace SKU is not bound yet names no goods to take out.
+        ++lines;
+        // A line of money only moves no goods: nothing to post.
+        if (q.value(flagAt).toInt() == 0) {
+            ++moneyOnly;
+            continue;
+        }
+        // A line whose marketplace SKU is not bound yet names no goods to take out (or put back).
         if (k.codeOptional && k.stock != EDocStock::None && q.value(1).toString().trimmed().isEmpty())
-            throw TServiceError(kxRefused, QStringLiteral("%1【%2】第%3行没有商品编码，请先绑定商品再审核！").arg(L(k.title), h.id).arg(q.value(0).toInt()));
+            throw TServiceError(kxRefused, k.goodsFlag ? QStringLiteral("%1【%2】第%3行退回了商品但没有商品编码，请先填写商品编码再审核！").arg(L(k.title), h.id).arg(q.value(0).toInt())
+                                                       : QStringLiteral("%1【%2】第%3行没有商品编码，请先绑定商品再审核！").arg(L(k.title), h.id).arg(q.value(0).toInt()));
         TPost p{q.value(0).toInt(), q.value(1).toString(), k.quantityField ? quantityOf(k, q.value(2), q.value(0).toInt()) : 0, q.value(3).toString(), {}};
         for (int i = 0; i < int(k.editable.size()); ++i)
             p.editable << q.value(4 + i);
         posts.push_back(p);
     }
-    if (posts.empty())
+    if (lines == 0)
         throw TServiceError(kxRefused, QStringLiteral("%1【%2】没有明细，不能审核！").arg(L(k.title), h.id));
+    if (k.goodsFlag) {
+        ctx.answer.add(QStringLiteral("goodslines"), qint64(posts.size()));
+        ctx.answer.add(QStringLiteral("moneylines"), qint64(moneyOnly));
+        ctx.answer.add(QStringLiteral("info"), moneyOnly == 0 ? QStringLiteral("%1【%2】%3 行退货入库").arg(L(k.title), h.id).arg(posts.size())
+                                               : posts.empty() ? QStringLiteral("%1【%2】只退款不退货，不影响库存").arg(L(k.title), h.id)
+                                                               : QStringLiteral("%1【%2】%3 行退货入库，%4 行只退款不退货，不影响库存").arg(L(k.title), h.id).arg(posts.size()).arg(moneyOnly));
+    }
 
     std::vector<TPriceChange> priceChanges;
     if (k.prices == EDocPrices::MovingCost)
@@ -961,7 +999,8 @@ QString auditOne(TContext& ctx, const TDocKind& k, const TDeltaChange& ch, const
             case EDocStock::None: break;
             }
         }
-        postStock(ctx, k, h.id, moves, when);
+        if (!moves.empty())
+            postStock(ctx, k, h.id, moves, when);
     }
     writePriceChanges(ctx, k, h.id, priceChanges, when);
     return h.id;

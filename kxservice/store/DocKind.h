@@ -96,6 +96,9 @@ struct TDocKind {
     std::vector<const char*> editable;      // decimal columns the operator types ("disprice", "newprice")
     std::vector<TDocText> lineTexts;        // line texts the operator (or the document's source) gives
     bool codeOptional = false;      // a line may name no product yet (a marketplace line not bound)
+    // A boolean line column telling whether the line's goods move at all: a line without it
+    // (money only) has no stock effect, one with it must name its product by the audit.
+    const char* goodsFlag = nullptr;
     bool lineStock = false;         // lines answer `stocknum`, the product's stock over all storages
     const char* totalOf = nullptr;  // the total is the sum of this editable line column instead
     // Line amount = quantity × (amountPrice − amountDiscount); the total is their sum.

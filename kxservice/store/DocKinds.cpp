@@ -182,3 +182,23 @@ const TDocKind kKxPicking = [] {
     k.storedFlag = "issend";
     return k;
 }();
+
+// A return receipt: money refunded to buyers and the goods that came back with it, made from
+// finished refunds or typed in. Its audit puts the goods of each line that sent goods back
+// into the return storage; a line of money only has no stock effect.
+const TDocKind kKxRefunding = [] {
+    TDocKind k = named("refunding", "退款单", "kx_refunding", "refundingid", "TK");
+    k.numberWidth = 6;
+    k.stock = EDocStock::In;
+    k.storages = {{"storageid", "storagename", {3}, "退款仓库不能为空！"}};
+    k.totalField = "refundingmoney";
+    k.totalOf = "refund_fee";
+    k.texts = {{"buyer_nick", 50}, {"seller_nick", 50}};
+    k.quantityField = "num";
+    k.editable = {"total_fee", "refund_fee"};
+    k.lineTexts = {{"refund_id", 30, EDocEdit::OnInsert}, {"title", 200}, {"num_iid", 30}, {"sku_id", 30},
+                   {"sku_properties_name", 200}, {"seller_nick", 50}};
+    k.codeOptional = true;
+    k.goodsFlag = "has_good_return";
+    return k;
+}();

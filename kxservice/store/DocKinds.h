@@ -14,3 +14,4 @@ extern const TDocKind kKxAdjustPrice;    // goods sale and wholesale price
 extern const TDocKind kKxAdjustItemCost; // SKU cost price
 extern const TDocKind kKxAdjustItemPrice;// SKU sale and wholesale price
 extern const TDocKind kKxPicking;        // picking list
+extern const TDocKind kKxRefunding;      // return receipt

@@ -398,6 +398,50 @@ const std::vector<TMigration>& KxMigrations()
             "CREATE TABLE kx_express_file (nickid TEXT NOT NULL, express_file TEXT NOT NULL, ext TEXT NOT NULL,"
             " content TEXT NOT NULL, md5 TEXT NOT NULL, PRIMARY KEY (nickid, express_file, ext))",
         }},
+        {18, QStringLiteral("refunds: the marketplace's refund requests in the books, their downloads, and return receipts"), {
+            // The marketplace: what the buyer wrote, customer service's state, and the seller's
+            // (or, while goods are on their way back, the buyer's) deadline.
+            "ALTER TABLE kx_mk_refund ADD COLUMN desc1 TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_mk_refund ADD COLUMN cs_status TEXT NOT NULL DEFAULT '1'",
+            "ALTER TABLE kx_mk_refund ADD COLUMN timeout TEXT NOT NULL DEFAULT ''",
+            "CREATE INDEX kx_mk_refund_changes ON kx_mk_refund (nickid, modified, refund_id)",
+            // One row per downloaded refund: the marketplace's fields and the order line's, plus
+            // ours: dbstatus (NOT_REFUNDING until a return receipt is made of it, REFUNDINGED
+            // after) and the receipt's number.
+            "CREATE TABLE kx_refund (nickid TEXT NOT NULL, refund_id TEXT NOT NULL, tid TEXT NOT NULL DEFAULT '',"
+            " oid TEXT NOT NULL DEFAULT '', num_iid TEXT NOT NULL DEFAULT '', sku_id TEXT NOT NULL DEFAULT '',"
+            " sku_properties_name TEXT NOT NULL DEFAULT '', title TEXT NOT NULL DEFAULT '', pic_path TEXT NOT NULL DEFAULT '',"
+            " commoditycode TEXT NOT NULL DEFAULT '', num INTEGER NOT NULL DEFAULT 0, total_fee NUMERIC(18,4) NOT NULL DEFAULT 0,"
+            " payment NUMERIC(18,4) NOT NULL DEFAULT 0, refund_fee NUMERIC(18,4) NOT NULL DEFAULT 0,"
+            " has_good_return INTEGER NOT NULL DEFAULT 0, status TEXT NOT NULL DEFAULT '', order_status TEXT NOT NULL DEFAULT '',"
+            " good_status TEXT NOT NULL DEFAULT '', cs_status TEXT NOT NULL DEFAULT '', seller_nick TEXT NOT NULL DEFAULT '',"
+            " buyer_nick TEXT NOT NULL DEFAULT '', created TEXT NOT NULL DEFAULT '', modified TEXT NOT NULL DEFAULT '',"
+            " timeout TEXT NOT NULL DEFAULT '', company_name TEXT NOT NULL DEFAULT '', sid TEXT NOT NULL DEFAULT '',"
+            " reason TEXT NOT NULL DEFAULT '', desc1 TEXT NOT NULL DEFAULT '', dbstatus TEXT NOT NULL DEFAULT 'NOT_REFUNDING',"
+            " refundingid TEXT NOT NULL DEFAULT '', downloaded TEXT NOT NULL DEFAULT '', PRIMARY KEY (nickid, refund_id))",
+            "CREATE INDEX kx_refund_list ON kx_refund (nickid, created, refund_id)",
+            "CREATE INDEX kx_refund_status ON kx_refund (nickid, status, created, refund_id)",
+            "CREATE INDEX kx_refund_oid ON kx_refund (nickid, oid)",
+            // Refund downloads per shop account, state and window, run by run as the order downloads.
+            "CREATE TABLE kx_refund_sync (nickid TEXT NOT NULL, seller_nick TEXT NOT NULL, status TEXT NOT NULL, daynum INTEGER NOT NULL,"
+            " done_until TEXT NOT NULL DEFAULT '', run_until TEXT NOT NULL DEFAULT '', run_modified TEXT NOT NULL DEFAULT '',"
+            " run_key TEXT NOT NULL DEFAULT '', run_from TEXT NOT NULL DEFAULT '', run_total INTEGER NOT NULL DEFAULT 0,"
+            " run_page INTEGER NOT NULL DEFAULT 0, run_size INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (nickid, seller_nick, status, daynum))",
+            // Return receipts: the refunds' buyer and shop account on the header, the refunded
+            // items on the lines; has_good_return tells a line whose goods come back.
+            "CREATE TABLE kx_refunding (nickid TEXT NOT NULL, refundingid TEXT NOT NULL, md5_key TEXT NOT NULL, shopcode TEXT NOT NULL DEFAULT '',"
+            " storageid TEXT NOT NULL DEFAULT '', refundingmoney NUMERIC(18,4) NOT NULL DEFAULT 0, inputren TEXT NOT NULL DEFAULT '',"
+            " inputtime TEXT NOT NULL DEFAULT '', auditren TEXT NOT NULL DEFAULT '', audittime TEXT NOT NULL DEFAULT '',"
+            " status INTEGER NOT NULL DEFAULT 1, memo TEXT NOT NULL DEFAULT '', buyer_nick TEXT NOT NULL DEFAULT '',"
+            " seller_nick TEXT NOT NULL DEFAULT '', PRIMARY KEY (nickid, refundingid), UNIQUE (nickid, md5_key))",
+            "CREATE INDEX kx_refunding_list ON kx_refunding (nickid, inputtime, refundingid)",
+            "CREATE TABLE kx_refunding_line (nickid TEXT NOT NULL, refundingid TEXT NOT NULL, seq INTEGER NOT NULL, md5_key TEXT NOT NULL,"
+            " commoditycode TEXT NOT NULL DEFAULT '', num NUMERIC(18,4) NOT NULL DEFAULT 0, total_fee NUMERIC(18,4) NOT NULL DEFAULT 0,"
+            " refund_fee NUMERIC(18,4) NOT NULL DEFAULT 0, refund_id TEXT NOT NULL DEFAULT '', title TEXT NOT NULL DEFAULT '',"
+            " num_iid TEXT NOT NULL DEFAULT '', sku_id TEXT NOT NULL DEFAULT '', sku_properties_name TEXT NOT NULL DEFAULT '',"
+            " seller_nick TEXT NOT NULL DEFAULT '', has_good_return INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (nickid, refundingid, seq))",
+            "CREATE INDEX kx_refunding_line_refund ON kx_refunding_line (nickid, refund_id)",
+        }},
     };
     return all;
 }

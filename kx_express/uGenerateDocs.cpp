@@ -1,0 +1,148 @@
+#include "uGenerateDocs.h"
+
+#include "uCallModule.h"
+#include "uHttpWeb.h"
+#include "uPClientDataSet.h"
+#include "uUiHooks.h"
+#include "uUtils.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include <memory>
+
+TKxGenerateDialog::TKxGenerateDialog(const TKxGenerateTexts& texts, QWidget* owner)
+    : TfrmBase(owner)
+    , m_texts(texts)
+    , m_storage(new QComboBox(this))
+    , m_choices(new QButtonGroup(this))
+{
+    // A dialog of a list window, not a module of the service: it states its own title.
+    InitModule(QStringLiteral("<response><moduletitle>%1</moduletitle><modal>true</modal></response>").arg(texts.title.toHtmlEscaped()));
+    auto* layout = new QVBoxLayout(this);
+    auto* storageRow = new QHBoxLayout;
+    storageRow->addWidget(new QLabel(texts.storageCaption, this));
+    storageRow->addWidget(m_storage, 1);
+    layout->addLayout(storageRow);
+    auto* box = new QGroupBox(texts.groupCaption, this);
+    auto* grid = new QGridLayout(box);
+    for (int i = 0; i < 2; ++i) {
+        auto* r = new QRadioButton(box);
+        m_choices->addButton(r, i);
+        grid->addWidget(r, 0, i);
+    }
+    layout->addWidget(box);
+    auto* hint = new QLabel(texts.hint, this);
+    hint->setWordWrap(true);
+    layout->addWidget(hint);
+    auto* buttons = new QHBoxLayout;
+    auto* create = new QPushButton(QStringLiteral("生  成"), this);
+    auto* exit = new QPushButton(QStringLiteral("退  出"), this);
+    create->setObjectName(QStringLiteral("btnCreate"));
+    buttons->addWidget(create);
+    buttons->addWidget(exit);
+    layout->addLayout(buttons);
+    connect(create, &QPushButton::clicked, this, [this] { btnCreateClick(); });
+    connect(exit, &QPushButton::clicked, this, [this] { SetModalResult(mrCancel); });
+}
+
+void TKxGenerateDialog::SetStorages(TPClientDataSet* storages)
+{
+    m_storage->clear();
+    if (!storages->Active())
+        return;
+    TField* id = storages->FindField(QStringLiteral("storageid"));
+    TField* name = storages->FindField(QStringLiteral("storagename"));
+    if (!id || !name)
+        return;
+    for (storages->First(); !storages->Eof(); storages->Next())
+        m_storage->addItem(name->AsString(), id->AsString());
+    m_storage->setCurrentIndex(-1);
+}
+
+void TKxGenerateDialog::SetCounts(int single, int groups)
+{
+    Choice(0)->setText(m_texts.oneEach.arg(single));
+    Choice(1)->setText(m_texts.merged.arg(groups));
+    Choice(1)->setChecked(true);
+}
+
+QRadioButton* TKxGenerateDialog::Choice(int i) const
+{
+    return qobject_cast<QRadioButton*>(m_choices->button(i));
+}
+
+void TKxGenerateDialog::btnCreateClick()
+{
+    if (m_storage->currentIndex() < 0 || m_storage->currentText().isEmpty()) {
+        KxShowInfo(QStringLiteral("拣货发货仓库不能为空，请选择！"));
+        m_storage->setFocus();
+        return;
+    }
+    const bool made = m_create && m_create(m_choices->checkedId() == 1, m_storage->currentData().toString());
+    SetModalResult(made ? mrOk : mrCancel);
+}
+
+void KxChangeRows(TPClientDataSet* rows, const QString& keyField, const QSet<QString>& keys,
+                  const std::function<void(TPClientDataSet*)>& change)
+{
+    if (!rows->Active() || rows->IsEmpty())
+        return;
+    const TBookmark here = rows->GetBookmark();
+    const bool filtered = rows->Filtered();
+    rows->DisableControls();
+    rows->SetFiltered(false);
+    const TField* key = rows->FieldByName(keyField);
+    for (rows->First(); !rows->Eof(); rows->Next())
+        if (keys.contains(key->AsString())) {
+            rows->Edit();
+            change(rows);
+            rows->Post();
+        }
+    rows->SetFiltered(filtered);
+    rows->GotoBookmark(here);
+    rows->EnableControls();
+}
+
+bool KxSaveGenerated(const QString& method, TPClientDataSet* source, TPClientDataSet* master, TPClientDataSet* lines,
+                     const QString& question, const QString& done)
+{
+    THttpWeb web;
+    web.setModule(method);
+    if (!source->GetEmptyDelta())
+        web.Request()->AddFiles(QStringLiteral("delta"), source->GetKXXMLDelta());
+    if (!master->GetEmptyDelta())
+        web.Request()->AddFiles(QStringLiteral("deltamaster"), master->GetKXXMLDelta());
+    if (!lines->GetEmptyDelta())
+        web.Request()->AddFiles(QStringLiteral("deltadetail"), lines->GetKXXMLDelta());
+    if (KxAskOkCancel(question) && web.SendData()) {
+        UnionCDS(master, web.Response()->GetParam(QStringLiteral("xmlmaster")));
+        UnionCDS(lines, web.Response()->GetParam(QStringLiteral("xmldetail")));
+        KxShowInfo(done);
+        return true;
+    }
+    source->CancelUpdates();
+    return false;
+}
+
+void KxShowGenerated(TfrmBase* form, const QString& moduleParam, TPClientDataSet* master, const QString& idField)
+{
+    if (!master->Active() || master->IsEmpty())
+        return;
+    std::unique_ptr<TfrmBase> list(CallModule(form, form->GetParam(moduleParam)));
+    if (!list)
+        return;
+    const TField* id = master->FindField(idField);
+    master->First();
+    list->FixedConditions() << idField + QStringLiteral("1=") + (id ? id->AsString() : QString());
+    master->Last();
+    list->FixedConditions() << idField + QStringLiteral("2=") + (id ? id->AsString() : QString());
+    KxUi().ShowModal(list.get());
+}

@@ -1,0 +1,338 @@
+#include "ufrmRefund.h"
+
+#include "uCallModule.h"
+#include "uDocCommon.h"
+#include "uGridModel.h"
+#include "uGridView.h"
+#include "uKxPager.h"
+#include "uPClientDataSet.h"
+#include "uUiHooks.h"
+#include "uUtils.h"
+#include "ufrmRefund2Refunding.h"
+#include "ufrmRefundAgree.h"
+#include "ufrmRefundDown.h"
+#include "ufrmRefundRefuse.h"
+
+#include <QDate>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTabBar>
+#include <QVBoxLayout>
+
+#include <memory>
+
+namespace {
+constexpr char kSelectAll[] = "dxBL_SelectAll";
+constexpr char kInvert[] = "dxBL_Invert";
+constexpr char kDownload[] = "dxBL_Download";
+constexpr char kGenerate[] = "dxBL_Generate";
+
+const char* const kTabs[] = {"未退款", "已退款", "所有退款单", "申请的", "同意的", "退货的", "拒绝的", "关闭的", "成功的", "历史退单"};
+constexpr int kAllRefunds = 2;
+constexpr int kRequested = 3;
+constexpr int kReturned = 5;
+
+// A text value for a filter, quoted so that a quote inside stays part of the value.
+QString quoted(const QString& v)
+{
+    QString q = v;
+    return QLatin1Char('\'') + q.replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
+}
+
+void lookup(TGridView* grid, const QString& field, TPClientDataSet* list)
+{
+    if (TGridColumn* c = grid->ColumnByField(field)) {
+        c->Editor = TGridEditor::Lookup;
+        c->LookupDataSet = list;
+        c->LookupKeyField = QStringLiteral("status");
+        c->LookupListField = QStringLiteral("statusname");
+    }
+}
+}
+
+TfrmRefund::TfrmRefund(QWidget* owner)
+    : TKxPagedList(QStringLiteral("记录总数：0 条， 第 0 页/共 0 页"), owner)
+    , m_tradeStatus(new TPClientDataSet(this))
+    , m_refundStatus(new TPClientDataSet(this))
+    , m_goodStatus(new TPClientDataSet(this))
+    , m_csStatus(new TPClientDataSet(this))
+    , m_tabs(new QTabBar(this))
+    , m_quick(new QLineEdit(this))
+    , m_reason(new QPlainTextEdit(this))
+    , m_desc(new QPlainTextEdit(this))
+    , m_picture(new TKxPicturePanel(this))
+    , m_popup(new QMenu(this))
+{
+    AddTools({{KxTool::Search, "查 询", [this] { dxBL_SearchClick(); }},
+              {KxTool::Refresh, "刷 新", [this] { dxBL_RefreshClick(); }},
+              {kSelectAll, "全  选", [this] { SelectAll(false); }},
+              {kInvert, "反  选", [this] { SelectAll(true); }},
+              {kDownload, "下载退款单", [this] { dxBL_DownloadClick(); }},
+              {kGenerate, "生成退款单", [this] { dxBL_GenerateClick(); }},
+              {KxTool::Export, "导出Excel", [this] { dxBL_ExportClick(); }},
+              {KxTool::Print, "打 印", [this] { dxBL_PrintClick(); }},
+              {KxTool::Preview, "预 览", [this] { dxBL_PreviewClick(); }},
+              {KxTool::PrintReport, "票据打印", [this] { dxBL_PrintReportClick(); }},
+              {KxTool::Columns, "显示列设置", [this] { dxBL_ColumnsClick(); }},
+              {KxTool::Exit, "退 出", {}}});
+
+    for (const char* t : kTabs)
+        m_tabs->addTab(QStringLiteral("  ") + QString::fromUtf8(t) + QStringLiteral("  "));
+    auto* filterRow = new QHBoxLayout;
+    filterRow->addWidget(m_tabs, 1);
+    filterRow->addWidget(new QLabel(QStringLiteral("快捷过滤："), this));
+    filterRow->addWidget(m_quick);
+
+    m_reason->setReadOnly(true);
+    m_desc->setReadOnly(true);
+    auto* side = new QWidget(this);
+    auto* sideLayout = new QVBoxLayout(side);
+    sideLayout->setContentsMargins(0, 0, 0, 0);
+    sideLayout->addWidget(new QLabel(QStringLiteral("退款原因："), side));
+    sideLayout->addWidget(m_reason, 1);
+    sideLayout->addWidget(new QLabel(QStringLiteral("退款说明："), side));
+    sideLayout->addWidget(m_desc, 1);
+    // The whole picture (120 pixels) and the item's properties under it.
+    m_picture->setMinimumHeight(180);
+    sideLayout->addWidget(m_picture, 2);
+
+    auto* left = new QWidget(this);
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    leftLayout->addLayout(filterRow);
+    leftLayout->addWidget(Grid(), 1);
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    split->addWidget(left);
+    split->addWidget(side);
+    split->setStretchFactor(0, 4);
+    split->setStretchFactor(1, 1);
+    split->handle(1)->setEnabled(false);   // the picture panel keeps its width
+    SetBody(split);
+    Grid()->SetFooterVisible(false);
+
+    // The money to give back stands out wherever it is known.
+    Grid()->AddOnCustomDrawCell([](const QModelIndex& index, TGridColumn* c, QStyleOptionViewItem& option) {
+        if (!c || c->FieldName != QLatin1String("refund_fee") || index.data(Qt::EditRole).isNull())
+            return;
+        option.font.setBold(true);
+        option.palette.setColor(QPalette::Text, QColor(255, 0, 0));
+    });
+
+    m_agree = m_popup->addAction(QStringLiteral("同意退货"), this, &TfrmRefund::AgreeClick);
+    m_refuse = m_popup->addAction(QStringLiteral("拒绝退款/退货"), this, &TfrmRefund::RefuseClick);
+    m_agree->setVisible(false);
+    m_refuse->setVisible(false);
+    Grid()->setContextMenuPolicy(Qt::CustomContextMenu);
+    Grid()->viewport()->installEventFilter(this);
+    connect(Grid(), &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        UpdatePopup();
+        if (m_agree->isVisible() || m_refuse->isVisible())
+            m_popup->popup(Grid()->viewport()->mapToGlobal(pos));
+    });
+
+    connect(m_tabs, &QTabBar::currentChanged, this, [this] { ApplyFilter(); });
+    connect(m_quick, &QLineEdit::textChanged, this, [this] { ApplyFilter(); });
+    connect(Refunds(), &TPClientDataSet::currentRowChanged, this, [this] {
+        if (!m_quiet && !Pager()->Running())
+            showRefund();
+    });
+    connect(Grid(), &QAbstractItemView::doubleClicked, this, [this] { ShowKeyFieldsModule(Refunds()); });
+}
+
+QString TfrmRefund::TabFilter(int tab, const QString& quick, const QDate& today)
+{
+    QString part;
+    switch (tab) {
+    case 0:
+        part = QStringLiteral("dbstatus=") + quoted(QStringLiteral("NOT_REFUNDING")) + QStringLiteral("  and status=")
+               + quoted(QStringLiteral("SUCCESS"));
+        break;
+    case 1: part = QStringLiteral("dbstatus='REFUNDINGED'"); break;
+    case 3: part = QStringLiteral("status='WAIT_SELLER_AGREE'"); break;
+    case 4: part = QStringLiteral("status='WAIT_BUYER_RETURN_GOODS'"); break;
+    case 5: part = QStringLiteral("status='WAIT_SELLER_CONFIRM_GOODS'"); break;
+    case 6: part = QStringLiteral("status='SELLER_REFUSE_BUYER'"); break;
+    case 7: part = QStringLiteral("status='CLOSED'"); break;
+    case 8: part = QStringLiteral("status='SUCCESS'"); break;
+    case 9: part = QStringLiteral("created <'") + today.addDays(-30).toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00'"); break;
+    default: break;
+    }
+    const QString q = quick.trimmed();
+    if (q.isEmpty())
+        return part;
+    const QString v = quoted(q + QLatin1Char('*'));
+    const QString keyword = QStringLiteral("(buyer_nick =") + v + QStringLiteral(" or refund_id=") + v + QStringLiteral(")");
+    return part.isEmpty() ? keyword : part + QStringLiteral(" and ") + keyword;
+}
+
+void TfrmRefund::FormOpen()
+{
+    ShowTitle();
+    ApplyRights({{"issearch", {KxTool::Search}},
+                 {"isprint", {KxTool::Print, KxTool::Preview, KxTool::PrintReport}},
+                 {"isoutput", {KxTool::Export}},
+                 {"iscolumn", {KxTool::Columns}}});
+    Tool(kGenerate)->setVisible(GetPower(QStringLiteral("isupdate")));
+    m_picture->setHtml(QString());
+    KxLoadLookupList(this, QStringLiteral("tradestatus"), {}, m_tradeStatus);
+    KxLoadLookupList(this, QStringLiteral("refundstatus"), {}, m_refundStatus);
+    KxLoadLookupList(this, QStringLiteral("goodstatus"), {}, m_goodStatus);
+    KxLoadLookupList(this, QStringLiteral("cs_status"), {}, m_csStatus);
+    // Opened for one refund (from an order line) the window only shows it: no receipts made here.
+    if (!GetParam(QStringLiteral("searchrefunding")).isEmpty())
+        TRefundToRefunding::Of(this).LoadStructures();
+    // Opened on fixed conditions (from another window), the list shows all that match.
+    {
+        const QSignalBlocker block(m_tabs);
+        m_tabs->setCurrentIndex(FixedConditions().isEmpty() ? 0 : kAllRefunds);
+    }
+    Search(nullptr, -1);
+    ApplyFilter();
+}
+
+void TfrmRefund::AfterSearch(int page)
+{
+    if (page > 1 || Grid()->ColumnCount() > 0 || Refunds()->FieldCount() == 0)
+        return;
+    // The columns follow the first answer's fields, with the window's captions and layout.
+    for (int i = 0; i < Refunds()->FieldCount(); ++i)
+        Grid()->AddColumn(Refunds()->Fields(i)->FieldName())->ReadOnly = true;
+    if (TGridColumn* c = Grid()->ColumnByField(QStringLiteral("ischeck"))) {
+        c->Editor = TGridEditor::Check;
+        c->ReadOnly = false;
+    }
+    if (TGridColumn* c = Grid()->ColumnByField(QStringLiteral("has_good_return")))
+        c->Editor = TGridEditor::Check;
+    lookup(Grid(), QStringLiteral("status"), m_refundStatus);
+    lookup(Grid(), QStringLiteral("order_status"), m_tradeStatus);
+    lookup(Grid(), QStringLiteral("good_status"), m_goodStatus);
+    lookup(Grid(), QStringLiteral("cs_status"), m_csStatus);
+    for (const char* money : {"total_fee", "payment", "refund_fee"})
+        if (TGridColumn* c = Grid()->ColumnByField(QLatin1String(money)))
+            c->Editor = TGridEditor::Amount;
+    Grid()->ColumnsChanged();
+    TableViewDispay(Grid(), GetParam(QStringLiteral("fieldlabels")));
+    DisTableViewDispay(Grid(), GetParam(QStringLiteral("disfieldlabels")));
+    GetGridColumnVisible(windowTitle(), Grid());
+}
+
+void TfrmRefund::ApplyFilter()
+{
+    const int tab = m_tabs->currentIndex();
+    Tool(kGenerate)->setEnabled(tab == 0);
+    m_quiet = true;
+    Refunds()->SetFilter(TabFilter(tab, m_quick->text(), QDate::currentDate()));
+    Refunds()->SetFiltered(true);
+    m_quiet = false;
+    if (TGridColumn* c = Grid()->ColumnByField(QStringLiteral("ischeck"))) {
+        c->Visible = tab == 0;
+        Grid()->ColumnsChanged();
+    }
+    showRefund();
+}
+
+void TfrmRefund::SelectAll(bool invert)
+{
+    TGridColumn* c = Grid()->ColumnByField(QStringLiteral("ischeck"));
+    if (!c || !c->Visible)
+        return;
+    m_quiet = true;
+    KxTickAll(Refunds(), QStringLiteral("ischeck"), invert);
+    m_quiet = false;
+}
+
+bool TfrmRefund::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Grid()->viewport() && event->type() == QEvent::MouseButtonPress)
+        UpdatePopup();
+    return TKxPagedList::eventFilter(watched, event);
+}
+
+void TfrmRefund::UpdatePopup()
+{
+    const int tab = m_tabs->currentIndex();
+    const bool any = Refunds()->Active() && Refunds()->RecordCount() > 0;
+    const TField* goods = any ? Refunds()->FindField(QStringLiteral("has_good_return")) : nullptr;
+    m_agree->setVisible(any && tab == kRequested && goods && goods->AsBoolean());
+    m_refuse->setVisible(any && (tab == kRequested || tab == kReturned));
+}
+
+void TfrmRefund::dxBL_DownloadClick()
+{
+    std::unique_ptr<TfrmBase> window(CallModule(this, QStringLiteral("Refund.Down")));
+    auto* down = qobject_cast<TfrmRefundDown*>(window.get());
+    if (!down)
+        return;
+    KxUi().ShowModal(down);
+    const bool done = down->Progress()->value() == down->Progress()->maximum();
+    window.reset();
+    if (done)
+        dxBL_RefreshClick();
+}
+
+void TfrmRefund::dxBL_GenerateClick()
+{
+    TRefundToRefunding::Of(this).dxBL_GenerateClick();
+}
+
+void TfrmRefund::dxBL_PrintReportClick()
+{
+    KxPrintVoucher(this, Refunds(), QStringLiteral("网络退款单"), nullptr, QString(), QStringLiteral("fieldlabels"));
+}
+
+void TfrmRefund::setStatus(const QString& status)
+{
+    // The marketplace has taken the answer; the row shows it until the next download.
+    Refunds()->Edit();
+    Refunds()->FieldByName(QStringLiteral("status"))->SetAsString(status);
+    Refunds()->Post();
+    Refunds()->MergeChangeLog();
+}
+
+void TfrmRefund::AgreeClick()
+{
+    if (!Refunds()->Active() || Refunds()->RecordCount() == 0)
+        return;
+    std::unique_ptr<TfrmBase> window(CallModule(nullptr, QStringLiteral("Refund.Agree")));
+    auto* agree = qobject_cast<TfrmRefundAgree*>(window.get());
+    if (!agree)
+        return;
+    agree->SetRefund(Refunds()->FieldByName(QStringLiteral("refund_id"))->AsString(),
+                     Refunds()->FieldByName(QStringLiteral("seller_nick"))->AsString());
+    if (KxUi().ShowModal(agree) == mrOk)
+        setStatus(QStringLiteral("WAIT_BUYER_RETURN_GOODS"));
+}
+
+void TfrmRefund::RefuseClick()
+{
+    if (!Refunds()->Active() || Refunds()->RecordCount() == 0)
+        return;
+    std::unique_ptr<TfrmBase> window(CallModule(nullptr, QStringLiteral("Refund.Refuse")));
+    auto* refuse = qobject_cast<TfrmRefundRefuse*>(window.get());
+    if (!refuse)
+        return;
+    refuse->SetRefund(Refunds()->FieldByName(QStringLiteral("refund_id"))->AsString(),
+                      Refunds()->FieldByName(QStringLiteral("seller_nick"))->AsString());
+    if (KxUi().ShowModal(refuse) == mrOk)
+        setStatus(QStringLiteral("SELLER_REFUSE_BUYER"));
+}
+
+void TfrmRefund::showRefund()
+{
+    const auto text = [this](const char* name) {
+        TField* f = Refunds()->Active() ? Refunds()->FindField(QLatin1String(name)) : nullptr;
+        return f && Refunds()->RecordCount() > 0 ? f->AsString() : QString();
+    };
+    m_reason->setPlainText(text("reason"));
+    m_desc->setPlainText(text("desc1"));
+    m_picture->ShowItem(GetParam(QStringLiteral("itempage")), text("num_iid"), text("pic_path"), text("sku_properties_name"));
+}
+
+KX_REGISTER_CLASS(TfrmRefund)

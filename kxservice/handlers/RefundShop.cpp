@@ -1,0 +1,229 @@
+#include "RefundShop.h"
+
+#include "NetShop.h"
+#include "market/ItemPicture.h"
+#include "market/LiveMarket.h"
+#include "market/Refunds.h"
+#include "market/Simulator.h"
+#include "market/TradeBooks.h"
+#include "store/Database.h"
+#include "store/Statistics.h"
+
+#include <QSet>
+
+namespace {
+const QString kStamp = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+
+// The marketplace brought up to its clock: buyers' steps, and refunds whose goods never came
+// back closed. Returns the marketplace's time.
+QDateTime caughtUp(TContext& ctx, TMarketSimulator& market)
+{
+    TRefundMarket(ctx.db, ctx.nickid, market).expire();
+    return TLiveMarket(ctx.db, ctx.nickid, market).catchUp();
+}
+
+// One state of one account, downloaded in runs exactly as orders are (docs/orders.md): the
+// first page fixes the run's end at the marketplace's time and counts the refunds changed
+// since the last completed run; pages go on by (modified, refund_id) from where the previous
+// one stopped; the last page completes the run. Storing a refund twice changes nothing.
+void downRefunds(TContext& ctx)
+{
+    const QString account = KxShopAccount(ctx, QStringLiteral("detailnick"));
+    const QString status = ctx.need(QStringLiteral("status")).trimmed();
+    const qint64 daynum = ctx.intParam(QStringLiteral("daynum"), 1);
+    const qint64 pageNo = ctx.intParam(QStringLiteral("page_no"), 1);
+    const qint64 pageSize = ctx.intParam(QStringLiteral("page_size"), 50);
+    if (daynum < 1 || daynum > 366)
+        throw TServiceError(kxBadParam, QStringLiteral("参数 daynum 应在 1 到 366 之间"));
+    if (pageNo < 1)
+        throw TServiceError(kxBadParam, QStringLiteral("参数 page_no 应大于零"));
+    if (pageSize < 1 || pageSize > 100)
+        throw TServiceError(kxBadParam, QStringLiteral("参数 page_size 应在 1 到 100 之间"));
+
+    TMarketSimulator market(ctx.db, ctx.nickid);
+    TRefundMarket refunds(ctx.db, ctx.nickid, market);
+    const QVariantList key{ctx.nickid, account, status, daynum};
+    KxExec(ctx.db, QStringLiteral("INSERT INTO kx_refund_sync (nickid, seller_nick, status, daynum) VALUES (?, ?, ?, ?)"
+                                  " ON CONFLICT (nickid, seller_nick, status, daynum) DO NOTHING"), key);
+    QSqlQuery s = KxExec(ctx.db, QStringLiteral("SELECT done_until, run_until, run_modified, run_key, run_from, run_total, run_page, run_size"
+                                                " FROM kx_refund_sync WHERE nickid = ? AND seller_nick = ? AND status = ? AND daynum = ?"), key);
+    s.next();
+    const QString doneUntil = s.value(0).toString();
+    QString until = s.value(1).toString(), lastModified = s.value(2).toString(), lastId = s.value(3).toString(), from = s.value(4).toString();
+    qint64 total = s.value(5).toLongLong();
+    const qint64 runPage = s.value(6).toLongLong(), runSize = s.value(7).toLongLong();
+    s.finish();
+
+    TRefundMarket::TQuery q{account, status, from, doneUntil, until};
+    const bool continuesProbe = pageNo == 1 && runPage == 1 && runSize == 1 && pageSize > 1 && !until.isEmpty();
+    if (pageNo == 1 && !continuesProbe) {
+        const QDateTime now = caughtUp(ctx, market);
+        q.until = until = now.toString(kStamp);
+        q.createdFrom = from = now.addDays(-daynum).toString(kStamp);
+        lastModified.clear();
+        lastId.clear();
+        total = refunds.count(q);
+    } else if (until.isEmpty() && !doneUntil.isEmpty()) {
+        ctx.answer.add(QStringLiteral("total_results"), 0);
+        ctx.answer.add(QStringLiteral("fetched"), 0);
+        return;
+    } else if (until.isEmpty()) {
+        throw TServiceError(kxRefused, QStringLiteral("【%1】退款单下载没有开始，请重新下载").arg(account));
+    }
+
+    QSqlQuery page = refunds.page(q, lastModified, lastId, int(pageSize) + 1);
+    int fetched = 0;
+    bool more = false;
+    while (page.next()) {
+        if (fetched == pageSize) {
+            more = true;
+            break;
+        }
+        KxStoreRefund(ctx, page, until);
+        lastModified = page.value(18).toString();
+        lastId = page.value(0).toString();
+        ++fetched;
+    }
+    page.finish();
+    if (more) {
+        KxExec(ctx.db, QStringLiteral("UPDATE kx_refund_sync SET run_until = ?, run_modified = ?, run_key = ?, run_from = ?, run_total = ?,"
+                                      " run_page = ?, run_size = ? WHERE nickid = ? AND seller_nick = ? AND status = ? AND daynum = ?"),
+               QVariantList{until, lastModified, lastId, from, total, pageNo, pageSize} + key);
+    } else {
+        KxExec(ctx.db, QStringLiteral("UPDATE kx_refund_sync SET done_until = ?, run_until = '', run_modified = '', run_key = '', run_from = '',"
+                                      " run_total = 0, run_page = 0, run_size = 0 WHERE nickid = ? AND seller_nick = ? AND status = ? AND daynum = ?"),
+               QVariantList{until} + key);
+        if (total >= 500)
+            KxAnalyse(ctx.db, {QStringLiteral("kx_refund")});
+    }
+    ctx.answer.add(QStringLiteral("total_results"), total);
+    ctx.answer.add(QStringLiteral("fetched"), fetched);
+}
+
+void downRefund(TContext& ctx)
+{
+    const QString account = KxShopAccount(ctx, QStringLiteral("detailnick"));
+    const QString id = ctx.need(QStringLiteral("refund_id")).trimmed();
+    TMarketSimulator market(ctx.db, ctx.nickid);
+    const QString now = caughtUp(ctx, market).toString(kStamp);
+    QSqlQuery r = TRefundMarket(ctx.db, ctx.nickid, market).one(account, id);
+    if (!r.next())
+        throw TServiceError(kxRefused, QStringLiteral("网店【%1】没有退款单 %2").arg(account, id.left(40)));
+    KxStoreRefund(ctx, r, now);
+}
+
+// The refunds named by "refund_id" (one, or several joined by ","), each answered on its own:
+// one the marketplace refuses is named with its reason and the others go on. Refused as a
+// whole only when none was taken.
+void answerRefunds(TContext& ctx, bool agree)
+{
+    const QString account = KxShopAccount(ctx, QStringLiteral("detailnick"));
+    QStringList ids;
+    for (const QString& part : ctx.need(QStringLiteral("refund_id")).split(QLatin1Char(',')))
+        if (!part.trimmed().isEmpty() && !ids.contains(part.trimmed()))
+            ids << part.trimmed().left(40);
+    if (ids.isEmpty())
+        throw TServiceError(kxMissingParam, QStringLiteral("缺少参数 refund_id"));
+    const TRefundMarket::TReturnAddress to{ctx.param(QStringLiteral("name")).trimmed(),   ctx.param(QStringLiteral("address")).trimmed(),
+                                           ctx.param(QStringLiteral("post")).trimmed(),   ctx.param(QStringLiteral("tel")).trimmed(),
+                                           ctx.param(QStringLiteral("mobile")).trimmed(), ctx.param(QStringLiteral("remark")).trimmed()};
+    const QString message = ctx.param(QStringLiteral("refuse_message")).trimmed();
+    if (!agree && message.isEmpty())
+        throw TServiceError(kxRefused, QStringLiteral("拒绝退款说明不能为空！"));
+    if (!agree && message.size() > 500)
+        throw TServiceError(kxBadParam, QStringLiteral("拒绝退款说明不能超过 500 个字"));
+    if (to.name.size() > 50 || to.address.size() > 200 || to.zip.size() > 10 || to.phone.size() > 30 || to.mobile.size() > 30 || to.remark.size() > 500)
+        throw TServiceError(kxBadParam, QStringLiteral("退货地址信息过长"));
+
+    TMarketSimulator market(ctx.db, ctx.nickid);
+    TRefundMarket refunds(ctx.db, ctx.nickid, market);
+    const QString now = caughtUp(ctx, market).toString(kStamp);
+    QStringList done, refused;
+    QString last;
+    for (const QString& id : ids) {
+        try {
+            QSqlQuery r = refunds.one(account, id);
+            if (!r.next())
+                throw TServiceError(kxRefused, QStringLiteral("退款 %1 不是网店【%2】的退款").arg(id, account));
+            // Goods coming back need somewhere to go.
+            if (agree && r.value(11).toString() == QLatin1String("WAIT_SELLER_AGREE") && r.value(10).toInt() != 0) {
+                if (to.name.isEmpty())
+                    throw TServiceError(kxRefused, QStringLiteral("卖家姓名不能为空！"));
+                if (to.address.isEmpty())
+                    throw TServiceError(kxRefused, QStringLiteral("退货地址不能为空！"));
+            }
+            r.finish();
+            last = agree ? refunds.agree(id, to) : refunds.refuse(id, message);
+        } catch (const TServiceError& e) {
+            refused << QStringLiteral("%1：%2").arg(id, e.Msg);
+            if (ids.size() == 1)
+                throw;
+            continue;
+        }
+        // The books follow the marketplace.
+        QSqlQuery r = refunds.one(account, id);
+        if (r.next())
+            KxStoreRefund(ctx, r, now);
+        done << id;
+    }
+    if (done.isEmpty())
+        throw TServiceError(kxRefused, (agree ? QStringLiteral("同意退款失败：") : QStringLiteral("拒绝退款失败：")) + refused.join(QStringLiteral("；")));
+    ctx.answer.add(QStringLiteral("done"), done.join(QLatin1Char(',')));
+    ctx.answer.add(QStringLiteral("refused"), refused.join(QLatin1Char('\n')));
+    if (ids.size() == 1)
+        ctx.answer.add(QStringLiteral("status"), last);
+}
+
+void agreeRefund(TContext& ctx) { answerRefunds(ctx, true); }
+void refuseRefund(TContext& ctx) { answerRefunds(ctx, false); }
+}
+
+void KxStoreRefund(TContext& ctx, const QSqlQuery& r, const QString& downloaded)
+{
+    const QString id = r.value(0).toString(), tid = r.value(1).toString(), oid = r.value(2).toString();
+    const QString numIid = r.value(3).toString(), skuId = r.value(4).toString(), status = r.value(11).toString();
+    // The product: the one the order line was bound to, else the one its SKU is bound to.
+    const QString code = KxScalar(ctx.db, QStringLiteral(
+        "SELECT COALESCE(NULLIF((SELECT o.commoditycode FROM kx_trade_order o WHERE o.nickid = ? AND o.oid = ?), ''),"
+        " (SELECT b.commoditycode FROM kx_sku_bind b JOIN kx_commodity c ON c.nickid = b.nickid AND c.commoditycode = b.commoditycode"
+        " WHERE b.nickid = ? AND b.num_iid = ? AND b.sku_id = ? AND c.is_del = 0), '')"),
+        {ctx.nickid, oid, ctx.nickid, numIid, skuId.isEmpty() ? numIid : skuId}).toString();
+    KxExec(ctx.db, QStringLiteral(
+        "INSERT INTO kx_refund (nickid, refund_id, tid, oid, num_iid, sku_id, sku_properties_name, title, pic_path, commoditycode, num,"
+        " total_fee, payment, refund_fee, has_good_return, status, order_status, good_status, cs_status, seller_nick, buyer_nick, created,"
+        " modified, timeout, company_name, sid, reason, desc1, downloaded)"
+        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
+        " ON CONFLICT (nickid, refund_id) DO UPDATE SET tid = excluded.tid, oid = excluded.oid, num_iid = excluded.num_iid,"
+        " sku_id = excluded.sku_id, sku_properties_name = excluded.sku_properties_name, title = excluded.title, pic_path = excluded.pic_path,"
+        " commoditycode = CASE WHEN kx_refund.commoditycode <> '' THEN kx_refund.commoditycode ELSE excluded.commoditycode END,"
+        " num = excluded.num, total_fee = excluded.total_fee, payment = excluded.payment, refund_fee = excluded.refund_fee,"
+        " has_good_return = excluded.has_good_return, status = excluded.status, order_status = excluded.order_status,"
+        " good_status = excluded.good_status, cs_status = excluded.cs_status, seller_nick = excluded.seller_nick,"
+        " buyer_nick = excluded.buyer_nick, created = excluded.created, modified = excluded.modified, timeout = excluded.timeout,"
+        " company_name = excluded.company_name, sid = excluded.sid, reason = excluded.reason, desc1 = excluded.desc1,"
+        " downloaded = excluded.downloaded"),
+           {ctx.nickid, id, tid, oid, numIid, skuId, r.value(5), r.value(6), KxItemPicturePath(numIid), code, r.value(7).toLongLong(),
+            r.value(8), r.value(8), r.value(9), r.value(10).toInt() != 0 ? 1 : 0, status, r.value(12), r.value(13), r.value(14), r.value(15),
+            r.value(16), r.value(17), r.value(18), r.value(19), r.value(20), r.value(21), r.value(22), r.value(23), downloaded});
+    // The order line shows its latest refund; a refund running keeps the order from being
+    // picked (and the marketplace from shipping it).
+    QSqlQuery u = KxExec(ctx.db, QStringLiteral("UPDATE kx_trade_order SET refund_status = ?, refund_id = ? WHERE nickid = ? AND oid = ?"
+                                                " AND NOT EXISTS (SELECT 1 FROM kx_refund r WHERE r.nickid = ? AND r.oid = ? AND r.refund_id <> ? AND r.created > ?)"),
+                         {status, id, ctx.nickid, oid, ctx.nickid, oid, id, r.value(17)});
+    if (u.numRowsAffected() > 0)
+        KxExec(ctx.db, QStringLiteral("UPDATE kx_trade SET refund = CASE WHEN EXISTS (SELECT 1 FROM kx_trade_order o WHERE o.nickid = kx_trade.nickid"
+                                      " AND o.tid = kx_trade.tid AND o.refund_status IN ('WAIT_SELLER_AGREE', 'WAIT_BUYER_RETURN_GOODS',"
+                                      " 'WAIT_SELLER_CONFIRM_GOODS')) THEN 1 ELSE 0 END WHERE nickid = ? AND tid = ?"),
+               {ctx.nickid, tid});
+}
+
+const std::vector<TMethodDef>& KxRefundShopMethods()
+{
+    static const std::vector<TMethodDef> methods = {
+        {"NetShop.DownRefunds", EAccess::Module, ETx::Write, downRefunds},
+        {"NetShop.DownRefund", EAccess::Module, ETx::Write, downRefund},
+        {"NetShop.AgreeRefund", EAccess::Module, ETx::Write, agreeRefund},
+        {"NetShop.RefuseRefund", EAccess::Module, ETx::Write, refuseRefund},
+    };
+    return methods;
+}
