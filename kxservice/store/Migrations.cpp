@@ -398,6 +398,20 @@ const std::vector<TMigration>& KxMigrations()
             "CREATE TABLE kx_express_file (nickid TEXT NOT NULL, express_file TEXT NOT NULL, ext TEXT NOT NULL,"
             " content TEXT NOT NULL, md5 TEXT NOT NULL, PRIMARY KEY (nickid, express_file, ext))",
         }},
+        {19, QStringLiteral("the goods each supplier delivers; member cards with their holder's details"), {
+            "CREATE TABLE kx_supplier_goods (nickid TEXT NOT NULL, suppliercode TEXT NOT NULL, goodscode TEXT NOT NULL,"
+            " md5_key TEXT, PRIMARY KEY (nickid, suppliercode, goodscode))",
+            "CREATE INDEX kx_supplier_goods_goods ON kx_supplier_goods (nickid, goodscode)",
+            // The card's mobile number is its phone.
+            "ALTER TABLE kx_vipcard RENAME COLUMN mobile TO phone",
+            "ALTER TABLE kx_vipcard ADD COLUMN sex TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_vipcard ADD COLUMN birthday TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_vipcard ADD COLUMN inentno TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_vipcard ADD COLUMN tel TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_vipcard ADD COLUMN address TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_vipcard ADD COLUMN email TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_vipcard ADD COLUMN memo TEXT NOT NULL DEFAULT ''",
+        }},
     };
     return all;
 }
