@@ -1,6 +1,7 @@
 #include "ufrmMasterEdit.h"
 
 #include "uFormParts.h"
+#include "uKxCategoryTree.h"
 #include "uPClientDataSet.h"
 #include "uRecordBinder.h"
 #include "uUiHooks.h"
@@ -77,6 +78,14 @@ void TfrmMasterEdit::AddField(QGridLayout* grid, int row, int column, const QStr
 void TfrmMasterEdit::EnterMovesOn(QWidget* editor)
 {
     KxEnterMovesOn(editor);
+}
+
+void TfrmMasterEdit::BindCategory(QComboBox* box)
+{
+    QString category = m_list->GetParam(QStringLiteral("filterfield"));
+    if (category.isEmpty())
+        category = QStringLiteral("child_id");
+    m_binder->BindLookup(box, category, m_list->CategoryTree()->Categories(), QStringLiteral("child_id"), QStringLiteral("child_name"));
 }
 
 void TfrmMasterEdit::SetContinue(const QStringList& kept, QWidget* focus)

@@ -10,6 +10,7 @@
 
 class QBoxLayout;
 class QCheckBox;
+class QComboBox;
 class QGridLayout;
 class QLabel;
 class QPushButton;
@@ -42,6 +43,8 @@ protected:
     void AddField(QGridLayout* grid, int row, int column, const QString& field, QWidget* editor, int span = 1);
     // Enter in `editor` moves the focus on as Tab does.
     void EnterMovesOn(QWidget* editor);
+    // A drop-down over the list's categories, writing the field the list's "filterfield" names.
+    void BindCategory(QComboBox* box);
     // The editors bound once the dialog knows its row.
     virtual void BindEditors() = 0;
     // After "保   存" with "保存后继续添加新记录！": the new row takes `kept` from the row

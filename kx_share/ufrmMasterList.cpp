@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSplitter>
+#include <QVBoxLayout>
 #include <QStyleOptionViewItem>
 
 #include <memory>
@@ -19,6 +20,7 @@
 TfrmMasterList::TfrmMasterList(QWidget* owner, const QList<TKxAction>& extraTools)
     : TKxPagedList(QStringLiteral("记录数：0， 第1页/共2页"), owner)
     , m_tree(new TKxCategoryTree(this))
+    , m_body(new QSplitter(Qt::Horizontal, this))
     , m_menu(new QMenu(this))
 {
     QList<TKxAction> tools{{KxTool::Search, "查 询", [this] { dxBL_SearchClick(); }},
@@ -36,12 +38,11 @@ TfrmMasterList::TfrmMasterList(QWidget* owner, const QList<TKxAction>& extraTool
     AddTools(tools);
 
     // The tree stands left of the rows; it shows only for a list with "filterfield".
-    auto* body = new QSplitter(Qt::Horizontal, this);
-    body->addWidget(m_tree);
-    body->addWidget(Grid());
-    body->setStretchFactor(1, 1);
-    body->setSizes({200, 800});
-    SetBody(body);
+    m_body->addWidget(m_tree);
+    m_body->addWidget(Grid());
+    m_body->setStretchFactor(1, 1);
+    m_body->setSizes({200, 800});
+    SetBody(m_body);
     m_tree->hide();
     connect(m_tree, &TKxCategoryTree::categoryClicked, this, &TfrmMasterList::tvGroupClick);
 
@@ -77,6 +78,19 @@ TGridColumn* TfrmMasterList::AddLookupColumn(const QString& fieldName, TPClientD
     c->LookupListField = listField;
     Grid()->ColumnsChanged();
     return c;
+}
+
+void TfrmMasterList::SetHeader(QWidget* header)
+{
+    // The strip and the rows share the splitter's place beside the tree.
+    auto* rows = new QWidget;
+    auto* layout = new QVBoxLayout(rows);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(header);
+    m_body->insertWidget(1, rows);
+    layout->addWidget(Grid(), 1);
+    Grid()->show();
+    m_body->setStretchFactor(1, 1);
 }
 
 QList<TKxRight> TfrmMasterList::RightsTable() const

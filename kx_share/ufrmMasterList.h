@@ -13,6 +13,7 @@
 
 class QAction;
 class QMenu;
+class QSplitter;
 class QStyleOptionViewItem;
 class QTreeWidgetItem;
 class TKxCategoryTree;
@@ -32,6 +33,8 @@ public:
     // The category of the selected tree node; 0 for the root or no selection.
     qint64 SelectedCategory() const;
     QMenu* GridMenu() const { return m_menu; }
+    // A strip above the rows (a box choosing whose rows the list shows).
+    void SetHeader(QWidget* header);
     // A row key, the selected category and the member's presets for the row just appended to
     // the list (the edit dialog's next row gets them too).
     void StampNewRowOf(TPClientDataSet* dataSet) { StampNewRow(dataSet); }
@@ -98,6 +101,7 @@ private:
     void updateMenu();
 
     TKxCategoryTree* m_tree;
+    QSplitter* m_body;
     QMenu* m_menu;
     QList<QPair<TPClientDataSet*, QString>> m_sideLists;
     TEditFormFactory m_editForm;

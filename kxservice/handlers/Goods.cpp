@@ -159,7 +159,8 @@ const TMdTable& goodsTable()
         g.usedBy = "网店商品";
         g.uses = {{"SELECT COUNT(*) FROM kx_commodity WHERE nickid = ? AND goodscode = ?", "商品", "个"},
                   {"SELECT COUNT(DISTINCT adjustid) FROM kx_adjustcost_line WHERE nickid = ? AND goodscode = ?", kKxAdjustCost.title, "张"},
-                  {"SELECT COUNT(DISTINCT adjustid) FROM kx_adjustprice_line WHERE nickid = ? AND goodscode = ?", kKxAdjustPrice.title, "张"}};
+                  {"SELECT COUNT(DISTINCT adjustid) FROM kx_adjustprice_line WHERE nickid = ? AND goodscode = ?", kKxAdjustPrice.title, "张"},
+                  {"SELECT COUNT(*) FROM kx_supplier_goods WHERE nickid = ? AND goodscode = ?", "供应商商品", "个"}};
         return g;
     }();
     return t;

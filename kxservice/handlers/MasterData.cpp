@@ -103,6 +103,117 @@ void checkExpress(TContext& ctx, QVariantMap& row, bool)
     KxCheckExpressUnique(ctx, file->toString(), row.value(QStringLiteral("express_id")).toString());
 }
 
+// A category of a supplier or a card is one of that tree's, or 0 for none.
+void checkCategory(TContext& ctx, const QVariantMap& row, const char* type)
+{
+    const auto cat = row.constFind(QStringLiteral("catid"));
+    if (cat == row.constEnd() || cat->toLongLong() == 0)
+        return;
+    if (!KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM kx_category WHERE nickid = ? AND cattype = ? AND catid = ?"),
+                  {ctx.nickid, QString::fromLatin1(type), cat->toLongLong()}).isValid())
+        throw TServiceError(kxRefused, QStringLiteral("分类 %1 不存在").arg(cat->toLongLong()));
+}
+
+void checkSupplier(TContext& ctx, QVariantMap& row, bool)
+{
+    checkCategory(ctx, row, "supplier");
+}
+
+// A card holder is "男" or "女" (or not said); the birthday is a date, kept as yyyy-MM-dd
+// whatever the client's date field sent.
+void checkVipcard(TContext& ctx, QVariantMap& row, bool)
+{
+    checkCategory(ctx, row, "vipcard");
+    if (const auto sex = row.find(QStringLiteral("sex")); sex != row.end()) {
+        const QString s = sex->toString().trimmed();
+        if (!s.isEmpty() && s != QStringLiteral("男") && s != QStringLiteral("女"))
+            throw TServiceError(kxRefused, QStringLiteral("会员卡【%1】的性别只能是“男”或“女”").arg(row.value(QStringLiteral("vipid")).toString().left(40)));
+        *sex = s;
+    }
+    if (const auto day = row.find(QStringLiteral("birthday")); day != row.end()) {
+        const QString text = day->toString().trimmed();
+        QDate d = QDate::fromString(text.left(10), Qt::ISODate);
+        if (!text.isEmpty() && (!d.isValid() || (text.size() > 10 && text[10] != u'T' && text[10] != u' ') || d.year() < 1900))
+            throw TServiceError(kxRefused, QStringLiteral("会员卡【%1】的生日不是日期：%2").arg(row.value(QStringLiteral("vipid")).toString().left(40), text.left(40)));
+        *day = text.isEmpty() ? QString() : d.toString(Qt::ISODate);
+    }
+}
+
+// A goods row of a supplier names a supplier and goods that exist.
+void checkSupplierGoods(TContext& ctx, QVariantMap& row, bool insert)
+{
+    if (!insert)
+        return;
+    const QString supplier = row.value(QStringLiteral("suppliercode")).toString();
+    const QString goods = row.value(QStringLiteral("goodscode")).toString();
+    if (!KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM kx_supplier WHERE nickid = ? AND suppliercode = ?"), {ctx.nickid, supplier}).isValid())
+        throw TServiceError(kxRefused, QStringLiteral("供应商【%1】不存在").arg(supplier.left(40)));
+    if (!KxScalar(ctx.db, QStringLiteral("SELECT 1 FROM kx_goods WHERE nickid = ? AND goodscode = ?"), {ctx.nickid, goods}).isValid())
+        throw TServiceError(kxRefused, QStringLiteral("商品【%1】不存在").arg(goods.left(40)));
+}
+
+QString supplierGoodsTaken(TContext&, const QString& key)
+{
+    return QStringLiteral("商品【%1】已是供应商【%2】的商品，不能重复添加").arg(key.section(u'/', 1).left(40), key.section(u'/', 0, 0).left(40));
+}
+
+// Without a supplier there are no goods of it to show.
+void supplierGoodsConditions(TContext& ctx, QString& where, QVariantList&)
+{
+    if (KxTrimLow(ctx.param(QStringLiteral("suppliercode"))).isEmpty())
+        where += QStringLiteral(" AND 1 = 0");
+}
+
+TTable supplierTable()
+{
+    TTable t{"Supplier", "kx_supplier", "suppliercode", "供应商编码", "GY",
+             {{"suppliername", Col::Text, 100, "供应商名称", true}, {"status", Col::Boolean, 0, "在用", false},
+              {"catid", Col::Integer, 0, "供应商类别", false}, {"linkman", Col::Text, 50, "联系人", false},
+              {"phone", Col::Text, 30, "电话", false}, {"address", Col::Text, 200, "地址", false}},
+             {}, checkSupplier};
+    t.usedBy = "供应商";
+    t.uses = {{"SELECT COUNT(*) FROM kx_receive WHERE nickid = ? AND suppliercode = ?", "采购入库单", "张"},
+              {"SELECT COUNT(*) FROM kx_result WHERE nickid = ? AND suppliercode = ?", "采购退货单", "张"},
+              {"SELECT COUNT(*) FROM kx_supplier_goods WHERE nickid = ? AND suppliercode = ?", "供应商商品", "个"}};
+    t.retire = "不再使用请取消在用";
+    return t;
+}
+
+TTable supplierGoodsTable()
+{
+    TTable t{"SupplierGoods", "kx_supplier_goods", "suppliergoods", "供应商商品", nullptr,
+             {{"suppliercode", Col::Text, 20, "供应商编码", true, false, false, nullptr, true},
+              {"goodscode", Col::Text, 20, "商品编码", true, false, false, nullptr, true},
+              {"goodsname", Col::Text, 100, "商品名称", false, false, true, "g.goodsname"},
+              {"norms", Col::Text, 100, "规格", false, false, true, "g.norms"},
+              {"units", Col::Text, 10, "单位", false, false, true, "g.units"},
+              {"propstyle", Col::Text, 50, "款号", false, false, true, "g.propstyle"}},
+             {}, checkSupplierGoods};
+    t.from = " FROM kx_supplier_goods t LEFT JOIN kx_goods g ON g.nickid = t.nickid AND g.goodscode = t.goodscode";
+    t.keyParts = {"suppliercode", "goodscode"};
+    t.taken = supplierGoodsTaken;
+    t.conditions = supplierGoodsConditions;
+    return t;
+}
+
+TTable vipcardTable()
+{
+    TTable t{"Vipcard", "kx_vipcard", "vipid", "会员卡号", "V",
+             {{"vipname", Col::Text, 50, "会员名称", true}, {"sex", Col::Text, 2, "性别", false},
+              {"birthday", Col::Text, 30, "生日", false}, {"inentno", Col::Text, 30, "证件号码", false},
+              {"tel", Col::Text, 30, "电话", false}, {"phone", Col::Text, 30, "手机", false},
+              {"address", Col::Text, 200, "地址", false}, {"is_use", Col::Boolean, 0, "在用", false},
+              {"email", Col::Text, 100, "电子邮件", false}, {"memo", Col::Text, 500, "备注", false},
+              {"catid", Col::Integer, 0, "会员类别", false}},
+             {}, checkVipcard};
+    t.usedBy = "会员卡";
+    t.codeWidth = 5;
+    t.uses = {{"SELECT COUNT(*) FROM kx_output WHERE nickid = ? AND vipid = ?", "零售出库单", "张"},
+              {"SELECT COUNT(*) FROM kx_whole WHERE nickid = ? AND vipid = ?", "批发出库单", "张"}};
+    t.retire = "不再使用请取消在用";
+    return t;
+}
+
 const std::vector<TTable>& tables()
 {
     static const std::vector<TTable> all = {
@@ -136,6 +247,9 @@ const std::vector<TTable>& tables()
          {{"express_name", Col::Text, 50, "模板名", true}, {"express_file", Col::Text, 120, "模板文件", true},
           {"logistics_code", Col::Text, 20, "物流公司", true}, {"is_use", Col::Boolean, 0, "常用模板", false}},
          {}, checkExpress, KxDeleteExpressFiles},
+        supplierTable(),
+        supplierGoodsTable(),
+        vipcardTable(),
     };
     return all;
 }
@@ -562,7 +676,7 @@ QStringList writeSave(TContext& ctx, const TTable& t, const TSavePlan& p)
         if (existing.contains(k))
             throw TServiceError(kxRefused, t.taken ? t.taken(ctx, k) : QStringLiteral("%1【%2】已存在").arg(keyCaption, k));
     const QStringList codes = t.prefix ? KxNextCodes(ctx.db, ctx.nickid, table, L1(t.prefix), table, key,
-                                                     int(p.insertKeys.size() - typed.size()), p.typed)
+                                                     int(p.insertKeys.size() - typed.size()), p.typed, t.codeWidth)
                                        : QStringList();
     TBulkInsert insert(ctx.db, table);
     qsizetype nextCode = 0;
@@ -628,8 +742,9 @@ QString KxMdUsesOf(TContext& ctx, const TTable& t, const QString& key)
     }
     if (found.isEmpty())
         return QString();
-    return QStringLiteral("%1【%2】正在使用，不能删除：%3。不再使用请勾选删除标记")
-        .arg(QString::fromUtf8(t.usedBy ? t.usedBy : t.keyCaption), key.left(40), found.join(QStringLiteral("、")));
+    return QStringLiteral("%1【%2】正在使用，不能删除：%3。%4")
+        .arg(QString::fromUtf8(t.usedBy ? t.usedBy : t.keyCaption), key.left(40), found.join(QStringLiteral("、")),
+             t.retire ? QString::fromUtf8(t.retire) : QStringLiteral("不再使用请勾选删除标记"));
 }
 
 namespace {

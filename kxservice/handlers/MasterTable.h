@@ -59,6 +59,10 @@ struct TMdTable {
     // Uses that stop a delete, named all at once; `usedBy` is the row's kind in the refusal.
     std::vector<TMdUse> uses = {};
     const char* usedBy = nullptr;
+    // How a row that is used is retired instead, after the refusal; null: the deleted mark.
+    const char* retire = nullptr;
+    // Digits of the number after `prefix` in a new code.
+    int codeWidth = 3;
     // The refusal for a new key that exists: (ctx, key) -> message; null: "…已存在".
     QString (*taken)(TContext& ctx, const QString& key) = nullptr;
     // Conditions beyond the fields' (a parameter read its own way).

@@ -10,7 +10,9 @@ using Col = TPacketColumn;
 // How a request parameter narrows a list: exact value, a part of the text, a 0/1 flag or a
 // whole number; a product code also finds the product whose barcode it is, so a code entry
 // takes what a scanner reads. Parameters a list does not know are not conditions of it.
-enum class Match { Exact, Contains, Flag, Number, CodeOrBarcode };
+// A supplier's products are those of the goods it delivers; a supplier with no goods rows
+// delivers anything.
+enum class Match { Exact, Contains, Flag, Number, CodeOrBarcode, SupplierGoods };
 
 struct TCondition {
     const char* param;
@@ -65,7 +67,7 @@ const std::vector<TSelectList>& lists()
          {{"commoditycode", "c.commoditycode", Match::CodeOrBarcode}, {"goodscode", "c.goodscode", Match::Exact},
           {"barcode", "c.barcode", Match::Exact}, {"commodityname", "c.commodityname", Match::Contains},
           {"is_del", "c.is_del", Match::Flag}, {"is_pack", "c.is_pack", Match::Flag},
-          {"catid", "g.catid", Match::Number}}},
+          {"catid", "g.catid", Match::Number}, {"suppliercode", "c.goodscode", Match::SupplierGoods}}},
         {"Select.SupplierSearch", " FROM kx_supplier p", "", "p.suppliercode",
          {{"suppliercode", "p.suppliercode", Col::Text, 20}, {"suppliername", "p.suppliername", Col::Text, 100},
           {"linkman", "p.linkman", Col::Text, 50}, {"phone", "p.phone", Col::Text, 30},
@@ -79,11 +81,13 @@ const std::vector<TSelectList>& lists()
         {"Select.PropSizeSearch", " FROM kx_prop p", " AND p.proptype = 'size'", "p.propid",
          {{"propid", "p.propid", Col::Text, 20}, {"propname", "p.propname", Col::Text, 50}, {"isuse", "p.isuse", Col::Boolean, 0}},
          {{"propid", "p.propid", Match::Exact}, {"propname", "p.propname", Match::Contains}, {"isuse", "p.isuse", Match::Flag}}},
+        // "mobile" is the card's phone under the name the pickers' search panels use.
         {"Select.VipcardSearch", " FROM kx_vipcard v", "", "v.vipid",
-         {{"vipid", "v.vipid", Col::Text, 20}, {"vipname", "v.vipname", Col::Text, 50}, {"mobile", "v.mobile", Col::Text, 20},
-          {"discount", "v.discount", Col::Decimal, 0}, {"isuse", "v.is_use", Col::Boolean, 0}, {"catid", "v.catid", Col::Integer, 0}},
-         {{"vipid", "v.vipid", Match::Exact}, {"vipname", "v.vipname", Match::Contains}, {"mobile", "v.mobile", Match::Exact},
-          {"isuse", "v.is_use", Match::Flag}, {"catid", "v.catid", Match::Number}}},
+         {{"vipid", "v.vipid", Col::Text, 20}, {"vipname", "v.vipname", Col::Text, 50}, {"mobile", "v.phone", Col::Text, 30},
+          {"discount", "v.discount", Col::Decimal, 0}, {"isuse", "v.is_use", Col::Boolean, 0}, {"catid", "v.catid", Col::Integer, 0},
+          {"sex", "v.sex", Col::Text, 2}, {"tel", "v.tel", Col::Text, 30}, {"address", "v.address", Col::Text, 200}},
+         {{"vipid", "v.vipid", Match::Exact}, {"vipname", "v.vipname", Match::Contains}, {"mobile", "v.phone", Match::Exact},
+          {"isuse", "v.is_use", Match::Flag}, {"is_use", "v.is_use", Match::Flag}, {"catid", "v.catid", Match::Number}}},
         {"Select.RefundRenSearch", " FROM kx_sendren r", "", "r.renid",
          {{"renid", "r.renid", Col::Text, 20}, {"sender_name", "r.sender_name", Col::Text, 50},
           {"sender_address", "r.sender_address", Col::Text, 200}, {"sender_zip", "r.sender_zip", Col::Text, 10},
@@ -151,6 +155,11 @@ void search(TContext& ctx)
         case Match::Number:
             where += QStringLiteral(" AND ") + column + QStringLiteral(" = ?");
             args << ctx.intParam(QString::fromLatin1(c.param), 0);
+            break;
+        case Match::SupplierGoods:
+            where += QStringLiteral(" AND (NOT EXISTS (SELECT 1 FROM kx_supplier_goods sg WHERE sg.nickid = ? AND sg.suppliercode = ?)"
+                                    " OR ") + column + QStringLiteral(" IN (SELECT sg.goodscode FROM kx_supplier_goods sg WHERE sg.nickid = ? AND sg.suppliercode = ?))");
+            args << ctx.nickid << v << ctx.nickid << v;
             break;
         }
     }

@@ -442,6 +442,20 @@ const std::vector<TMigration>& KxMigrations()
             " seller_nick TEXT NOT NULL DEFAULT '', has_good_return INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (nickid, refundingid, seq))",
             "CREATE INDEX kx_refunding_line_refund ON kx_refunding_line (nickid, refund_id)",
         }},
+        {19, QStringLiteral("the goods each supplier delivers; member cards with their holder's details"), {
+            "CREATE TABLE kx_supplier_goods (nickid TEXT NOT NULL, suppliercode TEXT NOT NULL, goodscode TEXT NOT NULL,"
+            " md5_key TEXT, PRIMARY KEY (nickid, suppliercode, goodscode))",
+            "CREATE INDEX kx_supplier_goods_goods ON kx_supplier_goods (nickid, goodscode)",
+            // The card's mobile number is its phone.
+            "ALTER TABLE kx_vipcard RENAME COLUMN mobile TO phone",
+            "ALTER TABLE kx_vipcard ADD COLUMN sex TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_vipcard ADD COLUMN birthday TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_vipcard ADD COLUMN inentno TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_vipcard ADD COLUMN tel TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_vipcard ADD COLUMN address TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_vipcard ADD COLUMN email TEXT NOT NULL DEFAULT ''",
+            "ALTER TABLE kx_vipcard ADD COLUMN memo TEXT NOT NULL DEFAULT ''",
+        }},
     };
     return all;
 }

@@ -21,6 +21,12 @@
 namespace {
 const char* const kRights[] = {"isupdate", "isaudit", "issearch", "isprint", "isoutput", "iscolumn"};
 
+// The row key of a seeded row, the same on every run.
+QString seedKey(const QString& text)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex());
+}
+
 QString str(const QJsonObject& o, const char* key)
 {
     const QString s = o.value(QLatin1String(key)).toVariant().toString();
@@ -413,6 +419,8 @@ struct TSeeder {
     bool oldGoodsNames = false;
     // ... and has no waybill templates yet.
     bool hasExpress = true;
+    // ... and neither supplier goods nor the card holder's details.
+    bool hasSupplierGoods = true;
 
     int modId(const QString& name)
     {
@@ -526,12 +534,24 @@ struct TSeeder {
                      " VALUES (?, ?, ?, ?, ?, ?, 1)",
                  {nick, str(o, "suppliercode"), str(o, "suppliername"), category(QStringLiteral("supplier"), str(o, "category")),
                   str(o, "linkman"), str(o, "phone")});
+            for (const QJsonValue& g : o.value(QLatin1String("goods")).toArray())
+                if (hasSupplierGoods)
+                    exec(db, "INSERT INTO kx_supplier_goods (nickid, suppliercode, goodscode, md5_key) VALUES (?, ?, ?, ?)",
+                         {nick, str(o, "suppliercode"), g.toString(), seedKey(nick + str(o, "suppliercode") + g.toString())});
         }
         for (const QJsonValue& v : s.value(QLatin1String("vipcards")).toArray()) {
             const QJsonObject o = v.toObject();
-            exec(db, "INSERT INTO kx_vipcard (nickid, vipid, vipname, catid, mobile, discount, is_use) VALUES (?, ?, ?, ?, ?, ?, 1)",
+            if (!hasSupplierGoods) {
+                exec(db, "INSERT INTO kx_vipcard (nickid, vipid, vipname, catid, mobile, discount, is_use) VALUES (?, ?, ?, ?, ?, ?, 1)",
+                     {nick, str(o, "vipid"), str(o, "vipname"), category(QStringLiteral("vipcard"), str(o, "category")),
+                      str(o, "mobile"), str(o, "discount")});
+                continue;
+            }
+            exec(db, "INSERT INTO kx_vipcard (nickid, vipid, vipname, catid, phone, discount, is_use, sex, birthday, inentno, tel,"
+                     " address, email, memo, md5_key) VALUES (?, ?, ?, ?, ?, ?, 1, ?, ?, ?, ?, ?, ?, ?, ?)",
                  {nick, str(o, "vipid"), str(o, "vipname"), category(QStringLiteral("vipcard"), str(o, "category")),
-                  str(o, "mobile"), str(o, "discount")});
+                  str(o, "mobile"), str(o, "discount"), str(o, "sex"), str(o, "birthday"), str(o, "inentno"), str(o, "tel"),
+                  str(o, "address"), str(o, "email"), str(o, "memo"), seedKey(nick + str(o, "vipid"))});
         }
     }
 
@@ -642,7 +662,7 @@ bool KxSeedSeller(TDatabase& store, const QJsonObject& file)
                  {str(seller, "nickid"), str(seller, "masternick")}).isValid())
         return false;
     const int schema = store.schemaVersion();
-    TSeeder s{db, str(seller, "nickid"), {}, {}, 1, schema < 15, schema >= 17};
+    TSeeder s{db, str(seller, "nickid"), {}, {}, 1, schema < 15, schema >= 17, schema >= 19};
     exec(db, "INSERT INTO kx_nick (nickid, masternick, nickname, title, helpurl, qqurl, created_at) VALUES (?, ?, ?, ?, ?, ?, ?)",
          {s.nick, str(seller, "masternick"), str(seller, "nickname"), str(seller, "title"), str(seller, "help"),
           str(seller, "qq"), QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))});

@@ -346,6 +346,36 @@ private Q_SLOTS:
         QCOMPARE(list->RecordLabel()->text(),
                  QStringLiteral("记录总数：%1 条， 第 %2 页/共 %2 页").arg(total).arg(pager->PageCount()));
     }
+
+    // The product picker of a receipt offers the products of the goods its supplier delivers.
+    void productPickerOffersTheSuppliersGoods()
+    {
+        auto edit = openEdit(QString());
+        QVERIFY(edit);
+        edit->PartyEdit()->setText(QStringLiteral("GY002"));
+        edit->PartyEnter();
+        edit->StorageBox()->setCurrentIndex(0);
+        emit edit->StorageBox()->activated(0);
+        QStringList fixed, offered;
+        m_fx->ui.onModal = [&](QWidget* w) {
+            auto* select = qobject_cast<TFrmSelect*>(w);
+            fixed = select->FixedConditions();
+            select->Search(nullptr, 1);
+            offered = column(select->ListDataSet(), QStringLiteral("goodscode"));
+            select->btnAllSelectClick();
+            select->btnSelectClick();
+            return select->ModalResult();
+        };
+        edit->ProductButtonClick(0);
+        m_fx->ui.onModal = nullptr;
+        QVERIFY2(fixed.contains(QStringLiteral("suppliercode=GY002")), qPrintable(fixed.join(u',')));
+        const QStringList goods{"G1001", "G1002", "G1003", "G1004", "G1005", "G1006"};
+        QVERIFY(!offered.isEmpty());
+        for (const QString& g : offered)
+            QVERIFY2(goods.contains(g), qPrintable(g));
+        QCOMPARE(QSet<QString>(offered.begin(), offered.end()).size(), goods.size());
+        QCOMPARE(edit->Lines()->RecordCount(), offered.size());
+    }
 };
 
 QTEST_MAIN(TestReceiveE2E)

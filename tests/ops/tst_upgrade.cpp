@@ -120,7 +120,8 @@ private Q_SLOTS:
             QSqlDatabase db = service.store().connection();
             // Columns the goods schema renamed, and the marketplace ids products no longer carry
             // (the demo's were empty: its market is left out above).
-            const QMap<QString, QString> renamed{{"kx_goods.unit", "units"}, {"kx_commodity.minnum", "minstock"}, {"kx_commodity.maxnum", "maxstock"}};
+            const QMap<QString, QString> renamed{{"kx_goods.unit", "units"}, {"kx_commodity.minnum", "minstock"}, {"kx_commodity.maxnum", "maxstock"},
+                                                 {"kx_vipcard.mobile", "phone"}};
             const QStringList dropped{"kx_commodity.num_iid", "kx_commodity.sku_id"};
             for (auto& [table, old] : before) {
                 QStringList columns;
