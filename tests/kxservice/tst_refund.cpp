@@ -403,6 +403,24 @@ private Q_SLOTS:
         QCOMPARE(books("SELECT status FROM kx_refunding WHERE nickid = '1001' AND refundingid = ?", {noCode}), QStringLiteral("1"));
     }
 
+    // As a new user would from the demo: a finished refund downloaded with its goods back
+    // becomes a receipt, and its audit brings the pieces back into the return storage.
+    void demoRefundBackInStock()
+    {
+        QVERIFY(download() >= 0);
+        const QString id = books("SELECT MIN(refund_id) FROM kx_refund WHERE nickid = '1001' AND status = 'SUCCESS' AND has_good_return = 1"
+                                 " AND commoditycode <> '' AND dbstatus = 'NOT_REFUNDING'");
+        QVERIFY(!id.isEmpty());
+        const QString code = books("SELECT commoditycode FROM kx_refund WHERE nickid = '1001' AND refund_id = ?", {id});
+        const int pieces = books("SELECT num FROM kx_refund WHERE nickid = '1001' AND refund_id = ?", {id}).toInt();
+        TCallResult r = fx().call(kAdmin, "Refund.UpdateRefunding", {}, generateCall({id}));
+        QVERIFY2(r.ok, qPrintable(r.error));
+        const int before = stock(code);
+        r = audit(KxColumn(r.value("xmlmaster"), "refundingid").value(0));
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(stock(code), before + pieces);
+    }
+
     // A receipt typed in: the total is the lines' refunds, a storage not for returns is refused,
     // an audited receipt cannot change.
     void handTypedReceipt()
