@@ -38,6 +38,7 @@ void set(TPClientDataSet& ds, const char* field, const QString& value)
 int run(const QString& kind, const char* suffix)
 {
     TServiceFixture fx(kind);
+    KxSetServiceUrl(fx.url());
     const TCallResult login = fx.call({kAdmin.nick, QString(), QString()}, "PowerMger.Login",
                                       {{"shopcode", kAdmin.shop}, {"usercode", kAdmin.oper}, {"password", "admin888"}});
     if (!login.ok) {
@@ -51,7 +52,7 @@ int run(const QString& kind, const char* suffix)
     {
         QSqlDatabase db = fx.db();
         TTransaction t(fx.service->store(), db, true);
-        for (const char* table : {"kx_mk_trade", "kx_mk_order", "kx_mk_refund", "kx_refund", "kx_refund_sync"})
+        for (const char* table : {"kx_mk_trade", "kx_mk_order", "kx_mk_refund", "kx_mk_item", "kx_mk_sku", "kx_refund", "kx_refund_sync"})
             KxExec(db, QStringLiteral("DELETE FROM %1 WHERE nickid = '1001'").arg(QLatin1String(table)));
         KxExec(db, QStringLiteral("DELETE FROM kx_subnick WHERE nickid = '1001'"));
         TMarketSimulator(db, QStringLiteral("1001")).populate(11, 3000, QDate::currentDate().addDays(-40), QStringLiteral("varnoq_demo"), 900);

@@ -145,6 +145,9 @@ void updateRefunding(TContext& ctx)
     std::vector<TMarked> refunds;
     QHash<QString, size_t> at;
     for (const TDeltaChange& ch : marks) {
+        // A row the list changed only in its selection is not part of the generation.
+        if (ch.kind == TDeltaChange::Update && !ch.changed.contains(QStringLiteral("dbstatus")))
+            continue;
         const QString id = ch.original.value(QStringLiteral("refund_id")).toString().trimmed();
         if (ch.kind != TDeltaChange::Update || id.isEmpty()
             || ch.values.value(QStringLiteral("dbstatus")).toString() != QLatin1String("REFUNDINGED"))
@@ -154,6 +157,8 @@ void updateRefunding(TContext& ctx)
         at.insert(id, refunds.size());
         refunds.push_back({id, ch.original, {}, {}, false});
     }
+    if (refunds.empty())
+        throw TServiceError(kxRefused, QStringLiteral("没有选择需要生成退款单的退款"));
     for (const TDeltaChange& ch : detail) {
         if (ch.kind != TDeltaChange::Insert)
             throw TServiceError(kxRefused, QStringLiteral("生成退款单只能提交新的退款单"));

@@ -6,7 +6,9 @@
 #include "market/Refunds.h"
 #include "market/Simulator.h"
 #include "market/TradeBooks.h"
+#include "store/BulkWrite.h"
 #include "store/Database.h"
+#include "store/DocSql.h"
 #include "store/Statistics.h"
 
 #include <QSet>
@@ -72,19 +74,17 @@ void downRefunds(TContext& ctx)
     }
 
     QSqlQuery page = refunds.page(q, lastModified, lastId, int(pageSize) + 1);
-    int fetched = 0;
-    bool more = false;
-    while (page.next()) {
-        if (fetched == pageSize) {
-            more = true;
-            break;
-        }
-        KxStoreRefund(ctx, page, until);
-        lastModified = page.value(18).toString();
-        lastId = page.value(0).toString();
-        ++fetched;
-    }
+    std::vector<QVariantList> rows = KxReadRefunds(page, int(pageSize) + 1);
     page.finish();
+    const bool more = qint64(rows.size()) > pageSize;
+    if (more)
+        rows.pop_back();
+    KxStoreRefunds(ctx, rows, until);
+    const int fetched = int(rows.size());
+    if (!rows.empty()) {
+        lastModified = rows.back()[18].toString();
+        lastId = rows.back()[0].toString();
+    }
     if (more) {
         KxExec(ctx.db, QStringLiteral("UPDATE kx_refund_sync SET run_until = ?, run_modified = ?, run_key = ?, run_from = ?, run_total = ?,"
                                       " run_page = ?, run_size = ? WHERE nickid = ? AND seller_nick = ? AND status = ? AND daynum = ?"),
@@ -107,9 +107,11 @@ void downRefund(TContext& ctx)
     TMarketSimulator market(ctx.db, ctx.nickid);
     const QString now = caughtUp(ctx, market).toString(kStamp);
     QSqlQuery r = TRefundMarket(ctx.db, ctx.nickid, market).one(account, id);
-    if (!r.next())
+    const std::vector<QVariantList> rows = KxReadRefunds(r, 1);
+    r.finish();
+    if (rows.empty())
         throw TServiceError(kxRefused, QStringLiteral("网店【%1】没有退款单 %2").arg(account, id.left(40)));
-    KxStoreRefund(ctx, r, now);
+    KxStoreRefunds(ctx, rows, now);
 }
 
 // The refunds named by "refund_id" (one, or several joined by ","), each answered on its own:
@@ -162,8 +164,9 @@ void answerRefunds(TContext& ctx, bool agree)
         }
         // The books follow the marketplace.
         QSqlQuery r = refunds.one(account, id);
-        if (r.next())
-            KxStoreRefund(ctx, r, now);
+        const std::vector<QVariantList> rows = KxReadRefunds(r, 1);
+        r.finish();
+        KxStoreRefunds(ctx, rows, now);
         done << id;
     }
     if (done.isEmpty())
@@ -178,39 +181,85 @@ void agreeRefund(TContext& ctx) { answerRefunds(ctx, true); }
 void refuseRefund(TContext& ctx) { answerRefunds(ctx, false); }
 }
 
-void KxStoreRefund(TContext& ctx, const QSqlQuery& r, const QString& downloaded)
+std::vector<QVariantList> KxReadRefunds(QSqlQuery& q, int limit)
 {
-    const QString id = r.value(0).toString(), tid = r.value(1).toString(), oid = r.value(2).toString();
-    const QString numIid = r.value(3).toString(), skuId = r.value(4).toString(), status = r.value(11).toString();
-    // The product: the one the order line was bound to, else the one its SKU is bound to.
-    const QString code = KxScalar(ctx.db, QStringLiteral(
-        "SELECT COALESCE(NULLIF((SELECT o.commoditycode FROM kx_trade_order o WHERE o.nickid = ? AND o.oid = ?), ''),"
-        " (SELECT b.commoditycode FROM kx_sku_bind b JOIN kx_commodity c ON c.nickid = b.nickid AND c.commoditycode = b.commoditycode"
-        " WHERE b.nickid = ? AND b.num_iid = ? AND b.sku_id = ? AND c.is_del = 0), '')"),
-        {ctx.nickid, oid, ctx.nickid, numIid, skuId.isEmpty() ? numIid : skuId}).toString();
-    KxExec(ctx.db, QStringLiteral(
-        "INSERT INTO kx_refund (nickid, refund_id, tid, oid, num_iid, sku_id, sku_properties_name, title, pic_path, commoditycode, num,"
-        " total_fee, payment, refund_fee, has_good_return, status, order_status, good_status, cs_status, seller_nick, buyer_nick, created,"
-        " modified, timeout, company_name, sid, reason, desc1, downloaded)"
-        " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
-        " ON CONFLICT (nickid, refund_id) DO UPDATE SET tid = excluded.tid, oid = excluded.oid, num_iid = excluded.num_iid,"
-        " sku_id = excluded.sku_id, sku_properties_name = excluded.sku_properties_name, title = excluded.title, pic_path = excluded.pic_path,"
-        " commoditycode = CASE WHEN kx_refund.commoditycode <> '' THEN kx_refund.commoditycode ELSE excluded.commoditycode END,"
-        " num = excluded.num, total_fee = excluded.total_fee, payment = excluded.payment, refund_fee = excluded.refund_fee,"
-        " has_good_return = excluded.has_good_return, status = excluded.status, order_status = excluded.order_status,"
-        " good_status = excluded.good_status, cs_status = excluded.cs_status, seller_nick = excluded.seller_nick,"
-        " buyer_nick = excluded.buyer_nick, created = excluded.created, modified = excluded.modified, timeout = excluded.timeout,"
-        " company_name = excluded.company_name, sid = excluded.sid, reason = excluded.reason, desc1 = excluded.desc1,"
-        " downloaded = excluded.downloaded"),
-           {ctx.nickid, id, tid, oid, numIid, skuId, r.value(5), r.value(6), KxItemPicturePath(numIid), code, r.value(7).toLongLong(),
-            r.value(8), r.value(8), r.value(9), r.value(10).toInt() != 0 ? 1 : 0, status, r.value(12), r.value(13), r.value(14), r.value(15),
-            r.value(16), r.value(17), r.value(18), r.value(19), r.value(20), r.value(21), r.value(22), r.value(23), downloaded});
+    std::vector<QVariantList> rows;
+    while (int(rows.size()) < limit && q.next()) {
+        QVariantList row;
+        for (int c = 0; c < 24; ++c)
+            row << q.value(c);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+void KxStoreRefunds(TContext& ctx, const std::vector<QVariantList>& rows, const QString& downloaded)
+{
+    if (rows.empty())
+        return;
+    QStringList oids, items;
+    for (const QVariantList& r : rows) {
+        oids << r[2].toString();
+        items << r[3].toString();
+    }
+    // The product: the one the order line was bound to, else the one its SKU is bound to (an
+    // item without SKUs under its own id); a product marked deleted binds nothing new.
+    QHash<QString, QString> lineCode;
+    QSet<QString> inBooks;
+    KxForKeys(ctx.db, QStringLiteral("SELECT oid, commoditycode FROM kx_trade_order WHERE nickid = ? AND oid IN (%1)"), {ctx.nickid}, oids,
+              [&](QSqlQuery& q, qsizetype, qsizetype) {
+                  while (q.next()) {
+                      inBooks.insert(q.value(0).toString());
+                      lineCode.insert(q.value(0).toString(), q.value(1).toString());
+                  }
+              });
+    QHash<QString, QString> skuCode;
+    KxForKeys(ctx.db, QStringLiteral("SELECT b.num_iid, b.sku_id, b.commoditycode FROM kx_sku_bind b JOIN kx_commodity c ON c.nickid = b.nickid"
+                                     " AND c.commoditycode = b.commoditycode WHERE b.nickid = ? AND c.is_del = 0 AND b.num_iid IN (%1)"),
+              {ctx.nickid}, items, [&](QSqlQuery& q, qsizetype, qsizetype) {
+                  while (q.next())
+                      skuCode.insert(q.value(0).toString() + QLatin1Char('/') + q.value(1).toString(), q.value(2).toString());
+              });
+    QVariantList values;
+    for (const QVariantList& r : rows) {
+        const QString numIid = r[3].toString(), skuId = r[4].toString();
+        QString code = lineCode.value(r[2].toString());
+        if (code.isEmpty())
+            code = skuCode.value(numIid + QLatin1Char('/') + (skuId.isEmpty() ? numIid : skuId));
+        values << r[0] << r[1] << r[2] << numIid << skuId << r[5] << r[6] << KxItemPicturePath(numIid) << code << r[7].toLongLong() << r[8] << r[8]
+               << r[9] << (r[10].toInt() != 0 ? 1 : 0);
+        for (int c = 11; c < 24; ++c)
+            values << r[c];
+    }
+    const QStringList columns{"refund_id", "tid", "oid", "num_iid", "sku_id", "sku_properties_name", "title", "pic_path", "commoditycode", "num",
+                              "total_fee", "payment", "refund_fee", "has_good_return", "status", "order_status", "good_status", "cs_status",
+                              "seller_nick", "buyer_nick", "created", "modified", "timeout", "company_name", "sid", "reason", "desc1"};
+    QStringList types(columns.size(), QStringLiteral("TEXT"));
+    types[9] = types[13] = QStringLiteral("INTEGER");
+    types[10] = types[11] = types[12] = QStringLiteral("NUMERIC(18,4)");
+    QStringList updates;
+    for (const QString& c : columns.mid(1))
+        updates << (c == QLatin1String("commoditycode")
+                        ? QStringLiteral("commoditycode = CASE WHEN kx_refund.commoditycode <> '' THEN kx_refund.commoditycode ELSE excluded.commoditycode END")
+                        : c + QStringLiteral(" = excluded.") + c);
+    updates << QStringLiteral("downloaded = excluded.downloaded");
+    KxDoc::insertShared(ctx.db, QStringLiteral("kx_refund"), {QStringLiteral("nickid"), QStringLiteral("downloaded")}, {ctx.nickid, downloaded},
+                        columns, types, values, QStringLiteral(" ON CONFLICT (nickid, refund_id) DO UPDATE SET ") + updates.join(QStringLiteral(", ")));
+
     // The order line shows its latest refund; a refund running keeps the order from being
     // picked (and the marketplace from shipping it).
-    QSqlQuery u = KxExec(ctx.db, QStringLiteral("UPDATE kx_trade_order SET refund_status = ?, refund_id = ? WHERE nickid = ? AND oid = ?"
-                                                " AND NOT EXISTS (SELECT 1 FROM kx_refund r WHERE r.nickid = ? AND r.oid = ? AND r.refund_id <> ? AND r.created > ?)"),
-                         {status, id, ctx.nickid, oid, ctx.nickid, oid, id, r.value(17)});
-    if (u.numRowsAffected() > 0)
+    QSet<QString> tids;
+    for (const QVariantList& r : rows) {
+        const QString id = r[0].toString(), oid = r[2].toString();
+        if (!inBooks.contains(oid))
+            continue;
+        QSqlQuery u = KxExec(ctx.db, QStringLiteral("UPDATE kx_trade_order SET refund_status = ?, refund_id = ? WHERE nickid = ? AND oid = ?"
+                                                    " AND NOT EXISTS (SELECT 1 FROM kx_refund r WHERE r.nickid = ? AND r.oid = ? AND r.refund_id <> ? AND r.created > ?)"),
+                             {r[11], id, ctx.nickid, oid, ctx.nickid, oid, id, r[17]});
+        if (u.numRowsAffected() > 0)
+            tids.insert(r[1].toString());
+    }
+    for (const QString& tid : tids)
         KxExec(ctx.db, QStringLiteral("UPDATE kx_trade SET refund = CASE WHEN EXISTS (SELECT 1 FROM kx_trade_order o WHERE o.nickid = kx_trade.nickid"
                                       " AND o.tid = kx_trade.tid AND o.refund_status IN ('WAIT_SELLER_AGREE', 'WAIT_BUYER_RETURN_GOODS',"
                                       " 'WAIT_SELLER_CONFIRM_GOODS')) THEN 1 ELSE 0 END WHERE nickid = ? AND tid = ?"),

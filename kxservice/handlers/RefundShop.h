@@ -7,7 +7,8 @@
 
 const std::vector<TMethodDef>& KxRefundShopMethods();
 
-// Stores the refund the query stands on (TRefundMarket::page columns) in the books, and shows
-// its state on the order line it refunds. The seller's own state (dbstatus, the receipt made
-// of it) stays; a product bound once stays bound.
-void KxStoreRefund(TContext& ctx, const QSqlQuery& refund, const QString& downloaded);
+// The next refunds of a query (TRefundMarket::page columns), at most `limit`.
+std::vector<QVariantList> KxReadRefunds(QSqlQuery& query, int limit);
+// Stores refunds in the books, and shows each one's state on the order line it refunds. The
+// seller's own state (dbstatus, the receipt made of it) stays; a product bound once stays bound.
+void KxStoreRefunds(TContext& ctx, const std::vector<QVariantList>& refunds, const QString& downloaded);

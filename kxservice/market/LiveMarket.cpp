@@ -270,17 +270,20 @@ void TLiveMarket::moveOn(const QString& until)
                 const bool sent = status != QLatin1String("WAIT_SELLER_SEND_GOODS");
                 if (!KxScalar(m_db, QStringLiteral("SELECT 1 FROM kx_mk_refund WHERE nickid = ? AND oid = ?"), {m_nick, oid}).isValid()) {
                     TRng rng = TRng::of(quint64(d.tid.toLongLong()), 0x2EF);
+                    // Most buyers who have the goods send them back; some keep them and ask for the
+                    // money only.
+                    const bool goods = sent && TRng::of(quint64(d.tid.toLongLong()), 0x2F0).below(5) != 0;
                     const QString refundId = QString::number(kRefundBase + (d.tid.toLongLong() - kTidBase));
                     const QVariant buyer = KxScalar(m_db, QStringLiteral("SELECT buyer_nick FROM kx_mk_trade WHERE nickid = ? AND tid = ?"), key);
                     KxExec(m_db, QStringLiteral(
                         "INSERT INTO kx_mk_refund (nickid, refund_id, tid, oid, buyer_nick, status, good_status, has_good_return,"
                         " refund_fee, reason, created, modified) VALUES (?, ?, ?, ?, ?, 'WAIT_SELLER_AGREE', ?, ?, ?, ?, ?, ?)"),
-                           {m_nick, refundId, d.tid, oid, buyer, sent ? QStringLiteral("BUYER_RECEIVED") : QStringLiteral("BUYER_NOT_RECEIVED"), sent ? 1 : 0,
+                           {m_nick, refundId, d.tid, oid, buyer, sent ? QStringLiteral("BUYER_RECEIVED") : QStringLiteral("BUYER_NOT_RECEIVED"), goods ? 1 : 0,
                             d.detail.section(QLatin1Char(':'), 1), KxRefundReason(rng), d.due, d.due});
                     KxExec(m_db, QStringLiteral("UPDATE kx_mk_refund SET desc1 = ?, timeout = ? WHERE nickid = ? AND refund_id = ?"),
                            {KxRefundDesc(rng), stamp(at(d.due, m_offset).addDays(TRefundMarket::kSellerDays), m_offset), m_nick, refundId});
                     KxMarkRefundOnOrder(m_db, m_nick, refundId, d.due);
-                    if (sent)
+                    if (goods)
                         schedule(m_db, m_nick, d.tid, "return", stamp(at(d.due, m_offset).addDays(1), m_offset), refundId);
                 }
             } else if (d.action == QLatin1String("return")) {

@@ -77,7 +77,8 @@ class TestRefund : public QObject {
 
     // The call the refund window makes for `ids` as they are listed now: each refund a work
     // record, merged per (buyer, shop account) when `merge`, into return storage CK04.
-    TFiles generateCall(const QStringList& ids, bool merge = true)
+    // Refunds in `ticked` are ticked in the list and left out of the generation.
+    TFiles generateCall(const QStringList& ids, bool merge = true, const QStringList& ticked = {})
     {
         const TCallResult list = fx().call(kAdmin, "Refund.Search", {{"curpage", "0"}});
         const TCallResult shape = fx().call(kAdmin, "Refund.SearchRefunding", {{"refunding", ""}});
@@ -89,6 +90,13 @@ class TestRefund : public QObject {
         detail.SetKXXMLData(shape.value("xmldetail"));
         QHash<QString, QString> keyOf;
         QHash<QString, int> seqOf;
+        for (const QString& id : ticked) {
+            if (!refunds.Locate("refund_id", id))
+                return {};
+            refunds.Edit();
+            refunds.FieldByName("ischeck")->SetAsString("True");
+            refunds.Post();
+        }
         for (const QString& id : ids) {
             if (!refunds.Locate("refund_id", id))
                 return {};
@@ -319,9 +327,16 @@ private Q_SLOTS:
         r = fx().call(kAdmin, "Refund.UpdateRefunding", {}, generateCall({ids[0], running}));
         QVERIFY(!r.ok);
         QVERIFY2(r.error.contains("尚未退款成功") && r.error.contains(running), qPrintable(r.error));
+        // The amount changed at the marketplace since the window listed it.
+        const QString moved = booked("varnoq_demo", "buyer_moved", code, true, "7.00");
+        const TFiles stale = generateCall({moved});
+        fx().exec("UPDATE kx_refund SET refund_fee = 6 WHERE nickid = '1001' AND refund_id = ?", {moved});
+        r = fx().call(kAdmin, "Refund.UpdateRefunding", {}, stale);
+        QVERIFY(!r.ok);
+        QVERIFY2(r.error.contains("在网店已有变动") && r.error.contains(moved), qPrintable(r.error));
         QCOMPARE(books("SELECT COUNT(*) FROM kx_refunding WHERE nickid = '1001'").toInt(), receipts);
 
-        const TFiles files = generateCall(ids);
+        const TFiles files = generateCall(ids, true, {running});
         r = fx().call(kAdmin, "Refund.UpdateRefunding", {}, files);
         QVERIFY2(r.ok, qPrintable(r.error));
         const QStringList numbers = KxColumn(r.value("xmlmaster"), "refundingid");
@@ -330,6 +345,7 @@ private Q_SLOTS:
         QCOMPARE(KxColumn(r.value("xmldetail"), "refund_id"), ids);
         QCOMPARE(KxColumn(r.value("xmldetail"), "has_good_return"), (QStringList{"True", "False", "True"}));
         QCOMPARE(books("SELECT dbstatus || refundingid FROM kx_refund WHERE nickid = '1001' AND refund_id = ?", {ids[2]}), "REFUNDINGED" + numbers[1]);
+        QCOMPARE(books("SELECT dbstatus FROM kx_refund WHERE nickid = '1001' AND refund_id = ?", {running}), QStringLiteral("NOT_REFUNDING"));
 
         // Again, from a window that listed before: refused naming the receipt.
         r = fx().call(kAdmin, "Refund.UpdateRefunding", {}, files);
@@ -385,6 +401,24 @@ private Q_SLOTS:
         QVERIFY(!r.ok);
         QVERIFY2(r.error.contains("第1行退回了商品但没有商品编码"), qPrintable(r.error));
         QCOMPARE(books("SELECT status FROM kx_refunding WHERE nickid = '1001' AND refundingid = ?", {noCode}), QStringLiteral("1"));
+    }
+
+    // As a new user would from the demo: a finished refund downloaded with its goods back
+    // becomes a receipt, and its audit brings the pieces back into the return storage.
+    void demoRefundBackInStock()
+    {
+        QVERIFY(download() >= 0);
+        const QString id = books("SELECT MIN(refund_id) FROM kx_refund WHERE nickid = '1001' AND status = 'SUCCESS' AND has_good_return = 1"
+                                 " AND commoditycode <> '' AND dbstatus = 'NOT_REFUNDING'");
+        QVERIFY(!id.isEmpty());
+        const QString code = books("SELECT commoditycode FROM kx_refund WHERE nickid = '1001' AND refund_id = ?", {id});
+        const int pieces = books("SELECT num FROM kx_refund WHERE nickid = '1001' AND refund_id = ?", {id}).toInt();
+        TCallResult r = fx().call(kAdmin, "Refund.UpdateRefunding", {}, generateCall({id}));
+        QVERIFY2(r.ok, qPrintable(r.error));
+        const int before = stock(code);
+        r = audit(KxColumn(r.value("xmlmaster"), "refundingid").value(0));
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(stock(code), before + pieces);
     }
 
     // A receipt typed in: the total is the lines' refunds, a storage not for returns is refused,
