@@ -9,6 +9,8 @@
 #include "NetShop.h"
 #include "PickingSend.h"
 #include "PowerMger.h"
+#include "Power.h"
+#include "StockPush.h"
 #include "Receive.h"
 #include "Reports.h"
 #include "Select.h"
@@ -33,4 +35,6 @@ void KxRegisterHandlers(TDispatcher& dispatcher)
     dispatcher.add(KxGoodsMethods());
     dispatcher.add(KxPickingSendMethods());
     dispatcher.add(KxExpressMethods());
+    dispatcher.add(KxPowerMethods());
+    dispatcher.add(KxStockPushMethods());
 }
