@@ -4,6 +4,7 @@
 // save racing the operator's calls; the views' figures, what a push sends to the
 // marketplace and what it refuses.
 #include "ServiceFixture.h"
+#include "StockMoves.h"
 
 #include <QElapsedTimer>
 #include <QSet>
@@ -76,68 +77,6 @@ class TestPower : public QObject {
             out << q.value(0).toString() + ":" + r.join(',');
         }
         return out;
-    }
-    // A receipt of `quantity` pieces of `code` into `storage`, saved and audited.
-    void receive(const QString& code, const QString& storage, int quantity)
-    {
-        const TCallResult empty = fx().call(kAdmin, "Receive.Load", {{"receiveid", ""}});
-        QVERIFY2(empty.ok, qPrintable(empty.error));
-        TPClientDataSet master, detail;
-        QVERIFY(master.SetKXXMLData(empty.value("xmlmaster")));
-        QVERIFY(detail.SetKXXMLData(empty.value("xmldetail")));
-        const QString key = QUuid::createUuid().toString(QUuid::Id128);
-        master.Append();
-        master.FieldByName("md5_key")->SetAsString(key);
-        master.FieldByName("shopcode")->SetAsString("S01");
-        master.FieldByName("suppliercode")->SetAsString(fx().scalar("SELECT MIN(suppliercode) FROM kx_supplier WHERE nickid = '1001'").toString());
-        master.FieldByName("storageid")->SetAsString(storage);
-        master.FieldByName("status")->SetAsInteger(0);
-        master.Post();
-        detail.Append();
-        detail.FieldByName("md5_key")->SetAsString(key);
-        detail.FieldByName("seq")->SetAsInteger(1);
-        detail.FieldByName("commoditycode")->SetAsString(code);
-        detail.FieldByName("receivenum")->SetAsInteger(quantity);
-        detail.Post();
-        TCallResult r = fx().call(kAdmin, "Receive.Update", {}, {{"deltamaster", master.GetKXXMLDelta()}, {"deltadetail", detail.GetKXXMLDelta()}});
-        QVERIFY2(r.ok, qPrintable(r.error));
-        QVERIFY(master.SetKXXMLData(r.value("xmlmaster")));
-        master.Edit();
-        master.FieldByName("status")->SetAsInteger(2);
-        master.Post();
-        r = fx().call(kAdmin, "Receive.Audit", {}, {{"deltamaster", master.GetKXXMLDelta()}});
-        QVERIFY2(r.ok, qPrintable(r.error));
-    }
-    // A picking list typed in from `storage` with one line, saved and audited.
-    void pick(const QString& code, const QString& storage, int quantity)
-    {
-        const TCallResult empty = fx().call(kAdmin, "Picking.Load", {{"pickingid", ""}});
-        QVERIFY2(empty.ok, qPrintable(empty.error));
-        TPClientDataSet master, lines;
-        QVERIFY(master.SetKXXMLData(empty.value("xmlmaster")));
-        QVERIFY(lines.SetKXXMLData(empty.value("xmldetail")));
-        const QString key = QUuid::createUuid().toString(QUuid::Id128);
-        master.Append();
-        master.FieldByName("md5_key")->SetAsString(key);
-        master.FieldByName("storageid")->SetAsString(storage);
-        master.FieldByName("buyer_nick")->SetAsString("买家");
-        master.FieldByName("seller_nick")->SetAsString("varnoq_demo");
-        master.Post();
-        lines.Append();
-        lines.FieldByName("md5_key")->SetAsString(key);
-        lines.FieldByName("seq")->SetAsInteger(1);
-        lines.FieldByName("commoditycode")->SetAsString(code);
-        lines.FieldByName("num")->SetAsInteger(quantity);
-        lines.FieldByName("title")->SetAsString("宝贝");
-        lines.Post();
-        TCallResult r = fx().call(kAdmin, "Picking.Update", {}, {{"deltamaster", master.GetKXXMLDelta()}, {"deltadetail", lines.GetKXXMLDelta()}});
-        QVERIFY2(r.ok, qPrintable(r.error));
-        QVERIFY(master.SetKXXMLData(r.value("xmlmaster")));
-        master.Edit();
-        master.FieldByName("status")->SetAsInteger(2);
-        master.Post();
-        r = fx().call(kAdmin, "Picking.Audit", {}, {{"deltamaster", master.GetKXXMLDelta()}});
-        QVERIFY2(r.ok, qPrintable(r.error));
     }
     // A product with exactly one mapped SKU; its item and SKU.
     QStringList mappedProduct()
@@ -438,14 +377,14 @@ private Q_SLOTS:
         QCOMPARE(marketQuantity(sku), start);
         QCOMPARE(fx().call(kAdmin, "NetShop.UpdateStock", {{"commoditycode", code}}).value("done"), p[1] + "/" + sku);
 
-        receive(code, "CK01", 7);
+        KxReceiveAudited(fx(), kAdmin, code, "CK01", 7);
         QCOMPARE(pushed(), start + 7);
         QCOMPARE(marketQuantity(sku), start + 7);
         // Stock in the shop storage (moved there by a transfer, say) does not sell online.
         fx().exec("DELETE FROM kx_stock WHERE nickid = '1001' AND storageid = 'CK03' AND commoditycode = ?", {code});
         fx().exec("INSERT INTO kx_stock (nickid, storageid, commoditycode, stocknum) VALUES ('1001', 'CK03', ?, 20)", {code});
         QCOMPARE(pushed(), start + 7);
-        pick(code, "CK01", 3);
+        KxPickAudited(fx(), kAdmin, code, "CK01", 3);
         QCOMPARE(pushed(), start + 4);
         QCOMPARE(marketQuantity(sku), start + 4);
         QCOMPARE(marketQuantity(sku), std::max(0, dispatchStock(code)
