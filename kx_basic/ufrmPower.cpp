@@ -50,13 +50,14 @@ TfrmPower::TfrmPower(QWidget* owner)
     connect(m_rightsGrid->GridModel(), &TGridModel::cellEdited, this,
             [this](int rec, TGridColumn* column) { cellTicked(rec, column->FieldName); });
 
-    // The operators on the left, their rights beside them.
-    auto* body = new QSplitter(Qt::Horizontal, this);
-    body->addWidget(Grid());
-    body->addWidget(m_rightsGrid);
-    body->setStretchFactor(1, 1);
-    body->setSizes({300, 700});
-    SetBody(body);
+    // The operators on the left, their rights beside them, in the list's own splitter (its
+    // category tree stays hidden: operators have no categories).
+    if (auto* body = qobject_cast<QSplitter*>(Grid()->parentWidget())) {
+        body->addWidget(m_rightsGrid);
+        body->setStretchFactor(body->indexOf(Grid()), 0);
+        body->setStretchFactor(body->indexOf(m_rightsGrid), 1);
+        body->setSizes({0, 320, 700});
+    }
 
     for (const char* tool : {KxTool::New, KxTool::Edit, KxTool::Delete})
         if (QPushButton* b = Tool(tool))
