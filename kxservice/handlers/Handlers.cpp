@@ -11,6 +11,8 @@
 #include "NetShopGoods.h"
 #include "PickingSend.h"
 #include "PowerMger.h"
+#include "Power.h"
+#include "StockPush.h"
 #include "Receive.h"
 #include "Refund.h"
 #include "RefundShop.h"
@@ -41,4 +43,6 @@ void KxRegisterHandlers(TDispatcher& dispatcher)
     dispatcher.add(KxExpressMethods());
     dispatcher.add(KxRefundMethods());
     dispatcher.add(KxRefundShopMethods());
+    dispatcher.add(KxPowerMethods());
+    dispatcher.add(KxStockPushMethods());
 }

@@ -2,6 +2,7 @@
 #include "MasterTable.h"
 
 #include "Express.h"
+#include "Power.h"
 
 #include "dispatch/LoginGuard.h"
 #include "store/BulkWrite.h"
@@ -48,6 +49,9 @@ void checkProp(TContext&, QVariantMap& row, bool insert)
 // The typed password becomes a hash; an empty one on an existing operator keeps the old.
 void checkOperator(TContext& ctx, QVariantMap& row, bool insert)
 {
+    const auto use = row.constFind(QStringLiteral("isuse"));
+    if (!insert && use != row.constEnd() && !use->isNull() && !use->toBool())
+        KxKeepRightsHolder(ctx, row.value(QStringLiteral("operid")).toString());
     const auto psw = row.find(QStringLiteral("operpsw"));
     if (psw == row.end()) {
         if (insert)
@@ -73,6 +77,7 @@ void deleteOperator(TContext& ctx, const QString& operid)
 {
     if (operid == ctx.operid)
         throw TServiceError(kxRefused, QStringLiteral("不能删除当前登录的操作员【%1】").arg(operid));
+    KxKeepRightsHolder(ctx, operid);
     KxExec(ctx.db, QStringLiteral("DELETE FROM kx_power WHERE nickid = ? AND operid = ?"), {ctx.nickid, operid});
     KxExec(ctx.db, QStringLiteral("DELETE FROM kx_session WHERE nickid = ? AND operid = ?"), {ctx.nickid, operid});
 }

@@ -396,6 +396,49 @@ void TMarketSimulator::pushPrice(const QString& skuId, const QString& price)
     record(QStringLiteral("price"), skuId, price);
 }
 
+namespace {
+// Whether the item has no SKUs of its own (it is sold as itself, under its own id).
+bool soldAsItself(QSqlDatabase& db, const QString& nick, const QString& numIid, const QString& skuId)
+{
+    return skuId == numIid
+           && !KxScalar(db, QStringLiteral("SELECT 1 FROM kx_mk_sku WHERE nickid = ? AND num_iid = ?"), {nick, numIid}).isValid()
+           && KxScalar(db, QStringLiteral("SELECT 1 FROM kx_mk_item WHERE nickid = ? AND num_iid = ?"), {nick, numIid}).isValid();
+}
+}
+
+void TMarketSimulator::pushStock(const QString& numIid, const QString& skuId, int quantity)
+{
+    if (quantity < 0)
+        throw TServiceError(kxRefused, QStringLiteral("库存数量不能小于零"));
+    if (soldAsItself(m_db, m_nick, numIid, skuId)) {
+        KxExec(m_db, QStringLiteral("UPDATE kx_mk_item SET num = ?, modified = ? WHERE nickid = ? AND num_iid = ?"),
+               {quantity, now(), m_nick, numIid});
+        record(QStringLiteral("stock"), skuId, QString::number(quantity));
+        return;
+    }
+    if (!KxScalar(m_db, QStringLiteral("SELECT 1 FROM kx_mk_sku WHERE nickid = ? AND num_iid = ? AND sku_id = ?"), {m_nick, numIid, skuId}).isValid())
+        throw TServiceError(kxRefused, QStringLiteral("宝贝 %1 没有 SKU %2（已删除或已下架）").arg(numIid.left(30), skuId.left(30)));
+    pushStock(skuId, quantity);
+}
+
+void TMarketSimulator::pushPrice(const QString& numIid, const QString& skuId, const QString& price)
+{
+    bool ok = false;
+    const double p = price.toDouble(&ok);
+    if (!ok || p <= 0)
+        throw TServiceError(kxRefused, QStringLiteral("售价必须大于零：%1").arg(price.left(30)));
+    if (soldAsItself(m_db, m_nick, numIid, skuId)) {
+        KxExec(m_db, QStringLiteral("UPDATE kx_mk_item SET price = ?, modified = ? WHERE nickid = ? AND num_iid = ?"),
+               {price, now(), m_nick, numIid});
+        record(QStringLiteral("price"), skuId, price);
+        return;
+    }
+    if (!KxScalar(m_db, QStringLiteral("SELECT 1 FROM kx_mk_sku WHERE nickid = ? AND num_iid = ? AND sku_id = ?"), {m_nick, numIid, skuId}).isValid())
+        throw TServiceError(kxRefused, QStringLiteral("宝贝 %1 没有 SKU %2（已删除或已下架）").arg(numIid.left(30), skuId.left(30)));
+    pushPrice(skuId, price);
+    KxExec(m_db, QStringLiteral("UPDATE kx_mk_item SET modified = ? WHERE nickid = ? AND num_iid = ?"), {now(), m_nick, numIid});
+}
+
 void TMarketSimulator::agreeRefund(const QString& refundId)
 {
     TRefundMarket(m_db, m_nick, *this).agree(refundId, {});

@@ -26,6 +26,10 @@ public:
     void setListing(const QString& numIid, bool onSale);
     void pushStock(const QString& skuId, int quantity);
     void pushPrice(const QString& skuId, const QString& price);
+    // The same for a SKU of one item as a mapping names it; an item without SKUs is named by
+    // its own id as the SKU. Refused when the item does not have that SKU (any more).
+    void pushStock(const QString& numIid, const QString& skuId, int quantity);
+    void pushPrice(const QString& numIid, const QString& skuId, const QString& price);
     void agreeRefund(const QString& refundId);
     void refuseRefund(const QString& refundId, const QString& reason);
 
