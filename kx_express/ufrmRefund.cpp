@@ -5,6 +5,7 @@
 #include "uGridModel.h"
 #include "uGridView.h"
 #include "uKxPager.h"
+#include "uMarketList.h"
 #include "uPClientDataSet.h"
 #include "uUiHooks.h"
 #include "uUtils.h"
@@ -39,22 +40,6 @@ constexpr int kAllRefunds = 2;
 constexpr int kRequested = 3;
 constexpr int kReturned = 5;
 
-// A text value for a filter, quoted so that a quote inside stays part of the value.
-QString quoted(const QString& v)
-{
-    QString q = v;
-    return QLatin1Char('\'') + q.replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
-}
-
-void lookup(TGridView* grid, const QString& field, TPClientDataSet* list)
-{
-    if (TGridColumn* c = grid->ColumnByField(field)) {
-        c->Editor = TGridEditor::Lookup;
-        c->LookupDataSet = list;
-        c->LookupKeyField = QStringLiteral("status");
-        c->LookupListField = QStringLiteral("statusname");
-    }
-}
 }
 
 TfrmRefund::TfrmRefund(QWidget* owner)
@@ -83,25 +68,10 @@ TfrmRefund::TfrmRefund(QWidget* owner)
               {KxTool::Columns, "显示列设置", [this] { dxBL_ColumnsClick(); }},
               {KxTool::Exit, "退 出", {}}});
 
-    for (const char* t : kTabs)
-        m_tabs->addTab(QStringLiteral("  ") + QString::fromUtf8(t) + QStringLiteral("  "));
-    auto* filterRow = new QHBoxLayout;
-    filterRow->addWidget(m_tabs, 1);
-    filterRow->addWidget(new QLabel(QStringLiteral("快捷过滤："), this));
-    filterRow->addWidget(m_quick);
-
+    auto* filterRow = KxMarketFilterRow(this, m_tabs, kTabs, int(std::size(kTabs)), m_quick);
     m_reason->setReadOnly(true);
     m_desc->setReadOnly(true);
-    auto* side = new QWidget(this);
-    auto* sideLayout = new QVBoxLayout(side);
-    sideLayout->setContentsMargins(0, 0, 0, 0);
-    sideLayout->addWidget(new QLabel(QStringLiteral("退款原因："), side));
-    sideLayout->addWidget(m_reason, 1);
-    sideLayout->addWidget(new QLabel(QStringLiteral("退款说明："), side));
-    sideLayout->addWidget(m_desc, 1);
-    // The whole picture (120 pixels) and the item's properties under it.
-    m_picture->setMinimumHeight(180);
-    sideLayout->addWidget(m_picture, 2);
+    QWidget* side = KxMarketSidePanel(this, QStringLiteral("退款原因："), m_reason, QStringLiteral("退款说明："), m_desc, m_picture);
 
     auto* left = new QWidget(this);
     auto* leftLayout = new QVBoxLayout(left);
@@ -151,8 +121,8 @@ QString TfrmRefund::TabFilter(int tab, const QString& quick, const QDate& today)
     QString part;
     switch (tab) {
     case 0:
-        part = QStringLiteral("dbstatus=") + quoted(QStringLiteral("NOT_REFUNDING")) + QStringLiteral("  and status=")
-               + quoted(QStringLiteral("SUCCESS"));
+        part = QStringLiteral("dbstatus=") + KxFilterQuoted(QStringLiteral("NOT_REFUNDING")) + QStringLiteral("  and status=")
+               + KxFilterQuoted(QStringLiteral("SUCCESS"));
         break;
     case 1: part = QStringLiteral("dbstatus='REFUNDINGED'"); break;
     case 3: part = QStringLiteral("status='WAIT_SELLER_AGREE'"); break;
@@ -164,12 +134,7 @@ QString TfrmRefund::TabFilter(int tab, const QString& quick, const QDate& today)
     case 9: part = QStringLiteral("created <'") + today.addDays(-30).toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00'"); break;
     default: break;
     }
-    const QString q = quick.trimmed();
-    if (q.isEmpty())
-        return part;
-    const QString v = quoted(q + QLatin1Char('*'));
-    const QString keyword = QStringLiteral("(buyer_nick =") + v + QStringLiteral(" or refund_id=") + v + QStringLiteral(")");
-    return part.isEmpty() ? keyword : part + QStringLiteral(" and ") + keyword;
+    return KxMarketFilter(part, quick, QStringLiteral("refund_id"));
 }
 
 void TfrmRefund::FormOpen()
@@ -210,10 +175,10 @@ void TfrmRefund::AfterSearch(int page)
     }
     if (TGridColumn* c = Grid()->ColumnByField(QStringLiteral("has_good_return")))
         c->Editor = TGridEditor::Check;
-    lookup(Grid(), QStringLiteral("status"), m_refundStatus);
-    lookup(Grid(), QStringLiteral("order_status"), m_tradeStatus);
-    lookup(Grid(), QStringLiteral("good_status"), m_goodStatus);
-    lookup(Grid(), QStringLiteral("cs_status"), m_csStatus);
+    KxStatusColumn(Grid(), QStringLiteral("status"), m_refundStatus);
+    KxStatusColumn(Grid(), QStringLiteral("order_status"), m_tradeStatus);
+    KxStatusColumn(Grid(), QStringLiteral("good_status"), m_goodStatus);
+    KxStatusColumn(Grid(), QStringLiteral("cs_status"), m_csStatus);
     for (const char* money : {"total_fee", "payment", "refund_fee"})
         if (TGridColumn* c = Grid()->ColumnByField(QLatin1String(money)))
             c->Editor = TGridEditor::Amount;

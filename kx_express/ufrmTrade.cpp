@@ -7,6 +7,7 @@
 #include "uGridView.h"
 #include "uHttpWeb.h"
 #include "uKxPager.h"
+#include "uMarketList.h"
 #include "uPClientDataSet.h"
 #include "uUtils.h"
 #include "uUiHooks.h"
@@ -36,22 +37,6 @@ constexpr int kToRate = 6;
 const char* const kTabs[] = {"未拣货", "已拣货", "所有订单", "待付款", "待发货", "已发货", "待评价", "成功的", "关闭的", "退款中", "历史订单"};
 constexpr int kAllOrders = 2;
 
-// A text value for a filter, quoted so that a quote inside stays part of the value.
-QString quoted(const QString& v)
-{
-    QString q = v;
-    return QLatin1Char('\'') + q.replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
-}
-
-void lookup(TGridView* grid, const QString& field, TPClientDataSet* list)
-{
-    if (TGridColumn* c = grid->ColumnByField(field)) {
-        c->Editor = TGridEditor::Lookup;
-        c->LookupDataSet = list;
-        c->LookupKeyField = QStringLiteral("status");
-        c->LookupListField = QStringLiteral("statusname");
-    }
-}
 }
 
 TfrmTrade::TfrmTrade(QWidget* owner)
@@ -84,30 +69,9 @@ TfrmTrade::TfrmTrade(QWidget* owner)
               {KxTool::Columns, "显示列设置", [this] { dxBL_ColumnsClick(); }},
               {KxTool::Exit, "退 出", {}}});
 
-    for (const char* t : kTabs)
-        m_tabs->addTab(QStringLiteral("  ") + QString::fromUtf8(t) + QStringLiteral("  "));
-    auto* filterRow = new QHBoxLayout;
-    filterRow->addWidget(m_tabs, 1);
-    filterRow->addWidget(new QLabel(QStringLiteral("快捷过滤："), this));
-    filterRow->addWidget(m_quick);
-
+    auto* filterRow = KxMarketFilterRow(this, m_tabs, kTabs, int(std::size(kTabs)), m_quick);
     m_message->setReadOnly(true);
-    // The note boxes take what the picture leaves: their own wish for height would push the
-    // orders grid down to a row or two.
-    for (QPlainTextEdit* box : {m_message, m_memo}) {
-        box->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
-        box->setMinimumHeight(40);
-    }
-    auto* side = new QWidget(this);
-    auto* sideLayout = new QVBoxLayout(side);
-    sideLayout->setContentsMargins(0, 0, 0, 0);
-    sideLayout->addWidget(new QLabel(QStringLiteral("客户留言："), side));
-    sideLayout->addWidget(m_message, 1);
-    sideLayout->addWidget(new QLabel(QStringLiteral("客服备注："), side));
-    sideLayout->addWidget(m_memo, 1);
-    // The whole picture (120 pixels) and the line's properties under it.
-    m_picture->setMinimumHeight(180);
-    sideLayout->addWidget(m_picture, 2);
+    QWidget* side = KxMarketSidePanel(this, QStringLiteral("客户留言："), m_message, QStringLiteral("客服备注："), m_memo, m_picture);
 
     auto* lower = new QSplitter(Qt::Horizontal, this);
     lower->addWidget(m_gridDetail);
@@ -198,9 +162,9 @@ QString TfrmTrade::TabFilter(int tab, const QString& quick, const QDate& today)
     QString part;
     switch (tab) {
     case 0:
-        part = QStringLiteral("dbstatus=") + quoted(QStringLiteral("NOT_PICKING")) + QStringLiteral(" and refund=0 ")
-               + QStringLiteral(" and (status=") + quoted(QStringLiteral("WAIT_SELLER_SEND_GOODS")) + QStringLiteral("   or status=")
-               + quoted(QStringLiteral("WAIT_BUYER_CONFIRM_GOODS")) + QStringLiteral("   or status=") + quoted(QStringLiteral("TRADE_FINISHED"))
+        part = QStringLiteral("dbstatus=") + KxFilterQuoted(QStringLiteral("NOT_PICKING")) + QStringLiteral(" and refund=0 ")
+               + QStringLiteral(" and (status=") + KxFilterQuoted(QStringLiteral("WAIT_SELLER_SEND_GOODS")) + QStringLiteral("   or status=")
+               + KxFilterQuoted(QStringLiteral("WAIT_BUYER_CONFIRM_GOODS")) + QStringLiteral("   or status=") + KxFilterQuoted(QStringLiteral("TRADE_FINISHED"))
                + QStringLiteral(")");
         break;
     case 1: part = QStringLiteral("dbstatus='PICKINGED'"); break;
@@ -214,12 +178,7 @@ QString TfrmTrade::TabFilter(int tab, const QString& quick, const QDate& today)
     case 10: part = QStringLiteral("pay_time <'") + today.addDays(-30).toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00'"); break;
     default: break;
     }
-    const QString q = quick.trimmed();
-    if (q.isEmpty())
-        return part;
-    const QString v = quoted(q + QLatin1Char('*'));
-    const QString keyword = QStringLiteral("(buyer_nick =") + v + QStringLiteral(" or tid=") + v + QStringLiteral(")");
-    return part.isEmpty() ? keyword : part + QStringLiteral(" and ") + keyword;
+    return KxMarketFilter(part, quick, QStringLiteral("tid"));
 }
 
 void TfrmTrade::FormOpen()
@@ -254,11 +213,11 @@ void TfrmTrade::AfterSearch(int page)
         c->Editor = TGridEditor::Check;
         c->ReadOnly = false;
     }
-    lookup(Grid(), QStringLiteral("status"), m_tradeStatus);
-    lookup(Grid(), QStringLiteral("cod_status"), m_codStatus);
-    lookup(Grid(), QStringLiteral("trade_type"), m_tradeType);
-    lookup(m_gridDetail, QStringLiteral("status"), m_tradeStatus);
-    lookup(m_gridDetail, QStringLiteral("refund_status"), m_refundStatus);
+    KxStatusColumn(Grid(), QStringLiteral("status"), m_tradeStatus);
+    KxStatusColumn(Grid(), QStringLiteral("cod_status"), m_codStatus);
+    KxStatusColumn(Grid(), QStringLiteral("trade_type"), m_tradeType);
+    KxStatusColumn(m_gridDetail, QStringLiteral("status"), m_tradeStatus);
+    KxStatusColumn(m_gridDetail, QStringLiteral("refund_status"), m_refundStatus);
     if (TGridColumn* c = m_gridDetail->ColumnByField(QStringLiteral("commoditycode"))) {
         c->Editor = TGridEditor::Button;
         c->ReadOnly = !GetPower(QStringLiteral("isupdate"));
