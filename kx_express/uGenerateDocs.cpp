@@ -146,3 +146,15 @@ void KxShowGenerated(TfrmBase* form, const QString& moduleParam, TPClientDataSet
     list->FixedConditions() << idField + QStringLiteral("2=") + (id ? id->AsString() : QString());
     KxUi().ShowModal(list.get());
 }
+
+bool KxLoadEmptyDocs(TfrmBase* form, const QString& methodParam, const QString& keyParam, TPClientDataSet* master,
+                     TPClientDataSet* lines)
+{
+    THttpWeb web;
+    web.setModule(form->GetParam(methodParam));
+    web.Request()->AddParams(keyParam, QString());
+    if (!web.SendData())
+        return false;
+    return master->SetKXXMLData(web.Response()->GetParamUtf8(QStringLiteral("xmlmaster")))
+           && lines->SetKXXMLData(web.Response()->GetParamUtf8(QStringLiteral("xmldetail")));
+}

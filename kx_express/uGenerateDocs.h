@@ -49,6 +49,11 @@ private:
     TCreate m_create;
 };
 
+// The empty structures of the documents to make: `form`'s method of parameter `methodParam`
+// asked with `keyParam` empty; its "xmlmaster" and "xmldetail" go into `master` and `lines`.
+bool KxLoadEmptyDocs(TfrmBase* form, const QString& methodParam, const QString& keyParam, TPClientDataSet* master,
+                     TPClientDataSet* lines);
+
 // Changes the rows of `rows` whose `keyField` is one of `keys`, in one pass, the filter and
 // the views held meanwhile: a filtered list would test its filter again after every post.
 void KxChangeRows(TPClientDataSet* rows, const QString& keyField, const QSet<QString>& keys,

@@ -83,13 +83,7 @@ bool TRefundToRefunding::LoadStructures()
 {
     if (m_loaded)
         return true;
-    THttpWeb web;
-    web.setModule(m_form->GetParam(QStringLiteral("searchrefunding")));
-    web.Request()->AddParams(QStringLiteral("refunding"), QString());
-    if (!web.SendData())
-        return false;
-    m_loaded = m_master->SetKXXMLData(web.Response()->GetParamUtf8(QStringLiteral("xmlmaster")))
-               && m_lines->SetKXXMLData(web.Response()->GetParamUtf8(QStringLiteral("xmldetail")));
+    m_loaded = KxLoadEmptyDocs(m_form, QStringLiteral("searchrefunding"), QStringLiteral("refunding"), m_master, m_lines);
     return m_loaded;
 }
 

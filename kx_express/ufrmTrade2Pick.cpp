@@ -103,13 +103,7 @@ bool TTradeToPicking::LoadStructures()
 {
     if (m_loaded)
         return true;
-    THttpWeb web;
-    web.setModule(m_form->GetParam(QStringLiteral("searchpicking")));
-    web.Request()->AddParams(QStringLiteral("pickingid"), QString());
-    if (!web.SendData())
-        return false;
-    m_loaded = m_master->SetKXXMLData(web.Response()->GetParamUtf8(QStringLiteral("xmlmaster")))
-               && m_lines->SetKXXMLData(web.Response()->GetParamUtf8(QStringLiteral("xmldetail")));
+    m_loaded = KxLoadEmptyDocs(m_form, QStringLiteral("searchpicking"), QStringLiteral("pickingid"), m_master, m_lines);
     return m_loaded;
 }
 
