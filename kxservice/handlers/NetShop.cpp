@@ -3,95 +3,48 @@
 #include "market/LiveMarket.h"
 #include "market/Simulator.h"
 #include "market/TradeBooks.h"
+#include "store/DownloadRun.h"
 #include "store/Statistics.h"
 
 namespace {
-const QString kStamp = QStringLiteral("yyyy-MM-dd HH:mm:ss");
-
-// One state of one account, downloaded in pages. The first page (page_no 1) starts a run: the
-// marketplace's time now is its end, and it takes every order changed since the last completed
-// run. Pages go on from where the previous page stopped, by (modified, tid), so orders that
-// change while the run goes on are neither skipped nor repeated; they come with the next run.
-// When the last page is in, the run's end becomes where the next run starts. A run that is
-// left half way leaves the books consistent (each order is stored whole) and the next run
-// fetches everything again from the last completed one, storing what changed.
+// Orders of one state of one account, in runs (store/DownloadRun.h), by (modified, tid).
 void downTrades(TContext& ctx)
 {
     const QString account = KxShopAccount(ctx, QStringLiteral("detailnick"));
     const QString status = ctx.need(QStringLiteral("status")).trimmed();
-    const qint64 daynum = ctx.intParam(QStringLiteral("daynum"), 1);
-    const qint64 pageNo = ctx.intParam(QStringLiteral("page_no"), 1);
-    const qint64 pageSize = ctx.intParam(QStringLiteral("page_size"), 50);
-    if (daynum < 1 || daynum > 366)
-        throw TServiceError(kxBadParam, QStringLiteral("参数 daynum 应在 1 到 366 之间"));
-    if (pageNo < 1)
-        throw TServiceError(kxBadParam, QStringLiteral("参数 page_no 应大于零"));
-    if (pageSize < 1 || pageSize > 100)
-        throw TServiceError(kxBadParam, QStringLiteral("参数 page_size 应在 1 到 100 之间"));
-
+    const TDownloadPage paging = KxDownloadPage(ctx);
     TMarketSimulator market(ctx.db, ctx.nickid);
-    const QVariantList key{ctx.nickid, account, status, daynum};
-    KxExec(ctx.db, QStringLiteral("INSERT INTO kx_trade_sync (nickid, seller_nick, status, daynum) VALUES (?, ?, ?, ?)"
-                                  " ON CONFLICT (nickid, seller_nick, status, daynum) DO NOTHING"), key);
-    QSqlQuery s = KxExec(ctx.db, QStringLiteral("SELECT done_until, run_until, run_modified, run_tid, run_from, run_total, run_page, run_size"
-                                                " FROM kx_trade_sync WHERE nickid = ? AND seller_nick = ? AND status = ? AND daynum = ?"), key);
-    s.next();
-    const QString doneUntil = s.value(0).toString();
-    QString until = s.value(1).toString(), lastModified = s.value(2).toString(), lastTid = s.value(3).toString(), from = s.value(4).toString();
-    qint64 total = s.value(5).toLongLong();
-    const qint64 runPage = s.value(6).toLongLong(), runSize = s.value(7).toLongLong();
-    s.finish();
-
-    TMarketSimulator::TTradeQuery q{account, status, from, doneUntil, until};
-    // A first page starts a new run, unless it follows the run's one-order probe.
-    const bool continuesProbe = pageNo == 1 && runPage == 1 && runSize == 1 && pageSize > 1 && !until.isEmpty();
-    if (pageNo == 1 && !continuesProbe) {
+    TDownloadRun run(ctx, QStringLiteral("kx_trade_sync"), QStringLiteral("run_tid"), account, status, paging);
+    const bool starting = run.starts();
+    if (starting) {
         // The run ends where the marketplace stands once it has caught up with its clock.
-        const QDateTime now = TLiveMarket(ctx.db, ctx.nickid, market).catchUp();
-        q.until = until = now.toString(kStamp);
-        q.createdFrom = from = now.addDays(-daynum).toString(kStamp);
-        lastModified.clear();
-        lastTid.clear();
-        total = market.countTrades(q);
-    } else if (until.isEmpty() && !doneUntil.isEmpty()) {
-        // The run has ended: the dialog counts its pages from the total, and the probe's order
-        // went with the probe, so a total of one more than whole pages asks for one page more.
-        ctx.answer.add(QStringLiteral("total_results"), 0);
-        ctx.answer.add(QStringLiteral("fetched"), 0);
+        run.start(TLiveMarket(ctx.db, ctx.nickid, market).catchUp());
+    } else if (run.answeredEnded(QStringLiteral("订单下载"))) {
         return;
-    } else if (until.isEmpty()) {
-        throw TServiceError(kxRefused, QStringLiteral("【%1】订单下载没有开始，请重新下载").arg(account));
     }
+    const TMarketSimulator::TTradeQuery q{account, status, run.createdFrom(), run.doneUntil(), run.until()};
+    if (starting)
+        run.total = market.countTrades(q);
 
-    QSqlQuery page = market.trades(q, lastModified, lastTid, int(pageSize));
+    QSqlQuery page = market.trades(q, run.lastModified, run.lastKey, int(paging.pageSize));
     TTradeBooks books(ctx.db, ctx.nickid, market);
     int fetched = 0;
     while (page.next()) {
         books.store(page);
-        lastModified = page.value(11).toString();
-        lastTid = page.value(0).toString();
+        run.lastModified = page.value(11).toString();
+        run.lastKey = page.value(0).toString();
         ++fetched;
     }
     page.finish();
-    bool more = fetched == pageSize;
+    bool more = fetched == paging.pageSize;
     if (more) {
-        QSqlQuery next = market.trades(q, lastModified, lastTid, 1);
+        QSqlQuery next = market.trades(q, run.lastModified, run.lastKey, 1);
         more = next.next();
     }
-    if (more) {
-        KxExec(ctx.db, QStringLiteral("UPDATE kx_trade_sync SET run_until = ?, run_modified = ?, run_tid = ?, run_from = ?, run_total = ?,"
-                                      " run_page = ?, run_size = ? WHERE nickid = ? AND seller_nick = ? AND status = ? AND daynum = ?"),
-               QVariantList{until, lastModified, lastTid, from, total, pageNo, pageSize} + key);
-    } else {
-        KxExec(ctx.db, QStringLiteral("UPDATE kx_trade_sync SET done_until = ?, run_until = '', run_modified = '', run_tid = '', run_from = '',"
-                                      " run_total = 0, run_page = 0, run_size = 0 WHERE nickid = ? AND seller_nick = ? AND status = ? AND daynum = ?"),
-               QVariantList{until} + key);
-        // A big download is a bulk fill: the order list's first pages plan on fresh statistics.
-        if (total >= 500)
-            KxAnalyse(ctx.db, {QStringLiteral("kx_trade"), QStringLiteral("kx_trade_order")});
-    }
-    ctx.answer.add(QStringLiteral("total_results"), total);
-    ctx.answer.add(QStringLiteral("fetched"), fetched);
+    // A big download is a bulk fill: the order list's first pages plan on fresh statistics.
+    if (!more && run.total >= 500)
+        KxAnalyse(ctx.db, {QStringLiteral("kx_trade"), QStringLiteral("kx_trade_order")});
+    run.finish(more, fetched);
 }
 
 void downTrade(TContext& ctx)

@@ -8,6 +8,7 @@
 #include "market/TradeBooks.h"
 #include "store/BulkWrite.h"
 #include "store/Database.h"
+#include "store/DownloadRun.h"
 #include "store/DocSql.h"
 #include "store/Statistics.h"
 
@@ -24,80 +25,39 @@ QDateTime caughtUp(TContext& ctx, TMarketSimulator& market)
     return TLiveMarket(ctx.db, ctx.nickid, market).catchUp();
 }
 
-// One state of one account, downloaded in runs exactly as orders are (docs/orders.md): the
-// first page fixes the run's end at the marketplace's time and counts the refunds changed
-// since the last completed run; pages go on by (modified, refund_id) from where the previous
-// one stopped; the last page completes the run. Storing a refund twice changes nothing.
+// Refunds of one state of one account, in runs as orders are (store/DownloadRun.h), by
+// (modified, refund_id). Storing a refund twice changes nothing.
 void downRefunds(TContext& ctx)
 {
     const QString account = KxShopAccount(ctx, QStringLiteral("detailnick"));
     const QString status = ctx.need(QStringLiteral("status")).trimmed();
-    const qint64 daynum = ctx.intParam(QStringLiteral("daynum"), 1);
-    const qint64 pageNo = ctx.intParam(QStringLiteral("page_no"), 1);
-    const qint64 pageSize = ctx.intParam(QStringLiteral("page_size"), 50);
-    if (daynum < 1 || daynum > 366)
-        throw TServiceError(kxBadParam, QStringLiteral("参数 daynum 应在 1 到 366 之间"));
-    if (pageNo < 1)
-        throw TServiceError(kxBadParam, QStringLiteral("参数 page_no 应大于零"));
-    if (pageSize < 1 || pageSize > 100)
-        throw TServiceError(kxBadParam, QStringLiteral("参数 page_size 应在 1 到 100 之间"));
-
+    const TDownloadPage paging = KxDownloadPage(ctx);
     TMarketSimulator market(ctx.db, ctx.nickid);
     TRefundMarket refunds(ctx.db, ctx.nickid, market);
-    const QVariantList key{ctx.nickid, account, status, daynum};
-    KxExec(ctx.db, QStringLiteral("INSERT INTO kx_refund_sync (nickid, seller_nick, status, daynum) VALUES (?, ?, ?, ?)"
-                                  " ON CONFLICT (nickid, seller_nick, status, daynum) DO NOTHING"), key);
-    QSqlQuery s = KxExec(ctx.db, QStringLiteral("SELECT done_until, run_until, run_modified, run_key, run_from, run_total, run_page, run_size"
-                                                " FROM kx_refund_sync WHERE nickid = ? AND seller_nick = ? AND status = ? AND daynum = ?"), key);
-    s.next();
-    const QString doneUntil = s.value(0).toString();
-    QString until = s.value(1).toString(), lastModified = s.value(2).toString(), lastId = s.value(3).toString(), from = s.value(4).toString();
-    qint64 total = s.value(5).toLongLong();
-    const qint64 runPage = s.value(6).toLongLong(), runSize = s.value(7).toLongLong();
-    s.finish();
-
-    TRefundMarket::TQuery q{account, status, from, doneUntil, until};
-    const bool continuesProbe = pageNo == 1 && runPage == 1 && runSize == 1 && pageSize > 1 && !until.isEmpty();
-    if (pageNo == 1 && !continuesProbe) {
-        const QDateTime now = caughtUp(ctx, market);
-        q.until = until = now.toString(kStamp);
-        q.createdFrom = from = now.addDays(-daynum).toString(kStamp);
-        lastModified.clear();
-        lastId.clear();
-        total = refunds.count(q);
-    } else if (until.isEmpty() && !doneUntil.isEmpty()) {
-        ctx.answer.add(QStringLiteral("total_results"), 0);
-        ctx.answer.add(QStringLiteral("fetched"), 0);
+    TDownloadRun run(ctx, QStringLiteral("kx_refund_sync"), QStringLiteral("run_key"), account, status, paging);
+    const bool starting = run.starts();
+    if (starting)
+        run.start(caughtUp(ctx, market));
+    else if (run.answeredEnded(QStringLiteral("退款单下载")))
         return;
-    } else if (until.isEmpty()) {
-        throw TServiceError(kxRefused, QStringLiteral("【%1】退款单下载没有开始，请重新下载").arg(account));
-    }
+    const TRefundMarket::TQuery q{account, status, run.createdFrom(), run.doneUntil(), run.until()};
+    if (starting)
+        run.total = refunds.count(q);
 
-    QSqlQuery page = refunds.page(q, lastModified, lastId, int(pageSize) + 1);
-    std::vector<QVariantList> rows = KxReadRefunds(page, int(pageSize) + 1);
+    QSqlQuery page = refunds.page(q, run.lastModified, run.lastKey, int(paging.pageSize) + 1);
+    std::vector<QVariantList> rows = KxReadRefunds(page, int(paging.pageSize) + 1);
     page.finish();
-    const bool more = qint64(rows.size()) > pageSize;
+    const bool more = qint64(rows.size()) > paging.pageSize;
     if (more)
         rows.pop_back();
-    KxStoreRefunds(ctx, rows, until);
-    const int fetched = int(rows.size());
+    KxStoreRefunds(ctx, rows, run.until());
     if (!rows.empty()) {
-        lastModified = rows.back()[18].toString();
-        lastId = rows.back()[0].toString();
+        run.lastModified = rows.back()[18].toString();
+        run.lastKey = rows.back()[0].toString();
     }
-    if (more) {
-        KxExec(ctx.db, QStringLiteral("UPDATE kx_refund_sync SET run_until = ?, run_modified = ?, run_key = ?, run_from = ?, run_total = ?,"
-                                      " run_page = ?, run_size = ? WHERE nickid = ? AND seller_nick = ? AND status = ? AND daynum = ?"),
-               QVariantList{until, lastModified, lastId, from, total, pageNo, pageSize} + key);
-    } else {
-        KxExec(ctx.db, QStringLiteral("UPDATE kx_refund_sync SET done_until = ?, run_until = '', run_modified = '', run_key = '', run_from = '',"
-                                      " run_total = 0, run_page = 0, run_size = 0 WHERE nickid = ? AND seller_nick = ? AND status = ? AND daynum = ?"),
-               QVariantList{until} + key);
-        if (total >= 500)
-            KxAnalyse(ctx.db, {QStringLiteral("kx_refund")});
-    }
-    ctx.answer.add(QStringLiteral("total_results"), total);
-    ctx.answer.add(QStringLiteral("fetched"), fetched);
+    if (!more && run.total >= 500)
+        KxAnalyse(ctx.db, {QStringLiteral("kx_refund")});
+    run.finish(more, qint64(rows.size()));
 }
 
 void downRefund(TContext& ctx)
