@@ -36,51 +36,12 @@ const QList<Col>& columns()
     return c;
 }
 
-QString day(const TContext& ctx, const QString& name)
-{
-    const QString v = ctx.param(name).trimmed();
-    if (v.isEmpty())
-        return v;
-    const QDate d = QDate::fromString(v, QStringLiteral("yyyy-MM-dd"));
-    if (v.size() != 10 || !d.isValid())
-        throw TServiceError(kxBadParam, QStringLiteral("参数 %1 应为日期（yyyy-MM-dd）：%2").arg(name, v.left(40)));
-    return v;
-}
-
 // The list's conditions, the search dialog's and the module's fixed ones alike. Numbers,
 // accounts and states compare whole, the title as a part.
 QString conditions(const TContext& ctx, QVariantList& args)
 {
-    QString where = QStringLiteral("r.nickid = ?");
-    args = {ctx.nickid};
-    for (const char* exact : {"refund_id", "tid", "buyer_nick", "seller_nick", "status", "dbstatus", "good_status", "cs_status"}) {
-        const QString v = ctx.param(QLatin1String(exact)).trimmed();
-        if (v.isEmpty())
-            continue;
-        if (v.size() > 100)
-            throw TServiceError(kxBadParam, QStringLiteral("查询条件 %1 过长").arg(QLatin1String(exact)));
-        where += QStringLiteral(" AND r.%1 = ?").arg(QLatin1String(exact));
-        args << v;
-    }
-    const QString title = ctx.param(QStringLiteral("title")).trimmed();
-    if (!title.isEmpty()) {
-        where += QStringLiteral(" AND r.title LIKE ? ESCAPE '\\'");
-        args << KxLikeContains(title.left(100));
-    }
-    if (!ctx.param(QStringLiteral("has_good_return")).trimmed().isEmpty()) {
-        where += QStringLiteral(" AND r.has_good_return = ?");
-        args << (ctx.intParam(QStringLiteral("has_good_return"), 0) != 0 ? 1 : 0);
-    }
-    const QString from = day(ctx, QStringLiteral("datefrom")), to = day(ctx, QStringLiteral("dateto"));
-    if (!from.isEmpty()) {
-        where += QStringLiteral(" AND r.created >= ?");
-        args << from;
-    }
-    if (!to.isEmpty()) {
-        where += QStringLiteral(" AND r.created < ?");
-        args << QDate::fromString(to, QStringLiteral("yyyy-MM-dd")).addDays(1).toString(QStringLiteral("yyyy-MM-dd"));
-    }
-    return where;
+    return KxMarketConditions(ctx, {"r", {"refund_id", "tid", "buyer_nick", "seller_nick", "status", "dbstatus", "good_status", "cs_status"},
+                                    "title", "has_good_return"}, args);
 }
 
 void search(TContext& ctx)

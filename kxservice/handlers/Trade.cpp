@@ -53,53 +53,11 @@ const QList<Col>& detailColumns()
     return c;
 }
 
-QString day(const TContext& ctx, const QString& name)
-{
-    const QString v = ctx.param(name).trimmed();
-    if (v.isEmpty())
-        return v;
-    const QDate d = QDate::fromString(v, QStringLiteral("yyyy-MM-dd"));
-    if (v.size() != 10 || !d.isValid())
-        throw TServiceError(kxBadParam, QStringLiteral("参数 %1 应为日期（yyyy-MM-dd）：%2").arg(name, v.left(40)));
-    return v;
-}
-
 // The list's conditions: the search dialog's and the fixed ones of the module arrive alike as
 // parameters. Numbers and accounts compare whole, the consignee's name as a part.
 QString conditions(const TContext& ctx, QVariantList& args)
 {
-    QString where = QStringLiteral("h.nickid = ?");
-    args = {ctx.nickid};
-    for (const char* exact : {"tid", "buyer_nick", "seller_nick", "status", "dbstatus", "trade_type"}) {
-        const QString v = ctx.param(QLatin1String(exact)).trimmed();
-        if (v.isEmpty())
-            continue;
-        if (v.size() > 100)
-            throw TServiceError(kxBadParam, QStringLiteral("查询条件 %1 过长").arg(QLatin1String(exact)));
-        where += QStringLiteral(" AND h.%1 = ?").arg(QLatin1String(exact));
-        args << v;
-    }
-    const QString name = ctx.param(QStringLiteral("receiver_name")).trimmed();
-    if (!name.isEmpty()) {
-        QString p = name.left(100);
-        p.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('%'), QLatin1String("\\%")).replace(QLatin1Char('_'), QLatin1String("\\_"));
-        where += QStringLiteral(" AND h.receiver_name LIKE ? ESCAPE '\\'");
-        args << QLatin1Char('%') + p + QLatin1Char('%');
-    }
-    if (!ctx.param(QStringLiteral("refund")).trimmed().isEmpty()) {
-        where += QStringLiteral(" AND h.refund = ?");
-        args << (ctx.intParam(QStringLiteral("refund"), 0) != 0 ? 1 : 0);
-    }
-    const QString from = day(ctx, QStringLiteral("datefrom")), to = day(ctx, QStringLiteral("dateto"));
-    if (!from.isEmpty()) {
-        where += QStringLiteral(" AND h.created >= ?");
-        args << from;
-    }
-    if (!to.isEmpty()) {
-        where += QStringLiteral(" AND h.created < ?");
-        args << QDate::fromString(to, QStringLiteral("yyyy-MM-dd")).addDays(1).toString(QStringLiteral("yyyy-MM-dd"));
-    }
-    return where;
+    return KxMarketConditions(ctx, {"h", {"tid", "buyer_nick", "seller_nick", "status", "dbstatus", "trade_type"}, "receiver_name", "refund"}, args);
 }
 
 // The numbers of one page, newest first. The page is walked to from the nearer end of the

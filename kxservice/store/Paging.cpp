@@ -3,6 +3,8 @@
 #include "BulkWrite.h"
 #include "Packet.h"
 
+#include <QDate>
+
 QString KxLikeContains(const QString& v)
 {
     QString e = v;
@@ -61,3 +63,51 @@ QString KxNextCode(TContext& ctx, const QString& series, const QString& prefix, 
     return KxNextCodes(ctx.db, ctx.nickid, series, prefix, table, keyColumn, 1, {}, width).first();
 }
 
+
+namespace {
+QString dayParam(const TContext& ctx, const QString& name)
+{
+    const QString v = ctx.param(name).trimmed();
+    if (v.isEmpty())
+        return v;
+    const QDate d = QDate::fromString(v, QStringLiteral("yyyy-MM-dd"));
+    if (v.size() != 10 || !d.isValid())
+        throw TServiceError(kxBadParam, QStringLiteral("参数 %1 应为日期（yyyy-MM-dd）：%2").arg(name, v.left(40)));
+    return v;
+}
+}
+
+QString KxMarketConditions(const TContext& ctx, const TMarketConditions& c, QVariantList& args)
+{
+    const QString a = QString::fromLatin1(c.alias) + QLatin1Char('.');
+    QString where = a + QStringLiteral("nickid = ?");
+    args = {ctx.nickid};
+    for (const char* exact : c.exact) {
+        const QString v = ctx.param(QLatin1String(exact)).trimmed();
+        if (v.isEmpty())
+            continue;
+        if (v.size() > 100)
+            throw TServiceError(kxBadParam, QStringLiteral("查询条件 %1 过长").arg(QLatin1String(exact)));
+        where += QStringLiteral(" AND ") + a + QLatin1String(exact) + QStringLiteral(" = ?");
+        args << v;
+    }
+    const QString part = ctx.param(QLatin1String(c.like)).trimmed();
+    if (!part.isEmpty()) {
+        where += QStringLiteral(" AND ") + a + QLatin1String(c.like) + QStringLiteral(" LIKE ? ESCAPE '\\'");
+        args << KxLikeContains(part.left(100));
+    }
+    if (!ctx.param(QLatin1String(c.flag)).trimmed().isEmpty()) {
+        where += QStringLiteral(" AND ") + a + QLatin1String(c.flag) + QStringLiteral(" = ?");
+        args << (ctx.intParam(QLatin1String(c.flag), 0) != 0 ? 1 : 0);
+    }
+    const QString from = dayParam(ctx, QStringLiteral("datefrom")), to = dayParam(ctx, QStringLiteral("dateto"));
+    if (!from.isEmpty()) {
+        where += QStringLiteral(" AND ") + a + QStringLiteral("created >= ?");
+        args << from;
+    }
+    if (!to.isEmpty()) {
+        where += QStringLiteral(" AND ") + a + QStringLiteral("created < ?");
+        args << QDate::fromString(to, QStringLiteral("yyyy-MM-dd")).addDays(1).toString(QStringLiteral("yyyy-MM-dd"));
+    }
+    return where;
+}

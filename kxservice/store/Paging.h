@@ -3,6 +3,8 @@
 // counts, a LIKE pattern for a typed text, and the next free code of a series.
 #include "dispatch/Context.h"
 
+#include <vector>
+
 // Paging rules shared by list methods: "curpage" 0 gives every row (lookups, trees), a
 // positive page that page, -1 (a list opening) the first page; "pagesize" 1..5000, default 100.
 struct TPage {
@@ -26,3 +28,16 @@ QString KxLikeContains(const QString& v);
 // concurrent saves (the counter row is updated inside the call's write transaction).
 QString KxNextCode(TContext& ctx, const QString& series, const QString& prefix, const QString& table,
                    const QString& keyColumn, int width = 3);
+
+// The conditions of a list kept by the marketplace's documents (orders, refunds), read from the
+// call's parameters, where the search dialog's and the module's fixed conditions arrive alike:
+// the `exact` fields compare whole (100 characters at most), `like` as a part, the 0/1 `flag`
+// when given, and "datefrom"/"dateto" (yyyy-MM-dd) bound `created` by whole days. Columns are
+// named through `alias` ("h"); the seller's own rows only.
+struct TMarketConditions {
+    const char* alias;
+    std::vector<const char*> exact;
+    const char* like;
+    const char* flag;
+};
+QString KxMarketConditions(const TContext& ctx, const TMarketConditions& c, QVariantList& args);
