@@ -160,6 +160,7 @@ public:
     bool Eof() const;
     bool Bof() const;
     int RecordCount() const;
+    int UnfilteredCount() const;  // every row held, whatever the filter lets through
     bool IsEmpty() const { return RecordCount() == 0; }
     int RecNo() const;            // 1-based; 0 without a current record
     void SetRecNo(int recNo);

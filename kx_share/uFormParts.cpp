@@ -232,7 +232,7 @@ bool KxSearchPage(TfrmBase* form, const QString& method, const QStringList& cond
     if (arrived)
         arrived(web.Response(), page);
     pager->PageLoaded(page, web.Response()->GetParam(QStringLiteral("pagecount")),
-                      web.Response()->GetParam(QStringLiteral("recordcount")), into->RecordCount());
+                      web.Response()->GetParam(QStringLiteral("recordcount")), into->UnfilteredCount());
     return true;
 }
 

@@ -230,7 +230,7 @@ bool TFrmSelect::Search(const QStringList* conditions, int page)
         m_list->Close();
     if (!m_list->KXAppendData(xml))
         return false;
-    m_pager->PageLoaded(page, pageCount, recordCount, m_list->RecordCount());
+    m_pager->PageLoaded(page, pageCount, recordCount, m_list->UnfilteredCount());
     setupColumns();
     return true;
 }

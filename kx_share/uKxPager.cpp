@@ -44,7 +44,7 @@ void TKxPager::FollowRows(TPClientDataSet* rows)
     const auto follow = [this] {
         if (!m_rows)
             return;
-        m_recordCount = qMax(0, m_serviceCount + m_rows->RecordCount() - m_rowsAtLoad);
+        m_recordCount = qMax(0, m_serviceCount + m_rows->UnfilteredCount() - m_rowsAtLoad);
         if (m_label)
             m_label->setText(RecordText());
     };

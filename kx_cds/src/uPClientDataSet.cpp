@@ -160,6 +160,11 @@ int TPClientDataSet::RecordCount() const
     return d->store ? int(d->view().size()) : 0;
 }
 
+int TPClientDataSet::UnfilteredCount() const
+{
+    return d->store ? int(d->rows.size()) : 0;
+}
+
 int TPClientDataSet::RecNo() const
 {
     return d->cur + 1;

@@ -2,6 +2,7 @@
 // page, later pages, "剩余页" with and without "暂 停", a failing page and the category tree;
 // single and multiple picks and what they hand back; lookups that fail versus find nothing.
 #include "FakeService.h"
+#include "Packets.h"
 #include "ScriptedUi.h"
 #include "ShareTestSupport.h"
 
@@ -348,6 +349,35 @@ private slots:
         QTest::newRow("longer than the field") << QString(51, u'类') << "分类名称不能超过 50 个字符";
         QTest::newRow("as long as the field, trimmed") << u' ' + QString(50, u'类') + u' ' << "";
     }
+    // The record label counts the rows the service has plus those added or removed here; a quick
+    // filter over the loaded rows hides some of them but does not change that count.
+    void recordLabelFollowsRowsNotTheFilter()
+    {
+        TPClientDataSet rows;
+        QVERIFY(rows.KXAppendData(packet(QStringLiteral("code:string,name:string"),
+                                         {R"(code="A1" name="a")", R"(code="B2" name="b")", R"(code="C3" name="c")"})));
+        QLabel label;
+        TKxPager pager;
+        pager.Bind(&label, nullptr, nullptr, nullptr);
+        pager.FollowRows(&rows);
+        pager.PageLoaded(1, QStringLiteral("2"), QStringLiteral("40"), rows.UnfilteredCount());
+        const QString total40 = QStringLiteral("记录总数：40 条， 第 1 页/共 2 页");
+        QCOMPARE(label.text(), total40);
+        QVERIFY(rows.SetFilter(QStringLiteral("code='A1'")));
+        rows.SetFiltered(true);
+        QCOMPARE(rows.RecordCount(), 1);
+        QCOMPARE(label.text(), total40);
+        QVERIFY(rows.SetFilter(QStringLiteral("code='B2' or code='C3'")));
+        QCOMPARE(label.text(), total40);
+        rows.SetFiltered(false);
+        rows.Append();
+        rows.FieldByName(QStringLiteral("code"))->SetAsString(QStringLiteral("D4"));
+        QVERIFY(rows.Post());
+        QCOMPARE(label.text(), QStringLiteral("记录总数：41 条， 第 1 页/共 2 页"));
+        rows.SetFiltered(true);
+        QCOMPARE(label.text(), QStringLiteral("记录总数：41 条， 第 1 页/共 2 页"));
+    }
+
     void treeNameDialogRefusesBadNames()
     {
         QFETCH(QString, name);
