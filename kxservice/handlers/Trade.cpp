@@ -165,12 +165,15 @@ void updateCommoditySku(TContext& ctx)
     const QString oid = ctx.need(QStringLiteral("oid")).trimmed();
     const QString code = ctx.need(QStringLiteral("commoditycode")).trimmed();
     const QString account = ctx.param(QStringLiteral("detailnick")).trimmed();
-    QSqlQuery l = KxExec(ctx.db, QStringLiteral("SELECT o.num_iid, o.sku_id, t.dbstatus, t.seller_nick, t.tid FROM kx_trade_order o"
+    QSqlQuery l = KxExec(ctx.db, QStringLiteral("SELECT o.num_iid, o.sku_id, t.dbstatus, t.seller_nick, t.tid, o.title, o.sku_properties_name, o.pic_path"
+                                                " FROM kx_trade_order o"
                                                 " JOIN kx_trade t ON t.nickid = o.nickid AND t.tid = o.tid WHERE o.nickid = ? AND o.oid = ?"),
                          {ctx.nickid, oid});
     if (!l.next())
         throw TServiceError(kxRefused, QStringLiteral("订单明细 %1 不存在，请刷新订单").arg(oid.left(40)));
     const QString numIid = l.value(0).toString(), skuId = l.value(1).toString(), tid = l.value(4).toString();
+    // The mapping shows the item as the marketplace names it, like the mappings the goods download makes.
+    const QVariantList shown{l.value(3).toString(), l.value(5).toString().left(100), l.value(6).toString().left(200), l.value(7).toString()};
     if (!account.isEmpty() && account != l.value(3).toString())
         throw TServiceError(kxRefused, QStringLiteral("订单明细 %1 不是网店【%2】的订单").arg(oid.left(40), account.left(40)));
     if (l.value(2).toString() == QLatin1String("PICKINGED"))
@@ -180,10 +183,11 @@ void updateCommoditySku(TContext& ctx)
         throw TServiceError(kxRefused, QStringLiteral("商品 %1 不存在").arg(code.left(40)));
 
     const QString now = KxLocalNowText();
-    KxExec(ctx.db, QStringLiteral("INSERT INTO kx_sku_bind (nickid, num_iid, sku_id, commoditycode, operid, bound_at) VALUES (?, ?, ?, ?, ?, ?)"
+    KxExec(ctx.db, QStringLiteral("INSERT INTO kx_sku_bind (nickid, num_iid, sku_id, commoditycode, operid, bound_at, nick, title,"
+                                  " sku_properties_name, pic_path) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"
                                   " ON CONFLICT (nickid, num_iid, sku_id) DO UPDATE SET commoditycode = excluded.commoditycode,"
                                   " operid = excluded.operid, bound_at = excluded.bound_at"),
-           {ctx.nickid, numIid, skuId, code, ctx.operid, now});
+           QVariantList{ctx.nickid, numIid, skuId, code, ctx.operid, now} + shown);
     KxExec(ctx.db, QStringLiteral("UPDATE kx_trade_order SET commoditycode = ? WHERE nickid = ? AND oid = ?"), {code, ctx.nickid, oid});
     KxExec(ctx.db, QStringLiteral("UPDATE kx_trade_order SET commoditycode = ? WHERE nickid = ? AND num_iid = ? AND sku_id = ? AND commoditycode = ''"
                                   " AND tid IN (SELECT tid FROM kx_trade WHERE nickid = ? AND dbstatus = 'NOT_PICKING')"),

@@ -249,6 +249,11 @@ private Q_SLOTS:
         QVERIFY2(r.ok, qPrintable(r.error));
         QCOMPARE(r.value("commoditycode"), code);
         QCOMPARE(r.value("stocknum"), books("SELECT SUM(stocknum) FROM kx_stock WHERE nickid = '1001' AND commoditycode = ?", {code}));
+        // The mapping names the item as the order line does, for the mappings window.
+        QCOMPARE(books("SELECT b.nick || '|' || b.title || '|' || b.sku_properties_name || '|' || b.pic_path FROM kx_sku_bind b"
+                       " WHERE b.nickid = '1001' AND b.sku_id = ?", {sku}),
+                 books("SELECT t.seller_nick || '|' || o.title || '|' || o.sku_properties_name || '|' || o.pic_path FROM kx_trade_order o"
+                       " JOIN kx_trade t ON t.nickid = o.nickid AND t.tid = o.tid WHERE o.nickid = '1001' AND o.oid = ?", {oid}));
 
         // A later order of that SKU, fetched again from the marketplace as new.
         fx().exec("DELETE FROM kx_trade_order WHERE nickid = '1001' AND tid = ?", {later});
