@@ -332,6 +332,12 @@ private Q_SLOTS:
         QCOMPARE(form.MessageEdit()->toPlainText(), QStringLiteral("请尽快发货🚚 𠮷"));
         form.MemoBox()->setPlainText(QStringLiteral("加急🎁"));
         QCOMPARE(form.Orders()->FieldByName("seller_memo")->AsString(), QStringLiteral("加急🎁"));
+        // A quick filter that leaves no order leaves no message of a hidden one on the panel.
+        form.QuickFilter()->setText("nobody");
+        QCOMPARE(form.Orders()->RecordCount(), 0);
+        QCOMPARE(form.MessageEdit()->toPlainText(), QString());
+        form.QuickFilter()->clear();
+        QCOMPARE(form.MessageEdit()->toPlainText(), QStringLiteral("请尽快发货🚚 𠮷"));
     }
 
     // Rating: every handed order in turn with the chosen result and the trimmed text; each one
