@@ -130,8 +130,23 @@ const std::vector<TMdUse>& productUses()
 }
 
 const char* const kCommodityFrom = " FROM kx_commodity t LEFT JOIN kx_goods g ON g.nickid = t.nickid AND g.goodscode = t.goodscode";
-const char* const kStockSum = "(SELECT COALESCE(SUM(k.stocknum), 0) FROM kx_stock k WHERE k.nickid = t.nickid AND k.commoditycode = t.commoditycode)";
-const char* const kStockMoney = "((SELECT COALESCE(SUM(k.stocknum), 0) FROM kx_stock k WHERE k.nickid = t.nickid AND k.commoditycode = t.commoditycode) * t.costprice)";
+// A bundle holds no stock of its own (its documents move the components'): it has as many
+// whole bundles as each storage's scarcest component makes, nested bundles taken down to
+// their products, summed over the storages.
+#define KX_STOCK_NUM \
+    "(CASE WHEN t.is_pack = 1 THEN (" \
+    "WITH RECURSIVE parts (code, qty) AS (SELECT p.subcommoditycode, CAST(p.num AS NUMERIC) FROM kx_pack p" \
+    " WHERE p.nickid = t.nickid AND p.commoditycode = t.commoditycode" \
+    " UNION ALL SELECT p.subcommoditycode, CAST(parts.qty * p.num AS NUMERIC) FROM parts JOIN kx_pack p ON p.nickid = t.nickid AND p.commoditycode = parts.code)," \
+    " leaves (code, qty) AS (SELECT code, SUM(qty) FROM parts WHERE NOT EXISTS" \
+    " (SELECT 1 FROM kx_pack p WHERE p.nickid = t.nickid AND p.commoditycode = parts.code) GROUP BY code)" \
+    " SELECT COALESCE(SUM(b.n), 0) FROM (SELECT MIN(CASE WHEN k.stocknum > 0 AND l.qty > 0 THEN FLOOR(k.stocknum / l.qty) ELSE 0 END) AS n" \
+    " FROM kx_storage s CROSS JOIN leaves l LEFT JOIN kx_stock k ON k.nickid = s.nickid AND k.storageid = s.storageid" \
+    " AND k.commoditycode = l.code WHERE s.nickid = t.nickid GROUP BY s.storageid) b)" \
+    " ELSE (SELECT COALESCE(SUM(k.stocknum), 0) FROM kx_stock k WHERE k.nickid = t.nickid AND k.commoditycode = t.commoditycode) END)"
+const char* const kStockSum = KX_STOCK_NUM;
+const char* const kStockMoney = "(" KX_STOCK_NUM " * t.costprice)";
+#undef KX_STOCK_NUM
 const char* const kPresell =
     "(SELECT COALESCE(SUM(o.num), 0) FROM kx_trade_order o JOIN kx_trade r ON r.nickid = o.nickid AND r.tid = o.tid"
     " WHERE o.nickid = t.nickid AND o.commoditycode = t.commoditycode AND r.dbstatus = 'NOT_PICKING' AND r.status = 'WAIT_SELLER_SEND_GOODS')";
