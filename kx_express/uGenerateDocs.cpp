@@ -20,6 +20,33 @@
 
 #include <memory>
 
+namespace KxGen {
+QString text(TPClientDataSet* ds, const char* field)
+{
+    const TField* f = ds->FindField(QLatin1String(field));
+    return f ? f->AsString() : QString();
+}
+
+TDecimal amount(TPClientDataSet* ds, const char* field)
+{
+    const TField* f = ds->FindField(QLatin1String(field));
+    return f && !f->IsNull() ? f->AsDecimal() : TDecimal::FromInteger(0);
+}
+
+void put(TPClientDataSet* ds, const char* field, const QString& value)
+{
+    if (TField* f = ds->FindField(QLatin1String(field)))
+        f->SetAsString(value);
+}
+
+void put(TPClientDataSet* ds, const char* field, const TDecimal& value)
+{
+    if (TField* f = ds->FindField(QLatin1String(field)))
+        f->SetAsDecimal(value);
+}
+
+} // namespace KxGen
+
 TKxGenerateDialog::TKxGenerateDialog(const TKxGenerateTexts& texts, QWidget* owner)
     : TfrmBase(owner)
     , m_texts(texts)

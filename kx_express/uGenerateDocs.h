@@ -4,6 +4,8 @@
 // documents, and opening the list of the documents made.
 #include "ufrmBase.h"
 
+#include "TDecimal.h"
+
 #include <QSet>
 
 #include <functional>
@@ -51,6 +53,15 @@ private:
     QButtonGroup* m_choices;
     TCreate m_create;
 };
+
+// The fields of the source rows and the documents made, where the service's structure has
+// them: one it lacks reads empty (amounts 0) and is not written.
+namespace KxGen {
+QString text(TPClientDataSet* ds, const char* field);
+TDecimal amount(TPClientDataSet* ds, const char* field);
+void put(TPClientDataSet* ds, const char* field, const QString& value);
+void put(TPClientDataSet* ds, const char* field, const TDecimal& value);
+} // namespace KxGen
 
 // The empty structures of the documents to make: `form`'s method of parameter `methodParam`
 // asked with `keyParam` empty; its "xmlmaster" and "xmldetail" go into `master` and `lines`.

@@ -21,30 +21,9 @@ TfrmRefund2Refunding::TfrmRefund2Refunding(QWidget* owner)
 }
 
 namespace {
-QString text(TPClientDataSet* ds, const char* field)
-{
-    const TField* f = ds->FindField(QLatin1String(field));
-    return f ? f->AsString() : QString();
-}
-
-TDecimal amount(TPClientDataSet* ds, const char* field)
-{
-    const TField* f = ds->FindField(QLatin1String(field));
-    return f && !f->IsNull() ? f->AsDecimal() : TDecimal::FromInteger(0);
-}
-
-// Sets a field the service's structure has; a structure without it is left as it is.
-void put(TPClientDataSet* ds, const char* field, const QString& value)
-{
-    if (TField* f = ds->FindField(QLatin1String(field)))
-        f->SetAsString(value);
-}
-
-void put(TPClientDataSet* ds, const char* field, const TDecimal& value)
-{
-    if (TField* f = ds->FindField(QLatin1String(field)))
-        f->SetAsDecimal(value);
-}
+using KxGen::amount;
+using KxGen::put;
+using KxGen::text;
 
 QString groupKey(const TRefundWork& w)
 {

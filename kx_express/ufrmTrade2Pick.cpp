@@ -24,34 +24,13 @@ TfrmTrade2Pick::TfrmTrade2Pick(QWidget* owner)
 // ---------------------------------------------------------------- the engine
 
 namespace {
-QString text(TPClientDataSet* ds, const char* field)
-{
-    const TField* f = ds->FindField(QLatin1String(field));
-    return f ? f->AsString() : QString();
-}
-
-TDecimal amount(TPClientDataSet* ds, const char* field)
-{
-    const TField* f = ds->FindField(QLatin1String(field));
-    return f && !f->IsNull() ? f->AsDecimal() : TDecimal::FromInteger(0);
-}
+using KxGen::amount;
+using KxGen::put;
+using KxGen::text;
 
 TDecimal plus(const TDecimal& a, const TDecimal& b)
 {
     return a.Add(b).value_or(a);
-}
-
-// Sets a field the service's structure has; a structure without it is left as it is.
-void put(TPClientDataSet* ds, const char* field, const QString& value)
-{
-    if (TField* f = ds->FindField(QLatin1String(field)))
-        f->SetAsString(value);
-}
-
-void put(TPClientDataSet* ds, const char* field, const TDecimal& value)
-{
-    if (TField* f = ds->FindField(QLatin1String(field)))
-        f->SetAsDecimal(value);
 }
 
 struct TGroup {
