@@ -1,7 +1,9 @@
 #include "uGenerateDocs.h"
 
 #include "uCallModule.h"
+#include "uDocCommon.h"
 #include "uHttpWeb.h"
+#include "uKxPagedList.h"
 #include "uPClientDataSet.h"
 #include "uUiHooks.h"
 #include "uUtils.h"
@@ -17,6 +19,33 @@
 #include <QVBoxLayout>
 
 #include <memory>
+
+namespace KxGen {
+QString text(TPClientDataSet* ds, const char* field)
+{
+    const TField* f = ds->FindField(QLatin1String(field));
+    return f ? f->AsString() : QString();
+}
+
+TDecimal amount(TPClientDataSet* ds, const char* field)
+{
+    const TField* f = ds->FindField(QLatin1String(field));
+    return f && !f->IsNull() ? f->AsDecimal() : TDecimal::FromInteger(0);
+}
+
+void put(TPClientDataSet* ds, const char* field, const QString& value)
+{
+    if (TField* f = ds->FindField(QLatin1String(field)))
+        f->SetAsString(value);
+}
+
+void put(TPClientDataSet* ds, const char* field, const TDecimal& value)
+{
+    if (TField* f = ds->FindField(QLatin1String(field)))
+        f->SetAsDecimal(value);
+}
+
+} // namespace KxGen
 
 TKxGenerateDialog::TKxGenerateDialog(const TKxGenerateTexts& texts, QWidget* owner)
     : TfrmBase(owner)
@@ -157,4 +186,68 @@ bool KxLoadEmptyDocs(TfrmBase* form, const QString& methodParam, const QString& 
         return false;
     return master->SetKXXMLData(web.Response()->GetParamUtf8(QStringLiteral("xmlmaster")))
            && lines->SetKXXMLData(web.Response()->GetParamUtf8(QStringLiteral("xmldetail")));
+}
+
+TKxDocGenerator::TKxDocGenerator(TKxPagedList* form, const TKxGeneratorDef& def, std::function<void()> refilter)
+    : QObject(form)
+    , m_form(form)
+    , m_def(def)
+    , m_refilter(std::move(refilter))
+    , m_master(new TPClientDataSet(this))
+    , m_lines(new TPClientDataSet(this))
+    , m_storages(new TPClientDataSet(this))
+{
+    setObjectName(QLatin1String(def.name));
+}
+
+TPClientDataSet* TKxDocGenerator::Source() const
+{
+    return m_form->ListData();
+}
+
+bool TKxDocGenerator::LoadStructures()
+{
+    if (!m_loaded)
+        m_loaded = KxLoadEmptyDocs(m_form, m_def.structures, m_def.structureKey, m_master, m_lines);
+    return m_loaded;
+}
+
+void TKxDocGenerator::PostSource()
+{
+    if (Source()->State() == dsEdit || Source()->State() == dsInsert)
+        Source()->Post();
+}
+
+void TKxDocGenerator::Mark(const QSet<QString>& keys)
+{
+    Source()->MergeChangeLog();
+    KxChangeRows(Source(), m_def.sourceKey, keys, [this](TPClientDataSet* r) { r->FieldByName(m_def.markField)->SetAsString(m_def.markValue); });
+}
+
+bool TKxDocGenerator::Save(const QSet<QString>& keys)
+{
+    if (!KxSaveGenerated(m_form->GetParam(m_def.update), Source(), m_master, m_lines, m_def.question, m_def.done))
+        return false;
+    KxChangeRows(Source(), m_def.sourceKey, keys, [](TPClientDataSet* r) { r->FieldByName(QStringLiteral("ischeck"))->SetAsBoolean(false); });
+    Source()->MergeChangeLog();
+    if (m_refilter)
+        m_refilter();
+    return true;
+}
+
+void TKxDocGenerator::Run(const std::function<std::unique_ptr<TKxGenerateDialog>()>& makeDialog, const std::function<void()>& collect,
+                          const std::function<std::pair<int, int>()>& counts, TKxGenerateDialog::TCreate create)
+{
+    PostSource();
+    if (!LoadStructures())
+        return;
+    const std::unique_ptr<TKxGenerateDialog> dialog = makeDialog();
+    if (KxLoadLookupList(m_form, QStringLiteral("storage"), {QStringLiteral("storagetype=") + m_def.storageType}, m_storages))
+        dialog->SetStorages(m_storages);
+    collect();
+    const auto [single, groups] = counts();
+    dialog->SetCounts(single, groups);
+    dialog->SetOnCreate(std::move(create));
+    if (dialog->ShowModule() == mrOk)
+        KxShowGenerated(m_form, m_def.list, m_master, m_def.idField);
 }

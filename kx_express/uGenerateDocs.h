@@ -4,13 +4,18 @@
 // documents, and opening the list of the documents made.
 #include "ufrmBase.h"
 
+#include "TDecimal.h"
+
 #include <QSet>
 
 #include <functional>
+#include <memory>
+#include <utility>
 
 class QButtonGroup;
 class QComboBox;
 class QRadioButton;
+class TKxPagedList;
 class TPClientDataSet;
 
 // The dialog's texts; the two choices hold "%1" for their counts.
@@ -49,6 +54,15 @@ private:
     TCreate m_create;
 };
 
+// The fields of the source rows and the documents made, where the service's structure has
+// them: one it lacks reads empty (amounts 0) and is not written.
+namespace KxGen {
+QString text(TPClientDataSet* ds, const char* field);
+TDecimal amount(TPClientDataSet* ds, const char* field);
+void put(TPClientDataSet* ds, const char* field, const QString& value);
+void put(TPClientDataSet* ds, const char* field, const TDecimal& value);
+} // namespace KxGen
+
 // The empty structures of the documents to make: `form`'s method of parameter `methodParam`
 // asked with `keyParam` empty; its "xmlmaster" and "xmldetail" go into `master` and `lines`.
 bool KxLoadEmptyDocs(TfrmBase* form, const QString& methodParam, const QString& keyParam, TPClientDataSet* master,
@@ -69,3 +83,105 @@ bool KxSaveGenerated(const QString& method, TPClientDataSet* source, TPClientDat
 // Opens the module named by `form`'s parameter `moduleParam` as a dialog on the numbers made:
 // fixed conditions idField + "1=" first number and idField + "2=" last number; freed after.
 void KxShowGenerated(TfrmBase* form, const QString& moduleParam, TPClientDataSet* master, const QString& idField);
+
+// How a list window makes documents of its ticked rows: where the empty documents come
+// from, which storages are offered, the save and its texts, the mark the source rows get,
+// and the list opened on what was made. Names are the window's parameters.
+struct TKxGeneratorDef {
+    const char* name;           // the engine's object name under its window
+    QString structures;         // "searchpicking": asked with `structureKey` empty
+    QString structureKey;       // "pickingid"
+    QString storageType;        // "1": the storages offered
+    QString update;             // "updatepicking": the one save
+    QString question, done;     // asked before, shown after the save
+    QString sourceKey;          // "tid": the source rows' key
+    QString markField, markValue; // "dbstatus" = "PICKINGED" on the source rows made into documents
+    QString list, idField;      // "listpicking", "pickingid": the list opened on the new numbers
+};
+
+// The part of a list window that makes documents of its ticked rows. Lives with the window;
+// the documents' structures are loaded on first use. A member states only how its rows are
+// collected and how documents are filled from them (TKxGenerator below).
+class TKxDocGenerator : public QObject {
+    Q_OBJECT
+public:
+    // `refilter` shows the list again after a save: the marked rows leave the tab they were in.
+    TKxDocGenerator(TKxPagedList* form, const TKxGeneratorDef& def, std::function<void()> refilter);
+
+    TPClientDataSet* Master() const { return m_master; }
+    TPClientDataSet* Lines() const { return m_lines; }
+    TPClientDataSet* Storages() const { return m_storages; }
+
+    // The documents' structures, once.
+    bool LoadStructures();
+
+protected:
+    TKxPagedList* Form() const { return m_form; }
+    TPClientDataSet* Source() const;
+    // A pending edit of the list is posted first: it is part of what is ticked.
+    void PostSource();
+    // Marks the source rows `keys` (after merging the list's own edits: only the marks go to
+    // the service).
+    void Mark(const QSet<QString>& keys);
+    // The one save; on success the rows are no longer ticked and the list is shown again.
+    bool Save(const QSet<QString>& keys);
+    // The button's flow: post, structures, the dialog with the storages and the counts; on a
+    // save, the list of the new documents.
+    void Run(const std::function<std::unique_ptr<TKxGenerateDialog>()>& makeDialog, const std::function<void()>& collect,
+             const std::function<std::pair<int, int>()>& counts, TKxGenerateDialog::TCreate create);
+
+private:
+    TKxPagedList* m_form;
+    TKxGeneratorDef m_def;
+    std::function<void()> m_refilter;
+    TPClientDataSet* m_master;
+    TPClientDataSet* m_lines;
+    TPClientDataSet* m_storages;
+    bool m_loaded = false;
+};
+
+// The generator `T` of a window, made on first use.
+template <class T, class F>
+T& KxGeneratorOf(F* form)
+{
+    auto* g = form->template findChild<T*>(QString(), Qt::FindDirectChildrenOnly);
+    return g ? *g : *new T(form);
+}
+
+// A generator over `TWork` records (one per ticked row) with its dialog `TDialog`.
+template <class TWork, class TDialog>
+class TKxGenerator : public TKxDocGenerator {
+public:
+    using TKxDocGenerator::TKxDocGenerator;
+
+    // The ticked rows in list order; the focused row stays.
+    virtual QList<TWork> Collect() = 0;
+    // Fills the documents from the work records, then marks the source rows, unsent.
+    void Fill(const QList<TWork>& work, bool merge, const QString& storageid)
+    {
+        FillDocs(work, merge, storageid);
+        Mark(Keys(work));
+    }
+    // Makes, asks and saves; on success the rows are no longer ticked.
+    bool Create(const QList<TWork>& work, bool merge, const QString& storageid)
+    {
+        Fill(work, merge, storageid);
+        return Save(Keys(work));
+    }
+    // The button.
+    void Generate()
+    {
+        QList<TWork> work;
+        Run([this] { return std::make_unique<TDialog>(Form()); }, [&] { work = Collect(); },
+            [&] { return std::pair<int, int>(int(work.size()), Groups(work)); },
+            [&](bool merge, const QString& storageid) { return Create(work, merge, storageid); });
+    }
+
+protected:
+    // How many documents merging makes.
+    virtual int Groups(const QList<TWork>& work) const = 0;
+    // The documents, from the work records: one each or merged.
+    virtual void FillDocs(const QList<TWork>& work, bool merge, const QString& storageid) = 0;
+    // The source rows' keys.
+    virtual QSet<QString> Keys(const QList<TWork>& work) const = 0;
+};

@@ -21,39 +21,33 @@ TfrmRefund2Refunding::TfrmRefund2Refunding(QWidget* owner)
 }
 
 namespace {
-const QString kRefundId = QStringLiteral("refund_id");
-
-QString text(TPClientDataSet* ds, const char* field)
-{
-    const TField* f = ds->FindField(QLatin1String(field));
-    return f ? f->AsString() : QString();
-}
-
-TDecimal amount(TPClientDataSet* ds, const char* field)
-{
-    const TField* f = ds->FindField(QLatin1String(field));
-    return f && !f->IsNull() ? f->AsDecimal() : TDecimal::FromInteger(0);
-}
-
-// Sets a field the service's structure has; a structure without it is left as it is.
-void put(TPClientDataSet* ds, const char* field, const QString& value)
-{
-    if (TField* f = ds->FindField(QLatin1String(field)))
-        f->SetAsString(value);
-}
-
-void put(TPClientDataSet* ds, const char* field, const TDecimal& value)
-{
-    if (TField* f = ds->FindField(QLatin1String(field)))
-        f->SetAsDecimal(value);
-}
+using KxGen::amount;
+using KxGen::put;
+using KxGen::text;
 
 QString groupKey(const TRefundWork& w)
 {
     return w.buyer_nick + QChar(0) + w.seller_nick;
 }
+}
 
-QSet<QString> refundIds(const QList<TRefundWork>& work)
+TRefundToRefunding::TRefundToRefunding(TfrmRefund* form)
+    : TKxGenerator(form,
+                   {"RefundToRefunding", QStringLiteral("searchrefunding"), QStringLiteral("refunding"), QStringLiteral("3"),
+                    QStringLiteral("updatepicking"), QStringLiteral("真的需要批量生成退款单吗？"), QStringLiteral("退款单数据提交成功！"),
+                    QStringLiteral("refund_id"), QStringLiteral("dbstatus"), QStringLiteral("REFUNDINGED"), QStringLiteral("listrefunding"),
+                    QStringLiteral("refundingid")},
+                   [form] { form->ApplyFilter(); })
+    , m_form(form)
+{
+}
+
+TRefundToRefunding& TRefundToRefunding::Of(TfrmRefund* form)
+{
+    return KxGeneratorOf<TRefundToRefunding>(form);
+}
+
+QSet<QString> TRefundToRefunding::Keys(const QList<TRefundWork>& work) const
 {
     QSet<QString> ids;
     for (const TRefundWork& w : work)
@@ -61,38 +55,12 @@ QSet<QString> refundIds(const QList<TRefundWork>& work)
             ids.insert(l.refund_id);
     return ids;
 }
-}
-
-TRefundToRefunding::TRefundToRefunding(TfrmRefund* form)
-    : QObject(form)
-    , m_form(form)
-    , m_master(new TPClientDataSet(this))
-    , m_lines(new TPClientDataSet(this))
-    , m_storages(new TPClientDataSet(this))
-{
-    setObjectName(QStringLiteral("RefundToRefunding"));
-}
-
-TRefundToRefunding& TRefundToRefunding::Of(TfrmRefund* form)
-{
-    auto* p = form->findChild<TRefundToRefunding*>(QStringLiteral("RefundToRefunding"), Qt::FindDirectChildrenOnly);
-    return p ? *p : *new TRefundToRefunding(form);
-}
-
-bool TRefundToRefunding::LoadStructures()
-{
-    if (m_loaded)
-        return true;
-    m_loaded = KxLoadEmptyDocs(m_form, QStringLiteral("searchrefunding"), QStringLiteral("refunding"), m_master, m_lines);
-    return m_loaded;
-}
 
 QList<TRefundWork> TRefundToRefunding::Collect()
 {
     QList<TRefundWork> work;
     TPClientDataSet* refunds = m_form->Refunds();
-    if (refunds->State() == dsEdit || refunds->State() == dsInsert)
-        refunds->Post();
+    PostSource();
     TField* check = refunds->FindField(QStringLiteral("ischeck"));
     if (!check || refunds->RecordCount() == 0)
         return work;
@@ -121,7 +89,7 @@ int TRefundToRefunding::GroupCount(const QList<TRefundWork>& work)
     return int(keys.size());
 }
 
-void TRefundToRefunding::Fill(const QList<TRefundWork>& work, bool merge, const QString& storageid)
+void TRefundToRefunding::FillDocs(const QList<TRefundWork>& work, bool merge, const QString& storageid)
 {
     // Groups in first-seen order; a group sums its refunds and takes all their lines.
     QList<TRefundWork> groups;
@@ -138,81 +106,44 @@ void TRefundToRefunding::Fill(const QList<TRefundWork>& work, bool merge, const 
         g.lines += w.lines;
     }
 
-    m_master->EmptyDataSet();
-    m_lines->EmptyDataSet();
+    Master()->EmptyDataSet();
+    Lines()->EmptyDataSet();
     const QString stamp = QLatin1Char('[') + gOperId + QLatin1Char(']') + gOperName;
     for (const TRefundWork& g : groups) {
-        m_master->Append();
-        put(m_master, "md5_key", GetMd5_Key());
-        put(m_master, "shopcode", gShopId);
-        put(m_master, "storageid", storageid);
-        put(m_master, "buyer_nick", g.buyer_nick);
-        put(m_master, "seller_nick", g.seller_nick);
-        put(m_master, "refundingmoney", g.total);
-        put(m_master, "inputren", stamp);
-        put(m_master, "inputtime", KxNow().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
-        if (TField* f = m_master->FindField(QStringLiteral("status")))
+        Master()->Append();
+        put(Master(), "md5_key", GetMd5_Key());
+        put(Master(), "shopcode", gShopId);
+        put(Master(), "storageid", storageid);
+        put(Master(), "buyer_nick", g.buyer_nick);
+        put(Master(), "seller_nick", g.seller_nick);
+        put(Master(), "refundingmoney", g.total);
+        put(Master(), "inputren", stamp);
+        put(Master(), "inputtime", KxNow().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+        if (TField* f = Master()->FindField(QStringLiteral("status")))
             f->SetAsInteger(0);
-        m_master->Post();
-        const QString key = text(m_master, "md5_key"), id = text(m_master, "refundingid");
+        Master()->Post();
+        const QString key = text(Master(), "md5_key"), id = text(Master(), "refundingid");
         int seq = 0;
         for (const TRefundWorkLine& l : g.lines) {
-            m_lines->Append();
-            put(m_lines, "md5_key", key);
-            put(m_lines, "refundingid", id);
-            if (TField* f = m_lines->FindField(QStringLiteral("seq")))
+            Lines()->Append();
+            put(Lines(), "md5_key", key);
+            put(Lines(), "refundingid", id);
+            if (TField* f = Lines()->FindField(QStringLiteral("seq")))
                 f->SetAsInteger(++seq);
-            put(m_lines, "refund_id", l.refund_id);
-            if (TField* f = m_lines->FindField(QStringLiteral("has_good_return")))
+            put(Lines(), "refund_id", l.refund_id);
+            if (TField* f = Lines()->FindField(QStringLiteral("has_good_return")))
                 f->SetAsBoolean(l.has_good_return);
-            put(m_lines, "commoditycode", l.commoditycode);
-            put(m_lines, "title", l.title);
-            put(m_lines, "num", l.num);
-            put(m_lines, "total_fee", l.total_fee);
-            put(m_lines, "refund_fee", l.refund_fee);
-            put(m_lines, "num_iid", l.num_iid);
-            put(m_lines, "sku_id", l.sku_id);
-            put(m_lines, "sku_properties_name", l.sku_properties_name);
-            put(m_lines, "seller_nick", l.seller_nick);
-            m_lines->Post();
+            put(Lines(), "commoditycode", l.commoditycode);
+            put(Lines(), "title", l.title);
+            put(Lines(), "num", l.num);
+            put(Lines(), "total_fee", l.total_fee);
+            put(Lines(), "refund_fee", l.refund_fee);
+            put(Lines(), "num_iid", l.num_iid);
+            put(Lines(), "sku_id", l.sku_id);
+            put(Lines(), "sku_properties_name", l.sku_properties_name);
+            put(Lines(), "seller_nick", l.seller_nick);
+            Lines()->Post();
         }
     }
 
-    // Only the marks go to the service, not what changed in the list before.
-    TPClientDataSet* refunds = m_form->Refunds();
-    refunds->MergeChangeLog();
-    KxChangeRows(refunds, kRefundId, refundIds(work),
-                 [](TPClientDataSet* r) { r->FieldByName(QStringLiteral("dbstatus"))->SetAsString(QStringLiteral("REFUNDINGED")); });
-}
-
-bool TRefundToRefunding::Create(const QList<TRefundWork>& work, bool merge, const QString& storageid)
-{
-    Fill(work, merge, storageid);
-    TPClientDataSet* refunds = m_form->Refunds();
-    if (!KxSaveGenerated(m_form->GetParam(QStringLiteral("updatepicking")), refunds, m_master, m_lines,
-                         QStringLiteral("真的需要批量生成退款单吗？"), QStringLiteral("退款单数据提交成功！")))
-        return false;
-    KxChangeRows(refunds, kRefundId, refundIds(work),
-                 [](TPClientDataSet* r) { r->FieldByName(QStringLiteral("ischeck"))->SetAsBoolean(false); });
-    refunds->MergeChangeLog();
-    // The refunds turned into receipts leave the tab they were ticked in.
-    m_form->ApplyFilter();
-    return true;
-}
-
-void TRefundToRefunding::dxBL_GenerateClick()
-{
-    TPClientDataSet* refunds = m_form->Refunds();
-    if (refunds->State() == dsEdit || refunds->State() == dsInsert)
-        refunds->Post();
-    if (!LoadStructures())
-        return;
-    TfrmRefund2Refunding dialog(m_form);
-    if (KxLoadLookupList(m_form, QStringLiteral("storage"), {QStringLiteral("storagetype=3")}, m_storages))
-        dialog.SetStorages(m_storages);
-    const QList<TRefundWork> work = Collect();
-    dialog.SetCounts(int(work.size()), GroupCount(work));
-    dialog.SetOnCreate([&](bool merge, const QString& storageid) { return Create(work, merge, storageid); });
-    if (dialog.ShowModule() == mrOk)
-        KxShowGenerated(m_form, QStringLiteral("listrefunding"), m_master, QStringLiteral("refundingid"));
 }

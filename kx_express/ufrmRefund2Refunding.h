@@ -31,36 +31,27 @@ public:
     Q_INVOKABLE explicit TfrmRefund2Refunding(QWidget* owner = nullptr);
 };
 
-// The refund window's part in making return receipts. Lives with the window.
-class TRefundToRefunding : public QObject {
+// The refund window's part in making return receipts: its refunds and the receipts made of
+// them; the flow around the dialog and the save is the generator's.
+class TRefundToRefunding : public TKxGenerator<TRefundWork, TfrmRefund2Refunding> {
     Q_OBJECT
 public:
     explicit TRefundToRefunding(TfrmRefund* form);
     static TRefundToRefunding& Of(TfrmRefund* form);
 
     // The button: collect, ask for the storage and the merge, make and save, then show the receipts.
-    void dxBL_GenerateClick();
+    void dxBL_GenerateClick() { Generate(); }
 
     // The ticked refunds in list order; the focused refund stays.
-    QList<TRefundWork> Collect();
+    QList<TRefundWork> Collect() override;
     // How many receipts merging makes: distinct (buyer, shop account).
     static int GroupCount(const QList<TRefundWork>& work);
-    // Fills the receipt data sets from the work records and marks the refunds done, unsent.
-    void Fill(const QList<TRefundWork>& work, bool merge, const QString& storageid);
-    // Makes, asks and saves; on success the refunds are no longer ticked.
-    bool Create(const QList<TRefundWork>& work, bool merge, const QString& storageid);
 
-    TPClientDataSet* Master() const { return m_master; }
-    TPClientDataSet* Lines() const { return m_lines; }
-    TPClientDataSet* Storages() const { return m_storages; }
-
-    // The receipts' structures ("searchrefunding", no number), once.
-    bool LoadStructures();
+protected:
+    int Groups(const QList<TRefundWork>& work) const override { return GroupCount(work); }
+    void FillDocs(const QList<TRefundWork>& work, bool merge, const QString& storageid) override;
+    QSet<QString> Keys(const QList<TRefundWork>& work) const override;
 
 private:
     TfrmRefund* m_form;
-    TPClientDataSet* m_master;
-    TPClientDataSet* m_lines;
-    TPClientDataSet* m_storages;
-    bool m_loaded = false;
 };

@@ -32,39 +32,27 @@ public:
     Q_INVOKABLE explicit TfrmTrade2Pick(QWidget* owner = nullptr);
 };
 
-// The orders window's part in making picking lists. Lives with the window; the picking
-// structures are loaded on first use.
-class TTradeToPicking : public QObject {
+// The orders window's part in making picking lists: its orders, their lines and the picking
+// lists made of them; the flow around the dialog and the save is the generator's.
+class TTradeToPicking : public TKxGenerator<TTradeWork, TfrmTrade2Pick> {
     Q_OBJECT
 public:
     explicit TTradeToPicking(TfrmTrade* form);
     static TTradeToPicking& Of(TfrmTrade* form);
 
     // The button: collect, ask for the storage and the merge, make and save, then show the new lists.
-    void dxBL_PickClick();
+    void dxBL_PickClick() { Generate(); }
 
     // The ticked orders in list order, each with its lines; the focused order stays.
-    QList<TTradeWork> Collect();
+    QList<TTradeWork> Collect() override;
     // How many picking lists merging makes: distinct (buyer, consignee, address).
     static int GroupCount(const QList<TTradeWork>& work);
-    // Fills the picking data sets from the work records and marks the orders picked, unsent.
-    void Fill(const QList<TTradeWork>& work, bool merge, const QString& storageid);
-    // Makes, asks and saves; on success the orders are no longer ticked.
-    bool Create(const QList<TTradeWork>& work, bool merge, const QString& storageid);
 
-    TPClientDataSet* Master() const { return m_master; }
-    TPClientDataSet* Lines() const { return m_lines; }
-    TPClientDataSet* Storages() const { return m_storages; }
-
-    // The picking lists' structures ("searchpicking", no number), once.
-    bool LoadStructures();
+protected:
+    int Groups(const QList<TTradeWork>& work) const override { return GroupCount(work); }
+    void FillDocs(const QList<TTradeWork>& work, bool merge, const QString& storageid) override;
+    QSet<QString> Keys(const QList<TTradeWork>& work) const override;
 
 private:
-    bool save();
-
     TfrmTrade* m_form;
-    TPClientDataSet* m_master;
-    TPClientDataSet* m_lines;
-    TPClientDataSet* m_storages;
-    bool m_loaded = false;
 };

@@ -7,6 +7,7 @@
 #include "http/TlsContext.h"
 #include "store/Database.h"
 #include "store/Migrations.h"
+#include "market/MarketOpen.h"
 #include "store/Seeder.h"
 
 #include <QDir>
@@ -74,7 +75,7 @@ void TKxService::prepare()
                             .arg(u.nickid).arg(u.added).arg(u.changed).arg(u.removed)
                             .arg(QLatin1String(u.packages ? "rewritten" : "kept"), QLatin1String(u.navigation ? "rewritten" : "kept")));
         if (m_options.seed == QLatin1String("demo")) {
-            if (KxSeedSeller(*m_store, KxSeedFile(QStringLiteral("demo.json"))))
+            if (KxSeedSeller(*m_store, KxSeedFile(QStringLiteral("demo.json")), KxOpenMarket))
                 m_log->info(QStringLiteral("demo seller created"));
         } else if (m_options.seed != QLatin1String("none")) {
             throw std::runtime_error("--seed must be demo or none");

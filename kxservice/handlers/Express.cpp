@@ -3,6 +3,20 @@
 #include <QCryptographicHash>
 
 namespace {
+void fileGet(TContext& ctx);
+void filePut(TContext& ctx);
+}
+
+const std::vector<TMethodDef>& KxExpressMethods()
+{
+    static const std::vector<TMethodDef> methods = {
+        {"Express.FileGet", EAccess::Module, ETx::Read, fileGet},
+        {"Express.FilePut", EAccess::Module, ETx::Write, filePut},
+    };
+    return methods;
+}
+
+namespace {
 constexpr qsizetype kMaxFileBytes = 16 * 1024 * 1024;
 
 QString extOf(const TContext& ctx)
@@ -84,13 +98,4 @@ void KxDeleteExpressFiles(TContext& ctx, const QString& expressId)
     KxExec(ctx.db, QStringLiteral("DELETE FROM kx_express_file WHERE nickid = ? AND ext = 'des' AND express_file IN"
                                   " (SELECT express_file FROM kx_express WHERE nickid = ? AND express_id = ?)"),
            {ctx.nickid, ctx.nickid, expressId});
-}
-
-const std::vector<TMethodDef>& KxExpressMethods()
-{
-    static const std::vector<TMethodDef> methods = {
-        {"Express.FileGet", EAccess::Module, ETx::Read, fileGet},
-        {"Express.FilePut", EAccess::Module, ETx::Write, filePut},
-    };
-    return methods;
 }

@@ -2,6 +2,8 @@
 
 #include "Category.h"
 #include "Goods.h"
+#include "CommoditySku.h"
+#include "PackCommodity.h"
 #include "Check.h"
 #include "Express.h"
 #include "Logistics.h"
@@ -9,7 +11,9 @@
 #include "Modules.h"
 #include "NetShop.h"
 #include "NetShopGoods.h"
+#include "NetShopItems.h"
 #include "PickingSend.h"
+#include "NetShopShip.h"
 #include "PowerMger.h"
 #include "Power.h"
 #include "StockPush.h"
@@ -38,8 +42,12 @@ void KxRegisterHandlers(TDispatcher& dispatcher)
     dispatcher.add(KxTradePickingMethods());
     dispatcher.add(KxNetShopMethods());
     dispatcher.add(KxNetShopGoodsMethods());
+    dispatcher.add(KxNetShopItemsMethods());
     dispatcher.add(KxGoodsMethods());
+    dispatcher.add(KxCommoditySkuMethods());
+    dispatcher.add(KxPackCommodityMethods());
     dispatcher.add(KxPickingSendMethods());
+    dispatcher.add(KxNetShopShipMethods());
     dispatcher.add(KxExpressMethods());
     dispatcher.add(KxRefundMethods());
     dispatcher.add(KxRefundShopMethods());

@@ -5,6 +5,18 @@
 #include "uRequest.h"
 
 namespace {
+void searchCompanies(TContext& ctx);
+}
+
+const std::vector<TMethodDef>& KxLogisticsMethods()
+{
+    static const std::vector<TMethodDef> methods = {
+        {"Logistics.SearchMger", EAccess::Module, ETx::Read, searchCompanies},
+    };
+    return methods;
+}
+
+namespace {
 using Col = TPacketColumn;
 
 // One page of companies. nicklogistics_code is the company's code when the seller uses it
@@ -34,12 +46,4 @@ void searchCompanies(TContext& ctx)
                   {QStringLiteral("logistics_fee"), Col::Decimal, 0, 2},
                   {QStringLiteral("md5_key"), Col::Text, 32}});
 }
-}
-
-const std::vector<TMethodDef>& KxLogisticsMethods()
-{
-    static const std::vector<TMethodDef> methods = {
-        {"Logistics.SearchMger", EAccess::Module, ETx::Read, searchCompanies},
-    };
-    return methods;
 }

@@ -7,6 +7,22 @@
 #include "store/Statistics.h"
 
 namespace {
+void downTrades(TContext& ctx);
+void downTrade(TContext& ctx);
+void tradeRate(TContext& ctx);
+}
+
+const std::vector<TMethodDef>& KxNetShopMethods()
+{
+    static const std::vector<TMethodDef> methods = {
+        {"NetShop.DownTrades", EAccess::Module, ETx::Write, downTrades},
+        {"NetShop.DownTrade", EAccess::Module, ETx::Write, downTrade},
+        {"NetShop.TradeRate", EAccess::Module, ETx::Write, tradeRate},
+    };
+    return methods;
+}
+
+namespace {
 // Orders of one state of one account, in runs (store/DownloadRun.h), by (modified, tid).
 void downTrades(TContext& ctx)
 {
@@ -90,14 +106,4 @@ QString KxShopAccount(const TContext& ctx, const QString& param)
     if (!KxScalar(db, QStringLiteral("SELECT 1 FROM kx_subnick WHERE nickid = ? AND nick = ?"), {ctx.nickid, nick}).isValid())
         throw TServiceError(kxRefused, QStringLiteral("【%1】不是本店的掌柜账号").arg(nick.left(40)));
     return nick;
-}
-
-const std::vector<TMethodDef>& KxNetShopMethods()
-{
-    static const std::vector<TMethodDef> methods = {
-        {"NetShop.DownTrades", EAccess::Module, ETx::Write, downTrades},
-        {"NetShop.DownTrade", EAccess::Module, ETx::Write, downTrade},
-        {"NetShop.TradeRate", EAccess::Module, ETx::Write, tradeRate},
-    };
-    return methods;
 }

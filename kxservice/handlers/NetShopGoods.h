@@ -1,6 +1,6 @@
 #pragma once
-// The seller's calls to the marketplace about goods: categories and items downloaded, items
-// listed and delisted, the marketplace's items and SKUs searched for the mapping pickers.
+// Goods downloaded from the marketplace: its categories into the goods tree, its items and
+// SKUs into goods, incremental and idempotent. Listing and the pickers' search: NetShopItems.
 #include "dispatch/Dispatcher.h"
 
 const std::vector<TMethodDef>& KxNetShopGoodsMethods();

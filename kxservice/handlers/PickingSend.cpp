@@ -1,11 +1,7 @@
 #include "PickingSend.h"
 
-#include "LocalClock.h"
 #include "TDecimal.h"
-#include "market/LiveMarket.h"
-#include "market/Simulator.h"
 #include "store/DocEngine.h"
-#include "store/DocGenerated.h"
 #include "store/DocSql.h"
 #include "store/DocValues.h"
 #include "store/Packet.h"
@@ -16,22 +12,27 @@
 #include <optional>
 
 namespace {
+void sendModule(TContext& ctx);
+void search(TContext& ctx);
+void update(TContext& ctx);
+}
+
+const std::vector<TMethodDef>& KxPickingSendMethods()
+{
+    static const std::vector<TMethodDef> methods = {
+        {"PickingSend.SendModule", EAccess::Module, ETx::Read, sendModule},
+        {"PickingSend.Search", EAccess::Module, ETx::Read, search},
+        {"PickingSend.Update", EAccess::Module, ETx::Write, update},
+    };
+    return methods;
+}
+
+namespace {
 using Col = TPacketColumn;
 using KxDoc::placeholders;
 
 const QString kStale = QStringLiteral("单据已被他人修改，请刷新后再保存！");
 constexpr int kMaxRows = 5000;
-
-bool isSqlite(const TContext& ctx)
-{
-    return ctx.db.driverName() == QLatin1String("QSQLITE");
-}
-
-// Rows read to be changed are locked on PostgreSQL; SQLite's write transaction holds them all.
-QString forUpdate(const TContext& ctx)
-{
-    return isSqlite(ctx) ? QString() : QStringLiteral(" FOR UPDATE");
-}
 
 // The shipping rows of the dialog: what it shows and what its save changes.
 const QList<Col>& shippingColumns()
@@ -104,7 +105,7 @@ void search(TContext& ctx)
     if (page > 0)
         limit = QStringLiteral(" LIMIT %1 OFFSET %2").arg(size).arg((page - 1) * size);
 
-    const QString tids = isSqlite(ctx) ? QStringLiteral("group_concat(DISTINCT t.tid)") : QStringLiteral("string_agg(DISTINCT t.tid, ',')");
+    const QString tids = ctx.store.isSqlite() ? QStringLiteral("group_concat(DISTINCT t.tid)") : QStringLiteral("string_agg(DISTINCT t.tid, ',')");
     const QString sql = QStringLiteral(
         "SELECT h.md5_key, h.pickingid, h.status, h.issend, h.sendtime, h.storageid, COALESCE(s.storagename, ''), h.shopcode,"
         " h.seller_nick, h.buyer_nick,"
@@ -203,7 +204,7 @@ void update(TContext& ctx)
         const QString id = ch.original.value(QStringLiteral("pickingid")).toString().trimmed();
         if (id.isEmpty() || byId.contains(id))
             throw TServiceError(kxRefused, id.isEmpty() ? QStringLiteral("发货信息缺少拣货单号") : QStringLiteral("拣货单【%1】重复提交").arg(id.left(40)));
-        QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT company_code, out_sid, out_fee, issend FROM kx_picking WHERE nickid = ? AND pickingid = ?") + forUpdate(ctx),
+        QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT company_code, out_sid, out_fee, issend FROM kx_picking WHERE nickid = ? AND pickingid = ?") + KxDoc::forUpdate(ctx.db),
                              {ctx.nickid, id});
         if (!q.next())
             throw TServiceError(kxRefused, QStringLiteral("拣货单【%1】不存在").arg(id.left(40)));
@@ -281,65 +282,4 @@ void update(TContext& ctx)
     ctx.answer.addPacket(QStringLiteral("xmldata"), KxQueryPacket(q, answered));
 }
 
-// Reports one picking shipped: each marketplace order on it moves to "waiting for the buyer's
-// confirmation" with the carrier and number. An order the marketplace refuses (closed, shipped
-// already, a refund running) refuses the whole picking with the marketplace's reason, and
-// nothing of it is shipped. A picking reported before is not reported again.
-void pickingSend(TContext& ctx)
-{
-    const QString id = ctx.need(QStringLiteral("pickingid")).trimmed();
-    QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT status, issend, company_code, out_sid, sendtime FROM kx_picking WHERE nickid = ? AND pickingid = ?")
-                                     + forUpdate(ctx), {ctx.nickid, id});
-    if (!q.next())
-        throw TServiceError(kxRefused, QStringLiteral("拣货单【%1】不存在").arg(id.left(40)));
-    const int status = q.value(0).toInt();
-    const bool shipped = q.value(1).toInt() != 0;
-    const QString company = q.value(2).toString().trimmed(), number = q.value(3).toString().trimmed(), sent = q.value(4).toString();
-    q.finish();
-    if (shipped) {
-        ctx.answer.add(QStringLiteral("issend"), qint64(1));
-        ctx.answer.add(QStringLiteral("sendtime"), sent);
-        ctx.answer.add(QStringLiteral("skipped"), qint64(1));
-        return;
-    }
-    if (status != 2)
-        throw TServiceError(kxRefused, QStringLiteral("拣货单【%1】尚未审核，不能发货！").arg(id));
-    if (company.isEmpty() || number.isEmpty())
-        throw TServiceError(kxRefused, QStringLiteral("拣货单【%1】没有物流公司或运单号，不能发货！").arg(id));
-
-    QStringList tids;
-    QSqlQuery t = KxExec(ctx.db, QStringLiteral("SELECT DISTINCT tid FROM kx_picking_line WHERE nickid = ? AND pickingid = ? AND tid <> '' ORDER BY tid"),
-                         {ctx.nickid, id});
-    while (t.next())
-        tids << t.value(0).toString();
-    t.finish();
-    if (!tids.isEmpty()) {
-        TMarketSimulator market(ctx.db, ctx.nickid);
-        // The buyers have gone on meanwhile: an order may have been closed or a refund opened.
-        TLiveMarket(ctx.db, ctx.nickid, market).catchUp();
-        for (const QString& tid : tids) {
-            try {
-                market.ship(tid, company, number);
-            } catch (const TServiceError& e) {
-                throw TServiceError(e.Code, QStringLiteral("拣货单【%1】发货失败：%2").arg(id, e.Msg));
-            }
-        }
-    }
-    const QString when = KxLocalNowText();
-    KxExec(ctx.db, QStringLiteral("UPDATE kx_picking SET issend = 1, sendtime = ?, sendren = ? WHERE nickid = ? AND pickingid = ?"),
-           {when, KxOperatorStamp(ctx), ctx.nickid, id});
-    ctx.answer.add(QStringLiteral("issend"), qint64(1));
-    ctx.answer.add(QStringLiteral("sendtime"), when);
-}
-}
-
-const std::vector<TMethodDef>& KxPickingSendMethods()
-{
-    static const std::vector<TMethodDef> methods = {
-        {"PickingSend.SendModule", EAccess::Module, ETx::Read, sendModule},
-        {"PickingSend.Search", EAccess::Module, ETx::Read, search},
-        {"PickingSend.Update", EAccess::Module, ETx::Write, update},
-        {"NetShop.PickingSend", EAccess::Module, ETx::Write, pickingSend},
-    };
-    return methods;
 }

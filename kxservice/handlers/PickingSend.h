@@ -1,6 +1,6 @@
 #pragma once
 // Shipping picking lists: the pickings to print or ship, their carrier, waybill number and
-// freight, and the shipment reported to the marketplace picking by picking.
+// freight. Reporting the shipment to the marketplace is NetShopShip's.
 #include "dispatch/Dispatcher.h"
 
 const std::vector<TMethodDef>& KxPickingSendMethods();

@@ -9,6 +9,28 @@
 #include <algorithm>
 
 namespace {
+void search(TContext& ctx);
+void updateCommoditySku(TContext& ctx);
+void tradeStatus(TContext& ctx);
+void codStatus(TContext& ctx);
+void refundStatus(TContext& ctx);
+void tradeType(TContext& ctx);
+}
+
+const std::vector<TMethodDef>& KxTradeMethods()
+{
+    static const std::vector<TMethodDef> methods = {
+        {"Trade.Search", EAccess::Module, ETx::Read, search},
+        {"Trade.UpdateCommoditySku", EAccess::Module, ETx::Write, updateCommoditySku},
+        {"Lookup.TradeStatus", EAccess::Module, ETx::Read, tradeStatus},
+        {"Lookup.CodStatus", EAccess::Module, ETx::Read, codStatus},
+        {"Lookup.RefundStatus", EAccess::Module, ETx::Read, refundStatus},
+        {"Lookup.TradeType", EAccess::Module, ETx::Read, tradeType},
+    };
+    return methods;
+}
+
+namespace {
 using Col = TPacketColumn;
 
 const QString kMasterSelect = QStringLiteral(
@@ -208,17 +230,4 @@ void KxCodeList(TContext& ctx, const std::vector<std::pair<const char*, const ch
     }
     QSqlQuery q = KxExec(ctx.db, selects.join(QStringLiteral(" UNION ALL ")), args);
     ctx.answer.addPacket(QStringLiteral("xmldata"), KxQueryPacket(q, {{"status", Col::Text, 40}, {"statusname", Col::Text, 50}}));
-}
-
-const std::vector<TMethodDef>& KxTradeMethods()
-{
-    static const std::vector<TMethodDef> methods = {
-        {"Trade.Search", EAccess::Module, ETx::Read, search},
-        {"Trade.UpdateCommoditySku", EAccess::Module, ETx::Write, updateCommoditySku},
-        {"Lookup.TradeStatus", EAccess::Module, ETx::Read, tradeStatus},
-        {"Lookup.CodStatus", EAccess::Module, ETx::Read, codStatus},
-        {"Lookup.RefundStatus", EAccess::Module, ETx::Read, refundStatus},
-        {"Lookup.TradeType", EAccess::Module, ETx::Read, tradeType},
-    };
-    return methods;
 }

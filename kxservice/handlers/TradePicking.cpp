@@ -8,6 +8,22 @@
 #include <QSet>
 
 namespace {
+void searchPicking(TContext& ctx);
+void updatePicking(TContext& ctx);
+}
+
+const std::vector<TMethodDef>& KxTradePickingMethods()
+{
+    static const std::vector<TMethodDef> methods = [] {
+        std::vector<TMethodDef> m = KxDocMethods<kKxPicking>("Picking");
+        m.push_back({"Trade.SearchPicking", EAccess::Module, ETx::Read, searchPicking});
+        m.push_back({"Trade.UpdatePicking", EAccess::Module, ETx::Write, updatePicking});
+        return m;
+    }();
+    return methods;
+}
+
+namespace {
 using KxDoc::placeholders;
 
 // Order fields a picking list copies: an order whose values changed since the client listed it
@@ -165,15 +181,4 @@ void searchPicking(TContext& ctx)
 {
     KxDocLoad(ctx, kKxPicking);
 }
-}
-
-const std::vector<TMethodDef>& KxTradePickingMethods()
-{
-    static const std::vector<TMethodDef> methods = [] {
-        std::vector<TMethodDef> m = KxDocMethods<kKxPicking>("Picking");
-        m.push_back({"Trade.SearchPicking", EAccess::Module, ETx::Read, searchPicking});
-        m.push_back({"Trade.UpdatePicking", EAccess::Module, ETx::Write, updatePicking});
-        return m;
-    }();
-    return methods;
 }

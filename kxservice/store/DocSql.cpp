@@ -65,25 +65,34 @@ bool insertJson(QSqlDatabase& db, const QString& head, int width, const QVariant
 }
 }
 
+namespace {
+// Runs `head` + rows + `end` over `values` (`width` values a row, `shared` first in every
+// statement): statements of `perStatement` rows, the rest in halving sizes. So one table's
+// inserts use a few texts, and they stay prepared on the connection (KxExec): preparing a
+// long statement costs much, as Qt's SQLite driver names every "?" and SQLite looks each name
+// up among the ones before it.
+void insertInChunks(QSqlDatabase& db, const QString& head, const QString& row, const QString& end, int width, qsizetype perStatement,
+                    const QVariantList& shared, const QVariantList& values, const std::function<void(QSqlQuery&)>& each)
+{
+    const qsizetype rows = values.size() / width;
+    qsizetype n = perStatement;
+    for (qsizetype i = 0; i < rows; i += n) {
+        while (n > rows - i)
+            n /= 2;
+        QSqlQuery q = KxExec(db, head + placeholders(n, row) + end, shared + values.mid(i * width, n * width));
+        if (each)
+            each(q);
+    }
+}
+}
+
 void insertRows(QSqlDatabase& db, const QString& head, int width, const QVariantList& values)
 {
     if (values.isEmpty() || (postgres(db) && insertJson(db, head, width, values)))
         return;
     const qsizetype perStatement = std::clamp<qsizetype>(kValuesPerInsert / width, 1, kRowsPerInsert);
-    const qsizetype rows = values.size() / width;
     const QString row = QLatin1Char('(') + placeholders(width, QStringLiteral("?")) + QLatin1Char(')');
-    std::optional<TPrepared> full;
-    for (qsizetype i = 0; i < rows; i += perStatement) {
-        const qsizetype n = std::min(rows - i, perStatement);
-        const QVariantList args = values.mid(i * width, n * width);
-        if (n < perStatement) {
-            TPrepared(db, head + placeholders(n, row)).exec(args);
-            continue;
-        }
-        if (!full)
-            full.emplace(db, head + placeholders(perStatement, row));
-        full->exec(args);
-    }
+    insertInChunks(db, head, row, QString(), width, perStatement, {}, values, nullptr);
 }
 
 namespace {
@@ -157,7 +166,6 @@ void insertShared(QSqlDatabase& db, const QString& table, const QStringList& sha
     if (postgres(db))
         return insertUnnested(db, table, sharedColumns, shared, rowColumns, rowTypes, values, tail, each);
     const qsizetype perStatement = std::max<qsizetype>(1, (kValuesPerInsert - shared.size()) / width);
-    const qsizetype rows = values.size() / width;
     QStringList select(shared.size(), QStringLiteral("?"));
     for (int i = 0; i < width; ++i)
         select << QStringLiteral("CAST(v.column%1 AS %2)").arg(i + 1).arg(rowTypes[i]);
@@ -166,23 +174,12 @@ void insertShared(QSqlDatabase& db, const QString& table, const QStringList& sha
     // "WHERE" keeps SQLite from reading an ON CONFLICT tail as a join's ON.
     const QString end = QStringLiteral(") v WHERE 1 = 1") + tail;
     const QString row = QLatin1Char('(') + placeholders(width, QStringLiteral("?")) + QLatin1Char(')');
-    std::optional<TPrepared> full;
-    for (qsizetype i = 0; i < rows; i += perStatement) {
-        const qsizetype n = std::min(rows - i, perStatement);
-        const QVariantList args = shared + values.mid(i * width, n * width);
-        if (n < perStatement) {
-            TPrepared last(db, head + placeholders(n, row) + end);
-            QSqlQuery& q = last.exec(args);
-            if (each)
-                each(q);
-            continue;
-        }
-        if (!full)
-            full.emplace(db, head + placeholders(perStatement, row) + end);
-        QSqlQuery& q = full->exec(args);
-        if (each)
-            each(q);
-    }
+    insertInChunks(db, head, row, end, width, perStatement, shared, values, each);
+}
+
+QString forUpdate(const QSqlDatabase& db)
+{
+    return db.driverName() == QLatin1String("QSQLITE") ? QString() : QStringLiteral(" FOR UPDATE");
 }
 
 } // namespace KxDoc

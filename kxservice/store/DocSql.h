@@ -40,6 +40,9 @@ private:
 
 // "?, ?, ?" (`count` times `one`).
 QString placeholders(qsizetype count, const QString& one);
+// " FOR UPDATE" on PostgreSQL, where rows read to be changed are locked; nothing on SQLite,
+// whose write transaction holds them all.
+QString forUpdate(const QSqlDatabase& db);
 
 // Values bound per statement stay under 999 on SQLite, the lowest limit a build may have.
 // On PostgreSQL every statement is a round trip to the server: many more rows go to one, as

@@ -339,6 +339,47 @@ private Q_SLOTS:
         QCOMPARE(one("SELECT COUNT(*) FROM kx_pack WHERE nickid = '1001' AND commoditycode = ?", {big}), QStringLiteral("0"));
     }
 
+    // A bundle's stock in the catalogue is the whole bundles its components make, storage by
+    // storage (one storage's pieces cannot finish another's bundle), nested bundles counted
+    // down to their products; its stock value follows at its own cost price.
+    void bundleStockInTheCatalogue()
+    {
+        const TCallResult inner = saveBundle({}, {"goodscode=G1002", "commodityname=两件套"},
+                                             {{"subcommoditycode=G100201", "num=2"}, {"subcommoditycode=G100202", "num=1"}});
+        QVERIFY2(inner.ok, qPrintable(inner.error));
+        const QString pack = KxColumn(inner.value("xmlmaster"), "commoditycode").value(0);
+        const TCallResult outer = saveBundle({}, {"goodscode=G1002", "commodityname=礼盒"},
+                                             {{"subcommoditycode=" + pack, "num=1"}, {"subcommoditycode=G100201", "num=1"}});
+        QVERIFY2(outer.ok, qPrintable(outer.error));
+        const QString gift = KxColumn(outer.value("xmlmaster"), "commoditycode").value(0);
+        fx().exec("UPDATE kx_commodity SET costprice = 10 WHERE nickid = '1001' AND commoditycode = ?", {pack});
+        struct TRow {
+            const char* what;
+            QList<std::tuple<const char*, const char*, int>> stock;   // storage, product, pieces
+            int pack, gift;
+        };
+        const TRow rows[] = {
+            {"no stock", {}, 0, 0},
+            {"the scarcer component decides", {{"CK01", "G100201", 7}, {"CK01", "G100202", 5}}, 3, 2},
+            {"storages are not pooled", {{"CK01", "G100201", 4}, {"CK02", "G100202", 4}}, 0, 0},
+            {"storages add up", {{"CK01", "G100201", 6}, {"CK01", "G100202", 1}, {"CK02", "G100201", 2}, {"CK02", "G100202", 9}}, 2, 1},
+            {"negative stock makes none", {{"CK01", "G100201", -3}, {"CK01", "G100202", 4}}, 0, 0},
+        };
+        for (const TRow& r : rows) {
+            fx().exec("DELETE FROM kx_stock WHERE nickid = '1001' AND commoditycode IN ('G100201', 'G100202')");
+            for (const auto& [storage, code, pieces] : r.stock)
+                fx().exec("INSERT INTO kx_stock (nickid, storageid, commoditycode, stocknum) VALUES ('1001', ?, ?, ?)", {storage, code, pieces});
+            for (const auto& [code, want] : {std::pair{pack, r.pack}, std::pair{gift, r.gift}}) {
+                const TCallResult found = call("Commodity.Search", {{"commoditycode", code}});
+                QVERIFY2(found.ok, qPrintable(found.error));
+                const QString got = KxColumn(found.value("xmldata"), "stocknum").value(0);
+                QVERIFY2(got.toInt() == want, qPrintable(QStringLiteral("%1: %2 shows %3, not %4").arg(r.what, code, got).arg(want)));
+                if (code == pack)
+                    QCOMPARE(KxColumn(found.value("xmldata"), "stockmoney").value(0).toDouble(), want * 10.0);
+            }
+        }
+    }
+
     // Delisting and listing again at the marketplace; one the marketplace refuses is named while
     // the others go on.
     void listingAtTheMarketplace()

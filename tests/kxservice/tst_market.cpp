@@ -6,6 +6,7 @@
 #include "market/Simulator.h"
 #include "protocol/ServiceError.h"
 #include "store/Database.h"
+#include "market/MarketOpen.h"
 #include "store/Seeder.h"
 #include "uClock.h"
 
@@ -38,14 +39,14 @@ private Q_SLOTS:
         QVERIFY(TDbUrl::parse("sqlite:" + dir.filePath("m.db"), u, err));
         store = std::make_unique<TDatabase>(u);
         store->migrate();
-        QVERIFY(KxSeedSeller(*store, KxSeedFile("demo.json")));
+        QVERIFY(KxSeedSeller(*store, KxSeedFile("demo.json"), KxOpenMarket));
         QJsonObject twin = KxSeedFile("demo.json");
         QJsonObject s = twin["seller"].toObject();
         s["nickid"] = "3003";
         s["masternick"] = "twin";
         twin["seller"] = s;
-        QVERIFY(KxSeedSeller(*store, twin));
-        QVERIFY(!KxSeedSeller(*store, twin)); // a seller is created once
+        QVERIFY(KxSeedSeller(*store, twin, KxOpenMarket));
+        QVERIFY(!KxSeedSeller(*store, twin, KxOpenMarket)); // a seller is created once
     }
     void cleanupTestCase()
     {

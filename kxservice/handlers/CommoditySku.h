@@ -1,0 +1,6 @@
+#pragma once
+// Marketplace SKUs mapped to products (`kx_sku_bind`): the mapping window's list, loads and
+// saves; a save binds the waiting order lines that carry the SKUs it maps.
+#include "dispatch/Dispatcher.h"
+
+const std::vector<TMethodDef>& KxCommoditySkuMethods();
