@@ -2,6 +2,7 @@
 
 #include "uGridView.h"
 #include "uHttpWeb.h"
+#include "uQuietCalls.h"
 #include "uPClientDataSet.h"
 #include "uUiHooks.h"
 
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <QLabel>
+#include <QSet>
 #include <QProgressBar>
 #include <QStyleOptionViewItem>
 #include <QTimer>
@@ -19,6 +21,8 @@ const QString kDone = QStringLiteral("同步成功");
 const QString kFailed = QStringLiteral("同步失败");
 const QString kResult = QStringLiteral("errormsg");
 const char* const kPushTool = "dxBL_Push";
+// Rows a run sends to the service in one call (the service takes up to 100).
+constexpr int kPushBatch = 100;
 }
 
 TfrmCommodityPush::TfrmCommodityPush(const TCommodityPushKind& kind, QWidget* owner)
@@ -118,14 +122,40 @@ void TfrmCommodityPush::tick()
     TPClientDataSet* list = ListData();
     if (!list->Active() || list->Eof() || list->IsEmpty()) {
         m_panel->hide();
+        // The reasons of every row that failed, once at the end of the run.
+        if (!m_failures.isEmpty())
+            KxShowError(m_failures.join(QLatin1Char('\n')));
+        m_failures.clear();
         return;
     }
-    pushRow();
-    if (list->State() == dsEdit)
-        list->Post();
-    list->Next();
+    // The rows from the current one go in one call; each keeps its own result.
+    const TField* codeField = list->FieldByName(QStringLiteral("commoditycode"));
     const int count = list->RecordCount();
-    m_progress->setValue(count > 0 ? std::clamp(list->RecNo() * 100 / count, 0, 100) : 100);
+    QStringList codes;
+    for (int rec = list->CurrentIndex(); rec < count && codes.size() < kPushBatch; ++rec)
+        codes << list->ValueAt(rec, codeField).toString().trimmed();
+    THttpWeb web;
+    web.setModule(m_kind.method);
+    web.Request()->AddParams(QStringLiteral("commoditycode"), codes.join(QLatin1Char(',')));
+    QSet<QString> pushed;
+    TKxQuietCalls quiet;   // the run tells its failures once, at its end
+    if (web.SendData()) {
+        const bool many = web.Response()->HasParam(QStringLiteral("pushed"));
+        for (const QString& c : many ? web.Response()->GetParam(QStringLiteral("pushed")).split(QLatin1Char(','), Qt::SkipEmptyParts) : codes)
+            pushed.insert(c);
+        m_failures << web.Response()->GetParam(QStringLiteral("refused")).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    } else {
+        const QString failure = quiet.Take();
+        if (!failure.isEmpty())
+            m_failures << failure;
+    }
+    for (qsizetype i = 0; i < codes.size() && !list->Eof(); ++i) {
+        list->Edit();
+        list->FieldByName(kResult)->SetAsString(pushed.contains(codes[i]) ? kDone : kFailed);
+        list->Post();
+        list->Next();
+        m_progress->setValue(count > 0 ? std::clamp((list->Eof() ? count : list->RecNo() - 1) * 100 / count, 0, 100) : 100);
+    }
     m_panel->repaint();
     m_timer->start();
 }

@@ -1,7 +1,8 @@
 #pragma once
-// The stock and price views: product lists whose figures are pushed to the marketplace row by
-// row, one row from the grid's pop-up menu or every row on a timer with a progress bar, each
-// row's result kept in its `errormsg`. The two views differ only in the figure, the method
+// The stock and price views: product lists whose figures are pushed to the marketplace, one
+// row from the grid's pop-up menu or every row on a timer with a progress bar (the rows sent
+// many to a call, the progress following row by row), each row's result kept in its
+// `errormsg`. The two views differ only in the figure, the method
 // and the button's text.
 #include "ufrmMasterList.h"
 
@@ -46,4 +47,5 @@ private:
     QWidget* m_panel;
     QProgressBar* m_progress;
     QTimer* m_timer;
+    QStringList m_failures;   // the run's refusals, shown when it ends
 };

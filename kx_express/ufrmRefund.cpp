@@ -15,6 +15,7 @@
 #include "ufrmRefundRefuse.h"
 
 #include <QDate>
+#include <QItemSelectionModel>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -27,6 +28,7 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -96,14 +98,16 @@ TfrmRefund::TfrmRefund(QWidget* owner)
     });
 
     m_agree = m_popup->addAction(QStringLiteral("同意退货"), this, &TfrmRefund::AgreeClick);
+    m_confirm = m_popup->addAction(QStringLiteral("确认收货"), this, &TfrmRefund::ConfirmClick);
     m_refuse = m_popup->addAction(QStringLiteral("拒绝退款/退货"), this, &TfrmRefund::RefuseClick);
     m_agree->setVisible(false);
+    m_confirm->setVisible(false);
     m_refuse->setVisible(false);
     Grid()->setContextMenuPolicy(Qt::CustomContextMenu);
     Grid()->viewport()->installEventFilter(this);
     connect(Grid(), &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         UpdatePopup();
-        if (m_agree->isVisible() || m_refuse->isVisible())
+        if (m_agree->isVisible() || m_confirm->isVisible() || m_refuse->isVisible())
             m_popup->popup(Grid()->viewport()->mapToGlobal(pos));
     });
 
@@ -224,9 +228,33 @@ void TfrmRefund::UpdatePopup()
 {
     const int tab = m_tabs->currentIndex();
     const bool any = Refunds()->Active() && Refunds()->RecordCount() > 0;
-    const TField* goods = any ? Refunds()->FindField(QStringLiteral("has_good_return")) : nullptr;
-    m_agree->setVisible(any && tab == kRequested && goods && goods->AsBoolean());
+    m_agree->setVisible(any && tab == kRequested && !Targets(true).isEmpty());
+    m_confirm->setVisible(any && tab == kReturned);
     m_refuse->setVisible(any && (tab == kRequested || tab == kReturned));
+}
+
+QList<TKxRefundRef> TfrmRefund::Targets(bool goodsOnly) const
+{
+    QList<TKxRefundRef> out;
+    TPClientDataSet* ds = Refunds();
+    if (!ds->Active() || ds->RecordCount() == 0)
+        return out;
+    QList<int> records;
+    if (Grid()->selectionModel())
+        for (const QModelIndex& i : Grid()->selectionModel()->selectedRows())
+            records << Grid()->GridModel()->RecordOf(i.row());
+    std::sort(records.begin(), records.end());
+    if (records.isEmpty())
+        records << ds->CurrentIndex();
+    const TField* id = ds->FindField(QStringLiteral("refund_id"));
+    const TField* seller = ds->FindField(QStringLiteral("seller_nick"));
+    const TField* goods = ds->FindField(QStringLiteral("has_good_return"));
+    for (int rec : records) {
+        if (rec < 0 || !id || !seller || (goodsOnly && (!goods || !ds->ValueAt(rec, goods).toBool())))
+            continue;
+        out.append({ds->ValueAt(rec, id).toString(), ds->ValueAt(rec, seller).toString()});
+    }
+    return out;
 }
 
 void TfrmRefund::dxBL_DownloadClick()
@@ -252,41 +280,60 @@ void TfrmRefund::dxBL_PrintReportClick()
     KxPrintVoucher(this, Refunds(), QStringLiteral("网络退款单"), nullptr, QString(), QStringLiteral("fieldlabels"));
 }
 
-void TfrmRefund::setStatus(const QString& status)
+void TfrmRefund::setStatus(const QStringList& ids, const QString& status)
 {
-    // The marketplace has taken the answer; the row shows it until the next download.
-    Refunds()->Edit();
-    Refunds()->FieldByName(QStringLiteral("status"))->SetAsString(status);
-    Refunds()->Post();
+    // The marketplace has taken the answer; the rows show it until the next download.
+    const QString focused = Refunds()->FieldByName(QStringLiteral("refund_id"))->AsString();
+    m_quiet = true;
+    for (const QString& id : ids)
+        if (Refunds()->Locate(QStringLiteral("refund_id"), id)) {
+            Refunds()->Edit();
+            Refunds()->FieldByName(QStringLiteral("status"))->SetAsString(status);
+            Refunds()->Post();
+        }
     Refunds()->MergeChangeLog();
+    if (!Refunds()->Locate(QStringLiteral("refund_id"), focused))
+        Refunds()->First();
+    m_quiet = false;
+    showRefund();
 }
 
 void TfrmRefund::AgreeClick()
 {
-    if (!Refunds()->Active() || Refunds()->RecordCount() == 0)
+    const QList<TKxRefundRef> refunds = Targets(true);
+    if (refunds.isEmpty())
         return;
     std::unique_ptr<TfrmBase> window(CallModule(nullptr, QStringLiteral("Refund.Agree")));
     auto* agree = qobject_cast<TfrmRefundAgree*>(window.get());
     if (!agree)
         return;
-    agree->SetRefund(Refunds()->FieldByName(QStringLiteral("refund_id"))->AsString(),
-                     Refunds()->FieldByName(QStringLiteral("seller_nick"))->AsString());
+    agree->SetRefunds(refunds);
     if (KxUi().ShowModal(agree) == mrOk)
-        setStatus(QStringLiteral("WAIT_BUYER_RETURN_GOODS"));
+        setStatus(agree->Done(), QStringLiteral("WAIT_BUYER_RETURN_GOODS"));
 }
 
 void TfrmRefund::RefuseClick()
 {
-    if (!Refunds()->Active() || Refunds()->RecordCount() == 0)
+    const QList<TKxRefundRef> refunds = Targets(false);
+    if (refunds.isEmpty())
         return;
     std::unique_ptr<TfrmBase> window(CallModule(nullptr, QStringLiteral("Refund.Refuse")));
     auto* refuse = qobject_cast<TfrmRefundRefuse*>(window.get());
     if (!refuse)
         return;
-    refuse->SetRefund(Refunds()->FieldByName(QStringLiteral("refund_id"))->AsString(),
-                      Refunds()->FieldByName(QStringLiteral("seller_nick"))->AsString());
+    refuse->SetRefunds(refunds);
     if (KxUi().ShowModal(refuse) == mrOk)
-        setStatus(QStringLiteral("SELLER_REFUSE_BUYER"));
+        setStatus(refuse->Done(), QStringLiteral("SELLER_REFUSE_BUYER"));
+}
+
+void TfrmRefund::ConfirmClick()
+{
+    // The goods are back: the seller's agreement now refunds the buyer.
+    const QList<TKxRefundRef> refunds = Targets(false);
+    if (refunds.isEmpty()
+        || !KxAskYesNo(QStringLiteral("确认已收到退款 %1 退回的商品，同意退款吗？").arg(KxRefundNumbers(refunds))))
+        return;
+    setStatus(KxAnswerRefunds(QStringLiteral("NetShop.AgreeRefund"), refunds, {}), QStringLiteral("SUCCESS"));
 }
 
 void TfrmRefund::showRefund()

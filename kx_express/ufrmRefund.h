@@ -4,6 +4,7 @@
 // downloaded, agreed to or refused on the marketplace, and finished ones turned into return
 // receipts. Every service method of the list comes from the module's parameters.
 #include "uKxPagedList.h"
+#include "uRefundAnswer.h"
 
 class QAction;
 class QMenu;
@@ -24,20 +25,27 @@ public:
     QMenu* PopupMenu() const { return m_popup; }
     QAction* AgreeAction() const { return m_agree; }
     QAction* RefuseAction() const { return m_refuse; }
+    QAction* ConfirmAction() const { return m_confirm; }
 
     // The refund filter of a tab and a quick-filter text.
     static QString TabFilter(int tab, const QString& quick, const QDate& today);
 
     void ApplyFilter();
     void SelectAll(bool invert);
-    // Which of "同意退货" and "拒绝退款/退货" the right-click menu offers for the focused refund.
+    // Which of "同意退货", "确认收货" and "拒绝退款/退货" the right-click menu offers for the
+    // selected refunds.
     void UpdatePopup();
     void dxBL_DownloadClick();
     void dxBL_GenerateClick();
     void dxBL_PrintReportClick();
-    // "同意退货" and "拒绝退款/退货" on the focused refund; the row's status follows locally.
+    // "同意退货" and "拒绝退款/退货" on the selected refunds (the focused one when none is
+    // selected); "确认收货" on returned goods ends the refund refunded. The rows the
+    // marketplace took show their new status locally; the refused are named once.
     void AgreeClick();
     void RefuseClick();
+    void ConfirmClick();
+    // The refunds the menu acts on: the selected rows of the list, or the focused one.
+    QList<TKxRefundRef> Targets(bool goodsOnly) const;
 
 protected:
     void FormOpen() override;
@@ -46,7 +54,7 @@ protected:
 
 private:
     void showRefund();
-    void setStatus(const QString& status);
+    void setStatus(const QStringList& ids, const QString& status);
 
     TPClientDataSet* m_tradeStatus;
     TPClientDataSet* m_refundStatus;
@@ -60,5 +68,6 @@ private:
     QMenu* m_popup;
     QAction* m_agree;
     QAction* m_refuse;
+    QAction* m_confirm;
     bool m_quiet = false;   // the rows move under a filter or a selection: no panel updates
 };

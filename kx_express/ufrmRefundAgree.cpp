@@ -1,7 +1,6 @@
 #include "ufrmRefundAgree.h"
 
 #include "uCallModule.h"
-#include "uHttpWeb.h"
 #include "uPClientDataSet.h"
 #include "uUiHooks.h"
 
@@ -56,9 +55,14 @@ TfrmRefundAgree::TfrmRefundAgree(QWidget* owner)
 
 void TfrmRefundAgree::SetRefund(const QString& refundId, const QString& sellerNick)
 {
-    m_refundId = refundId;
-    m_sellerNick = sellerNick;
-    m_refund->setText(refundId);
+    SetRefunds({{refundId, sellerNick}});
+}
+
+void TfrmRefundAgree::SetRefunds(const QList<TKxRefundRef>& refunds)
+{
+    m_refunds = refunds;
+    m_refund->setText(KxRefundNumbers(refunds));
+    m_refund->setWordWrap(true);
 }
 
 void TfrmRefundAgree::btnPickClick()
@@ -95,18 +99,15 @@ void TfrmRefundAgree::btnAgreeClick()
             box->setFocus();
             return;
         }
-    THttpWeb web;
-    web.setModule(QStringLiteral("NetShop.AgreeRefund"));
-    web.Request()->AddParams(QStringLiteral("detailnick"), m_sellerNick.trimmed());
-    web.Request()->AddParams(QStringLiteral("refund_id"), m_refundId.trimmed());
-    web.Request()->AddParams(QStringLiteral("name"), m_name->text().trimmed());
-    web.Request()->AddParams(QStringLiteral("address"), m_address->text().trimmed());
-    web.Request()->AddParams(QStringLiteral("post"), m_zip->text().trimmed());
-    web.Request()->AddParams(QStringLiteral("tel"), m_phone->text().trimmed());
-    web.Request()->AddParams(QStringLiteral("mobile"), m_mobile->text().trimmed());
-    web.Request()->AddParams(QStringLiteral("remark"), m_remark->toPlainText().trimmed());
-    // Refused by the marketplace (shown by the service client): the dialog stays for another try.
-    if (web.SendData())
+    // Refused by the marketplace (shown once for all): the dialog stays for another try.
+    m_done = KxAnswerRefunds(QStringLiteral("NetShop.AgreeRefund"), m_refunds,
+                             {{QStringLiteral("name"), m_name->text().trimmed()},
+                              {QStringLiteral("address"), m_address->text().trimmed()},
+                              {QStringLiteral("post"), m_zip->text().trimmed()},
+                              {QStringLiteral("tel"), m_phone->text().trimmed()},
+                              {QStringLiteral("mobile"), m_mobile->text().trimmed()},
+                              {QStringLiteral("remark"), m_remark->toPlainText().trimmed()}});
+    if (!m_done.isEmpty())
         SetModalResult(mrOk);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // "同意退货": agrees on the marketplace to the buyer's return of goods, with the address the
 // goods go back to (typed, or picked from the return addresses in "Select.RefundRen").
+#include "uRefundAnswer.h"
 #include "ufrmBase.h"
 
 class QLabel;
@@ -12,8 +13,11 @@ class TfrmRefundAgree : public TfrmBase {
 public:
     Q_INVOKABLE explicit TfrmRefundAgree(QWidget* owner = nullptr);
 
-    // The refund agreed to and the shop account it belongs to.
+    // The refund agreed to and the shop account it belongs to; or several refunds at once.
     void SetRefund(const QString& refundId, const QString& sellerNick);
+    void SetRefunds(const QList<TKxRefundRef>& refunds);
+    // The refunds the marketplace took (after "OK").
+    const QStringList& Done() const { return m_done; }
 
     QLabel* RefundLabel() const { return m_refund; }
     QLineEdit* NameEdit() const { return m_name; }
@@ -27,8 +31,8 @@ public:
     void btnAgreeClick();
 
 private:
-    QString m_refundId;
-    QString m_sellerNick;
+    QList<TKxRefundRef> m_refunds;
+    QStringList m_done;
     QLabel* m_refund;
     QLineEdit* m_name;
     QLineEdit* m_address;

@@ -1,7 +1,6 @@
 #include "ufrmRefundRefuse.h"
 
 #include "uCallModule.h"
-#include "uHttpWeb.h"
 #include "uUiHooks.h"
 
 #include <QFormLayout>
@@ -37,9 +36,14 @@ TfrmRefundRefuse::TfrmRefundRefuse(QWidget* owner)
 
 void TfrmRefundRefuse::SetRefund(const QString& refundId, const QString& sellerNick)
 {
-    m_refundId = refundId;
-    m_sellerNick = sellerNick;
-    m_refund->setText(refundId);
+    SetRefunds({{refundId, sellerNick}});
+}
+
+void TfrmRefundRefuse::SetRefunds(const QList<TKxRefundRef>& refunds)
+{
+    m_refunds = refunds;
+    m_refund->setText(KxRefundNumbers(refunds));
+    m_refund->setWordWrap(true);
 }
 
 void TfrmRefundRefuse::btnRefuseClick()
@@ -50,13 +54,9 @@ void TfrmRefundRefuse::btnRefuseClick()
         m_message->setFocus();
         return;
     }
-    THttpWeb web;
-    web.setModule(QStringLiteral("NetShop.RefuseRefund"));
-    web.Request()->AddParams(QStringLiteral("detailnick"), m_sellerNick.trimmed());
-    web.Request()->AddParams(QStringLiteral("refund_id"), m_refundId.trimmed());
-    web.Request()->AddParams(QStringLiteral("refuse_message"), message);
-    // Refused by the marketplace (shown by the service client): the dialog stays for another try.
-    if (web.SendData())
+    // Refused by the marketplace (shown once for all): the dialog stays for another try.
+    m_done = KxAnswerRefunds(QStringLiteral("NetShop.RefuseRefund"), m_refunds, {{QStringLiteral("refuse_message"), message}});
+    if (!m_done.isEmpty())
         SetModalResult(mrOk);
 }
 

@@ -2,6 +2,7 @@
 #include "uArt.h"
 #include "uCallModule.h"
 #include "uHttpWeb.h"
+#include "uQuietCalls.h"
 #include "uPClientDataSet.h"
 #include "uRibbon.h"
 #include "uShell.h"
@@ -9,7 +10,10 @@
 #include "ufrmBase.h"
 #include "wire/uConfig.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -199,6 +203,12 @@ TFrmClient::TFrmClient(QWidget* parent) : QMainWindow(parent), m_nav(std::make_u
             [this](int) { CloseTab(cxPageControl1->currentIndex()); });
     connect(cxPageControl1, &QTabWidget::currentChanged, this, &TFrmClient::TabChanged);
     connect(cxTreeView1, &QTreeWidget::itemDoubleClicked, this, &TFrmClient::TreeDblClick);
+    // Rights given since the login show without logging in again.
+    cxTreeView1->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* refresh = new QAction(QStringLiteral("刷新菜单"), cxTreeView1);
+    refresh->setObjectName(QStringLiteral("actRefreshMenu"));
+    cxTreeView1->addAction(refresh);
+    connect(refresh, &QAction::triggered, this, [this] { RefreshNavigation(); });
     // Enter opens the entry under the cursor, as a double click does.
     for (const int key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
         auto* enter = new QShortcut(QKeySequence(key), cxTreeView1);
@@ -318,8 +328,50 @@ bool TFrmClient::HasModule(int modId) const
     return cds_module->Active() && cds_module->Lookup(QStringLiteral("mod_id"), modId, QStringLiteral("mod_id")).isValid();
 }
 
+namespace {
+QString navSignature(const TResponse& answer)
+{
+    QString s;
+    for (const char* table : {"kx_menu", "kx_module", "kx_nav", "kx_nav_bar", "kx_nav_but", "kx_start_but"})
+        s += answer.GetParam(QLatin1String(table)) + QLatin1Char('\n');
+    return s;
+}
+// The window asks again by itself at most this often.
+constexpr qint64 kNavCheckMs = 10'000;
+}
+
+bool TFrmClient::RefreshNavigation(bool quiet)
+{
+    const QString method = KxDirectoryParam(QStringLiteral("navigation"));
+    if (method.isEmpty() || m_navSignature.isEmpty())
+        return false;
+    m_navCheckedAt = QDateTime::currentMSecsSinceEpoch();
+    std::unique_ptr<TKxQuietCalls> silent(quiet ? new TKxQuietCalls : nullptr);
+    THttpWeb web;
+    web.setModule(method);
+    web.setNickid(gNickId);
+    web.setOperid(gOperId);
+    if (!web.SendData() || navSignature(*web.Response()) == m_navSignature)
+        return false;
+    delete StartToolBar;
+    StartToolBar = nullptr;
+    dxRibbon1->Clear();
+    BuildNavigation(*web.Response());
+    return true;
+}
+
+void TFrmClient::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !m_navSignature.isEmpty()
+        && QDateTime::currentMSecsSinceEpoch() - m_navCheckedAt >= kNavCheckMs && !QApplication::activeModalWidget())
+        QTimer::singleShot(0, this, [this] { RefreshNavigation(true); });
+}
+
 void TFrmClient::BuildNavigation(const TResponse& answer)
 {
+    m_navSignature = navSignature(answer);
+    m_navCheckedAt = QDateTime::currentMSecsSinceEpoch();
     loadTable(*cds_menu, answer.GetParam(QStringLiteral("kx_menu")));
     loadTable(*cds_module, answer.GetParam(QStringLiteral("kx_module")));
 

@@ -35,6 +35,10 @@ public:
 
     // Builds the navigation from the six tables of a login answer.
     void BuildNavigation(const TResponse& answer);
+    // Asks the service for the operator's navigation as it is now and rebuilds the menu tree,
+    // ribbon and start menu when the rights changed since (module tabs stay open). Quiet: a
+    // failure is not shown (the refresh the window makes by itself). True when rebuilt.
+    bool RefreshNavigation(bool quiet = false);
 
     QTreeWidget* cxTreeView1;
     QSplitter* cxSplitter1;
@@ -56,6 +60,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Coming back to the window, the navigation follows rights changed meanwhile.
+    void changeEvent(QEvent* event) override;
     // The module tabs close first; when one of them refuses, the program stays open.
     void closeEvent(QCloseEvent* event) override;
 
@@ -75,6 +81,8 @@ private:
     std::unique_ptr<TNavMager> m_nav;
     QString m_baseCaption;
     bool m_shownOnce = false;
+    QString m_navSignature;     // the navigation tables last built
+    qint64 m_navCheckedAt = 0;  // when the window last asked for them (ms since the epoch)
 };
 
 // Pictures named by the service, from image/ beside the program; null when absent.

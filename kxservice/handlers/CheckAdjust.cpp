@@ -143,12 +143,25 @@ QHash<QString, QString> headerKeys(const TContext& ctx)
     return keys;
 }
 
-// Answers the rows the call adjusted (xmldata) and the documents it wrote (xmlmaster).
+// Answers the rows the call adjusted (xmldata) and the documents it wrote (xmlmaster). The
+// rows carry only what an adjustment changes, by key: the list merges them into rows it has,
+// and a whole stocktake's rows with every column would cost more than the adjustment itself.
 void answerAdjusted(TContext& ctx, const QString& batch, const QString& mark, const QStringList& ids)
 {
-    QSqlQuery d = KxExec(ctx.db, kDiffSelect + QStringLiteral(" WHERE d.nickid = ? AND d.checkcode = ? AND d.adjmark = ? ORDER BY d.storageid, d.commoditycode"),
+    QSqlQuery d = KxExec(ctx.db, QStringLiteral(
+        "SELECT d.md5_key, d.stocknum + d.adjnum, d.checknum - d.stocknum - d.adjnum, ROUND((d.stocknum + d.adjnum) * d.costprice, 2),"
+        " ROUND((d.checknum - d.stocknum - d.adjnum) * d.costprice, 2), ROUND((d.stocknum + d.adjnum) * d.saleprice, 2),"
+        " ROUND((d.checknum - d.stocknum - d.adjnum) * d.saleprice, 2), 0, d.status FROM kx_checkdiff d"
+        " WHERE d.nickid = ? AND d.checkcode = ? AND d.adjmark = ? ORDER BY d.storageid, d.commoditycode"),
                          {ctx.nickid, batch, mark});
-    ctx.answer.addPacket(QStringLiteral("xmldata"), KxQueryPacket(d, diffColumns()));
+    static const QList<Col> changed = [] {
+        QList<Col> c{{QStringLiteral("md5_key"), Col::Text, 64}};
+        for (const char* f : {"stocknum", "checkstocknum", "stockmoney", "checkstockmoney", "stocksales", "checkstocksales"})
+            c << Col{L(f), Col::Decimal};
+        c << Col{QStringLiteral("isadj"), Col::Boolean} << Col{QStringLiteral("status"), Col::Boolean};
+        return c;
+    }();
+    ctx.answer.addPacket(QStringLiteral("xmldata"), KxQueryPacket(d, changed));
     QVariantList a{ctx.nickid};
     for (const QString& id : ids)
         a << id;

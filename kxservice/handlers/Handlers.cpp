@@ -26,31 +26,32 @@
 #include "Trade.h"
 #include "TradePicking.h"
 
+namespace {
+const std::vector<const std::vector<TMethodDef>*>& methodLists()
+{
+    static const std::vector<const std::vector<TMethodDef>*> lists = {
+        &KxPowerMgerMethods(),  &KxMasterDataMethods(),  &KxSelectMethods(),     &KxCategoryMethods(),    &KxLogisticsMethods(),
+        &KxReportMethods(),     &KxReceiveMethods(),     &KxStockDocMethods(),   &KxCheckMethods(),       &KxTradeMethods(),
+        &KxTradePickingMethods(), &KxNetShopMethods(),   &KxNetShopGoodsMethods(), &KxGoodsMethods(),     &KxPickingSendMethods(),
+        &KxExpressMethods(),    &KxRefundMethods(),      &KxRefundShopMethods(), &KxPowerMethods(),       &KxStockPushMethods(),
+        &KxNetShopItemsMethods(), &KxCommoditySkuMethods(), &KxPackCommodityMethods(), &KxNetShopShipMethods(),
+    };
+    return lists;
+}
+}
+
 void KxRegisterHandlers(TDispatcher& dispatcher)
 {
     dispatcher.setModuleDescriber(KxDescribeModule, kLoginModule);
-    dispatcher.add(KxPowerMgerMethods());
-    dispatcher.add(KxMasterDataMethods());
-    dispatcher.add(KxSelectMethods());
-    dispatcher.add(KxCategoryMethods());
-    dispatcher.add(KxLogisticsMethods());
-    dispatcher.add(KxReportMethods());
-    dispatcher.add(KxReceiveMethods());
-    dispatcher.add(KxStockDocMethods());
-    dispatcher.add(KxCheckMethods());
-    dispatcher.add(KxTradeMethods());
-    dispatcher.add(KxTradePickingMethods());
-    dispatcher.add(KxNetShopMethods());
-    dispatcher.add(KxNetShopGoodsMethods());
-    dispatcher.add(KxNetShopItemsMethods());
-    dispatcher.add(KxGoodsMethods());
-    dispatcher.add(KxCommoditySkuMethods());
-    dispatcher.add(KxPackCommodityMethods());
-    dispatcher.add(KxPickingSendMethods());
-    dispatcher.add(KxNetShopShipMethods());
-    dispatcher.add(KxExpressMethods());
-    dispatcher.add(KxRefundMethods());
-    dispatcher.add(KxRefundShopMethods());
-    dispatcher.add(KxPowerMethods());
-    dispatcher.add(KxStockPushMethods());
+    for (const std::vector<TMethodDef>* methods : methodLists())
+        dispatcher.add(*methods);
+}
+
+QStringList KxHandledMethods()
+{
+    QStringList names;
+    for (const std::vector<TMethodDef>* methods : methodLists())
+        for (const TMethodDef& m : *methods)
+            names << QString::fromLatin1(m.name);
+    return names;
 }

@@ -15,6 +15,7 @@ void operators(TContext& ctx);
 void subNicks(TContext& ctx);
 void login(TContext& ctx);
 void modifyPassword(TContext& ctx);
+void navigationNow(TContext& ctx);
 }
 
 const std::vector<TMethodDef>& KxPowerMgerMethods()
@@ -28,6 +29,7 @@ const std::vector<TMethodDef>& KxPowerMgerMethods()
         {"PowerMger.SubNick", EAccess::Seller, ETx::Read, subNicks},
         {"PowerMger.Login", EAccess::Seller, ETx::Own, login},
         {"PowerMger.ModifyPsw", EAccess::Operator, ETx::Own, modifyPassword},
+        {"PowerMger.Navigation", EAccess::Operator, ETx::Read, navigationNow},
     };
     return methods;
 }
@@ -62,6 +64,7 @@ void directory(TContext& ctx)
     a.add(QStringLiteral("subnick"), QStringLiteral("PowerMger.SubNick"));
     a.add(QStringLiteral("loginsys"), QStringLiteral("PowerMger.Login"));
     a.add(QStringLiteral("modifypsw"), QStringLiteral("PowerMger.ModifyPsw"));
+    a.add(QStringLiteral("navigation"), QStringLiteral("PowerMger.Navigation"));
     a.add(QStringLiteral("help"), q.value(4).toString());
     a.add(QStringLiteral("qq"), q.value(5).toString());
 }
@@ -144,6 +147,13 @@ void navigation(TContext& ctx)
           args,
           {{QStringLiteral("but_name"), Col::Text, 50}, {QStringLiteral("mod_id"), Col::Integer},
            {QStringLiteral("but_image"), Col::Text, 100}});
+}
+
+// The navigation of the logged-in operator as it stands now: a client picks up modules
+// granted or taken away since its login without logging in again.
+void navigationNow(TContext& ctx)
+{
+    navigation(ctx);
 }
 
 void login(TContext& ctx)

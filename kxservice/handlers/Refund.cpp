@@ -204,12 +204,87 @@ void updateRefunding(TContext& ctx)
     KxDocAnswerHeaders(ctx, kKxRefunding, QStringLiteral("xmlmaster"), ids);
     KxDocAnswerLines(ctx, kKxRefunding, QStringLiteral("xmldetail"), ids);
 }
+
+THandler gReceiptUpdate = nullptr;   // the engine's save of a return receipt
+
+// A receipt saved by hand keeps the refunds' marks as generation does: a line that names a
+// refund takes it (it must be in the books, finished and in no other receipt), and a refund
+// whose line left an unaudited receipt is free again.
+void updateReceipt(TContext& ctx)
+{
+    QStringList named;
+    QSet<QString> touched;
+    for (const TDeltaChange& ch : KxDocDelta(ctx, QStringLiteral("deltadetail"))) {
+        if (ch.kind == TDeltaChange::Insert) {
+            const QString id = ch.values.value(QStringLiteral("refund_id")).toString().trimmed();
+            if (!id.isEmpty() && !named.contains(id))
+                named << id.left(40);
+        } else {
+            const QString receipt = ch.original.value(QStringLiteral("refundingid")).toString().trimmed();
+            if (!receipt.isEmpty())
+                touched.insert(receipt);
+        }
+    }
+    gReceiptUpdate(ctx);
+
+    for (const QString& receipt : touched)
+        KxExec(ctx.db, QStringLiteral("UPDATE kx_refund SET dbstatus = 'NOT_REFUNDING', refundingid = '' WHERE nickid = ? AND refundingid = ?"
+                                      " AND NOT EXISTS (SELECT 1 FROM kx_refunding_line l WHERE l.nickid = kx_refund.nickid"
+                                      " AND l.refundingid = kx_refund.refundingid AND l.refund_id = kx_refund.refund_id)"),
+               {ctx.nickid, receipt});
+    if (named.isEmpty())
+        return;
+    const QString in = placeholders(named.size(), QStringLiteral("?"));
+    QVariantList args{ctx.nickid};
+    for (const QString& id : named)
+        args << id;
+    QHash<QString, QStringList> holders;   // refund → the receipt of each line naming it
+    QSqlQuery l = KxExec(ctx.db, QStringLiteral("SELECT refund_id, refundingid FROM kx_refunding_line WHERE nickid = ? AND refund_id IN (%1)"
+                                                " ORDER BY refundingid").arg(in), args);
+    while (l.next())
+        holders[l.value(0).toString()] << l.value(1).toString();
+    l.finish();
+    struct TBooks {
+        QString status, refundingid;
+    };
+    QHash<QString, TBooks> books;
+    QSqlQuery r = KxExec(ctx.db, QStringLiteral("SELECT refund_id, status, refundingid FROM kx_refund WHERE nickid = ? AND refund_id IN (%1)").arg(in), args);
+    while (r.next())
+        books.insert(r.value(0).toString(), {r.value(1).toString(), r.value(2).toString()});
+    r.finish();
+    QStringList taken;
+    for (const QString& id : named) {
+        const auto b = books.constFind(id);
+        if (b == books.constEnd())
+            throw TServiceError(kxRefused, QStringLiteral("退款【%1】不存在，请刷新退款单").arg(id));
+        if (b->status != QLatin1String("SUCCESS"))
+            throw TServiceError(kxRefused, QStringLiteral("退款【%1】尚未退款成功，不能生成退款单").arg(id));
+        const QStringList lines = holders.value(id);
+        if (lines.size() > 1 && lines.first() == lines.last())
+            throw TServiceError(kxRefused, QStringLiteral("退款【%1】在退款单中出现了两次").arg(id));
+        // A refund belongs to one receipt: the one already recorded on it wins.
+        if (!b->refundingid.isEmpty() && (lines.size() > 1 || b->refundingid != lines.value(0)))
+            taken << QStringLiteral("%1（退款单 %2）").arg(id, b->refundingid);
+        else if (lines.size() > 1)
+            taken << QStringLiteral("%1（退款单 %2）").arg(id, lines.join(QStringLiteral("、")));
+    }
+    if (!taken.isEmpty())
+        throw TServiceError(kxRefused, QStringLiteral("以下退款已生成退款单，请刷新退款单：%1").arg(taken.join(QStringLiteral("，"))));
+    for (const QString& id : named)
+        KxExec(ctx.db, QStringLiteral("UPDATE kx_refund SET dbstatus = 'REFUNDINGED', refundingid = ? WHERE nickid = ? AND refund_id = ?"),
+               {holders.value(id).value(0), ctx.nickid, id});
+}
 }
 
 const std::vector<TMethodDef>& KxRefundMethods()
 {
     static const std::vector<TMethodDef> methods = [] {
         std::vector<TMethodDef> m = KxDocMethods<kKxRefunding>("Refunding");
+        for (TMethodDef& d : m)
+            if (qstrcmp(d.name, "Refunding.Update") == 0) {
+                gReceiptUpdate = d.handler;
+                d.handler = updateReceipt;
+            }
         m.push_back({"Refund.Search", EAccess::Module, ETx::Read, search});
         m.push_back({"Lookup.GoodStatus", EAccess::Module, ETx::Read, goodStatus});
         m.push_back({"Lookup.CsStatus", EAccess::Module, ETx::Read, csStatus});

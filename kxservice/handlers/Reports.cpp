@@ -111,9 +111,10 @@ const std::vector<TReport>& reports()
           {"suppliercode", "suppliercode", Match::Exact}, {"storageid", "storageid", Match::Exact},
           {"commoditycode", "commoditycode", Match::Contains}, {"goodscode", "goodscode", Match::Exact},
           {"statusname", "statusname", Match::Exact}}},
+        // The seller's refunds as downloaded into the books (not the marketplace's own table).
         {"Report.RefundSearch",
          "SELECT refund_id, tid, oid, buyer_nick, status, good_status, refund_fee, reason, created, company_name, sid"
-         " FROM kx_mk_refund x",
+         " FROM kx_refund x",
          "created, refund_id",
          {{QStringLiteral("refund_id"), Col::Text, 20}, {QStringLiteral("tid"), Col::Text, 20},
           {QStringLiteral("oid"), Col::Text, 20}, {QStringLiteral("buyer_nick"), Col::Text, 50},

@@ -2,6 +2,7 @@
 
 #include "MasterData.h"
 #include "market/Simulator.h"
+#include "store/BulkWrite.h"
 #include "store/Packet.h"
 #include "uRequest.h"
 
@@ -95,71 +96,153 @@ struct TProduct {
     bool pack = false;
     qint64 sellable = 0;   // what the marketplace may sell: the dispatch stock less the pre-sold
     QString price;
+    QList<TMarketSimulator::TSkuPush> skus;   // every SKU mapped to it, with the figure to send
+    QStringList refused;                      // "SKU：reason" of those the marketplace refuses
+    QString refusal;                          // why nothing of the product is sent
 };
 
-TProduct product(TContext& ctx)
+// The products of `codes`, in that order, with their figures and mapped SKUs: a few
+// statements for all of them.
+std::vector<TProduct> products(TContext& ctx, const QStringList& codes)
 {
-    const QString code = ctx.need(QStringLiteral("commoditycode")).trimmed();
-    QSqlQuery q = KxExec(ctx.db, QStringLiteral("SELECT t.commoditycode, t.is_pack, %1 - %2, t.saleprice FROM kx_commodity t"
-                                                " WHERE t.nickid = ? AND t.commoditycode = ?").arg(sellingStock(), QLatin1String(kPresell)),
-                         {ctx.nickid, code});
-    if (!q.next())
-        throw TServiceError(kxRefused, QStringLiteral("商品【%1】不存在").arg(code.left(40)));
-    TProduct p{q.value(0).toString(), q.value(1).toInt() != 0, std::max<qint64>(0, q.value(2).toLongLong()), q.value(3).toString()};
-    if (p.pack) {
-        // A bundle holds no stock of its own: as many whole bundles as its scarcest component allows.
-        QSqlQuery c = KxExec(ctx.db, QStringLiteral("SELECT k.num, %1 - %2 FROM kx_pack k JOIN kx_commodity t"
-                                                    " ON t.nickid = k.nickid AND t.commoditycode = k.subcommoditycode"
-                                                    " WHERE k.nickid = ? AND k.commoditycode = ?").arg(sellingStock(), QLatin1String(kPresell)),
-                             {ctx.nickid, p.code});
-        qint64 bundles = -1;
-        while (c.next()) {
-            const double per = c.value(0).toDouble();
-            const qint64 have = std::max<qint64>(0, c.value(1).toLongLong());
-            const qint64 n = per > 0 ? qint64(double(have) / per) : 0;
-            bundles = bundles < 0 ? n : std::min(bundles, n);
+    QHash<QString, TProduct> found;
+    KxForKeys(ctx.db, QStringLiteral("SELECT t.commoditycode, t.is_pack, %1 - %2, t.saleprice FROM kx_commodity t"
+                                     " WHERE t.nickid = ? AND t.commoditycode IN (%3)").arg(sellingStock(), QLatin1String(kPresell), QStringLiteral("%1")),
+              {ctx.nickid}, codes, [&](QSqlQuery& q, qsizetype, qsizetype) {
+                  while (q.next())
+                      found.insert(q.value(0).toString(), {q.value(0).toString(), q.value(1).toInt() != 0,
+                                                           std::max<qint64>(0, q.value(2).toLongLong()), q.value(3).toString(), {}, {}, {}});
+              });
+    QHash<QString, QList<QPair<QString, QString>>> binds;
+    KxForKeys(ctx.db, QStringLiteral("SELECT commoditycode, num_iid, sku_id FROM kx_sku_bind WHERE nickid = ? AND commoditycode IN (%1)"
+                                     " ORDER BY commoditycode, num_iid, sku_id"),
+              {ctx.nickid}, codes, [&](QSqlQuery& q, qsizetype, qsizetype) {
+                  while (q.next()) {
+                      auto& list = binds[q.value(0).toString()];
+                      const QPair<QString, QString> sku{q.value(1).toString(), q.value(2).toString()};
+                      if (!list.contains(sku))
+                          list.append(sku);
+                  }
+              });
+    std::vector<TProduct> out;
+    for (const QString& code : codes) {
+        auto it = found.find(code);
+        if (it == found.end()) {
+            TProduct missing;
+            missing.code = code;
+            missing.refusal = QStringLiteral("商品【%1】不存在").arg(code.left(40));
+            out.push_back(missing);
+            continue;
         }
-        p.sellable = std::max<qint64>(0, bundles);
+        TProduct p = *it;
+        if (p.pack) {
+            // A bundle holds no stock of its own: as many whole bundles as its scarcest component allows.
+            QSqlQuery c = KxExec(ctx.db, QStringLiteral("SELECT k.num, %1 - %2 FROM kx_pack k JOIN kx_commodity t"
+                                                        " ON t.nickid = k.nickid AND t.commoditycode = k.subcommoditycode"
+                                                        " WHERE k.nickid = ? AND k.commoditycode = ?").arg(sellingStock(), QLatin1String(kPresell)),
+                                 {ctx.nickid, p.code});
+            qint64 bundles = -1;
+            while (c.next()) {
+                const double per = c.value(0).toDouble();
+                const qint64 have = std::max<qint64>(0, c.value(1).toLongLong());
+                const qint64 n = per > 0 ? qint64(double(have) / per) : 0;
+                bundles = bundles < 0 ? n : std::min(bundles, n);
+            }
+            p.sellable = std::max<qint64>(0, bundles);
+        }
+        for (const auto& [numIid, skuId] : binds.value(code))
+            p.skus.append({numIid, skuId, QString()});
+        if (p.skus.isEmpty())
+            p.refusal = QStringLiteral("商品【%1】没有对应的网店宝贝SKU，请先在商品对应里对应").arg(p.code);
+        out.push_back(p);
     }
-    return p;
+    return out;
 }
 
-// Every marketplace SKU mapped to the product gets the figure. A product without a mapping,
-// or a SKU the marketplace refuses (gone from the item), refuses the push whole: nothing of
-// it is sent, and the message names every refused SKU with the marketplace's reason.
-void push(TContext& ctx, bool stock)
+QString skuName(const TMarketSimulator::TSkuPush& s)
 {
-    const TProduct p = product(ctx);
-    QSqlQuery b = KxExec(ctx.db, QStringLiteral("SELECT num_iid, sku_id FROM kx_sku_bind WHERE nickid = ? AND commoditycode = ? ORDER BY num_iid, sku_id"),
-                         {ctx.nickid, p.code});
-    QList<QPair<QString, QString>> skus;
-    while (b.next())
-        skus.append({b.value(0).toString(), b.value(1).toString()});
-    b.finish();
-    if (skus.isEmpty())
-        throw TServiceError(kxRefused, QStringLiteral("商品【%1】没有对应的网店宝贝SKU，请先在商品对应里对应").arg(p.code));
+    return s.numIid == s.skuId ? s.numIid : s.numIid + QLatin1Char('/') + s.skuId;
+}
+
+// Every marketplace SKU mapped to a product gets its figure. A product without a mapping, or
+// a SKU the marketplace refuses (gone from the item), refuses that product's push whole:
+// nothing of it is sent, and the message names every refused SKU with the marketplace's
+// reason. The SKUs of all products taken are written together.
+void pushProducts(TContext& ctx, bool stock, std::vector<TProduct>& list)
+{
     TMarketSimulator market(ctx.db, ctx.nickid);
-    QStringList done, refused;
-    const QString price = QString::number(p.price.toDouble(), 'f', 2);
-    for (const auto& [numIid, skuId] : skus) {
-        const QString name = numIid == skuId ? numIid : numIid + QLatin1Char('/') + skuId;
-        try {
-            if (stock)
-                market.pushStock(numIid, skuId, int(std::min<qint64>(p.sellable, std::numeric_limits<int>::max())));
-            else
-                market.pushPrice(numIid, skuId, price);
-            done << name;
-        } catch (const TServiceError& e) {
-            refused << QStringLiteral("%1：%2").arg(name, e.Msg);
+    QList<TMarketSimulator::TSkuPush> all;
+    for (TProduct& p : list) {
+        if (!p.refusal.isEmpty())
+            continue;
+        const QString price = QString::number(p.price.toDouble(), 'f', 2);
+        if (!stock && price.toDouble() <= 0) {
+            for (const auto& s : p.skus)
+                p.refused << QStringLiteral("%1：%2").arg(skuName(s), QStringLiteral("售价必须大于零：%1").arg(price));
+        }
+        for (auto& s : p.skus) {
+            s.figure = stock ? QString::number(std::min<qint64>(p.sellable, std::numeric_limits<int>::max())) : price;
+            all.append(s);
         }
     }
-    if (!refused.isEmpty())
-        throw TServiceError(kxRefused, QStringLiteral("商品【%1】同步失败：%2").arg(p.code, refused.join(QStringLiteral("；"))));
-    if (stock)
-        ctx.answer.add(QStringLiteral("stocknum"), p.sellable);
-    else
-        ctx.answer.add(QStringLiteral("saleprice"), price);
-    ctx.answer.add(QStringLiteral("done"), done.join(QLatin1Char(',')));
+    const QStringList reasons = market.refusals(all);
+    qsizetype at = 0;
+    QList<TMarketSimulator::TSkuPush> taken;
+    for (TProduct& p : list) {
+        if (!p.refusal.isEmpty())
+            continue;
+        for (const auto& s : p.skus) {
+            const QString reason = reasons.value(at++);
+            if (!reason.isEmpty())
+                p.refused << QStringLiteral("%1：%2").arg(skuName(s), reason);
+        }
+        if (!p.refused.isEmpty())
+            p.refusal = QStringLiteral("商品【%1】同步失败：%2").arg(p.code, p.refused.join(QStringLiteral("；")));
+        else
+            taken += p.skus;
+    }
+    market.pushMany(stock, taken);
+}
+
+// "commoditycode": one product (refused as a whole with the marketplace's reason), or many
+// joined by "," as the views' run over every row sends them: each product's result in the
+// answer, the refused named with the reason while the others go on.
+void push(TContext& ctx, bool stock)
+{
+    QStringList codes;
+    for (const QString& part : ctx.need(QStringLiteral("commoditycode")).split(QLatin1Char(',')))
+        if (!part.trimmed().isEmpty() && !codes.contains(part.trimmed()))
+            codes << part.trimmed();
+    if (codes.isEmpty())
+        throw TServiceError(kxMissingParam, QStringLiteral("缺少参数 commoditycode"));
+    if (codes.size() > kKxPushBatch)
+        throw TServiceError(kxBadParam, QStringLiteral("一次最多同步 %1 个商品").arg(kKxPushBatch));
+    const bool many = ctx.need(QStringLiteral("commoditycode")).contains(QLatin1Char(','));
+    std::vector<TProduct> list = products(ctx, codes);
+    pushProducts(ctx, stock, list);
+    if (!many) {
+        const TProduct& p = list.front();
+        if (!p.refusal.isEmpty())
+            throw TServiceError(kxRefused, p.refusal);
+        QStringList done;
+        for (const auto& s : p.skus)
+            done << skuName(s);
+        if (stock)
+            ctx.answer.add(QStringLiteral("stocknum"), p.sellable);
+        else
+            ctx.answer.add(QStringLiteral("saleprice"), QString::number(p.price.toDouble(), 'f', 2));
+        ctx.answer.add(QStringLiteral("done"), done.join(QLatin1Char(',')));
+        return;
+    }
+    QStringList pushed, refused;
+    for (const TProduct& p : list) {
+        if (p.refusal.isEmpty())
+            pushed << p.code;
+        else
+            refused << p.code + QStringLiteral("：") + p.refusal;
+    }
+    ctx.answer.add(QStringLiteral("pushed"), pushed.join(QLatin1Char(',')));
+    ctx.answer.add(QStringLiteral("refused"), refused.join(QLatin1Char('\n')));
 }
 
 void pushStock(TContext& ctx) { push(ctx, true); }

@@ -7,3 +7,6 @@ const std::vector<TMethodDef>& KxStockPushMethods();
 
 // The storage type whose storages sell online: goods ship to buyers from them.
 inline constexpr int kKxSellingStorageType = 1;
+
+// The most products one push call takes (the views' run sends its rows in calls of this many).
+inline constexpr int kKxPushBatch = 100;

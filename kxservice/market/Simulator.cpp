@@ -7,11 +7,13 @@
 #include "MarketRng.h"
 #include "protocol/ServiceError.h"
 #include "store/Database.h"
+#include "store/BulkWrite.h"
 #include "store/DocSql.h"
 #include "uClock.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QSet>
 #include <algorithm>
 #include <QStringList>
 #include <vector>
@@ -437,6 +439,72 @@ void TMarketSimulator::pushPrice(const QString& numIid, const QString& skuId, co
         throw TServiceError(kxRefused, QStringLiteral("宝贝 %1 没有 SKU %2（已删除或已下架）").arg(numIid.left(30), skuId.left(30)));
     pushPrice(skuId, price);
     KxExec(m_db, QStringLiteral("UPDATE kx_mk_item SET modified = ? WHERE nickid = ? AND num_iid = ?"), {now(), m_nick, numIid});
+}
+
+QStringList TMarketSimulator::refusals(const QList<TSkuPush>& skus) const
+{
+    QStringList items;
+    for (const TSkuPush& p : skus)
+        if (!items.contains(p.numIid))
+            items << p.numIid;
+    QSet<QString> known, withSkus, listed;
+    QSqlDatabase& db = m_db;
+    KxForKeys(db, QStringLiteral("SELECT num_iid, sku_id FROM kx_mk_sku WHERE nickid = ? AND num_iid IN (%1)"), {m_nick}, items,
+              [&](QSqlQuery& q, qsizetype, qsizetype) {
+                  while (q.next()) {
+                      withSkus.insert(q.value(0).toString());
+                      known.insert(q.value(0).toString() + QLatin1Char('/') + q.value(1).toString());
+                  }
+              });
+    KxForKeys(db, QStringLiteral("SELECT num_iid FROM kx_mk_item WHERE nickid = ? AND num_iid IN (%1)"), {m_nick}, items,
+              [&](QSqlQuery& q, qsizetype, qsizetype) {
+                  while (q.next())
+                      listed.insert(q.value(0).toString());
+              });
+    QStringList out;
+    for (const TSkuPush& p : skus) {
+        const bool itself = p.skuId == p.numIid && !withSkus.contains(p.numIid) && listed.contains(p.numIid);
+        out << (itself || known.contains(p.numIid + QLatin1Char('/') + p.skuId)
+                    ? QString()
+                    : QStringLiteral("宝贝 %1 没有 SKU %2（已删除或已下架）").arg(p.numIid.left(30), p.skuId.left(30)));
+    }
+    return out;
+}
+
+void TMarketSimulator::pushMany(bool stock, const QList<TSkuPush>& skus)
+{
+    if (skus.isEmpty())
+        return;
+    const QString at = now();
+    qint64 seq = KxScalar(m_db, QStringLiteral("SELECT COALESCE(MAX(seq), 0) FROM kx_mk_event WHERE nickid = ?"), {m_nick}).toLongLong();
+    QStringList items, itemsWithSkus;
+    TBulkInsert events(m_db, QStringLiteral("kx_mk_event"));
+    const QString column = stock ? QStringLiteral("quantity") : QStringLiteral("price");
+    const QString itemColumn = stock ? QStringLiteral("num") : QStringLiteral("price");
+    for (const TSkuPush& p : skus) {
+        const QVariant figure = stock ? QVariant(p.figure.toLongLong()) : QVariant(p.figure);
+        QSqlQuery u = KxExec(m_db, QStringLiteral("UPDATE kx_mk_sku SET %1 = ? WHERE nickid = ? AND num_iid = ? AND sku_id = ?").arg(column),
+                             {figure, m_nick, p.numIid, p.skuId});
+        if (u.numRowsAffected() == 1) {
+            if (!itemsWithSkus.contains(p.numIid))
+                itemsWithSkus << p.numIid;
+        } else {
+            // An item without SKUs carries the figure itself.
+            KxExec(m_db, QStringLiteral("UPDATE kx_mk_item SET %1 = ?, modified = ? WHERE nickid = ? AND num_iid = ?").arg(itemColumn),
+                   {figure, at, m_nick, p.numIid});
+        }
+        if (!items.contains(p.numIid))
+            items << p.numIid;
+        events.add({{QStringLiteral("nickid"), m_nick}, {QStringLiteral("seq"), ++seq}, {QStringLiteral("kind"), stock ? QStringLiteral("stock") : QStringLiteral("price")},
+                    {QStringLiteral("target"), p.skuId}, {QStringLiteral("detail"), p.figure}, {QStringLiteral("created"), at}});
+    }
+    // The item's quantity is its SKUs' sum; either push stamps the item changed.
+    const QString itemSql = stock ? QStringLiteral("UPDATE kx_mk_item SET num = (SELECT COALESCE(SUM(s.quantity), 0) FROM kx_mk_sku s"
+                                                   " WHERE s.nickid = kx_mk_item.nickid AND s.num_iid = kx_mk_item.num_iid), modified = ?"
+                                                   " WHERE nickid = ? AND num_iid IN (%1)")
+                                  : QStringLiteral("UPDATE kx_mk_item SET modified = ? WHERE nickid = ? AND num_iid IN (%1)");
+    KxForKeys(m_db, itemSql, {at, m_nick}, itemsWithSkus, [](QSqlQuery&, qsizetype, qsizetype) {});
+    events.flush();
 }
 
 void TMarketSimulator::agreeRefund(const QString& refundId)

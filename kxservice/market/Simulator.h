@@ -30,6 +30,14 @@ public:
     // its own id as the SKU. Refused when the item does not have that SKU (any more).
     void pushStock(const QString& numIid, const QString& skuId, int quantity);
     void pushPrice(const QString& numIid, const QString& skuId, const QString& price);
+    // Many SKUs at once, as a push of many products sends them: the marketplace's reason for
+    // each SKU it would refuse (empty: it takes it), then the figures of SKUs it takes written
+    // in a few statements, with their events. `figure` is the quantity or the price.
+    struct TSkuPush {
+        QString numIid, skuId, figure;
+    };
+    QStringList refusals(const QList<TSkuPush>& skus) const;
+    void pushMany(bool stock, const QList<TSkuPush>& skus);
     void agreeRefund(const QString& refundId);
     void refuseRefund(const QString& refundId, const QString& reason);
 

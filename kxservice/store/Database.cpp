@@ -336,6 +336,9 @@ void TDatabase::openTuned(QSqlDatabase& db)
         KxExec(db, QStringLiteral("PRAGMA journal_mode=WAL"));
         KxExec(db, QStringLiteral("PRAGMA synchronous=NORMAL"));
         KxExec(db, QStringLiteral("PRAGMA foreign_keys=ON"));
+        // A big save (a stocktake's adjustment, a download run) touches more pages than the
+        // default cache holds; spilling them to the file mid-transaction costs more than the memory.
+        KxExec(db, QStringLiteral("PRAGMA cache_size=-32768"));
     } else if (!m_url.schema.isEmpty()) {
         // The name was checked to be a plain identifier when the URL was parsed; migrate()
         // creates the schema.

@@ -7,6 +7,7 @@
 
 #include "uCallModule.h"
 #include "uConfig.h"
+#include "uGridModel.h"
 #include "uGridView.h"
 #include "uPClientDataSet.h"
 #include "ufrmRefund.h"
@@ -19,6 +20,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QItemSelectionModel>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -483,6 +485,98 @@ private Q_SLOTS:
         form->Tabs()->setCurrentIndex(2);
         QVERIFY(locate(form->Refunds(), "R5"));
         QCOMPARE(form->Refunds()->FieldByName("status")->AsString(), status);
+    }
+
+    // Several refunds selected at once: one call per shop account (money-only refunds left out
+    // of agreeing to a return), the rows the marketplace took change, the refused ones stay and
+    // are named in one message at the end. Returned goods confirmed end the refunds refunded.
+    void answerManyAtOnce_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<QStringList>("selected");
+        QTest::addColumn<QStringList>("calls");      // detailnick|refund_id of each call
+        QTest::addColumn<QStringList>("statuses");   // refund=status after
+        QTest::addColumn<QString>("named");          // in the one message at the end; empty: none
+        QTest::newRow("agree, one refused") << "agree" << 3 << QStringList{"A1", "A3", "A4"} << QStringList{"shop|A1,A4"}
+                                            << QStringList{"A1=WAIT_BUYER_RETURN_GOODS", "A3=WAIT_SELLER_AGREE", "A4=WAIT_SELLER_AGREE"}
+                                            << "A4：退款 A4 已关闭，不能再处理";
+        QTest::newRow("refuse, one account refused") << "refuse" << 3 << QStringList{"A1", "A2", "A3"} << QStringList{"shop|A1,A3", "shop:bob|A2"}
+                                                     << QStringList{"A1=SELLER_REFUSE_BUYER", "A2=WAIT_SELLER_AGREE", "A3=SELLER_REFUSE_BUYER"}
+                                                     << "退款 A2 卖家已处理，不能重复处理";
+        QTest::newRow("confirm the goods back") << "confirm" << 5 << QStringList{"C1", "C2"} << QStringList{"shop|C1,C2"}
+                                                << QStringList{"C1=SUCCESS", "C2=SUCCESS"} << "";
+    }
+    void answerManyAtOnce()
+    {
+        QFETCH(QString, action);
+        QFETCH(int, tab);
+        QFETCH(QStringList, selected);
+        QFETCH(QStringList, calls);
+        QFETCH(QStringList, statuses);
+        QFETCH(QString, named);
+        const QString method = action == "refuse" ? "NetShop.RefuseRefund" : "NetShop.AgreeRefund";
+        m_svc->answerWhen(method, "detailnick", "shop", action == "agree" ? "<response><done>A1</done><refused>A4：退款 A4 已关闭，不能再处理</refused></response>"
+                                                        : action == "refuse" ? "<response><done>A1,A3</done><refused></refused></response>"
+                                                                             : "<response><done>C1,C2</done><refused></refused></response>");
+        m_svc->answerWhen(method, "detailnick", "shop:bob",
+                          "<error_response><code>27</code><msg>拒绝退款失败：A2：退款 A2 卖家已处理，不能重复处理</msg></error_response>");
+        auto form = openRefunds(refundPage({refund("A1", "WAIT_SELLER_AGREE", "NOT_REFUNDING", "amy", "shop", true, "5"),
+                                            refund("A2", "WAIT_SELLER_AGREE", "NOT_REFUNDING", "bob", "shop:bob", true, "5"),
+                                            refund("A3", "WAIT_SELLER_AGREE", "NOT_REFUNDING", "carl", "shop", false, "5"),
+                                            refund("A4", "WAIT_SELLER_AGREE", "NOT_REFUNDING", "dan", "shop", true, "5"),
+                                            refund("C1", "WAIT_SELLER_CONFIRM_GOODS", "NOT_REFUNDING", "amy", "shop", true, "5"),
+                                            refund("C2", "WAIT_SELLER_CONFIRM_GOODS", "NOT_REFUNDING", "bob", "shop", true, "5")}));
+        form->Tabs()->setCurrentIndex(tab);
+        QList<int> rows;
+        for (const QString& id : selected) {
+            QVERIFY(locate(form->Refunds(), id));
+            rows << form->Grid()->GridModel()->RowOf(form->Refunds()->CurrentIndex());
+        }
+        for (int row : rows)
+            form->Grid()->selectionModel()->select(form->Grid()->GridModel()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        form->UpdatePopup();
+        QCOMPARE(form->AgreeAction()->isVisible(), tab == 3);   // goods come back on some selected
+        QCOMPARE(form->ConfirmAction()->isVisible(), action == "confirm");
+        QVERIFY(form->RefuseAction()->isVisible());
+        m_svc->clearCalls();
+        m_ui->texts.clear();
+        m_ui->onModal = [](QWidget* w) {
+            if (auto* agree = qobject_cast<TfrmRefundAgree*>(w)) {
+                for (QLineEdit* box : {agree->NameEdit(), agree->AddressEdit(), agree->ZipEdit(), agree->PhoneEdit(), agree->MobileEdit()})
+                    box->setText("x");
+                agree->btnAgreeClick();
+                return agree->ModalResult();
+            }
+            auto* refuse = qobject_cast<TfrmRefundRefuse*>(w);
+            refuse->MessageEdit()->setPlainText("不同意");
+            refuse->btnRefuseClick();
+            return refuse->ModalResult();
+        };
+        if (action == "agree")
+            form->AgreeClick();
+        else if (action == "refuse")
+            form->RefuseClick();
+        else
+            form->ConfirmClick();
+        QStringList sent;
+        for (const TFakeCall& c : callsOf(method))
+            sent << c.value("detailnick") + "|" + c.value("refund_id");
+        QCOMPARE(sent, calls);
+        form->Tabs()->setCurrentIndex(2);
+        for (const QString& s : statuses) {
+            QVERIFY(locate(form->Refunds(), s.section('=', 0, 0)));
+            QCOMPARE(form->Refunds()->FieldByName("status")->AsString(), s.section('=', 1));
+        }
+        QCOMPARE(form->Refunds()->ChangeCount(), 0);
+        QStringList messages = m_ui->texts;
+        if (action == "confirm")
+            QVERIFY2(messages.value(0).contains("C1，C2") && messages.value(0).contains("确认已收到"), qPrintable(messages.value(0)));
+        if (action == "confirm")
+            messages.removeFirst();
+        QCOMPARE(messages.size(), named.isEmpty() ? 0 : 1);
+        if (!named.isEmpty())
+            QVERIFY2(messages[0].contains(named), qPrintable(messages[0]));
     }
 
     // The download: six state boxes or all of them (one "REFUND_ALL" call), the status line

@@ -67,6 +67,19 @@ private Q_SLOTS:
         KxSetServiceUrl(m_fx->url());
         QVERIFY(m_fx->call(kSeller, "PowerMger.Login",
                            {{"shopcode", "S01"}, {"usercode", "admin"}, {"password", "admin888"}}).ok);
+        // The refund report reads the refunds downloaded into the books: download them first,
+        // as the probe and the pages of the download dialog do.
+        const TCaller admin{QStringLiteral("1001"), QStringLiteral("admin"), QStringLiteral("S01")};
+        const auto page = [&](int no, int size) {
+            return m_fx->call(admin, "NetShop.DownRefunds", {{"detailnick", "varnoq_demo"}, {"status", "REFUND_ALL"}, {"daynum", "90"},
+                                                             {"page_no", QString::number(no)}, {"page_size", QString::number(size)}});
+        };
+        const TCallResult probe = page(1, 1);
+        QVERIFY2(probe.ok, qPrintable(probe.error));
+        const int total = probe.value("total_results").trimmed().toInt();
+        QVERIFY(total > 0);
+        for (int p = 1; p <= (total + 49) / 50; ++p)
+            QVERIFY(page(p, 50).ok);
         gNickId = QStringLiteral("1001");
         gOperId = QStringLiteral("admin");
         gShopId = QStringLiteral("S01");

@@ -20,6 +20,8 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <functional>
+
 class TfrmTabProbe : public TfrmBase {
     Q_OBJECT
 public:
@@ -49,10 +51,31 @@ QString module(const QString& cls, const QString& title, const QString& modal = 
     return QString::fromUtf8(Answer({{"moduleclass", cls}, {"moduletitle", title}, {"modal", modal}}));
 }
 
+QByteArray navigation(const QList<QStringList>& menu)
+{
+    return Answer({{"kx_module", Packet({"mod_id:int", "mod_name"},
+                                        {{"1", "Mod.Tab"}, {"2", "Mod.Modal"}, {"3", "Mod.Psw"}, {"4", "Mod.Gone"}, {"5", "Mod.Changed"}})},
+                   {"kx_menu", Packet({"menu_id:int", "parent_id:int", "menu_title", "mod_id:int"}, menu)}});
+}
+
+QStringList treeTexts(QTreeWidget* tree)
+{
+    QStringList out;
+    std::function<void(QTreeWidgetItem*)> walk = [&](QTreeWidgetItem* i) {
+        out << i->text(0);
+        for (int c = 0; c < i->childCount(); ++c)
+            walk(i->child(c));
+    };
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        walk(tree->topLevelItem(i));
+    return out;
+}
+
 void answerSession(TFakeService& svc)
 {
     svc.answer("PowerMger.Module", Answer({{"nickid", "N100"}, {"moduletitle", "VarnoqERP"}, {"loginsys", "Power.Login"},
-                                           {"modifypsw", "Power.ModifyPsw"}, {"help", "https://help.example.com/"},
+                                           {"modifypsw", "Power.ModifyPsw"}, {"navigation", "Power.Navigation"},
+                                           {"help", "https://help.example.com/"},
                                            {"qq", "file:///etc/passwd"}}));
     svc.answer("Power.Login",
                Answer({{"shopname", "旗舰店"}, {"username", "张三"},
@@ -214,6 +237,30 @@ private Q_SLOTS:
         QCOMPARE(ui->lastText(), QString("单据有未保存的修改，确定不保存就退出吗？"));
         QCOMPARE(tabs->count(), tabsLeft);
         QCOMPARE(tabs->currentWidget()->property("tag").toInt(), shownTag);
+    }
+
+    // Rights changed after the login: the menu follows without logging in again, the open
+    // module tabs stay; the same navigation rebuilds nothing; a failed quiet ask shows nothing.
+    void navigationFollowsRightsWithoutRelogin()
+    {
+        client->OpenModule(1);
+        QCOMPARE(client->cxPageControl1->count(), 2);
+        svc->answer("Power.Navigation", navigation({{"1", "0", "订单", "1"}}));
+        svc->clearCalls();
+        QVERIFY(!client->RefreshNavigation());
+        QCOMPARE(svc->modules(), QStringList{"Power.Navigation"});
+        QVERIFY(!treeTexts(client->cxTreeView1).contains("采购入库单"));
+
+        svc->answer("Power.Navigation", navigation({{"1", "0", "订单", "1"}, {"2", "0", "采购入库单", "5"}}));
+        QVERIFY(client->RefreshNavigation());
+        QVERIFY2(treeTexts(client->cxTreeView1).contains("采购入库单"), qPrintable(treeTexts(client->cxTreeView1).join(',')));
+        QCOMPARE(client->cxPageControl1->count(), 2);
+
+        svc->fail("Power.Navigation", 27, "服务忙");
+        ui->texts.clear();
+        QVERIFY(!client->RefreshNavigation(true));
+        QVERIFY(ui->texts.isEmpty());
+        QVERIFY(treeTexts(client->cxTreeView1).contains("采购入库单"));
     }
 
     void reloginRebuildsAndClosesModuleTabs()

@@ -4,6 +4,7 @@
 // save racing the operator's calls; the views' figures, what a push sends to the
 // marketplace and what it refuses.
 #include "ServiceFixture.h"
+#include "handlers/Handlers.h"
 #include "StockMoves.h"
 
 #include <QElapsedTimer>
@@ -112,6 +113,27 @@ private Q_SLOTS:
         KxSetUi(&fx().ui);
         modId(QString());
     }
+
+    // Every method a module row names is one the service implements: a row naming a method
+    // nothing answers would hand its rights to nothing and fail the window that calls it.
+    void everyModuleMethodIsImplemented()
+    {
+        if (m_kind != QLatin1String("sqlite"))
+            QSKIP("the module rows are the same seed on every engine");
+        const QStringList handled = KxHandledMethods();
+        QSqlDatabase db = fx().db();
+        QSqlQuery q = KxExec(db, "SELECT DISTINCT m.mod_name, p.value FROM kx_module_param p JOIN kx_module m ON m.nickid = p.nickid"
+                                 " AND m.mod_id = p.mod_id WHERE p.nickid = '1001' AND p.ismethod = 1 ORDER BY 1, 2");
+        QStringList missing;
+        int methods = 0;
+        while (q.next()) {
+            ++methods;
+            if (!handled.contains(q.value(1).toString()))
+                missing << q.value(0).toString() + ": " + q.value(1).toString();
+        }
+        QVERIFY(methods > 100);
+        QCOMPARE(missing, QStringList());
+    }
     void cleanupTestCase()
     {
         m_fixtures.clear();
@@ -153,6 +175,10 @@ private Q_SLOTS:
     void aSaveTakesEffectAtTheNextCall()
     {
         const QStringList before = storedRights("clerk");
+        // The clerk's navigation, asked again without a new login, follows the save too.
+        const auto navigation = [&] { return KxColumn(fx().call(kClerk, "PowerMger.Navigation").value("kx_module"), "mod_name"); };
+        QVERIFY(!navigation().contains("Receive.Module"));
+        QVERIFY(navigation().contains("Brand.Module"));
         const TCallResult refused = fx().call(kClerk, "Receive.Audit", {}, {{"deltamaster", "<x/>"}});
         QVERIFY(!refused.ok);
         QVERIFY2(refused.error.contains("权限"), qPrintable(refused.error));
@@ -178,6 +204,8 @@ private Q_SLOTS:
         QCOMPARE(module.value("modulepower"), QStringLiteral("isupdate=True;isaudit=True;issearch=True;"));
         // The brand list went with its row.
         QVERIFY(!fx().call(kClerk, "Brand.Module").ok);
+        QVERIFY(navigation().contains("Receive.Module"));
+        QVERIFY(!navigation().contains("Brand.Module"));
 
         QMap<QString, QString> back;
         for (const QString& line : before)
@@ -434,6 +462,27 @@ private Q_SLOTS:
         } else if (what == "price") {
             fx().exec("UPDATE kx_commodity SET saleprice = 59 WHERE nickid = '1001' AND commoditycode = ?", {code});
         }
+    }
+
+    // Many products in one push, as the views' run sends them: those taken reach the
+    // marketplace, each refused one is named with its reason and sends nothing.
+    void pushManyNamesTheRefused()
+    {
+        const QStringList p = mappedProduct();
+        const QString code = p.value(0);
+        const QString unmapped = fx().scalar("SELECT MIN(c.commoditycode) FROM kx_commodity c WHERE c.nickid = '1001'"
+                                             " AND NOT EXISTS (SELECT 1 FROM kx_sku_bind b WHERE b.nickid = c.nickid AND b.commoditycode = c.commoditycode)").toString();
+        fx().exec("UPDATE kx_stock SET stocknum = stocknum + 3 WHERE nickid = '1001' AND commoditycode = ? AND storageid = 'CK01'", {code});
+        const int single = fx().call(kAdmin, "NetShop.UpdateStock", {{"commoditycode", code}}).value("stocknum").toInt();
+        fx().exec("UPDATE kx_stock SET stocknum = stocknum - 3 WHERE nickid = '1001' AND commoditycode = ? AND storageid = 'CK01'", {code});
+        const TCallResult r = fx().call(kAdmin, "NetShop.UpdateStock", {{"commoditycode", "NOPE," + code + "," + unmapped}});
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(r.value("pushed"), code);
+        const QStringList refused = r.value("refused").split('\n');
+        QCOMPARE(refused.size(), 2);
+        QVERIFY2(refused[0].startsWith("NOPE：") && refused[0].contains("不存在"), qPrintable(refused[0]));
+        QVERIFY2(refused[1].startsWith(unmapped + "：") && refused[1].contains("没有对应的网店宝贝SKU"), qPrintable(refused[1]));
+        QCOMPARE(marketQuantity(p.value(2)), single - 3);
     }
 
     // The price goes to every SKU of the product; a SKU-less item takes it itself, and the

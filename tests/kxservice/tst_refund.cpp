@@ -470,6 +470,80 @@ private Q_SLOTS:
         QVERIFY2(r.error.contains("已审核，不能再改动"), qPrintable(r.error));
     }
 
+    // A receipt line typed in with a refund's number takes that refund as generation would:
+    // only a finished refund in the books and in no other receipt; deleting the line from the
+    // unsaved-to-audit receipt frees the refund again.
+    void handTypedLineTakesItsRefund_data()
+    {
+        QTest::addColumn<QString>("refund");   // free, taken, unknown, running
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("a finished refund") << "free" << "";
+        QTest::newRow("already in a receipt") << "taken" << "已生成退款单";
+        QTest::newRow("not in the books") << "unknown" << "不存在";
+        QTest::newRow("not finished") << "running" << "尚未退款成功";
+    }
+    void handTypedLineTakesItsRefund()
+    {
+        QFETCH(QString, refund);
+        QFETCH(QString, refusal);
+        const QString code = product();
+        QString id = refund == QLatin1String("unknown") ? QStringLiteral("NO_SUCH_REFUND")
+                                                        : booked("varnoq_demo", "buyer_hand", code, true, "15.00", 1,
+                                                                 refund == QLatin1String("running") ? "WAIT_SELLER_AGREE" : "SUCCESS");
+        QString other;
+        if (refund == QLatin1String("taken")) {
+            const TCallResult g = fx().call(kAdmin, "Refund.UpdateRefunding", {}, generateCall({id}));
+            QVERIFY2(g.ok, qPrintable(g.error));
+            other = KxColumn(g.value("xmlmaster"), "refundingid").value(0);
+        }
+        const int receipts = books("SELECT COUNT(*) FROM kx_refunding WHERE nickid = '1001'").toInt();
+        const TCallResult empty = fx().call(kAdmin, "Refunding.Load", {{"refundingid", ""}});
+        TPClientDataSet master, lines;
+        QVERIFY(master.SetKXXMLData(empty.value("xmlmaster")) && lines.SetKXXMLData(empty.value("xmldetail")));
+        const QString key = QUuid::createUuid().toString(QUuid::Id128);
+        master.Append();
+        set(master, "md5_key", key);
+        set(master, "storageid", "CK04");
+        set(master, "seller_nick", "varnoq_demo");
+        set(master, "buyer_nick", "buyer_hand");
+        master.Post();
+        lines.Append();
+        set(lines, "md5_key", key);
+        set(lines, "refund_id", id);
+        set(lines, "commoditycode", code);
+        set(lines, "num", "1");
+        set(lines, "total_fee", "15");
+        set(lines, "refund_fee", "15.00");
+        set(lines, "has_good_return", "True");
+        lines.Post();
+        TCallResult r = fx().call(kAdmin, "Refunding.Update", {}, {{"deltamaster", master.GetKXXMLDelta()}, {"deltadetail", lines.GetKXXMLDelta()}});
+        const QString mark = QStringLiteral("SELECT dbstatus || ' ' || refundingid FROM kx_refund WHERE nickid = '1001' AND refund_id = ?");
+        if (!refusal.isEmpty()) {
+            QVERIFY(!r.ok);
+            QVERIFY2(r.error.contains(refusal) && r.error.contains(id) && r.error.contains(other), qPrintable(r.error));
+            QCOMPARE(books("SELECT COUNT(*) FROM kx_refunding WHERE nickid = '1001'").toInt(), receipts);
+            if (refund == QLatin1String("taken"))
+                QCOMPARE(books(mark, {id}), "REFUNDINGED " + other);
+            return;
+        }
+        QVERIFY2(r.ok, qPrintable(r.error));
+        const QString receipt = KxColumn(r.value("xmlmaster"), "refundingid").value(0);
+        QCOMPARE(books(mark, {id}), "REFUNDINGED " + receipt);
+
+        // The line taken out of the receipt again: the refund can be made a receipt anew.
+        const TCallResult loaded = fx().call(kAdmin, "Refunding.Load", {{"refundingid", receipt}});
+        TPClientDataSet m2, l2;
+        QVERIFY(m2.SetKXXMLData(loaded.value("xmlmaster")) && l2.SetKXXMLData(loaded.value("xmldetail")));
+        QVERIFY(l2.Locate("refund_id", id));
+        l2.Delete();
+        m2.Edit();
+        set(m2, "memo", "退款另行处理");
+        m2.Post();
+        r = fx().call(kAdmin, "Refunding.Update", {}, {{"deltamaster", m2.GetKXXMLDelta()}, {"deltadetail", l2.GetKXXMLDelta()}});
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(books(mark, {id}), QStringLiteral("NOT_REFUNDING "));
+    }
+
     // The buyers' side: a refund on an unshipped order is money only and keeps the order from
     // shipping; goods agreed come back with carrier and number and end refunded; goods never
     // sent back close the refund; a money-only refund agreed before shipping takes the line
