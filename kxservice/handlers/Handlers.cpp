@@ -21,6 +21,7 @@
 #include "StockDocs.h"
 #include "Trade.h"
 #include "TradePicking.h"
+#include "Workbench.h"
 
 void KxRegisterHandlers(TDispatcher& dispatcher)
 {
@@ -45,4 +46,5 @@ void KxRegisterHandlers(TDispatcher& dispatcher)
     dispatcher.add(KxRefundShopMethods());
     dispatcher.add(KxPowerMethods());
     dispatcher.add(KxStockPushMethods());
+    dispatcher.add(KxWorkbenchMethods());
 }
