@@ -15,7 +15,7 @@
 
 namespace {
 
-const int kTileColumns = 4;
+const int kTileWidth = 184, kTileGap = 12, kMaxColumns = 6;
 
 // The order of the tiles; the stock documents left over come last, in the service's order.
 int tileRank(const QString& queue)
@@ -45,7 +45,7 @@ public:
     {
         setObjectName(QStringLiteral("queueTile"));
         setProperty("queue", f.queue);
-        setFixedSize(184, 96);
+        setFixedSize(kTileWidth, 84);
         setCursor(Qt::PointingHandCursor);
         setFocusPolicy(Qt::StrongFocus);
         setToolTip(QStringLiteral("打开 ") + f.caption);
@@ -140,7 +140,7 @@ QLabel* quietLabel(const QString& text, QWidget* parent)
 TKxHomeQueues::TKxHomeQueues(QWidget* parent) : QWidget(parent), m_timer(new QTimer(this))
 {
     setObjectName(QStringLiteral("homeQueues"));
-    setMaximumWidth(kTileColumns * 196 + 8);
+    setMaximumWidth(kMaxColumns * (kTileWidth + kTileGap));
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
     v->setSpacing(10);
@@ -161,9 +161,11 @@ TKxHomeQueues::TKxHomeQueues(QWidget* parent) : QWidget(parent), m_timer(new QTi
     m_tiles = new QWidget(this);
     m_tileGrid = new QGridLayout(m_tiles);
     m_tileGrid->setContentsMargins(0, 0, 0, 0);
-    m_tileGrid->setHorizontalSpacing(12);
-    m_tileGrid->setVerticalSpacing(12);
+    m_tileGrid->setHorizontalSpacing(kTileGap);
+    m_tileGrid->setVerticalSpacing(kTileGap);
     m_tileGrid->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // The tiles flow into as many columns as fit: the grid's width never holds the page wide.
+    m_tiles->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     v->addWidget(m_tiles);
     m_quiet = new QLabel(QStringLiteral("✓  今天没有待处理的工作"), this);
     m_quiet->setObjectName(QStringLiteral("queueQuiet"));
@@ -280,6 +282,8 @@ void TKxHomeQueues::rebuild()
 {
     qDeleteAll(m_built);
     m_built.clear();
+    m_tileList.clear();
+    m_columns = 0;
     const QList<TKxQueueFigure> shown = Shown();
     int tiles = 0, waiting = 0, shops = 0;
     bool orders = false;
@@ -295,14 +299,34 @@ void TKxHomeQueues::rebuild()
             continue;
         }
         auto* tile = new TQueueTile(f, open, m_tiles);
-        m_tileGrid->addWidget(tile, tiles / kTileColumns, tiles % kTileColumns);
         m_built.append(tile);
+        m_tileList.append(tile);
         ++tiles;
         waiting += f.num > 0;
     }
+    placeTiles();
     m_stamp->setText(m_loaded ? QStringLiteral("更新于 ") + m_loadedAt.toString(QStringLiteral("HH:mm")) : QStringLiteral("正在读取…"));
     m_tiles->setVisible(waiting > 0);
     m_quiet->setVisible(m_loaded && waiting == 0);
     m_shops->setVisible(orders);
     m_noOrders->setVisible(shops == 0);
+}
+
+void TKxHomeQueues::placeTiles()
+{
+    // As many tiles a row as the page is wide: they keep their size and stay aligned.
+    const int columns = qBound(1, (width() + kTileGap) / (kTileWidth + kTileGap), kMaxColumns);
+    if (columns == m_columns)
+        return;
+    m_columns = columns;
+    for (QWidget* tile : m_tileList)
+        m_tileGrid->removeWidget(tile);
+    for (int i = 0; i < m_tileList.size(); ++i)
+        m_tileGrid->addWidget(m_tileList[i], i / columns, i % columns);
+}
+
+void TKxHomeQueues::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    placeTiles();
 }

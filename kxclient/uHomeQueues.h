@@ -60,8 +60,12 @@ public:
 Q_SIGNALS:
     void Updated(); // an answer or a failure was taken
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void rebuild();
+    void placeTiles();
 
     QList<TKxQueueFigure> m_figures;
     bool m_busy = false;
@@ -77,4 +81,6 @@ private:
     QVBoxLayout* m_shopRows;
     QLabel* m_noOrders;
     QList<QWidget*> m_built;
+    QList<QWidget*> m_tileList;
+    int m_columns = 0;
 };
