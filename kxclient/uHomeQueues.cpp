@@ -310,6 +310,9 @@ void TKxHomeQueues::rebuild()
     m_quiet->setVisible(m_loaded && waiting == 0);
     m_shops->setVisible(orders);
     m_noOrders->setVisible(shops == 0);
+    // The page paints its welcome in the room the queues leave.
+    if (parentWidget())
+        parentWidget()->update();
 }
 
 void TKxHomeQueues::placeTiles()
