@@ -30,3 +30,8 @@ if(TARGET kxservice_core)
   kx_add_bench(bench_refund SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_refund.cpp LIBS kxservice_core kx_testsupport kx_cds)
   target_include_directories(bench_refund PRIVATE ${CMAKE_SOURCE_DIR}/tests/kxservice)
 endif()
+# The home tab's figures at the service: one call counting 100,000 orders and 20,000 picking lists.
+if(TARGET kxservice_core)
+  kx_add_bench(bench_workbench SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_workbench.cpp LIBS kxservice_core kx_testsupport kx_cds)
+  target_include_directories(bench_workbench PRIVATE ${CMAKE_SOURCE_DIR}/tests/kxservice)
+endif()

@@ -12,6 +12,21 @@
 #include <QTabBar>
 #include <QVBoxLayout>
 
+int KxStartTab(const QStringList& fixed, const char* const* captions, int count, int fallback)
+{
+    if (fixed.isEmpty())
+        return 0;
+    for (const QString& line : fixed) {
+        if (!line.startsWith(u"tab="))
+            continue;
+        const QString caption = line.mid(4).trimmed();
+        for (int i = 0; i < count; ++i)
+            if (caption == QString::fromUtf8(captions[i]))
+                return i;
+    }
+    return fallback;
+}
+
 QString KxFilterQuoted(const QString& v)
 {
     QString q = v;

@@ -21,6 +21,11 @@ QString KxFilterQuoted(const QString& v);
 // matched against the buyer and the list's own number field.
 QString KxMarketFilter(const QString& tabPart, const QString& quick, const QString& numberField);
 
+// The tab a window starts on: without fixed conditions the first; with them the one a
+// "tab=<caption>" line names (a queue of the home tab opens the orders on "未拣货"), else
+// `fallback` (the tab showing everything).
+int KxStartTab(const QStringList& fixed, const char* const* captions, int count, int fallback);
+
 // The tabs (each caption padded as the marketplace lists show them) and "快捷过滤：" with its box.
 QHBoxLayout* KxMarketFilterRow(QWidget* parent, QTabBar* tabs, const char* const* captions, int count, QLineEdit* quick);
 

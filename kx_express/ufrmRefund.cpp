@@ -157,10 +157,11 @@ void TfrmRefund::FormOpen()
     // Opened for one refund (from an order line) the window only shows it: no receipts made here.
     if (!GetParam(QStringLiteral("searchrefunding")).isEmpty())
         TRefundToRefunding::Of(this).LoadStructures();
-    // Opened on fixed conditions (from another window), the list shows all that match.
+    // Opened on fixed conditions (from another window), the list shows all that match, or the
+    // tab the conditions name.
     {
         const QSignalBlocker block(m_tabs);
-        m_tabs->setCurrentIndex(FixedConditions().isEmpty() ? 0 : kAllRefunds);
+        m_tabs->setCurrentIndex(KxStartTab(FixedConditions(), kTabs, int(std::size(kTabs)), kAllRefunds));
     }
     Search(nullptr, -1);
     ApplyFilter();

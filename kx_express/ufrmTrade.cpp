@@ -194,8 +194,9 @@ void TfrmTrade::FormOpen()
     KxLoadLookupList(this, QStringLiteral("codstatus"), {}, m_codStatus);
     KxLoadLookupList(this, QStringLiteral("refundstatus"), {}, m_refundStatus);
     KxLoadLookupList(this, QStringLiteral("tradetype"), {}, m_tradeType);
-    // Opened on fixed conditions (from another window), the list shows all that match.
-    m_tabs->setCurrentIndex(FixedConditions().isEmpty() ? 0 : kAllOrders);
+    // Opened on fixed conditions (from another window), the list shows all that match, or the
+    // tab the conditions name.
+    m_tabs->setCurrentIndex(KxStartTab(FixedConditions(), kTabs, int(std::size(kTabs)), kAllOrders));
     Search(nullptr, -1);
     ApplyFilter();
 }

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QThread>
+#include <QPointer>
+#include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
 #include <httplib.h>
@@ -67,23 +69,28 @@ Target splitUrl(const QUrl& u)
     return t;
 }
 
+void configure(httplib::Client& c, const QUrl& url)
+{
+    c.set_tcp_nodelay(true);
+    c.set_connection_timeout(10, 0);
+    c.set_write_timeout(60, 0);
+    c.enable_server_certificate_verification(true);
+    const TKxProxy proxy = KxSystemProxy(url.toString());
+    if (!proxy.host.isEmpty()) {
+        c.set_proxy(proxy.host.toStdString(), proxy.port);
+        if (!proxy.user.isEmpty())
+            c.set_proxy_basic_auth(proxy.user.toStdString(), proxy.password.toStdString());
+    }
+}
+
 httplib::Client& transport(const QUrl& url, const Target& t)
 {
     auto& c = pool()[t.base];
     if (!c) {
         c = std::make_unique<httplib::Client>(t.base);
-        c->set_tcp_nodelay(true);
+        configure(*c, url);
         c->set_keep_alive(true);
-        c->set_connection_timeout(10, 0);
         c->set_read_timeout(300, 0);
-        c->set_write_timeout(60, 0);
-        c->enable_server_certificate_verification(true);
-        const TKxProxy proxy = KxSystemProxy(url.toString());
-        if (!proxy.host.isEmpty()) {
-            c->set_proxy(proxy.host.toStdString(), proxy.port);
-            if (!proxy.user.isEmpty())
-                c->set_proxy_basic_auth(proxy.user.toStdString(), proxy.password.toStdString());
-        }
     }
     return *c;
 }
@@ -308,4 +315,59 @@ bool THttpWeb::SendData()
     if (code == kKxSessionExpired)
         sessionExpired();
     return false;
+}
+
+void KxSendQuietly(std::unique_ptr<THttpWeb> web, QObject* context,
+                   std::function<void(THttpWeb& web, const QString& failure)> done)
+{
+    // The pool's threads are not the receiver's: answers go back through the event loop.
+    // The body is made here, where the session's values live; the worker only posts it.
+    QString contentType;
+    const QByteArray body = web->BuildBody(&contentType);
+    const QString serviceUrl = KxServiceUrl();
+    std::shared_ptr<THttpWeb> call(std::move(web));
+    QPointer<QObject> receiver(context);
+    QObject* app = QCoreApplication::instance();
+    QThreadPool::globalInstance()->start([call, receiver, app, done = std::move(done), body, contentType, serviceUrl]() mutable {
+        QString failure;
+        std::string answer;
+        const QUrl url(serviceUrl);
+        if (!url.isValid() || (url.scheme() != u"http" && url.scheme() != u"https")) {
+            failure = QStringLiteral("服务地址无效：%1").arg(serviceUrl);
+        } else {
+            // A client of its own: the kept-alive ones belong to the threads that made them.
+            const Target target = splitUrl(url);
+            httplib::Client cli(target.base);
+            configure(cli, url);
+            cli.set_read_timeout(30, 0);
+            httplib::Result res = cli.Post(target.path.c_str(), body.constData(), size_t(body.size()), contentType.toStdString().c_str());
+            if (!res)
+                failure = QStringLiteral("无法连接服务 %1：%2").arg(serviceUrl, transportFailure(res.error()));
+            else if (res->status != 200)
+                failure = QStringLiteral("服务返回 HTTP 错误 %1").arg(res->status);
+            else
+                answer = std::move(res->body);
+        }
+        // Handed over through the application object, which outlives the pool's tasks; the
+        // receiver is looked at on its own thread only.
+        QMetaObject::invokeMethod(
+            app,
+            // The call is let go on the receiver's thread, where it was made.
+            [call = std::move(call), receiver, done = std::move(done), failure, answer = std::move(answer)]() mutable {
+                if (!receiver)
+                    return;
+                // The answer is read on the receiver's thread, where the session's values live.
+                if (failure.isEmpty()) {
+                    try {
+                        call->Response()->DataReceive(QByteArray::fromStdString(answer));
+                    } catch (const EKXServiceError& e) {
+                        failure = e.Message;
+                    } catch (const std::exception& e) {
+                        failure = QString::fromLocal8Bit(e.what());
+                    }
+                }
+                done(*call, failure);
+            },
+            Qt::QueuedConnection);
+    });
 }

@@ -38,6 +38,13 @@ private:
     TResponse m_response;
 };
 
+// Posts the call on a worker thread and hands the outcome to `done` on the thread of
+// `context`; nothing when `context` is gone by then. Nothing is shown to the operator: a
+// failure (transport or the service's error answer) comes back as its text. For what a window
+// refreshes on its own, which must neither block it nor interrupt the operator.
+void KxSendQuietly(std::unique_ptr<THttpWeb> web, QObject* context,
+                   std::function<void(THttpWeb& web, const QString& failure)> done);
+
 // Proxy for a URL from the system settings: the environment (http_proxy, https_proxy,
 // no_proxy) on Unix, the user's Internet Settings on Windows. Loopback never goes through
 // a proxy. Empty host: direct.

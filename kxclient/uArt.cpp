@@ -306,14 +306,17 @@ void KxPaintSplash(QPainter& p, const QRect& r)
     p.drawText(QRectF(r.x() + 36, r.y() + 178, 300, 20), Qt::AlignLeft, QStringLiteral("Version 1.2"));
 }
 
-void KxPaintHome(QPainter& p, const QRect& r)
+void KxPaintHome(QPainter& p, const QRect& r, const QRect& welcome)
 {
     p.setRenderHint(QPainter::Antialiasing);
     QLinearGradient g(r.topLeft(), r.bottomLeft());
     g.setColorAt(0, QColor(0xf7, 0xfa, 0xfe));
     g.setColorAt(1, QColor(0xe3, 0xec, 0xf8));
     p.fillRect(r, g);
-    const QPointF c = r.center();
+    // The welcome needs its room; where the page is full it is left out.
+    if (welcome.height() < 300)
+        return;
+    const QPointF c = welcome.center();
     p.setOpacity(0.10);
     paintMark(p, QRectF(c.x() - 90, c.y() - 150, 180, 180));
     p.setOpacity(1);
@@ -322,12 +325,12 @@ void KxPaintHome(QPainter& p, const QRect& r)
     f.setBold(true);
     p.setFont(f);
     p.setPen(QColor(0x2a, 0x4a, 0x78));
-    p.drawText(QRectF(r.x(), c.y() + 40, r.width(), 40), Qt::AlignCenter, QStringLiteral("欢迎使用 VarnoqERP"));
+    p.drawText(QRectF(welcome.x(), c.y() + 40, welcome.width(), 40), Qt::AlignCenter, QStringLiteral("欢迎使用 VarnoqERP"));
     f.setPixelSize(14);
     f.setBold(false);
     p.setFont(f);
     p.setPen(QColor(0x6a, 0x7d, 0x96));
-    p.drawText(QRectF(r.x(), c.y() + 84, r.width(), 24), Qt::AlignCenter,
+    p.drawText(QRectF(welcome.x(), c.y() + 84, welcome.width(), 24), Qt::AlignCenter,
                QStringLiteral("从左侧菜单、上方功能区或状态栏的开始菜单打开功能模块"));
 }
 

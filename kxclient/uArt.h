@@ -11,7 +11,8 @@ class QPainter;
 class QRect;
 
 void KxPaintSplash(QPainter& p, const QRect& r);
-void KxPaintHome(QPainter& p, const QRect& r);
+// The home page's background over `r`, with the welcome centred in `welcome` when it fits.
+void KxPaintHome(QPainter& p, const QRect& r, const QRect& welcome);
 QPixmap KxLogoPixmap(const QSize& size);
 QPixmap KxLogonPicture(const QSize& size);
 QIcon KxTreeIcon(int index); // 0 root, 1 closed folder, 2 open folder, 3 module entry

@@ -1,6 +1,7 @@
 #include "uFrmClient.h"
 #include "uArt.h"
 #include "uCallModule.h"
+#include "uHomeQueues.h"
 #include "uHttpWeb.h"
 #include "uQuietCalls.h"
 #include "uPClientDataSet.h"
@@ -42,17 +43,23 @@ namespace {
 
 TFrmClient* instance = nullptr;
 const char* kTag = "tag";
+const char* kConditions = "conditions"; // the fixed conditions a module tab was opened on
 
-// The home tab: a quiet welcome page with the help and contact pictures at its top right.
+// The home tab: the help and contact pictures at its top right, the work queues below them,
+// and a welcome where room is left.
 class THomePage : public QWidget {
 public:
     using QWidget::QWidget;
+    QWidget* Queues = nullptr;
 
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter p(this);
-        KxPaintHome(p, rect());
+        QRect free = rect();
+        if (Queues && Queues->isVisible())
+            free.setTop(Queues->geometry().bottom() + 16);
+        KxPaintHome(p, rect(), free);
     }
 };
 
@@ -276,6 +283,12 @@ QWidget* TFrmClient::CreateHomeTab()
     top->addWidget(new TLinkPicture(KxContactPicture(), QStringLiteral("有事儿您Ｑ我！！"), Qt::PointingHandCursor,
                                     QStringLiteral("qq"), home));
     v->addLayout(top);
+    v->addSpacing(4);
+    HomeQueues = new TKxHomeQueues(home);
+    HomeQueues->CanOpen = [this](int modId) { return HasModule(modId); };
+    HomeQueues->OpenModule = [this](int modId, const QStringList& conditions) { OpenModule(modId, conditions); };
+    home->Queues = HomeQueues;
+    v->addWidget(HomeQueues);
     v->addStretch(1);
     return home;
 }
@@ -310,6 +323,9 @@ bool TFrmClient::Login(const QString& shopCode, const QString& operCode, const Q
     StatusPanels[1]->setText(QStringLiteral("    门店:[") + shopCode + QStringLiteral("] ") + gShopName);
     StatusPanels[2]->setText(QStringLiteral("  操作员:[") + operCode + QStringLiteral("] ") + gOperName);
     BuildNavigation(answer);
+    // The new operator's queues, asked for while the window comes up.
+    HomeQueues->Clear();
+    HomeQueues->Refresh();
     return true;
 }
 
@@ -534,10 +550,12 @@ void TFrmClient::TreeDblClick(QTreeWidgetItem* item)
         OpenModule(intField(*cds_menu, "mod_id"));
 }
 
-void TFrmClient::OpenModule(int modId)
+void TFrmClient::OpenModule(int modId, const QStringList& conditions)
 {
     for (int i = 0; i < cxPageControl1->count(); ++i) {
-        if (cxPageControl1->widget(i)->property(kTag).toInt() == modId) {
+        QWidget* page = cxPageControl1->widget(i);
+        if (page->property(kTag).toInt() == modId
+            && (conditions.isEmpty() || page->property(kConditions).toStringList() == conditions)) {
             cxPageControl1->setCurrentIndex(i);
             return;
         }
@@ -547,9 +565,11 @@ void TFrmClient::OpenModule(int modId)
     QPointer<TfrmBase> frm = CallModule(this, textField(*cds_module, "mod_name"));
     if (!frm)
         return;
+    frm->FixedConditions() << conditions;
     if (!frm->IsModal()) {
         auto* page = new QWidget(this);
         page->setProperty(kTag, modId);
+        page->setProperty(kConditions, conditions);
         auto* lay = new QVBoxLayout(page);
         lay->setContentsMargins(0, 0, 0, 0);
         frm->DockInto(page);
@@ -599,6 +619,9 @@ void TFrmClient::closeEvent(QCloseEvent* event)
 
 void TFrmClient::TabChanged(int index)
 {
+    // Back on the home tab: what waits may have changed meanwhile.
+    if (index >= 0 && cxPageControl1->widget(index) == TabSheetHome && !gSessionKey.isEmpty())
+        HomeQueues->Refresh();
     if (index >= 0)
         setWindowTitle(m_baseCaption + QStringLiteral(" --- ") + KxTrimLow(cxPageControl1->tabText(index)));
 }

@@ -13,6 +13,7 @@ class QTimer;
 class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
+class TKxHomeQueues;
 class TKxRibbon;
 class TPClientDataSet;
 class TResponse;
@@ -30,7 +31,9 @@ public:
     // The session ended under a running program (the service's answer, already shown, says
     // so): the login dialog again.
     void Relogin();
-    void OpenModule(int modId);
+    // With conditions, the module gets them as its fixed conditions (a module already open on
+    // the same conditions is brought forward; on others a new tab opens).
+    void OpenModule(int modId, const QStringList& conditions = {});
     bool ChangePassword(const QString& oldPassword, const QString& newPassword);
 
     // Builds the navigation from the six tables of a login answer.
@@ -44,6 +47,7 @@ public:
     QSplitter* cxSplitter1;
     QTabWidget* cxPageControl1;
     QWidget* TabSheetHome;
+    TKxHomeQueues* HomeQueues; // the work queues on the home tab
     TKxRibbon* dxRibbon1;
     QLabel* StatusPanels[4];
     QToolBar* StartToolBar = nullptr; // the start menu, when the service gives one

@@ -25,6 +25,7 @@
 #include "StockDocs.h"
 #include "Trade.h"
 #include "TradePicking.h"
+#include "Workbench.h"
 
 namespace {
 const std::vector<const std::vector<TMethodDef>*>& methodLists()
@@ -35,6 +36,7 @@ const std::vector<const std::vector<TMethodDef>*>& methodLists()
         &KxTradePickingMethods(), &KxNetShopMethods(),   &KxNetShopGoodsMethods(), &KxGoodsMethods(),     &KxPickingSendMethods(),
         &KxExpressMethods(),    &KxRefundMethods(),      &KxRefundShopMethods(), &KxPowerMethods(),       &KxStockPushMethods(),
         &KxNetShopItemsMethods(), &KxCommoditySkuMethods(), &KxPackCommodityMethods(), &KxNetShopShipMethods(),
+        &KxWorkbenchMethods(),
     };
     return lists;
 }

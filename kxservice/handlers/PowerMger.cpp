@@ -65,6 +65,7 @@ void directory(TContext& ctx)
     a.add(QStringLiteral("loginsys"), QStringLiteral("PowerMger.Login"));
     a.add(QStringLiteral("modifypsw"), QStringLiteral("PowerMger.ModifyPsw"));
     a.add(QStringLiteral("navigation"), QStringLiteral("PowerMger.Navigation"));
+    a.add(QStringLiteral("workbench"), QStringLiteral("Workbench.Search"));
     a.add(QStringLiteral("help"), q.value(4).toString());
     a.add(QStringLiteral("qq"), q.value(5).toString());
 }

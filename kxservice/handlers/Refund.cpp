@@ -40,8 +40,15 @@ const QList<Col>& columns()
 // accounts and states compare whole, the title as a part.
 QString conditions(const TContext& ctx, QVariantList& args)
 {
-    return KxMarketConditions(ctx, {"r", {"refund_id", "tid", "buyer_nick", "seller_nick", "status", "dbstatus", "good_status", "cs_status"},
-                                    "title", "has_good_return"}, args);
+    QString where = KxMarketConditions(ctx, {"r", {"refund_id", "tid", "buyer_nick", "seller_nick", "status", "dbstatus", "good_status", "cs_status"},
+                                             "title", "has_good_return"}, args);
+    // The seller's deadline falls on that day or before (the home tab's refunds due today).
+    const QString due = KxDayParam(ctx, QStringLiteral("timeoutto"));
+    if (!due.isEmpty()) {
+        where += QStringLiteral(" AND r.timeout <> '' AND r.timeout < ?");
+        args << QDate::fromString(due, QStringLiteral("yyyy-MM-dd")).addDays(1).toString(QStringLiteral("yyyy-MM-dd"));
+    }
+    return where;
 }
 
 void search(TContext& ctx)

@@ -62,6 +62,9 @@ QString conditions(TContext& ctx, QVariantList& args)
         where += QStringLiteral(" AND t.%1 = ?").arg(QLatin1String(f));
         args << ((v == QLatin1String("1") || v == QLatin1String("true")) ? 1 : 0);
     }
+    // Products whose stock over every storage is below their minimum (the home tab's figure).
+    if (ctx.param(QStringLiteral("belowmin")).trimmed() == QLatin1String("1"))
+        where += QStringLiteral(" AND ") + QLatin1String(kKxBelowMinimumStock);
     return where;
 }
 

@@ -456,6 +456,23 @@ const std::vector<TMigration>& KxMigrations()
             "ALTER TABLE kx_vipcard ADD COLUMN email TEXT NOT NULL DEFAULT ''",
             "ALTER TABLE kx_vipcard ADD COLUMN memo TEXT NOT NULL DEFAULT ''",
         }},
+        {20, QStringLiteral("the home tab's work queues counted from indexes alone"), {
+            "CREATE INDEX kx_trade_waiting ON kx_trade (nickid, dbstatus, refund, status)",
+            "CREATE INDEX kx_picking_waiting ON kx_picking (nickid, status, issend, shopcode)",
+            "CREATE INDEX kx_refund_waiting ON kx_refund (nickid, status, timeout)",
+            "CREATE INDEX kx_commodity_minstock ON kx_commodity (nickid, minstock)",
+            "CREATE INDEX kx_receive_waiting ON kx_receive (nickid, status, inputtime)",
+            "CREATE INDEX kx_output_waiting ON kx_output (nickid, status, inputtime)",
+            "CREATE INDEX kx_whole_waiting ON kx_whole (nickid, status, inputtime)",
+            "CREATE INDEX kx_result_waiting ON kx_result (nickid, status, inputtime)",
+            "CREATE INDEX kx_allocate_waiting ON kx_allocate (nickid, status, inputtime)",
+            "CREATE INDEX kx_adjust_waiting ON kx_adjust (nickid, status, inputtime)",
+            "CREATE INDEX kx_adjustcost_waiting ON kx_adjustcost (nickid, status, inputtime)",
+            "CREATE INDEX kx_adjustprice_waiting ON kx_adjustprice (nickid, status, inputtime)",
+            "CREATE INDEX kx_adjustitemcost_waiting ON kx_adjustitemcost (nickid, status, inputtime)",
+            "CREATE INDEX kx_adjustitemprice_waiting ON kx_adjustitemprice (nickid, status, inputtime)",
+            "CREATE INDEX kx_refunding_waiting ON kx_refunding (nickid, status, inputtime)",
+        }},
     };
     return all;
 }

@@ -65,7 +65,7 @@ QString KxNextCode(TContext& ctx, const QString& series, const QString& prefix, 
 
 
 namespace {
-QString dayParam(const TContext& ctx, const QString& name)
+QString dayParamOf(const TContext& ctx, const QString& name)
 {
     const QString v = ctx.param(name).trimmed();
     if (v.isEmpty())
@@ -75,6 +75,11 @@ QString dayParam(const TContext& ctx, const QString& name)
         throw TServiceError(kxBadParam, QStringLiteral("参数 %1 应为日期（yyyy-MM-dd）：%2").arg(name, v.left(40)));
     return v;
 }
+}
+
+QString KxDayParam(const TContext& ctx, const QString& name)
+{
+    return dayParamOf(ctx, name);
 }
 
 QString KxMarketConditions(const TContext& ctx, const TMarketConditions& c, QVariantList& args)
@@ -100,7 +105,7 @@ QString KxMarketConditions(const TContext& ctx, const TMarketConditions& c, QVar
         where += QStringLiteral(" AND ") + a + QLatin1String(c.flag) + QStringLiteral(" = ?");
         args << (ctx.intParam(QLatin1String(c.flag), 0) != 0 ? 1 : 0);
     }
-    const QString from = dayParam(ctx, QStringLiteral("datefrom")), to = dayParam(ctx, QStringLiteral("dateto"));
+    const QString from = dayParamOf(ctx, QStringLiteral("datefrom")), to = dayParamOf(ctx, QStringLiteral("dateto"));
     if (!from.isEmpty()) {
         where += QStringLiteral(" AND ") + a + QStringLiteral("created >= ?");
         args << from;

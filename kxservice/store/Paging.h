@@ -29,6 +29,9 @@ QString KxLikeContains(const QString& v);
 QString KxNextCode(TContext& ctx, const QString& series, const QString& prefix, const QString& table,
                    const QString& keyColumn, int width = 3);
 
+// A day parameter: empty when not given, else exactly yyyy-MM-dd (anything else is refused).
+QString KxDayParam(const TContext& ctx, const QString& name);
+
 // The conditions of a list kept by the marketplace's documents (orders, refunds), read from the
 // call's parameters, where the search dialog's and the module's fixed conditions arrive alike:
 // the `exact` fields compare whole (100 characters at most), `like` as a part, the 0/1 `flag`

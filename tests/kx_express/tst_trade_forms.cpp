@@ -202,6 +202,35 @@ private Q_SLOTS:
         QCOMPARE(form.Tabs()->currentIndex(), 2);
     }
 
+    // A "tab" line among the fixed conditions chooses the tab the window opens on (a queue of
+    // the home tab opens the orders on "未拣货"); an unknown caption leaves "所有订单".
+    void fixedConditionChoosesTheTab_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("waiting for a picking list") << "tab=未拣货" << 0 << QStringList{"T1"};
+        QTest::newRow("waiting for payment") << "tab=待付款" << 3 << QStringList{"T2"};
+        QTest::newRow("unknown caption") << "tab=没有这个" << 2 << QStringList{"T1", "T2"};
+    }
+    void fixedConditionChoosesTheTab()
+    {
+        QFETCH(QString, line);
+        QFETCH(int, tab);
+        QFETCH(QStringList, shown);
+        m_svc->answer("Trade.Search", page({"ischeck=\"false\" tid=\"T1\" buyer_nick=\"a\" status=\"WAIT_SELLER_SEND_GOODS\" dbstatus=\"NOT_PICKING\" refund=\"0\"",
+                                            "ischeck=\"false\" tid=\"T2\" buyer_nick=\"b\" status=\"WAIT_BUYER_PAY\" dbstatus=\"NOT_PICKING\" refund=\"0\""},
+                                           {}));
+        TfrmTrade form;
+        form.InitModule(tradeModule());
+        form.FixedConditions() << "dbstatus=NOT_PICKING" << line;
+        form.show();
+        QCOMPARE(m_svc->calls().last().value("dbstatus"), QStringLiteral("NOT_PICKING"));
+        QCOMPARE(m_svc->calls().last().value("curpage"), QStringLiteral("0"));
+        QCOMPARE(form.Tabs()->currentIndex(), tab);
+        QCOMPARE(column(form.Orders(), "tid"), shown);
+    }
+
     // Marketplace texts reach the picture panel as text, never as markup; only web pictures.
     void picturePanelEscapesMarketplaceTexts_data()
     {

@@ -90,6 +90,32 @@ private Q_SLOTS:
         KxSetServiceUrl(QString());
     }
 
+    // The home tab's "待拣货" queue opens the orders window on its tab "未拣货" with exactly the
+    // orders it counted: those the window's own first tab shows when opened from the menu.
+    void waitingQueueOpensOrdersOnItsTab()
+    {
+        const TCallResult r = m_fx->call(kAdmin, "Workbench.Search");
+        QVERIFY2(r.ok, qPrintable(r.error));
+        const auto figures = KxDataSet(r.value("xmldata"));
+        QVERIFY(figures && figures->Locate("queue", QStringLiteral("topick")));
+        const int counted = figures->FieldByName("num")->AsInteger();
+        QVERIFY(counted > 0);
+        auto* form = qobject_cast<TfrmTrade*>(CallModule(nullptr, figures->FieldByName("mod_name")->AsString()));
+        QVERIFY(form);
+        std::unique_ptr<TfrmTrade> queue(form);
+        queue->FixedConditions() << figures->FieldByName("conditions")->AsString().split(u'\n');
+        queue->show();
+        QCOMPARE(queue->Tabs()->currentIndex(), 0);
+        const QStringList fromQueue = shown(queue->Orders());
+        QCOMPARE(fromQueue.size(), counted);
+        auto menu = openOrders();
+        QVERIFY(menu);
+        QStringList fromMenu = shown(menu->Orders()), sorted = fromQueue;
+        fromMenu.sort();
+        sorted.sort();
+        QCOMPARE(sorted, fromMenu);
+    }
+
     void threeOrdersIntoTwoPickingLists()
     {
         auto form = openOrders();

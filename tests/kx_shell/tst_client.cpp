@@ -6,6 +6,8 @@
 #include "uCallModule.h"
 #include "uFrmClient.h"
 #include "uFrmModifyPsw.h"
+#include "uHomeQueues.h"
+#include "uHttpWeb.h"
 #include "uRibbon.h"
 #include "uShell.h"
 #include "ufrmBase.h"
@@ -316,9 +318,52 @@ private Q_SLOTS:
         QVERIFY(qobject_cast<TFrmModifyPsw*>(ui->modalWindows[0]));
     }
 
+    // A module opened on fixed conditions gets them; the same conditions again bring its tab
+    // forward, others open a tab of their own, and the menu's plain opening finds a tab.
+    void modulesOpenOnFixedConditions()
+    {
+        QTabWidget* tabs = client->cxPageControl1;
+        const QStringList waiting{"dbstatus=NOT_PICKING", "refund=0", "tab=未拣货"};
+        client->OpenModule(1, waiting);
+        QCOMPARE(tabs->count(), 2);
+        auto* first = tabs->widget(1)->findChild<TfrmBase*>();
+        QVERIFY(first);
+        QCOMPARE(first->FixedConditions(), waiting);
+        client->OpenModule(1, {"seller_nick=shopA"});
+        QCOMPARE(tabs->count(), 3);
+        QCOMPARE(tabs->widget(2)->findChild<TfrmBase*>()->FixedConditions(), QStringList({"seller_nick=shopA"}));
+        client->OpenModule(1, waiting);
+        QCOMPARE(tabs->currentIndex(), 1);
+        client->OpenModule(1);
+        QCOMPARE(tabs->count(), 3);
+        QCOMPARE(svc->modules(), QStringList({"Mod.Tab", "Mod.Tab"}));
+    }
+
+    // A click on a queue opens its module through the shell with the figure's conditions; a
+    // figure of a module missing from the operator's module table is not shown at all.
+    void homeQueueClickOpensItsModule()
+    {
+        TKxHomeQueues* queues = client->HomeQueues;
+        TResponse answer;
+        QVERIFY(answer.ParseXml(Answer({{"xmldata", Packet({"queue", "caption", "seller_nick", "num:int", "amount", "mod_id:int", "mod_name", "conditions"},
+                                                            {{"topick", "待拣货", "", "7", "0", "1", "Mod.Tab", "dbstatus=NOT_PICKING\ntab=未拣货"},
+                                                             {"belowmin", "低于库存下限", "", "3", "0", "9", "Mod.Stock", "belowmin=1"}})}})));
+        queues->ApplyAnswer(answer);
+        QCOMPARE(queues->Shown().size(), 1);
+        QCOMPARE(queues->Shown()[0].caption, QString("待拣货"));
+        const auto numbers = queues->findChildren<QLabel*>("queueNumber");
+        QCOMPARE(numbers.size(), 1);
+        QCOMPARE(numbers[0]->text(), QString("7"));
+        QTest::mouseClick(numbers[0]->parentWidget(), Qt::LeftButton);
+        QCOMPARE(client->cxPageControl1->count(), 2);
+        QCOMPARE(client->cxPageControl1->widget(1)->findChild<TfrmBase*>()->FixedConditions(),
+                 QStringList({"dbstatus=NOT_PICKING", "tab=未拣货"}));
+        QVERIFY(ui->texts.isEmpty());
+    }
+
     void homeLinksOpenOnlyWebLinks()
     {
-        const auto pictures = client->TabSheetHome->findChildren<QLabel*>();
+        const auto pictures = client->TabSheetHome->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
         QCOMPARE(pictures.size(), 2);
         QCOMPARE(pictures[0]->toolTip(), QString("查看帮助！！"));
         QTest::mouseClick(pictures[0], Qt::LeftButton);
