@@ -2,6 +2,7 @@
 
 #include "Category.h"
 #include "Goods.h"
+#include "History.h"
 #include "Check.h"
 #include "Express.h"
 #include "Logistics.h"
@@ -45,4 +46,5 @@ void KxRegisterHandlers(TDispatcher& dispatcher)
     dispatcher.add(KxRefundShopMethods());
     dispatcher.add(KxPowerMethods());
     dispatcher.add(KxStockPushMethods());
+    dispatcher.add(KxHistoryMethods());
 }

@@ -5,6 +5,7 @@
 #include "Power.h"
 
 #include "dispatch/LoginGuard.h"
+#include "store/History.h"
 #include "store/Packet.h"
 #include "store/Passwords.h"
 #include "uRequest.h"
@@ -318,6 +319,8 @@ const std::vector<TMethodDef>& KxMasterDataMethods()
         for (const TTable& t : tables()) {
             names.push_back(QByteArray(t.area) + ".Search");
             names.push_back(QByteArray(t.area) + ".Update");
+            // A row's history is read by whoever may list the table.
+            KxHistoryArea(QString::fromLatin1(t.area), QString::fromLatin1(t.table), QString::fromLatin1(names.back()).replace(QStringLiteral(".Update"), QStringLiteral(".Search")));
         }
         size_t i = 0;
         for (size_t k = 0; k < tables().size(); ++k) {

@@ -1,6 +1,7 @@
 #include "MasterTable.h"
 
 #include "store/BulkWrite.h"
+#include "store/History.h"
 #include "store/Paging.h"
 #include "TDecimal.h"
 #include "uRequest.h"
@@ -233,15 +234,26 @@ bool sameValue(Col::Kind kind, const QVariant& loaded, const QVariant& stored)
 // compared with the delta's old ones, so a save made from a stale grid cannot overwrite or
 // delete what someone else saved meanwhile. Rows are read by key, many to a statement; the
 // first row (in delta order) that is gone or differs refuses the save.
-void checkUnchanged(TContext& ctx, const TTable& t, const QList<const TDeltaChange*>& rows, const QStringList& keys)
+// The fields a row is compared by and its history shows the old values of.
+std::vector<const TField*> storedFields(const TTable& t)
+{
+    std::vector<const TField*> out;
+    for (const TField& f : t.fields)
+        if (!f.secret && !f.readOnly)
+            out.push_back(&f);
+    return out;
+}
+
+// `before`, when given, keeps each row's stored values (storedFields order) by key.
+void checkUnchanged(TContext& ctx, const TTable& t, const QList<const TDeltaChange*>& rows, const QStringList& keys,
+                    QHash<QString, QVariantList>* before)
 {
     QStringList names{QStringLiteral("md5_key")};
     QList<Col::Kind> kinds{Col::Text};
-    for (const TField& f : t.fields)
-        if (!f.secret && !f.readOnly) {
-            names << L1(f.name);
-            kinds << f.kind;
-        }
+    for (const TField* f : storedFields(t)) {
+        names << L1(f->name);
+        kinds << f->kind;
+    }
     QHash<QString, qsizetype> at;
     for (qsizetype i = 0; i < keys.size(); ++i)
         at.insert(keys[i], i);
@@ -255,6 +267,11 @@ void checkUnchanged(TContext& ctx, const TTable& t, const QList<const TDeltaChan
                       if (it == at.constEnd() || *it < first || *it >= first + count)
                           continue;
                       const TDeltaChange& ch = *rows[*it];
+                      if (before) {
+                          QVariantList& v = (*before)[q.value(0).toString()];
+                          for (int i = 1; i < names.size(); ++i)
+                              v << q.value(i + 1);
+                      }
                       bool same = true;
                       for (int i = 0; i < names.size() && same; ++i)
                           same = !ch.original.contains(names[i]) || sameValue(kinds[i], ch.original.value(names[i]), q.value(i + 1));
@@ -383,18 +400,60 @@ TSavePlan planSave(const TTable& t, const QList<TDeltaChange>& changes)
 // in one save is a new row). Returns the keys of the rows written. Updates run one statement
 // per row (their checks may look at rows the save's deletes removed); deletes and inserts many
 // rows to a statement.
-QStringList writeSave(TContext& ctx, const TTable& t, const TSavePlan& p)
+// A value as the history shows it.
+QString historyText(const TField& f, const QVariant& v)
+{
+    switch (f.kind) {
+    case Col::Boolean: return v.toLongLong() != 0 || v.toString() == QLatin1String("true") ? QStringLiteral("是") : QStringLiteral("否");
+    case Col::Decimal: return KxHistoryNumber(v);
+    default: return v.isValid() && !v.isNull() ? v.toString() : QString();
+    }
+}
+
+// A row's written columns in its history: old values from `before` (none for a new row). A
+// password shows only that it was set, never a value.
+void rowHistory(THistory& history, const TTable& t, const QVariantMap& row, const QVariantList* before)
+{
+    const std::vector<const TField*> stored = storedFields(t);
+    for (const TField& f : t.fields) {
+        if (f.readOnly)
+            continue;
+        const QString name = L1(f.name), caption = QString::fromUtf8(f.caption);
+        if (f.secret) {
+            if (row.contains(QStringLiteral("pwhash")))
+                history.field(name, caption, QString(), before ? QStringLiteral("（已修改）") : QStringLiteral("（已设置）"));
+            continue;
+        }
+        if (!row.contains(name))
+            continue;
+        const qsizetype at = std::find(stored.begin(), stored.end(), &f) - stored.begin();
+        history.field(name, caption, before ? historyText(f, before->value(at)) : QString(), historyText(f, row.value(name)));
+    }
+}
+
+QStringList writeSave(TContext& ctx, const TTable& t, const TSavePlan& p, THistory& history)
 {
     const QString table = L1(t.table), key = keySql(t);
     const QString keyCaption = QString::fromUtf8(t.keyCaption);
     QStringList touched;
+    QHash<QString, QVariantList> before;
+    QHash<QString, QVariantList>* keep = history.enabled() ? &before : nullptr;
 
-    checkUnchanged(ctx, t, p.deletes, p.deleteKeys);
+    checkUnchanged(ctx, t, p.deletes, p.deleteKeys, keep);
     for (const QString& k : p.deleteKeys)
         checkRemovable(ctx, t, k);
     removeRows(ctx, t, p.deleteKeys);
+    if (keep) {
+        const std::vector<const TField*> stored = storedFields(t);
+        for (const QString& k : p.deleteKeys) {
+            history.begin(k, KxHistoryAction::Delete);
+            const QVariantList v = before.value(k);
+            for (size_t i = 0; i < stored.size(); ++i)
+                history.field(L1(stored[i]->name), QString::fromUtf8(stored[i]->caption), historyText(*stored[i], v.value(qsizetype(i))), QString());
+        }
+    }
 
-    checkUnchanged(ctx, t, p.updates, p.updateKeys);
+    checkUnchanged(ctx, t, p.updates, p.updateKeys, keep);
     for (qsizetype i = 0; i < p.updates.size(); ++i) {
         const QString& k = p.updateKeys[i];
         QVariantMap row = rowOf(t, *p.updates[i]);
@@ -413,6 +472,11 @@ QStringList writeSave(TContext& ctx, const TTable& t, const TSavePlan& p)
             }
             args << ctx.nickid << k;
             KxExec(ctx.db, QStringLiteral("UPDATE %1 SET %2 WHERE nickid = ? AND %3 = ?").arg(table, sets.join(QStringLiteral(", ")), key), args);
+        }
+        if (keep) {
+            history.begin(k, KxHistoryAction::Change);
+            const auto old = before.constFind(k);
+            rowHistory(history, t, row, old == before.constEnd() ? nullptr : &*old);
         }
         touched << k;
     }
@@ -439,6 +503,10 @@ QStringList writeSave(TContext& ctx, const TTable& t, const TSavePlan& p)
             t.check(ctx, row, true);
         if (t.keyParts.empty())
             row.insert(L1(t.key), k);
+        if (keep) {
+            history.begin(k, KxHistoryAction::Create);
+            rowHistory(history, t, row, nullptr);
+        }
         row.insert(QStringLiteral("nickid"), ctx.nickid);
         insert.add(row);
         touched << k;
@@ -450,7 +518,10 @@ QStringList writeSave(TContext& ctx, const TTable& t, const TSavePlan& p)
 
 QStringList KxMdSave(TContext& ctx, const TTable& t, const QList<TDeltaChange>& changes)
 {
-    return writeSave(ctx, t, planSave(t, changes));
+    THistory history(ctx, L1(t.table));
+    const QStringList touched = writeSave(ctx, t, planSave(t, changes), history);
+    history.write();
+    return touched;
 }
 
 void KxMdAnswerRows(TContext& ctx, const TTable& t, QStringList keys, const QString& name)

@@ -107,6 +107,9 @@ TCatalogue loadCatalogue()
             }
             d.params << QStringList{it.key(), method, QStringLiteral("1"), right};
         }
+        // Every module that saves records shows their history, read through one method.
+        if (methods.contains(QLatin1String("update")) && !methods.contains(QLatin1String("history")))
+            d.params << QStringList{QStringLiteral("history"), QStringLiteral("History.Search"), QStringLiteral("1"), QString()};
         const QJsonObject settings = m.value(QLatin1String("settings")).toObject();
         for (auto it = settings.begin(); it != settings.end(); ++it)
             d.params << QStringList{it.key(), settingText(d.name, it.key(), it.value()), QStringLiteral("0"), QStringLiteral("")};
