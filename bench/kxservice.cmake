@@ -30,3 +30,8 @@ if(TARGET kxservice_core)
   kx_add_bench(bench_refund SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_refund.cpp LIBS kxservice_core kx_testsupport kx_cds)
   target_include_directories(bench_refund PRIVATE ${CMAKE_SOURCE_DIR}/tests/kxservice)
 endif()
+# What the history costs a 500-line save (with and without it, in turn).
+if(TARGET kxservice_core)
+  kx_add_bench(bench_history SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_history.cpp LIBS kxservice_core kx_testsupport kx_cds)
+  target_include_directories(bench_history PRIVATE ${CMAKE_SOURCE_DIR}/tests/kxservice)
+endif()

@@ -41,7 +41,4 @@ struct TServiceOptions {
     int loginBackoffMs = 1000;
     int loginLockAfter = 10;
     int loginLockSec = 15 * 60;
-    // Every save writes the history of what it changed. Off only where a benchmark measures
-    // what the history costs: no configuration file or command line sets it.
-    bool history = true;
 };

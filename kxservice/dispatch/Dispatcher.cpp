@@ -1,4 +1,5 @@
 #include "Dispatcher.h"
+#include "Rights.h"
 
 #include "Session.h"
 #include "ServiceLog.h"

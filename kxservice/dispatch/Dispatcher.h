@@ -33,10 +33,6 @@ struct TMethodDef {
     THandler handler;
 };
 
-// Refuses the call unless its operator may call `method` through one of its modules (as the
-// dispatcher checks a Module method): for a handler that serves the data of another module.
-void KxRequireRight(TContext& ctx, const QString& method);
-
 class TDispatcher {
 public:
     TDispatcher(TDatabase& store, const TServiceOptions& options, TServiceLog& log);
@@ -47,8 +43,6 @@ public:
     // Runs one call and returns the answer's XML (success or error_response). The call's delta
     // attachments are parsed in place: hand the call over (moved) to spare a copy of them.
     QByteArray handle(TCall call);
-    // The names of every method served, for checks over all of them.
-    QStringList methodNames() const { return m_methods.keys(); }
     // An answer for a body that never became a call (limits, malformed multipart).
     QByteArray refuse(int code, const QString& msg, const QString& addr);
 

@@ -1,5 +1,6 @@
 #include "History.h"
 
+#include "dispatch/Rights.h"
 #include "store/History.h"
 #include "store/Packet.h"
 #include "store/Paging.h"

@@ -5,6 +5,7 @@
 #include "TDecimal.h"
 
 #include <QHash>
+#include <atomic>
 #include <mutex>
 #include <optional>
 
@@ -29,8 +30,17 @@ TAreas& areas()
 }
 }
 
-THistory::THistory(TContext& ctx, const QString& table) : m_ctx(ctx), m_table(table), m_enabled(ctx.options.history)
+namespace {
+std::atomic<bool> gWriting{true};
+}
+
+THistory::THistory(TContext& ctx, const QString& table) : m_ctx(ctx), m_table(table), m_enabled(gWriting.load())
 {
+}
+
+void THistory::SetWriting(bool on)
+{
+    gWriting = on;
 }
 
 void THistory::begin(const QString& key, const QString& action)

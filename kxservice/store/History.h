@@ -45,6 +45,10 @@ public:
 
     bool enabled() const { return m_enabled; }
 
+    // Whether saves write the history (on unless turned off). Off only where a benchmark
+    // measures what the history costs: no configuration file, command line or method sets it.
+    static void SetWriting(bool on);
+
 private:
     struct TEntry {
         QString key, action;
