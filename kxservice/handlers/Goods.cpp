@@ -2,6 +2,7 @@
 
 #include "store/Paging.h"
 #include "MasterTable.h"
+#include "store/History.h"
 #include "LocalClock.h"
 #include "store/BulkWrite.h"
 #include "store/DocKinds.h"
@@ -609,5 +610,14 @@ const std::vector<TMethodDef>& KxGoodsMethods()
         {"PackCommodity.Load", EAccess::Module, ETx::Read, packLoad},
         {"PackCommodity.Update", EAccess::Module, ETx::Own, packUpdate},
     };
+    // The rows' history is read by whoever may list them.
+    static const bool areas = [] {
+        KxHistoryArea(QStringLiteral("Goods"), QString::fromLatin1(goodsTable().table), QStringLiteral("Goods.Search"));
+        KxHistoryArea(QStringLiteral("Commodity"), QString::fromLatin1(commodityTable().table), QStringLiteral("Commodity.Search"));
+        KxHistoryArea(QStringLiteral("CommoditySku"), QString::fromLatin1(skuTable().table), QStringLiteral("CommoditySku.Search"));
+        KxHistoryArea(QStringLiteral("PackCommodity"), QString::fromLatin1(packMasterTable().table), QStringLiteral("PackCommodity.Search"));
+        return true;
+    }();
+    (void)areas;
     return methods;
 }

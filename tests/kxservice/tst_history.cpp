@@ -342,6 +342,8 @@ private slots:
         QTest::newRow("brands the clerk keeps") << "Brand" << true;
         QTest::newRow("receipts the clerk may not open") << "Receive" << false;
         QTest::newRow("suppliers the clerk may not open") << "Supplier" << false;
+        QTest::newRow("products the clerk lists") << "Commodity" << true;
+        QTest::newRow("goods the clerk may not open") << "Goods" << false;
         QTest::newRow("not an area") << "Nothing" << false;
     }
     void readingNeedsTheRecordsRight()
