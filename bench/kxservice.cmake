@@ -35,3 +35,9 @@ if(TARGET kxservice_core)
   kx_add_bench(bench_workbench SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_workbench.cpp LIBS kxservice_core kx_testsupport kx_cds)
   target_include_directories(bench_workbench PRIVATE ${CMAKE_SOURCE_DIR}/tests/kxservice)
 endif()
+
+# What the history costs a 500-line save (with and without it, in turn).
+if(TARGET kxservice_core)
+  kx_add_bench(bench_history SOURCES ${CMAKE_CURRENT_LIST_DIR}/bench_history.cpp LIBS kxservice_core kx_testsupport kx_cds)
+  target_include_directories(bench_history PRIVATE ${CMAKE_SOURCE_DIR}/tests/kxservice)
+endif()

@@ -5,6 +5,7 @@
 #include "uClock.h"
 #include "uConfig.h"
 #include "uFormParts.h"
+#include "uFrmHistory.h"
 #include "uFrmSelect.h"
 #include "uGridView.h"
 #include "uHttpWeb.h"
@@ -100,6 +101,20 @@ TfrmDocEdit::TfrmDocEdit(const TKxDocEditDef& def, QWidget* owner)
     layout->addLayout(tools);
     layout->addWidget(header);
     layout->addWidget(m_grid, 1);
+
+    // "修改记录" on the window's and the lines' context menu: the saved document's history.
+    auto* history = new QAction(QStringLiteral("修改记录"), this);
+    history->setObjectName(QStringLiteral("actHistory"));
+    connect(history, &QAction::triggered, this, [this] {
+        const QString method = GetParam(QStringLiteral("history"));
+        const QString id = m_master->Active() && !m_master->IsEmpty() ? m_master->FieldByName(m_def.idField)->AsString() : QString();
+        if (!method.isEmpty())
+            KxShowHistory(this, method, KxRecordArea(GetParam(QStringLiteral("update"))), id, windowTitle());
+    });
+    for (QWidget* w : {static_cast<QWidget*>(this), static_cast<QWidget*>(m_grid)}) {
+        w->addAction(history);
+        w->setContextMenuPolicy(Qt::ActionsContextMenu);
+    }
 
     // Lines: the code and the entry numbers are typed, the rest follows from the product.
     m_grid->SetDataSet(m_detail);
@@ -341,6 +356,8 @@ bool TfrmDocEdit::Editable() const
 
 void TfrmDocEdit::applyRights()
 {
+    if (auto* history = findChild<QAction*>(QStringLiteral("actHistory"), Qt::FindDirectChildrenOnly))
+        history->setVisible(!GetParam(QStringLiteral("history")).isEmpty());
     KxApplyRights(this, m_buttons,
                   {{"isupdate", {KxTool::New, KxTool::Delete, KxTool::Insert, KxTool::Save}},
                    {"isaudit", {KxTool::Audit}},

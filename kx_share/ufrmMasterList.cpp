@@ -1,5 +1,6 @@
 #include "ufrmMasterList.h"
 
+#include "uFrmHistory.h"
 #include "uGridView.h"
 #include "uHttpWeb.h"
 #include "uKxCategoryTree.h"
@@ -112,6 +113,15 @@ void TfrmMasterList::FormOpen()
         typing |= QAbstractItemView::DoubleClicked;
     Grid()->setEditTriggers(GetPower(QStringLiteral("isupdate")) ? typing : QAbstractItemView::NoEditTriggers);
     ShowTitle();
+    // "修改记录" of the current row, after the member's own entries.
+    const QString history = GetParam(QStringLiteral("history"));
+    if (!history.isEmpty())
+        AddMenuItem(QStringLiteral("修改记录"), [this, history] {
+            // A master table answers its key first.
+            const QString key = ListData()->Active() && !ListData()->IsEmpty() && ListData()->FieldCount() > 0
+                                    ? ListData()->Fields(0)->AsString() : QString();
+            KxShowHistory(this, history, KxRecordArea(GetParam(QStringLiteral("update"))), key, windowTitle());
+        });
     if (UsesColumnSettings()) {
         TableViewDispay(Grid(), GetParam(QStringLiteral("fieldlabels")));
         DisTableViewDispay(Grid(), GetParam(QStringLiteral("disfieldlabels")));

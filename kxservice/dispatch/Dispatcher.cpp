@@ -1,4 +1,5 @@
 #include "Dispatcher.h"
+#include "Rights.h"
 
 #include "Session.h"
 #include "ServiceLog.h"
@@ -92,6 +93,14 @@ void checkRight(QSqlDatabase& db, const QString& nickid, const QString& operid, 
     throw TServiceError(kxNoRight, QStringLiteral("您没有【%1】的%2权限").arg(title, rightCaption(missingRight)));
 }
 
+}
+
+void KxRequireRight(TContext& ctx, const QString& method)
+{
+    checkRight(ctx.db, ctx.nickid, ctx.operid, method);
+}
+
+namespace {
 // The rule of checkRight as one condition on a naming module's rows (p, m, w), for the
 // common case where the operator may call the method: it stops at the first module that
 // grants it. It never grants what checkRight refuses (a right other than the six is left to

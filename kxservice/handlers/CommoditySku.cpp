@@ -3,6 +3,7 @@
 #include "Goods.h"
 #include "LocalClock.h"
 #include "MasterTable.h"
+#include "store/History.h"
 #include "store/BulkWrite.h"
 #include "store/DocSql.h"
 #include "store/DocValues.h"
@@ -16,6 +17,7 @@ using Col = TPacketColumn;
 void skuSearch(TContext& ctx);
 void skuLoad(TContext& ctx);
 void skuUpdate(TContext& ctx);
+const TMdTable& skuTable();
 }
 
 const std::vector<TMethodDef>& KxCommoditySkuMethods()
@@ -25,6 +27,12 @@ const std::vector<TMethodDef>& KxCommoditySkuMethods()
         {"CommoditySku.Load", EAccess::Module, ETx::Read, skuLoad},
         {"CommoditySku.Update", EAccess::Module, ETx::Own, skuUpdate},
     };
+    // The rows' history is read by whoever may list them.
+    static const bool areas = [] {
+        KxHistoryArea(QStringLiteral("CommoditySku"), QString::fromLatin1(skuTable().table), QStringLiteral("CommoditySku.Search"));
+        return true;
+    }();
+    (void)areas;
     return methods;
 }
 

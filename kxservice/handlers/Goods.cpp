@@ -1,6 +1,7 @@
 #include "Goods.h"
 
 #include "MasterTable.h"
+#include "store/History.h"
 #include "store/DocKinds.h"
 #include "store/Packet.h"
 #include "uRequest.h"
@@ -12,6 +13,8 @@ void goodsSearch(TContext& ctx);
 void goodsUpdate(TContext& ctx);
 void commoditySearch(TContext& ctx);
 void commodityUpdate(TContext& ctx);
+const TMdTable& goodsTable();
+const TMdTable& commodityTable();
 }
 
 const std::vector<TMethodDef>& KxGoodsMethods()
@@ -24,6 +27,13 @@ const std::vector<TMethodDef>& KxGoodsMethods()
         {"Commodity.Load", EAccess::Module, ETx::Read, commoditySearch},
         {"Commodity.Update", EAccess::Module, ETx::Own, commodityUpdate},
     };
+    // The rows' history is read by whoever may list them.
+    static const bool areas = [] {
+        KxHistoryArea(QStringLiteral("Goods"), QString::fromLatin1(goodsTable().table), QStringLiteral("Goods.Search"));
+        KxHistoryArea(QStringLiteral("Commodity"), QString::fromLatin1(commodityTable().table), QStringLiteral("Commodity.Search"));
+        return true;
+    }();
+    (void)areas;
     return methods;
 }
 

@@ -4,6 +4,7 @@
 #include "Goods.h"
 #include "CommoditySku.h"
 #include "PackCommodity.h"
+#include "History.h"
 #include "Check.h"
 #include "Express.h"
 #include "Logistics.h"
@@ -36,7 +37,7 @@ const std::vector<const std::vector<TMethodDef>*>& methodLists()
         &KxTradePickingMethods(), &KxNetShopMethods(),   &KxNetShopGoodsMethods(), &KxGoodsMethods(),     &KxPickingSendMethods(),
         &KxExpressMethods(),    &KxRefundMethods(),      &KxRefundShopMethods(), &KxPowerMethods(),       &KxStockPushMethods(),
         &KxNetShopItemsMethods(), &KxCommoditySkuMethods(), &KxPackCommodityMethods(), &KxNetShopShipMethods(),
-        &KxWorkbenchMethods(),
+        &KxWorkbenchMethods(),     &KxHistoryMethods(),
     };
     return lists;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The master-data table engine: one description per table (key, fields, checks, what stops a
-// delete), a page of rows by conditions, and a checked save of a grid's change log. Simple
-// tables are served by it whole (MasterData.cpp); larger ones (goods, products, mappings,
-// bundles) declare their table and call its parts.
+// delete), a page of rows by conditions, and a checked save of a grid's change log
+// (MasterTable.cpp). Simple tables are described in MasterData.cpp and served by it whole;
+// larger ones (goods, products, mappings, bundles) declare their table and call its parts.
 #include "dispatch/Context.h"
 #include "store/Packet.h"
 

@@ -2,6 +2,7 @@
 
 #include "Goods.h"
 #include "MasterTable.h"
+#include "store/History.h"
 #include "TDecimal.h"
 #include "store/DocSql.h"
 #include "store/DocValues.h"
@@ -27,6 +28,12 @@ const std::vector<TMethodDef>& KxPackCommodityMethods()
         {"PackCommodity.Load", EAccess::Module, ETx::Read, packLoad},
         {"PackCommodity.Update", EAccess::Module, ETx::Own, packUpdate},
     };
+    // The rows' history is read by whoever may list them.
+    static const bool areas = [] {
+        KxHistoryArea(QStringLiteral("PackCommodity"), QString::fromLatin1(KxPackMasterTable().table), QStringLiteral("PackCommodity.Search"));
+        return true;
+    }();
+    (void)areas;
     return methods;
 }
 

@@ -110,6 +110,9 @@ TCatalogue loadCatalogue()
             }
             d.params << TModuleParam{it.key(), method, true, right};
         }
+        // Every module that saves records shows their history, read through one method.
+        if (methods.contains(QLatin1String("update")) && !methods.contains(QLatin1String("history")))
+            d.params << TModuleParam{QStringLiteral("history"), QStringLiteral("History.Search"), true, QString()};
         const QJsonObject settings = m.value(QLatin1String("settings")).toObject();
         for (auto it = settings.begin(); it != settings.end(); ++it)
             d.params << TModuleParam{it.key(), settingText(d.name, it.key(), it.value()), false, QStringLiteral("")};

@@ -3,6 +3,7 @@
 #include "DocPosting.h"
 #include "DocSql.h"
 #include "DocValues.h"
+#include "History.h"
 #include "StockFreeze.h"
 #include "LocalClock.h"
 #include "store/Paging.h"
@@ -654,8 +655,63 @@ QStringList nextNumbers(TContext& ctx, const TDocKind& k, qsizetype n)
     return numbers;
 }
 
+// A line's values for the history, as "数量 5，进价 10" (its code is the change's item).
+QString lineSummary(const TDocKind& k, const TLine& l, const QVariant& quantity)
+{
+    QList<QPair<QString, QString>> values;
+    if (k.quantityField)
+        values.append({KxHistoryCaption(L(k.quantityField)), KxHistoryNumber(quantity)});
+    for (size_t i = 0; i < k.productPrices.size(); ++i)
+        values.append({KxHistoryCaption(L(k.productPrices[i])), KxHistoryNumber(l.prices.value(qsizetype(i)))});
+    for (size_t i = 0; i < k.editable.size(); ++i)
+        values.append({KxHistoryCaption(L(k.editable[i])), KxHistoryNumber(l.editable.value(qsizetype(i)))});
+    for (size_t i = 0; i < k.lineTexts.size(); ++i)
+        values.append({KxHistoryCaption(L(k.lineTexts[i].field)), l.texts.value(qsizetype(i))});
+    if (k.goodsFlag)
+        values.append({KxHistoryCaption(L(k.goodsFlag)), l.goods ? QStringLiteral("是") : QStringLiteral("否")});
+    return KxHistorySummary(values);
+}
+
+// The lines' part of a save's history, from what the save read and is about to write: a kept
+// line is named by the number it was loaded with (what the operator saw), a new one by its
+// new number.
+void lineHistory(THistory& history, const TDocKind& k, const QHash<int, TLine>& stored, const std::vector<TLine>& removed,
+                 const std::vector<TLine>& lines, const std::vector<qint64>& quantities)
+{
+    for (const TLine& l : removed)
+        history.line(THistoryChange::Removed, l.origSeq, l.code, lineSummary(k, l, l.quantity));
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const TLine& l = lines[i];
+        if (l.origSeq < 0) {
+            history.line(THistoryChange::Added, int(i) + 1, l.code, lineSummary(k, l, quantities[i]));
+            continue;
+        }
+        const TLine& s = stored[l.origSeq];
+        const auto number = [&](const char* field, const QVariant& before, const QVariant& after) {
+            if (!sameDecimal(before, after))
+                history.lineField(l.origSeq, l.code, L(field), KxHistoryCaption(L(field)), KxHistoryNumber(before), KxHistoryNumber(after));
+        };
+        if (s.code != l.code)
+            history.lineField(l.origSeq, l.code, codeField(k), KxHistoryCaption(codeField(k)), s.code, l.code);
+        if (k.quantityField)
+            number(k.quantityField, s.quantity, QVariant(quantities[i]));
+        for (size_t p = 0; p < k.productPrices.size(); ++p)
+            number(k.productPrices[p], s.prices.value(qsizetype(p)), l.prices.value(qsizetype(p)));
+        for (size_t e = 0; e < k.editable.size(); ++e)
+            number(k.editable[e], s.editable.value(qsizetype(e)), l.editable.value(qsizetype(e)));
+        for (size_t t = 0; t < k.lineTexts.size(); ++t)
+            history.lineField(l.origSeq, l.code, L(k.lineTexts[t].field), KxHistoryCaption(L(k.lineTexts[t].field)),
+                              s.texts.value(qsizetype(t)), l.texts.value(qsizetype(t)));
+        if (k.goodsFlag && s.goods != l.goods)
+            history.lineField(l.origSeq, l.code, L(k.goodsFlag), KxHistoryCaption(L(k.goodsFlag)), s.goods ? QStringLiteral("是") : QStringLiteral("否"),
+                              l.goods ? QStringLiteral("是") : QStringLiteral("否"));
+    }
+}
+
 // Saves one document: its header change `m` (or none) and its line changes; returns its number.
-QString saveDocument(TContext& ctx, const TDocKind& k, const TDeltaChange* m, const QList<TDeltaChange>& detail, TSaveBatch* batch = nullptr)
+// What it changed goes to `history`.
+QString saveDocument(TContext& ctx, const TDocKind& k, const TDeltaChange* m, const QList<TDeltaChange>& detail, THistory& history,
+                     TSaveBatch* batch = nullptr)
 {
     if (m && m->kind == TDeltaChange::Delete)
         throw TServiceError(kxRefused, QStringLiteral("%1不能删除").arg(L(k.title)));
@@ -680,6 +736,7 @@ QString saveDocument(TContext& ctx, const TDocKind& k, const TDeltaChange* m, co
         throw TServiceError(kxRefused, QStringLiteral("要修改的单据已不存在，请刷新后再试"));
     if (h.exists)
         requireOpen(k, h);
+    const QHash<QString, QString> before = h.fields;
 
     if (m) {
         for (const QString& f : operatorFields(k)) {
@@ -797,6 +854,11 @@ QString saveDocument(TContext& ctx, const TDocKind& k, const TDeltaChange* m, co
         if (k.goodsFlag && (all || ch.changed.contains(L(k.goodsFlag))))
             l.goods = flagOf(ch.values.value(L(k.goodsFlag)));
     }
+    std::vector<TLine> removed;
+    if (history.enabled())
+        for (const TLine& l : lines)
+            if (l.deleted && l.origSeq >= 0)
+                removed.push_back(l);
     lines.erase(std::remove_if(lines.begin(), lines.end(), [](const TLine& l) { return l.deleted; }), lines.end());
     std::stable_sort(lines.begin(), lines.end(), [](const TLine& a, const TLine& b) { return a.seq < b.seq; });
 
@@ -883,6 +945,18 @@ QString saveDocument(TContext& ctx, const TDocKind& k, const TDeltaChange* m, co
             throw TServiceError(kxRefused, QStringLiteral("%1【%2】已审核，不能再改动！").arg(L(k.title), h.id));
     }
 
+    if (history.enabled()) {
+        history.begin(h.id, isNew ? KxHistoryAction::Create : KxHistoryAction::Change);
+        for (const QString& f : fields) {
+            const bool amount = isHeaderDecimal(k, f);
+            const QString now = amount ? KxHistoryNumber(h.fields.value(f)) : h.fields.value(f);
+            if (!(isNew && amount && now == QLatin1String("0")))
+                history.field(f, KxHistoryCaption(f), amount ? KxHistoryNumber(before.value(f)) : before.value(f), now);
+        }
+        if (isNew && k.hasShop)
+            history.field(QStringLiteral("shopcode"), KxHistoryCaption(QStringLiteral("shopcode")), QString(), h.shopcode);
+        lineHistory(history, k, stored, removed, lines, quantities);
+    }
     if (batch && isNew)
         for (size_t i = 0; i < lines.size(); ++i)
             appendLine(batch->lines, ctx, k, h.id, key, lines[i], int(i) + 1, quantities[i]);
@@ -903,7 +977,9 @@ void save(TContext& ctx, const TDocKind& k)
         throw TServiceError(kxRefused, QStringLiteral("一次只能保存一张单据"));
     if (master.isEmpty() && detail.isEmpty())
         throw TServiceError(kxRefused, QStringLiteral("无数据有变动，不用提交数据保存！"));
-    const QString id = saveDocument(ctx, k, master.isEmpty() ? nullptr : &master.first(), detail);
+    THistory history(ctx, L(k.table));
+    const QString id = saveDocument(ctx, k, master.isEmpty() ? nullptr : &master.first(), detail, history);
+    history.write();
     addHeader(ctx, k, QStringLiteral("xmlmaster"), id);
     addLines(ctx, k, QStringLiteral("xmldetail"), id);
 }
@@ -911,7 +987,7 @@ void save(TContext& ctx, const TDocKind& k)
 // ---------------------------------------------------------------- audit
 
 // Audits the document of header change `ch`; returns its number.
-QString auditOne(TContext& ctx, const TDocKind& k, const TDeltaChange& ch, const QString& who, const QString& when)
+QString auditOne(TContext& ctx, const TDocKind& k, const TDeltaChange& ch, const QString& who, const QString& when, THistory& history)
 {
     if (ch.kind != TDeltaChange::Update)
         throw TServiceError(kxRefused, QStringLiteral("请先保存单据再提交审核"));
@@ -933,6 +1009,8 @@ QString auditOne(TContext& ctx, const TDocKind& k, const TDeltaChange& ch, const
                          {who, when, ctx.nickid, h.id});
     if (u.numRowsAffected() != 1)
         throw TServiceError(kxRefused, QStringLiteral("%1【%2】已审核，不能重复审核！").arg(L(k.title), h.id));
+    history.begin(h.id, KxHistoryAction::Audit);
+    history.field(QStringLiteral("status"), KxHistoryCaption(QStringLiteral("status")), QStringLiteral("已保存"), QStringLiteral("已审核"));
     h = headerByKey(ctx, k, ch.original.value(QStringLiteral("md5_key")).toString().trimmed());
     if (k.stock != EDocStock::None) {
         checkHeader(ctx, k, h, true);
@@ -1014,8 +1092,11 @@ void audit(TContext& ctx, const TDocKind& k)
     if (changes.isEmpty() || (changes.size() != 1 && !k.batchAudit))
         throw TServiceError(kxRefused, QStringLiteral("一次只能审核一张单据"));
     const QString who = stamp(ctx), when = now();
+    THistory history(ctx, L(k.table));
     if (changes.size() == 1) {
-        addHeader(ctx, k, QStringLiteral("xmlmaster"), auditOne(ctx, k, changes.first(), who, when));
+        const QString id = auditOne(ctx, k, changes.first(), who, when, history);
+        history.write();
+        addHeader(ctx, k, QStringLiteral("xmlmaster"), id);
         return;
     }
     // A batch is audited whole: any refusal, naming its document, undoes every other.
@@ -1025,8 +1106,9 @@ void audit(TContext& ctx, const TDocKind& k)
         if (keys.contains(ch.original.value(QStringLiteral("md5_key")).toString().trimmed()))
             continue;
         keys.insert(ch.original.value(QStringLiteral("md5_key")).toString().trimmed());
-        ids << auditOne(ctx, k, ch, who, when);
+        ids << auditOne(ctx, k, ch, who, when, history);
     }
+    history.write();
     KxDocAnswerHeaders(ctx, k, QStringLiteral("xmlmaster"), ids);
 }
 }
@@ -1094,14 +1176,16 @@ QStringList KxDocSaveMany(TContext& ctx, const TDocKind& kind, const QList<TDelt
     batch.numbers = nextNumbers(ctx, kind, newKeys.size());
     batch.who = stamp(ctx);
     batch.when = now();
+    THistory history(ctx, L(kind.table));
     for (const TDeltaChange& m : master) {
         const QString key = (m.kind == TDeltaChange::Insert ? m.values : m.original).value(QStringLiteral("md5_key")).toString().trimmed();
-        ids << saveDocument(ctx, kind, &m, linesOf.value(key), &batch);
+        ids << saveDocument(ctx, kind, &m, linesOf.value(key), history, &batch);
     }
     insertRows(ctx.db, lineInsertHead(kind), lineInsertWidth(kind), batch.lines);
     for (auto it = linesOf.constBegin(); it != linesOf.constEnd(); ++it)
         if (!keys.contains(it.key()))
             throw TServiceError(kxRefused, QStringLiteral("明细与单据的行标识（md5_key）不一致"));
+    history.write();
     return ids;
 }
 

@@ -5,6 +5,7 @@
 // changed by their delta and checked against what the client loaded) and the audit (status,
 // stock, ledger and prices in the call's one transaction). docs/stock-document-engine.md.
 #include "DocKind.h"
+#include "History.h"
 #include "dispatch/Dispatcher.h"
 #include "store/Packet.h"
 
@@ -37,6 +38,8 @@ std::vector<TMethodDef> KxDocMethods(const char* area)
     // Method names live as long as the program: keep their texts in static storage.
     static const QByteArray names[] = {QByteArray(area) + ".Search", QByteArray(area) + ".ListDetail", QByteArray(area) + ".Load",
                                        QByteArray(area) + ".Update", QByteArray(area) + ".Audit"};
+    // A document's history is read by whoever may load it.
+    KxHistoryArea(QString::fromLatin1(area), QString::fromLatin1(K.table), QString::fromLatin1(names[2]));
     return {
         {names[0].constData(), EAccess::Module, ETx::Read, [](TContext& c) { KxDocSearch(c, K); }},
         {names[1].constData(), EAccess::Module, ETx::Read, [](TContext& c) { KxDocLines(c, K); }},

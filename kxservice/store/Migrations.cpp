@@ -473,6 +473,18 @@ const std::vector<TMigration>& KxMigrations()
             "CREATE INDEX kx_adjustitemprice_waiting ON kx_adjustitemprice (nickid, status, inputtime)",
             "CREATE INDEX kx_refunding_waiting ON kx_refunding (nickid, status, inputtime)",
         }},
+        {21, QStringLiteral("the history of every document and master record"), {
+            // One row per save, audit or delete of a record; its changes below it. Read newest
+            // first per record, page by page.
+            "CREATE TABLE kx_history (nickid TEXT NOT NULL, histid BIGINT NOT NULL, tablename TEXT NOT NULL, recordkey TEXT NOT NULL,"
+            " action TEXT NOT NULL, operid TEXT NOT NULL DEFAULT '', opername TEXT NOT NULL DEFAULT '', client TEXT NOT NULL DEFAULT '',"
+            " created TEXT NOT NULL, changes INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (nickid, histid))",
+            "CREATE INDEX kx_history_record ON kx_history (nickid, tablename, recordkey, histid)",
+            // line 0: the header or master row; kind A added, C changed, R removed (a whole line).
+            "CREATE TABLE kx_history_change (nickid TEXT NOT NULL, histid BIGINT NOT NULL, n INTEGER NOT NULL, line INTEGER NOT NULL DEFAULT 0,"
+            " item TEXT NOT NULL DEFAULT '', kind TEXT NOT NULL, field TEXT NOT NULL DEFAULT '', caption TEXT NOT NULL DEFAULT '',"
+            " oldvalue TEXT NOT NULL DEFAULT '', newvalue TEXT NOT NULL DEFAULT '', PRIMARY KEY (nickid, histid, n))",
+        }},
     };
     return all;
 }

@@ -12,7 +12,9 @@
 #include "ufrmReceive.h"
 #include "ufrmReceiveEdit.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QTableWidget>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -232,6 +234,35 @@ private Q_SLOTS:
         QCOMPARE(column(again->Lines(), QStringLiteral("commoditycode")), (QStringList{"G100101", "G100103", "G100104", "G100105"}));
         QCOMPARE(column(again->Lines(), QStringLiteral("seq")), (QStringList{"1", "2", "3", "4"}));
         QCOMPARE(again->Header()->FieldByName(QStringLiteral("receivemoney"))->AsString(), QStringLiteral("88.00"));
+    }
+
+    // "修改记录" on the edit window's context menu shows who changed line 3 from 1 to 7.
+    void historyShowsWhoChangedALine()
+    {
+        const QString id = saveReceipt({"G100101", "G100102", "G100103"});
+        QVERIFY2(id.startsWith(QStringLiteral("RK")), qPrintable(id));
+        auto edit = openEdit(id);
+        edit->Lines()->SetRecNo(3);
+        edit->Lines()->Edit();
+        edit->Lines()->FieldByName(QStringLiteral("receivenum"))->SetAsInteger(7);
+        edit->Lines()->Post();
+        edit->dxBL_SaveClick();
+        QCOMPARE(m_fx->ui.last(), QStringLiteral("数据提交成功！"));
+        auto* entry = edit->findChild<QAction*>(QStringLiteral("actHistory"));
+        QVERIFY(entry && entry->isVisible());
+        QVERIFY(edit->actions().contains(entry) && edit->LineGrid()->actions().contains(entry));
+        QStringList shown;
+        m_fx->ui.onModal = [&](QWidget* w) {
+            auto* table = w->findChild<QTableWidget*>();
+            for (int r = 0; table && r < table->rowCount(); ++r)
+                shown << table->item(r, 3)->text() + u' ' + table->item(r, 4)->text();
+            return int(mrCancel);
+        };
+        entry->trigger();
+        m_fx->ui.onModal = {};
+        QVERIFY2(shown.size() == 2, qPrintable(m_fx->ui.last() + shown.join(u'|')));
+        QCOMPARE(shown[0], QStringLiteral("修改 第 3 行 G100103 数量: 1 → 7"));
+        QVERIFY2(shown[1].startsWith(QStringLiteral("新建 ")), qPrintable(shown[1]));
     }
 
     void twoWindowsSaveTheirOwnLinesOfOneDocument()
