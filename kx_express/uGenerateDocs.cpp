@@ -141,7 +141,7 @@ void KxChangeRows(TPClientDataSet* rows, const QString& keyField, const QSet<QSt
 }
 
 bool KxSaveGenerated(const QString& method, TPClientDataSet* source, TPClientDataSet* master, TPClientDataSet* lines,
-                     const QString& question, const QString& done)
+                     const QString& done)
 {
     THttpWeb web;
     web.setModule(method);
@@ -151,7 +151,7 @@ bool KxSaveGenerated(const QString& method, TPClientDataSet* source, TPClientDat
         web.Request()->AddFiles(QStringLiteral("deltamaster"), master->GetKXXMLDelta());
     if (!lines->GetEmptyDelta())
         web.Request()->AddFiles(QStringLiteral("deltadetail"), lines->GetKXXMLDelta());
-    if (KxAskOkCancel(question) && web.SendData()) {
+    if (web.SendData()) {
         UnionCDS(master, web.Response()->GetParam(QStringLiteral("xmlmaster")));
         UnionCDS(lines, web.Response()->GetParam(QStringLiteral("xmldetail")));
         KxShowInfo(done);
@@ -224,9 +224,14 @@ void TKxDocGenerator::Mark(const QSet<QString>& keys)
     KxChangeRows(Source(), m_def.sourceKey, keys, [this](TPClientDataSet* r) { r->FieldByName(m_def.markField)->SetAsString(m_def.markValue); });
 }
 
+bool TKxDocGenerator::Confirm() const
+{
+    return KxAskOkCancel(m_def.question);
+}
+
 bool TKxDocGenerator::Save(const QSet<QString>& keys)
 {
-    if (!KxSaveGenerated(m_form->GetParam(m_def.update), Source(), m_master, m_lines, m_def.question, m_def.done))
+    if (!KxSaveGenerated(m_form->GetParam(m_def.update), Source(), m_master, m_lines, m_def.done))
         return false;
     KxChangeRows(Source(), m_def.sourceKey, keys, [](TPClientDataSet* r) { r->FieldByName(QStringLiteral("ischeck"))->SetAsBoolean(false); });
     Source()->MergeChangeLog();

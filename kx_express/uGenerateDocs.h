@@ -75,10 +75,10 @@ void KxChangeRows(TPClientDataSet* rows, const QString& keyField, const QSet<QSt
 
 // The one save of generated documents to `method`: the source rows' marks as file "delta",
 // the new headers as "deltamaster", their lines as "deltadetail" (each only when it holds
-// changes), after `question`. On success the answer's "xmlmaster" and "xmldetail" are merged
-// and `done` shown; on cancel or failure the marks are undone. True when saved.
+// changes). On success the answer's "xmlmaster" and "xmldetail" are merged and `done` shown;
+// on failure the marks are undone. True when saved.
 bool KxSaveGenerated(const QString& method, TPClientDataSet* source, TPClientDataSet* master, TPClientDataSet* lines,
-                     const QString& question, const QString& done);
+                     const QString& done);
 
 // Opens the module named by `form`'s parameter `moduleParam` as a dialog on the numbers made:
 // fixed conditions idField + "1=" first number and idField + "2=" last number; freed after.
@@ -93,7 +93,7 @@ struct TKxGeneratorDef {
     QString structureKey;       // "pickingid"
     QString storageType;        // "1": the storages offered
     QString update;             // "updatepicking": the one save
-    QString question, done;     // asked before, shown after the save
+    QString question, done;     // asked before anything is made, shown after the save
     QString sourceKey;          // "tid": the source rows' key
     QString markField, markValue; // "dbstatus" = "PICKINGED" on the source rows made into documents
     QString list, idField;      // "listpicking", "pickingid": the list opened on the new numbers
@@ -123,6 +123,9 @@ protected:
     // Marks the source rows `keys` (after merging the list's own edits: only the marks go to
     // the service).
     void Mark(const QSet<QString>& keys);
+    // The question before anything is made: asked while the list still shows the ticked rows
+    // as they were, so that a cancel leaves nothing behind.
+    bool Confirm() const;
     // The one save; on success the rows are no longer ticked and the list is shown again.
     bool Save(const QSet<QString>& keys);
     // The button's flow: post, structures, the dialog with the storages and the counts; on a
@@ -162,9 +165,11 @@ public:
         FillDocs(work, merge, storageid);
         Mark(Keys(work));
     }
-    // Makes, asks and saves; on success the rows are no longer ticked.
+    // Asks, makes and saves; on success the rows are no longer ticked.
     bool Create(const QList<TWork>& work, bool merge, const QString& storageid)
     {
+        if (!Confirm())
+            return false;
         Fill(work, merge, storageid);
         return Save(Keys(work));
     }

@@ -104,6 +104,21 @@ void bindOrderLines(TContext& ctx, const QStringList& keys)
               {ctx.nickid}, keys, [](QSqlQuery&, qsizetype, qsizetype) {});
 }
 
+}
+
+void KxBindWaitingOrderLines(TContext& ctx)
+{
+    const QString mapped = QStringLiteral("(SELECT b.commoditycode FROM kx_sku_bind b JOIN kx_commodity c ON c.nickid = b.nickid"
+                                          " AND c.commoditycode = b.commoditycode AND c.is_del = 0"
+                                          " WHERE b.nickid = kx_trade_order.nickid AND b.num_iid = kx_trade_order.num_iid"
+                                          " AND b.sku_id = CASE WHEN kx_trade_order.sku_id = '' THEN kx_trade_order.num_iid ELSE kx_trade_order.sku_id END)");
+    KxExec(ctx.db, QStringLiteral("UPDATE kx_trade_order SET commoditycode = ") + mapped
+                       + QStringLiteral(" WHERE nickid = ? AND commoditycode = '' AND ") + mapped + QStringLiteral(" IS NOT NULL"
+                       " AND tid IN (SELECT t.tid FROM kx_trade t WHERE t.nickid = kx_trade_order.nickid AND t.dbstatus = 'NOT_PICKING')"),
+           {ctx.nickid});
+}
+
+namespace {
 void skuUpdate(TContext& ctx)
 {
     const QList<TDeltaChange>& changes = KxNeedDelta(ctx, QStringLiteral("delta"));

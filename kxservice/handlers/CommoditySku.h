@@ -4,3 +4,7 @@
 #include "dispatch/Dispatcher.h"
 
 const std::vector<TMethodDef>& KxCommoditySkuMethods();
+
+// Binds every unbound line of the orders not yet picked whose SKU is now mapped to a product
+// that is not deleted (after mappings were made by a goods download).
+void KxBindWaitingOrderLines(TContext& ctx);

@@ -1,5 +1,6 @@
 #include "NetShopGoods.h"
 #include "NetShop.h"
+#include "CommoditySku.h"
 
 #include "LocalClock.h"
 #include "market/ItemPicture.h"
@@ -206,6 +207,9 @@ void storeItems(TContext& ctx, TMarketSimulator& market, const QString& account,
                         {QStringLiteral("TEXT"), QStringLiteral("TEXT"), QStringLiteral("TEXT"), QStringLiteral("TEXT"), QStringLiteral("TEXT"),
                          QStringLiteral("TEXT"), QStringLiteral("TEXT"), QStringLiteral("TEXT")},
                         binds, QStringLiteral(" ON CONFLICT (nickid, num_iid, sku_id) DO NOTHING"));
+    // Orders downloaded before their SKU was known wait for it: they are bound now.
+    if (!binds.isEmpty())
+        KxBindWaitingOrderLines(ctx);
 }
 
 // Items of one listing state, run by run as the order download: page 1 (the one-item probe,

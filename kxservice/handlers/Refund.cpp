@@ -1,6 +1,6 @@
 #include "Refund.h"
 
-#include "MasterData.h"
+#include "store/Paging.h"
 #include "Trade.h"
 #include "store/DocEngine.h"
 #include "store/DocKinds.h"

@@ -1,6 +1,6 @@
 #include "StockPush.h"
 
-#include "MasterData.h"
+#include "store/Paging.h"
 #include "market/Simulator.h"
 #include "store/BulkWrite.h"
 #include "store/Packet.h"

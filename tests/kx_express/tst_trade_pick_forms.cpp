@@ -266,7 +266,8 @@ private Q_SLOTS:
     }
 
     // A save cancelled at the question sends nothing; one the service refuses is not taken:
-    // either way the orders stay unpicked and ticked, and no list window opens.
+    // either way the orders stay unpicked and ticked, and no list window opens. While the
+    // question is up the list still shows the ticked orders (they are not marked yet).
     void unsavedLeavesTheOrders_data()
     {
         QTest::addColumn<bool>("refused");
@@ -282,7 +283,14 @@ private Q_SLOTS:
         else
             m_ui->answers.enqueue(mrCancel);
         driveDialog(1, 1);
+        QStringList shownAtQuestion;
+        m_ui->onMessage = [&](const QString& text) {
+            if (text == QStringLiteral("真的需要批量生成拣货单吗？"))
+                shownAtQuestion = column(form->Orders(), "tid");
+        };
         TTradeToPicking::Of(form.get()).dxBL_PickClick();
+        m_ui->onMessage = nullptr;
+        QCOMPARE(shownAtQuestion, (QStringList{"T1", "T2", "T3", "T4"}));
         QCOMPARE(saves().size(), refused ? 1 : 0);
         QVERIFY(!m_svc->modules().contains("Picking.Module"));
         QVERIFY(m_listConditions.isEmpty());

@@ -269,6 +269,36 @@ private Q_SLOTS:
         QVERIFY2(twice.error.contains("已对应商品【G100201"), qPrintable(twice.error));
     }
 
+    // Orders downloaded while a SKU had no mapping wait unbound; the goods download that maps it
+    // by its seller code binds them, but not those of orders already picked.
+    void goodsDownloadBindsWaitingOrders()
+    {
+        const QString sku = one("SELECT MIN(o.sku_id) FROM kx_mk_order o JOIN kx_mk_sku s ON s.nickid = o.nickid AND s.sku_id = o.sku_id"
+                                " JOIN kx_commodity c ON c.nickid = s.nickid AND c.commoditycode = s.outer_id WHERE o.nickid = '1001' AND c.is_del = 0");
+        QVERIFY(!sku.isEmpty());
+        const QString item = one("SELECT num_iid FROM kx_mk_sku WHERE nickid = '1001' AND sku_id = ?", {sku});
+        const QString code = one("SELECT outer_id FROM kx_mk_sku WHERE nickid = '1001' AND sku_id = ?", {sku});
+        fx().exec("DELETE FROM kx_sku_bind WHERE nickid = '1001' AND sku_id = ?", {sku});
+        // The books start again, so every order of that SKU comes anew.
+        fx().exec("DELETE FROM kx_trade_order WHERE nickid = '1001'");
+        fx().exec("DELETE FROM kx_trade WHERE nickid = '1001'");
+        fx().exec("DELETE FROM kx_trade_sync WHERE nickid = '1001'");
+        QVERIFY(downTrades() > 0);
+        const int waiting = one("SELECT COUNT(*) FROM kx_trade_order o JOIN kx_trade t ON t.nickid = o.nickid AND t.tid = o.tid"
+                                " WHERE o.nickid = '1001' AND o.sku_id = ? AND o.commoditycode = '' AND t.dbstatus = 'NOT_PICKING'", {sku}).toInt();
+        QVERIFY(waiting > 0);
+        // One of them was picked meanwhile: it keeps what it was picked with.
+        const QString picked = one("SELECT MIN(o.tid) FROM kx_trade_order o WHERE o.nickid = '1001' AND o.sku_id = ? AND o.commoditycode = ''", {sku});
+        fx().exec("UPDATE kx_trade SET dbstatus = 'PICKINGED' WHERE nickid = '1001' AND tid = ?", {picked});
+
+        const TCallResult r = call("NetShop.DownGood", {{"detailnick", kMain}, {"num_iid", item}});
+        QVERIFY2(r.ok, qPrintable(r.error));
+        QCOMPARE(one("SELECT commoditycode FROM kx_sku_bind WHERE nickid = '1001' AND sku_id = ?", {sku}), code);
+        QCOMPARE(one("SELECT COUNT(*) FROM kx_trade_order o JOIN kx_trade t ON t.nickid = o.nickid AND t.tid = o.tid"
+                     " WHERE o.nickid = '1001' AND o.sku_id = ? AND t.dbstatus = 'NOT_PICKING' AND o.commoditycode <> ?", {sku, code}), QStringLiteral("0"));
+        QCOMPARE(one("SELECT MAX(commoditycode) FROM kx_trade_order WHERE nickid = '1001' AND tid = ? AND sku_id = ?", {picked, sku}), QString());
+    }
+
     // A bundle of three products: its shares follow the prices, and an audited outbound document
     // of two bundles moves each component's stock by twice its quantity, not the bundle's own.
     void bundleMovesItsComponents()
