@@ -93,17 +93,6 @@ void skuLoad(TContext& ctx)
     KxMdSearch(ctx, skuTable());
 }
 
-// Binds the unbound lines of orders not yet picked that carry these SKUs.
-void bindOrderLines(TContext& ctx, const QStringList& keys)
-{
-    KxForKeys(ctx.db, QStringLiteral("UPDATE kx_trade_order SET commoditycode = (SELECT b.commoditycode FROM kx_sku_bind b"
-                                     " WHERE b.nickid = kx_trade_order.nickid AND b.num_iid = kx_trade_order.num_iid"
-                                     " AND b.sku_id = CASE WHEN kx_trade_order.sku_id = '' THEN kx_trade_order.num_iid ELSE kx_trade_order.sku_id END)"
-                                     " WHERE nickid = ? AND commoditycode = '' AND (num_iid || '/' || CASE WHEN sku_id = '' THEN num_iid ELSE sku_id END) IN (%1)"
-                                     " AND tid IN (SELECT t.tid FROM kx_trade t WHERE t.nickid = kx_trade_order.nickid AND t.dbstatus = 'NOT_PICKING')"),
-              {ctx.nickid}, keys, [](QSqlQuery&, qsizetype, qsizetype) {});
-}
-
 }
 
 void KxBindWaitingOrderLines(TContext& ctx)
@@ -127,7 +116,7 @@ void skuUpdate(TContext& ctx)
         TTransaction tx(ctx.store, ctx.db, true);
         touched = KxMdSave(ctx, skuTable(), changes);
         if (!touched.isEmpty())
-            bindOrderLines(ctx, touched);
+            KxBindWaitingOrderLines(ctx);
         tx.commit();
     }
     KxMdAnswerRows(ctx, skuTable(), touched, QStringLiteral("xmldata"));

@@ -6,5 +6,5 @@
 const std::vector<TMethodDef>& KxCommoditySkuMethods();
 
 // Binds every unbound line of the orders not yet picked whose SKU is now mapped to a product
-// that is not deleted (after mappings were made by a goods download).
+// that is not deleted: after a mapping save or a goods download's mappings.
 void KxBindWaitingOrderLines(TContext& ctx);
